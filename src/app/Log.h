@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+
+// The activity log "Test.log": one line per event, a local time stamp, a tab
+// and the message in GBK. There is one instance, g_log.
+class CLog {
+public:
+    // Returns the local time to stamp an entry with; replaceable for tests.
+    using Clock = std::function<std::tm()>;
+
+    explicit CLog(std::string fileName = "Test.log");
+    virtual ~CLog();
+
+    CLog(const CLog&) = delete;
+    CLog& operator=(const CLog&) = delete;
+
+    // Opens the log for appending (creating it), falling back to "w".
+    // Returns the stream only when this call opened it; nullptr when a stream
+    // was already open or both opens failed.
+    std::FILE* Open();
+
+    // Formats a wide message (printf style, wide strings as %ls), converts it
+    // to GBK and writes it after the time stamp. Returns the message bytes
+    // written; 0 when no stream is open.
+    int Write(const wchar_t* format, ...);
+
+    void SetClock(Clock clock);
+
+    // Largest message, in bytes after conversion, that one entry carries.
+    static constexpr std::size_t kMaxMessageBytes = 1024;
+    static constexpr std::size_t kMaxMessageChars = 1024;
+
+private:
+    std::FILE* m_pStream = nullptr;
+    std::string m_strFileName;
+    std::mutex m_lock;
+    Clock m_clock;
+};
+
+extern CLog g_log;
+
+// Converts wide text to GBK; a character GBK lacks becomes '?'. Stops before
+// the first character that would take the result past maxBytes; sets
+// *truncated when it had to stop.
+std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* truncated = nullptr);

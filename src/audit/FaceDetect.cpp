@@ -1,0 +1,35 @@
+#include "audit/FaceDetect.h"
+
+#include <opencv2/imgproc.hpp>
+
+std::vector<cv::Rect> FindFaces(cv::CascadeClassifier& cascade, const cv::Mat& photo) {
+    cv::Mat grey;
+    cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY, 0);
+    cv::equalizeHist(grey, grey);
+    std::vector<cv::Rect> faces;
+    cascade.detectMultiScale(grey, faces, 1.1, 4, cv::CASCADE_SCALE_IMAGE, cv::Size(60, 60),
+                             cv::Size(0, 0));
+    return faces;
+}
+
+std::optional<cv::Rect> ChooseFace(const std::vector<cv::Rect>& faces) {
+    if (faces.empty() || faces.size() >= 3) return std::nullopt;
+    // Keep the last rectangle at least as wide as the widest seen so far.
+    std::size_t chosen = 0;
+    int widest = 0;
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        if (faces[i].width >= widest) {
+            widest = faces[i].width;
+            chosen = i;
+        }
+    }
+    return faces[chosen];
+}
+
+std::optional<cv::Rect> DetectFace(cv::CascadeClassifier& cascade, const cv::Mat& photo,
+                                   std::vector<cv::Rect>* faces) {
+    std::vector<cv::Rect> found = FindFaces(cascade, photo);
+    std::optional<cv::Rect> chosen = ChooseFace(found);
+    if (faces != nullptr) *faces = std::move(found);
+    return chosen;
+}

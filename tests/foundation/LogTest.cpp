@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "app/Log.h"
+#include "support/TestSupport.h"
+
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+
+namespace {
+
+std::tm FixedTime() {
+    std::tm t{};
+    t.tm_year = 2015 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 5;
+    t.tm_hour = 9;
+    t.tm_min = 7;
+    t.tm_sec = 2;
+    return t;
+}
+
+const std::string kStamp = "2015-03-05 09:07:02\t";
+
+}  // namespace
+
+TEST(Log, StartupEntryHasTheExactBytes) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    log.SetClock(FixedTime);
+    ASSERT_NE(log.Open(), nullptr);
+    int written = log.Write(L"%ls\r\n", L"系统启动");
+    EXPECT_EQ(written, 10);
+    EXPECT_EQ(ReadBytes(dir / "Test.log"),
+              kStamp + "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n");
+}
+
+TEST(Log, OpenReturnsTheStreamOnlyOnce) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    EXPECT_NE(log.Open(), nullptr);
+    EXPECT_EQ(log.Open(), nullptr);
+}
+
+TEST(Log, WritesNothingWithoutAnOpenStream) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    EXPECT_EQ(log.Write(L"%ls\r\n", L"x"), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Test.log"));
+}
+
+TEST(Log, SecondRunAppendsToTheFirst) {
+    TempDir dir;
+    const std::string path = (dir / "Test.log").string();
+    for (int run = 0; run < 2; ++run) {
+        CLog log(path);
+        log.SetClock(FixedTime);
+        ASSERT_NE(log.Open(), nullptr);
+        log.Write(L"%ls%ls\r\n", L"a.jpg", L"图像审核成功！");
+    }
+    const std::string line = kStamp + "a.jpg\xCD\xBC\xCF\xF1\xC9\xF3\xBA\xCB\xB3\xC9\xB9\xA6\xA3\xA1\r\n";
+    EXPECT_EQ(ReadBytes(path), line + line);
+}
+
+TEST(Log, PercentInAnArgumentIsWrittenUnchanged) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    log.SetClock(FixedTime);
+    log.Open();
+    log.Write(L"%ls%ls\r\n", L"100%s%d.jpg", L"!");
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), kStamp + "100%s%d.jpg!\r\n");
+}
+
+TEST(Log, CharacterOutsideGbkBecomesQuestionMark) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    log.SetClock(FixedTime);
+    log.Open();
+    log.Write(L"%ls\r\n", L"a\U0001F600b");
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), kStamp + "a?b\r\n");
+}
+
+TEST(Log, OverlongMessageIsCutAtACharacterAndStillEndsTheLine) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    log.SetClock(FixedTime);
+    log.Open();
+    // 600 two-byte characters need 1200 bytes: more than one entry holds.
+    std::wstring longName(600, L'图');
+    int written = log.Write(L"%ls\r\n", longName.c_str());
+    log.Write(L"%ls\r\n", L"next");
+
+    const std::string content = ReadBytes(dir / "Test.log");
+    const std::size_t firstEnd = content.find("\r\n");
+    ASSERT_NE(firstEnd, std::string::npos);
+    const std::string first = content.substr(0, firstEnd + 2);
+    EXPECT_EQ(static_cast<std::size_t>(written), first.size() - kStamp.size());
+    EXPECT_LE(first.size() - kStamp.size(), CLog::kMaxMessageBytes);
+    // Only whole two-byte characters before the line end.
+    EXPECT_EQ((first.size() - kStamp.size() - 2) % 2, 0u);
+    EXPECT_EQ(content.substr(firstEnd + 2), kStamp + "next\r\n");
+}
+
+TEST(Log, MessageLongerThanTheFormatBufferStillEndsTheLine) {
+    TempDir dir;
+    CLog log((dir / "Test.log").string());
+    log.SetClock(FixedTime);
+    log.Open();
+    std::wstring longName(2000, L'a');
+    log.Write(L"%ls\r\n", longName.c_str());
+    log.Write(L"%ls\r\n", L"next");
+    const std::string content = ReadBytes(dir / "Test.log");
+    EXPECT_EQ(content.substr(content.size() - kStamp.size() - 6), kStamp + "next\r\n");
+    EXPECT_EQ(content.find("\r\n"), kStamp.size() + 1022u);
+}
+
+TEST(Log, UnopenableFileLeavesTheLogClosed) {
+    TempDir dir;
+    // A path whose folder is a regular file cannot be opened even by root.
+    testsupport::WriteBytes(dir / "plain", "x");
+    CLog log((dir / "plain" / "Test.log").string());
+    EXPECT_EQ(log.Open(), nullptr);
+    EXPECT_EQ(log.Write(L"%ls\r\n", L"x"), 0);
+}

@@ -1,0 +1,67 @@
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("quorvel-test-" + std::to_string(rd()) + std::to_string(attempt));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+ScopedCwd::ScopedCwd(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+}
+
+ScopedCwd::~ScopedCwd() {
+    std::error_code ec;
+    std::filesystem::current_path(m_previous, ec);
+}
+
+std::filesystem::path DataPath(const std::string& name) {
+    return std::filesystem::path(QUORVEL_TEST_DATA_DIR) / name;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+cv::CascadeClassifier& Cascade() {
+    static cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
+    return cascade;
+}
+
+cv::Mat LoadFixture(const std::string& name) {
+    cv::Mat photo = cv::imread(DataPath(name).string(), cv::IMREAD_COLOR);
+    EXPECT_FALSE(photo.empty()) << "fixture " << name;
+    return photo;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+#include <opencv2/objdetect.hpp>
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+// A fresh directory under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Changes the working directory for the lifetime of the object.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::filesystem::path& dir);
+    ~ScopedCwd();
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    std::filesystem::path m_previous;
+};
+
+std::filesystem::path DataPath(const std::string& name);
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Debian's frontal-face cascade, loaded once.
+cv::CascadeClassifier& Cascade();
+
+// A photo loaded from tests/data in colour mode; fails the test when empty.
+cv::Mat LoadFixture(const std::string& name);
+
+}  // namespace testsupport
