@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <sys/mount.h>
+
+#include "output/SavePhoto.h"
+#include "support/TestSupport.h"
+
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+cv::Mat SamplePhoto() {
+    cv::Mat photo(301, 215, CV_8UC3, cv::Scalar(219, 142, 67));
+    cv::circle(photo, {107, 150}, 60, cv::Scalar(120, 170, 220), cv::FILLED);
+    return photo;
+}
+
+std::string Encoded(const cv::Mat& photo, const std::string& ext) {
+    std::vector<uchar> bytes;
+    cv::imencode(ext, photo, bytes, {cv::IMWRITE_JPEG_QUALITY, 50});
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string MarkerBytes() {
+    auto marker = MakePassMarker();
+    return std::string(marker.begin(), marker.end());
+}
+
+}  // namespace
+
+TEST(PassMarker, BytesFollowTheSeed) {
+    auto marker = MakePassMarker();
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(marker[i], static_cast<std::uint8_t>((kPassMarkerSeed[i] + i + 5) % 256)) << i;
+    }
+    EXPECT_EQ(marker[8], 0);
+    EXPECT_EQ(marker[9], 0);
+    EXPECT_TRUE(EndsWithPassMarker("abc" + MarkerBytes()));
+    EXPECT_FALSE(EndsWithPassMarker(MarkerBytes().substr(1)));
+    EXPECT_FALSE(EndsWithPassMarker(MarkerBytes() + "x"));
+    EXPECT_FALSE(EndsWithPassMarker(""));
+}
+
+TEST(SavePhoto, JpegIsTheEncodedImageFollowedByTheMarker) {
+    TempDir dir;
+    const cv::Mat photo = SamplePhoto();
+    const auto path = dir / "报名照片.jpg";
+    SaveResult result = SaveProcessedPhoto(photo, path.string());
+    ASSERT_TRUE(result.ok) << result.error;
+
+    const std::string bytes = ReadBytes(path);
+    const std::string image = Encoded(photo, ".jpg");
+    EXPECT_EQ(result.imageBytes, image.size());
+    EXPECT_EQ(bytes, image + MarkerBytes());
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string(2, '\0'));
+    EXPECT_TRUE(HasPassMarker(path.string()));
+
+    cv::Mat decoded = cv::imread(path.string(), cv::IMREAD_COLOR);
+    EXPECT_EQ(decoded.size(), photo.size());
+    // Only the saved file is left: no temporary file beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(SavePhoto, PngNameWritesALosslessPngWithTheMarker) {
+    TempDir dir;
+    const cv::Mat photo = SamplePhoto();
+    const auto path = dir / "photo.png";
+    ASSERT_TRUE(SaveProcessedPhoto(photo, path.string()).ok);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    EXPECT_TRUE(EndsWithPassMarker(bytes));
+    cv::Mat decoded = cv::imread(path.string(), cv::IMREAD_COLOR);
+    EXPECT_EQ(cv::norm(decoded, photo, cv::NORM_INF), 0.0);
+}
+
+TEST(SavePhoto, OverwritingPutsTheMarkerAfterTheNewImage) {
+    TempDir dir;
+    const auto path = dir / "old.jpg";
+    WriteBytes(path, std::string(100000, 'x'));
+    const cv::Mat photo = SamplePhoto();
+    ASSERT_TRUE(SaveProcessedPhoto(photo, path.string()).ok);
+    EXPECT_EQ(ReadBytes(path), Encoded(photo, ".jpg") + MarkerBytes());
+}
+
+TEST(SavePhoto, FailuresWriteNothingAndSayWhy) {
+    TempDir dir;
+    WriteBytes(dir / "plain", "not a folder");
+    WriteBytes(dir / "existing.xyz", "keep me");
+    struct Row {
+        const char* description;
+        std::filesystem::path path;
+        SaveError code;
+    };
+    const Row rows[] = {
+        {"folder is a regular file", dir / "plain" / "photo.jpg", SaveError::WriteFailed},
+        {"unknown extension", dir / "photo.xyz", SaveError::NoEncoder},
+        {"unknown extension over an existing file", dir / "existing.xyz", SaveError::NoEncoder},
+        {"no extension", dir / "photo", SaveError::NoEncoder},
+        {"a folder's name", dir / "folder.jpg", SaveError::IsFolder},
+        {"missing folder", dir / "missing" / "photo.jpg", SaveError::WriteFailed},
+    };
+    std::filesystem::create_directory(dir / "folder.jpg");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        SaveResult result = SaveProcessedPhoto(SamplePhoto(), row.path.string());
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.code, row.code);
+        EXPECT_FALSE(result.error.empty());
+        EXPECT_FALSE(HasPassMarker(row.path.string()));
+    }
+    EXPECT_EQ(ReadBytes(dir / "existing.xyz"), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(dir / "photo.xyz"));
+    EXPECT_FALSE(SaveProcessedPhoto(cv::Mat(), (dir / "empty.jpg").string()).ok);
+}
+
+TEST(SavePhoto, FullDiskLeavesTheExistingFileAsItWas) {
+    TempDir dir;
+    const auto mountPoint = dir / "small";
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=16k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
+    }
+    const auto path = mountPoint / "photo.jpg";
+    WriteBytes(path, "old content");
+    // A photo of noise does not compress into 16 KiB.
+    cv::Mat noisy(600, 400, CV_8UC3);
+    cv::randu(noisy, 0, 255);
+    SaveResult result = SaveProcessedPhoto(noisy, path.string());
+    const std::string after = ReadBytes(path);
+    ::umount(mountPoint.c_str());
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(after, "old content");
+}
+
+TEST(SavePhoto, VerifyRejectsFilesWithoutTheMarker) {
+    TempDir dir;
+    WriteBytes(dir / "plain.jpg", Encoded(SamplePhoto(), ".jpg"));
+    EXPECT_FALSE(HasPassMarker((dir / "plain.jpg").string()));
+    EXPECT_FALSE(HasPassMarker((dir / "missing.jpg").string()));
+    EXPECT_FALSE(HasPassMarker(dir.path().string()));
+    WriteBytes(dir / "short.jpg", MarkerBytes().substr(0, 9));
+    EXPECT_FALSE(HasPassMarker((dir / "short.jpg").string()));
+}
