@@ -98,7 +98,7 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const std::string& narrowPat
     const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, kSaveJpegQuality};
 
     // The expected image bytes, to verify that the write reached the disk whole.
-    std::vector<std::uchar> expected;
+    std::vector<uchar> expected;
     const std::string noEncoder =
         "no image format for the file name \"" + destination.filename().string() + "\"";
     try {

@@ -21,7 +21,10 @@ std::wstring Wide(const std::filesystem::path& path) { return FromUtf8(path.stri
 // length; decoders ignore what follows the image.
 void WriteJpegOfLength(const std::filesystem::path& path, const cv::Mat& photo, std::size_t length) {
     std::vector<uchar> bytes;
-    cv::imencode(".jpg", photo, bytes, {cv::IMWRITE_JPEG_QUALITY, 95});
+    for (int quality = 95; quality > 5; quality -= 5) {
+        cv::imencode(".jpg", photo, bytes, {cv::IMWRITE_JPEG_QUALITY, quality});
+        if (bytes.size() <= length) break;
+    }
     ASSERT_LE(bytes.size(), length);
     std::string content(bytes.begin(), bytes.end());
     content.resize(length, '\0');
@@ -35,11 +38,11 @@ AuditResult AuditFile(const std::filesystem::path& path, int color, int size,
                           processed != nullptr ? *processed : local, trace);
 }
 
-// The head and shoulders of id_blue.jpg cut to a given size around the face.
+// id_blue.jpg cut to a given size around its face (centred near 226, 397).
 cv::Mat BlueCrop(int width, int height) {
     cv::Mat photo = LoadFixture("id_blue.jpg");
-    const int x = (photo.cols - width) / 2;
-    const int y = photo.rows - height;
+    const int x = std::clamp(226 - width / 2, 0, photo.cols - width);
+    const int y = std::clamp(397 - height / 2, 0, photo.rows - height);
     return photo(cv::Rect(x, y, width, height)).clone();
 }
 
