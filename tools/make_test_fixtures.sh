@@ -24,3 +24,5 @@ for bg in "blue:#438edb" "red:#d0101a" "white:#fbfbfb"; do
         \( "$SRC/227943776_1.jpg" -crop 300x330+67+40 +repage \) -geometry +90+250 -composite \
         -quality 95 "$OUT/id_${name}.jpg"
 done
+# The blue identity photo stored as a CMYK JPEG.
+convert "$OUT/id_blue.jpg" -colorspace CMYK -quality 90 "$OUT/id_blue_cmyk.jpg"
