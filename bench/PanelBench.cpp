@@ -1,0 +1,21 @@
+// The result panel composition, as painted at every repaint of an accepted photo.
+#include <benchmark/benchmark.h>
+#include <opencv2/imgproc.hpp>
+
+#include "ui/Pictures.h"
+#include "ui/ResultPanel.h"
+
+namespace {
+
+void BM_ComposeResultPanel(benchmark::State& state) {
+    const QImage success = LoadPicture(131);
+    cv::Mat processed(413, 295, CV_8UC3);
+    cv::randu(processed, 0, 255);
+    for (auto _ : state) {
+        cv::Mat composed = ComposeResultImage(PictureToBgr(success), processed);
+        benchmark::DoNotOptimize(BgrToPicture(composed));
+    }
+}
+BENCHMARK(BM_ComposeResultPanel)->Unit(benchmark::kMillisecond);
+
+}  // namespace
