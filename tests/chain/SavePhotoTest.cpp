@@ -130,9 +130,43 @@ TEST(SavePhoto, FullDiskLeavesTheExistingFileAsItWas) {
     cv::randu(noisy, 0, 255);
     SaveResult result = SaveProcessedPhoto(noisy, path.string());
     const std::string after = ReadBytes(path);
+    const auto entries = std::distance(std::filesystem::directory_iterator(mountPoint), {});
     ::umount(mountPoint.c_str());
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(after, "old content");
+    EXPECT_EQ(entries, 1) << "no partial file is left behind";
+}
+
+TEST(SavePhoto, ReadOnlyFolderAndFileAreLeftAloneAndAnotherPlaceWorks) {
+    TempDir dir;
+    const auto mountPoint = dir / "readonly";
+    std::filesystem::create_directory(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and mount rights)";
+    }
+    const auto existing = mountPoint / "existing.jpg";
+    WriteBytes(existing, "old content");
+    const bool readOnly =
+        ::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
+    SaveResult intoFolder, ontoFile;
+    std::string after;
+    if (readOnly) {
+        intoFolder = SaveProcessedPhoto(SamplePhoto(), (mountPoint / "new.jpg").string());
+        ontoFile = SaveProcessedPhoto(SamplePhoto(), existing.string());
+        after = ReadBytes(existing);
+    }
+    const bool newExists = std::filesystem::exists(mountPoint / "new.jpg");
+    ::umount(mountPoint.c_str());
+    if (!readOnly) GTEST_SKIP() << "cannot remount the tmpfs read-only here";
+
+    EXPECT_FALSE(intoFolder.ok);
+    EXPECT_FALSE(intoFolder.error.empty());
+    EXPECT_FALSE(newExists);
+    EXPECT_FALSE(ontoFile.ok);
+    EXPECT_EQ(after, "old content");
+    // The same photo still saves elsewhere.
+    EXPECT_TRUE(SaveProcessedPhoto(SamplePhoto(), (dir / "elsewhere.jpg").string()).ok);
+    EXPECT_TRUE(HasPassMarker((dir / "elsewhere.jpg").string()));
 }
 
 TEST(SavePhoto, VerifyRejectsFilesWithoutTheMarker) {
