@@ -1,0 +1,64 @@
+#include "cli/RunAudit.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace clitest {
+
+std::vector<nlohmann::json> RunOutput::Lines() const {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded()) << "not JSON: " << line;
+        lines.push_back(std::move(parsed));
+    }
+    return lines;
+}
+
+RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    testsupport::TempDir capture;
+    const std::string outPath = (capture / "out").string();
+    const std::string errPath = (capture / "err").string();
+
+    std::vector<char*> argv;
+    std::string exe = QUORVEL_AUDIT_EXE;
+    argv.push_back(exe.data());
+    std::vector<std::string> copies(args);
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int in = ::open("/dev/null", O_RDONLY);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+            ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+
+    RunOutput result;
+    if (pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        return result;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = testsupport::ReadBytes(errPath);
+    result.out = testsupport::ReadBytes(outPath);
+    return result;
+}
+
+}  // namespace clitest
