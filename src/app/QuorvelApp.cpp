@@ -1,0 +1,34 @@
+#include "app/QuorvelApp.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+
+#include "ui/QuorvelDlg.h"
+
+CQuorvelApp::CQuorvelApp(int& argc, char** argv, DialogsFactory makeDialogs)
+    : m_makeDialogs(std::move(makeDialogs)) {
+    // Sizes and positions are device pixels: the window is 800 x 600 pixels
+    // on every display, as its pictures are.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    }
+    m_pApplication = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
+
+    // The texts Qt shows itself (file dialogs) in Simplified Chinese like the
+    // rest of the window, where the translation is installed.
+    if (m_qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&m_qtTexts);
+    }
+}
+
+CQuorvelApp::~CQuorvelApp() = default;
+
+bool CQuorvelApp::InitInstance() {
+    CQuorvelDlg dlg(nullptr, m_makeDialogs ? m_makeDialogs() : nullptr);
+    dlg.DoModal();
+    return false;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/UserDialogs.h"
+
+// The dialogs as Qt shows them, owned by the given window.
+class CQtUserDialogs : public IUserDialogs {
+public:
+    explicit CQtUserDialogs(QWidget* owner);
+
+    void ShowMessage(const QString& text) override;
+    std::optional<QString> GetOpenPath() override;
+    std::optional<QString> GetSavePath() override;
+
+    static const QString kMessageTitle;
+    static const QString kOpenFilter;
+    static const QString kSaveFilter;
+    static const QString kSaveFileName;
+
+private:
+    QPointer<QWidget> m_pOwner;
+};
