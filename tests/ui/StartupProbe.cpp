@@ -1,0 +1,40 @@
+// Runs the application as the window executable does, with dialogs that
+// print instead of asking, and closes the window as soon as it is shown.
+// Output, one line each: "message: <text>" for every message box,
+// "shown: x y width height" when the window appears, "closed" when the
+// application returns normally.
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/QuorvelApp.h"
+
+namespace {
+
+class CPrintingDialogs : public IUserDialogs {
+public:
+    void ShowMessage(const QString& text) override {
+        std::printf("message: %s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    }
+    std::optional<QString> GetOpenPath() override { return std::nullopt; }
+    std::optional<QString> GetSavePath() override { return std::nullopt; }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    CQuorvelApp theApp(argc, argv, [] { return std::make_unique<CPrintingDialogs>(); });
+    QTimer::singleShot(0, [] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (window == nullptr) return;
+        const QRect g = window->geometry();
+        std::printf("shown: %d %d %d %d\n", g.x(), g.y(), g.width(), g.height());
+        std::fflush(stdout);
+        window->reject();
+    });
+    theApp.InitInstance();
+    std::printf("closed\n");
+    return 0;
+}

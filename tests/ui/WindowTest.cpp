@@ -1,0 +1,470 @@
+// The main window with its dialogs answered by a fake: the screens it paints,
+// its buttons, the open, audit and save flows, and its keyboard and menu.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <thread>
+
+#include "FakeDialogs.h"
+#include "UiTestSupport.h"
+#include "audit/AuditChain.h"
+#include "audit/PathText.h"
+#include "output/SavePhoto.h"
+#include "ui/QuorvelDlg.h"
+#include "ui/Resource.h"
+
+using uitest::CountDifferences;
+using uitest::ExpectedScreen;
+
+namespace {
+
+const QRect kWindow(0, 0, 800, 600);
+const QList<QRect> kButtonRects = {QRect(520, 100, 197, 48), QRect(520, 188, 197, 48),
+                                   QRect(520, 276, 197, 48)};
+
+QImage Painted(QWidget& window) { return window.grab().toImage(); }
+
+// The success screen as it must look: picture 131 with the processed photo
+// stretched bilinearly into the result frame.
+QImage ExpectedPassedScreen(const cv::Mat& processedPhoto, bool saveEnabled) {
+    QImage screen = ExpectedScreen(IDB_SCREEN_PASSED, saveEnabled);
+    cv::Mat stretched;
+    cv::resize(processedPhoto, stretched, cv::Size(177, 228), 0, 0, cv::INTER_LINEAR);
+    QPainter painter(&screen);
+    painter.drawImage(QPoint(280, 83), uitest::BgrToRgb32(stretched));
+    return screen;
+}
+
+// Runs act on the first widget find returns, once the event loop of a
+// modal dialog or menu is running.
+void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, find, act] {
+        if (QWidget* widget = find()) {
+            timer->stop();
+            timer->deleteLater();
+            act(widget);
+        }
+    });
+    timer->start();
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    struct Window {
+        std::unique_ptr<CQuorvelDlg> dlg;
+        CFakeDialogs* dialogs = nullptr;
+        CPictureButton* open = nullptr;
+        CPictureButton* save = nullptr;
+        CPictureButton* exit = nullptr;
+    };
+
+    QTemporaryDir m_work;
+    QString m_startDir;
+
+    QString WorkFile(const QString& name) const { return m_work.filePath(name); }
+    QByteArray Log() const { return uitest::ReadAll(WorkFile(QStringLiteral("Test.log"))); }
+
+    // A window after a successful start-up in the working directory.
+    static Window Make() {
+        Window w;
+        auto dialogs = std::make_unique<CFakeDialogs>();
+        w.dialogs = dialogs.get();
+        w.dlg = std::make_unique<CQuorvelDlg>(nullptr, std::move(dialogs));
+        w.open = w.dlg->GetDlgItem(IDC_OPEN_PHOTO);
+        w.save = w.dlg->GetDlgItem(IDC_SAVE_PHOTO);
+        w.exit = w.dlg->GetDlgItem(IDC_EXIT);
+        if (!w.dlg->StartupCheck()) w.dlg.reset();
+        return w;
+    }
+
+    // Opens the photo through the Open button and waits for its verdict.
+    static int Audit(Window& w, const QString& path) {
+        QSignalSpy finished(w.dlg.get(), &CQuorvelDlg::auditFinished);
+        w.dialogs->openAnswers.push_back(path);
+        w.open->click();
+        if (!finished.wait(120000)) return -1;
+        return finished.takeFirst().at(0).toInt();
+    }
+
+    // A window showing an accepted photo.
+    static Window Passed() {
+        Window w = Make();
+        if (w.dlg && Audit(w, uitest::DataFile(QStringLiteral("id_blue.jpg"))) != AUDIT_PASSED) {
+            w.dlg.reset();
+        }
+        return w;
+    }
+
+    // A large photo without a face, slow enough to audit that it is still
+    // running while the test looks at the window.
+    QString LargePhoto() {
+        const QString path = WorkFile(QStringLiteral("large.jpg"));
+        if (!QFile::exists(path)) {
+            cv::Mat gradient(2400, 1800, CV_8UC3);
+            for (int y = 0; y < gradient.rows; ++y) {
+                gradient.row(y).setTo(cv::Scalar(y % 256, (y / 4) % 256, 128));
+            }
+            cv::imwrite(path.toStdString(), gradient);
+        }
+        return path;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_work.isValid());
+        uitest::PrepareWorkDir(m_work.path(), true, &uitest::kDefaultConfig);
+        m_startDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_work.path()));
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
+
+    void freshWindowShowsTheInitialScreen() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        QVERIFY(w.dialogs->messages.isEmpty());
+        QCOMPARE(w.dlg->geometry(), kWindow);
+        QVERIFY(w.dlg->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QVERIFY(w.open->isEnabled());
+        QVERIFY(w.exit->isEnabled());
+        QVERIFY(!w.save->isEnabled());
+
+        const QImage painted = Painted(*w.dlg);
+        uitest::SaveScreenshot(painted, QStringLiteral("137-initial"));
+        QCOMPARE(CountDifferences(painted, ExpectedScreen(IDB_SCREEN_INITIAL, false), kWindow), 0);
+
+        // Only the window that opened the log writes the start-up line.
+        Window second = Make();
+        QVERIFY(second.dlg);
+        QCOMPARE(Log().count(uitest::LogMessage(L"系统启动")), 1);
+    }
+
+    void passedPhotoIsShownInTheResultFrame() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        QCOMPARE(Audit(w, uitest::DataFile(QStringLiteral("id_blue.jpg"))), int(AUDIT_PASSED));
+        QVERIFY(Log().endsWith("\t" + uitest::LogMessage(L"id_blue.jpg图像审核成功！")));
+
+        // The window holds the photo the chain makes of this file.
+        cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
+        cv::Mat reference;
+        const std::wstring path = uitest::DataFile(QStringLiteral("id_blue.jpg")).toStdWString();
+        QCOMPARE(AuditPhotoFile(cascade, path, AuditSettings{3, 1}, reference).state,
+                 int(AUDIT_PASSED));
+        const cv::Mat& photo = w.dlg->GetProcessedPhoto();
+        QCOMPARE(photo.size(), reference.size());
+        QCOMPARE(cv::norm(photo, reference, cv::NORM_INF), 0.0);
+
+        QVERIFY(w.save->isEnabled());
+        const QImage passed = Painted(*w.dlg);
+        uitest::SaveScreenshot(passed, QStringLiteral("131-passed"));
+        QCOMPARE(CountDifferences(passed, ExpectedPassedScreen(photo, true), kWindow), 0);
+
+        // Open, then cancel: the result stays on screen but can't be saved,
+        // and nothing is logged.
+        const QByteArray logBefore = Log();
+        w.open->click();
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_PASSED));
+        QCOMPARE(Log(), logBefore);
+        QCOMPARE(CountDifferences(Painted(*w.dlg), ExpectedPassedScreen(photo, false), kWindow), 0);
+
+        // A rejected photo next replaces the result; the old photo is not drawn.
+        QCOMPARE(Audit(w, uitest::DataFile(QStringLiteral("portrait.jpg"))), int(AUDIT_TOO_SMALL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(
+            CountDifferences(Painted(*w.dlg), ExpectedScreen(IDB_SCREEN_TOO_SMALL, false), kWindow),
+            0);
+    }
+
+    void rejectedPhotosShowTheirScreens_data() {
+        QTest::addColumn<QString>("photo");
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("picture");
+        QTest::addColumn<QString>("logText");
+        const QByteArray standard = uitest::kDefaultConfig;
+        QTest::newRow("not an image")
+            << QStringLiteral("text %d.jpg") << standard << int(AUDIT_BAD_FORMAT) << 132
+            << QStringLiteral("文件格式不符合要求！");
+        QTest::newRow("file too short")
+            << uitest::DataFile(QStringLiteral("portrait.jpg")) << standard << int(AUDIT_TOO_SMALL)
+            << 133 << QStringLiteral("图像大小或者尺寸不符合要求！");
+        QTest::newRow("wrong background")
+            << uitest::DataFile(QStringLiteral("id_blue.jpg")) << QByteArray("[set]\ncolor=0\n")
+            << int(AUDIT_BAD_BACKGROUND) << 134 << QStringLiteral("不是纯背景，或者不是红蓝白！");
+        QTest::newRow("head proportion")
+            << uitest::DataFile(QStringLiteral("id_blue.jpg")) << QByteArray("[set]\nsize=3\n")
+            << int(AUDIT_BAD_PROPORTION) << 135 << QStringLiteral("图像比例不符合要求！");
+        QTest::newRow("no face") << uitest::DataFile(QStringLiteral("no_face.jpg")) << standard
+                                 << int(AUDIT_NO_FACE) << 136
+                                 << QStringLiteral("不是纯背景，或者背景复杂，识别出错！");
+    }
+    void rejectedPhotosShowTheirScreens() {
+        QFETCH(QString, photo);
+        QFETCH(QByteArray, config);
+        QFETCH(int, state);
+        QFETCH(int, picture);
+        QFETCH(QString, logText);
+        if (QFileInfo(photo).isRelative()) {
+            uitest::WriteAll(WorkFile(photo), "this is not a photo");
+            photo = WorkFile(photo);
+        }
+        uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), config);
+        Window w = Make();
+        uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), uitest::kDefaultConfig);
+        QVERIFY(w.dlg);
+
+        QCOMPARE(Audit(w, photo), state);
+        QCOMPARE(w.dlg->GetAuditState(), state);
+        QVERIFY(!w.save->isEnabled());
+        const QImage painted = Painted(*w.dlg);
+        uitest::SaveScreenshot(painted, QString::number(picture));
+        QCOMPARE(CountDifferences(painted, ExpectedScreen(picture, false), kWindow), 0);
+        const std::wstring line =
+            QFileInfo(photo).fileName().toStdWString() + logText.toStdWString();
+        QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
+    }
+
+    void savingWritesTheMarkedPhotoAndReturnsToStart() {
+        Window w = Passed();
+        QVERIFY(w.dlg);
+        QDir(m_work.path()).mkdir(QStringLiteral("saved"));
+        const QString target = WorkFile(QStringLiteral("saved/报名照片.jpg"));
+        w.dialogs->saveAnswers.push_back(target);
+        w.save->click();
+
+        QVERIFY(w.dialogs->messages.isEmpty());
+        const std::string narrow = ToThreadAnsiPath(target.toStdWString());
+        QVERIFY(HasPassMarker(narrow));
+        const cv::Mat saved = cv::imread(narrow, cv::IMREAD_COLOR);
+        QCOMPARE(saved.size(), w.dlg->GetProcessedPhoto().size());
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(
+            CountDifferences(Painted(*w.dlg), ExpectedScreen(IDB_SCREEN_INITIAL, false), kWindow),
+            0);
+    }
+
+    void cancellingSaveGivesUpTheResult() {
+        Window w = Passed();
+        QVERIFY(w.dlg);
+        const QStringList before = QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden);
+        w.save->click();
+
+        QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(
+            CountDifferences(Painted(*w.dlg), ExpectedScreen(IDB_SCREEN_INITIAL, false), kWindow),
+            0);
+    }
+
+    void failedSaveKeepsThePhotoForAnotherTry() {
+        Window w = Passed();
+        QVERIFY(w.dlg);
+        // A folder that is a regular file: no one, not even root, writes there.
+        uitest::WriteAll(WorkFile(QStringLiteral("blocker")), "a file, not a folder");
+        w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("blocker/报名照片.jpg")));
+        w.save->click();
+
+        QCOMPARE(w.dialogs->messages.size(), 1);
+        QVERIFY(w.dialogs->messages.first().startsWith(QStringLiteral("照片保存失败")));
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_PASSED));
+        QVERIFY(w.save->isEnabled());
+        const cv::Mat& photo = w.dlg->GetProcessedPhoto();
+        QCOMPARE(CountDifferences(Painted(*w.dlg), ExpectedPassedScreen(photo, true), kWindow), 0);
+
+        const QString elsewhere = WorkFile(QStringLiteral("second try.jpg"));
+        w.dialogs->saveAnswers.push_back(elsewhere);
+        w.save->click();
+        QCOMPARE(w.dialogs->messages.size(), 1);
+        QVERIFY(HasPassMarker(ToThreadAnsiPath(elsewhere.toStdWString())));
+        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+    }
+
+    void windowStaysResponsiveDuringAnAudit() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        QSignalSpy finished(w.dlg.get(), &CQuorvelDlg::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+
+        // The click has returned while the audit goes on elsewhere.
+        QVERIFY(w.dlg->IsAuditRunning());
+        QVERIFY(!w.open->isEnabled());
+        QVERIFY(!w.save->isEnabled());
+        QVERIFY(!w.exit->isEnabled());
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        const QImage painted = Painted(*w.dlg);
+        uitest::SaveScreenshot(painted, QStringLiteral("137-auditing"));
+        QCOMPARE(CountDifferences(painted, ExpectedScreen(IDB_SCREEN_INITIAL, false), kWindow,
+                                  kButtonRects),
+                 0);
+
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).toInt(), int(AUDIT_NO_FACE));
+        QVERIFY(!w.dlg->IsAuditRunning());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(w.open->isEnabled());
+        QVERIFY(w.exit->isEnabled());
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(
+            CountDifferences(Painted(*w.dlg), ExpectedScreen(IDB_SCREEN_NO_FACE, false), kWindow),
+            0);
+    }
+
+    void closingDuringAnAuditEndsCleanly() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        w.dlg->show();
+        const QByteArray logBefore = Log();
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.dlg->IsAuditRunning());
+
+        w.dlg->reject();
+        QVERIFY(!w.dlg->isVisible());
+        w.dlg.reset();  // waits for the audit; its verdict goes nowhere
+        QCoreApplication::processEvents();
+
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(Log(), logBefore);
+    }
+
+    // Every audit runs on the same thread, so OpenCV's per-thread random
+    // generator advances as it would with all audits on one thread.
+    void auditsContinueOneRandomSequence() {
+        const QStringList photos = {uitest::DataFile(QStringLiteral("id_blue.jpg")),
+                                    uitest::DataFile(QStringLiteral("id_white.jpg"))};
+        uint64_t expected = 0;
+        std::thread reference([&photos, &expected] {
+            cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
+            for (const QString& photo : photos) {
+                cv::Mat processed;
+                AuditPhotoFile(cascade, photo.toStdWString(), AuditSettings{3, 1}, processed);
+            }
+            expected = cv::theRNG().state;
+        });
+        reference.join();
+        QVERIFY(expected != cv::RNG().state);  // the audits do draw from it
+
+        Window w = Make();
+        QVERIFY(w.dlg);
+        for (const QString& photo : photos) QCOMPARE(Audit(w, photo), int(AUDIT_PASSED));
+        uint64_t actual = 0;
+        auto* probe = new QObject;
+        probe->moveToThread(w.dlg->GetAuditThread());
+        QMetaObject::invokeMethod(
+            probe, [&actual] { actual = cv::theRNG().state; }, Qt::BlockingQueuedConnection);
+        probe->deleteLater();
+        QCOMPARE(actual, expected);
+    }
+
+    void keyboardClosesAndMovesFocusInOrder() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        w.dlg->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        w.open->setFocus();
+        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
+
+        QCOMPARE(Audit(w, uitest::DataFile(QStringLiteral("id_blue.jpg"))), int(AUDIT_PASSED));
+        w.open->setFocus();
+        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.save);
+        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.exit);
+
+        QTest::keyClick(w.dlg.get(), Qt::Key_Escape);
+        QVERIFY(!w.dlg->isVisible());
+        QCOMPARE(w.dlg->result(), int(QDialog::Rejected));
+
+        // Return on the focused Exit button closes the window too.
+        Window other = Make();
+        QVERIFY(other.dlg);
+        other.dlg->show();
+        QVERIFY(QTest::qWaitForWindowActive(other.dlg.get()));
+        other.exit->setFocus();
+        QTest::keyClick(other.exit, Qt::Key_Return);
+        QTRY_VERIFY(!other.dlg->isVisible());
+    }
+
+    void windowMenuOffersTheAboutBox() {
+        Window w = Make();
+        QVERIFY(w.dlg);
+        w.dlg->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+
+        QStringList entries;
+        QString caption;
+        QString versionText;
+        QString okText;
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [&entries](QWidget* popup) {
+                      for (const QAction* action : popup->actions()) entries << action->text();
+                      uitest::SaveScreenshot(popup->grab().toImage(), QStringLiteral("menu"));
+                      QTest::keyClick(popup, Qt::Key_A);  // the About entry's mnemonic
+                  });
+        WhenShown([] { return QApplication::activeModalWidget(); },
+                  [&](QWidget* about) {
+                      caption = about->windowTitle();
+                      for (const QLabel* label : about->findChildren<QLabel*>()) {
+                          if (!label->text().isEmpty()) versionText = label->text();
+                      }
+                      uitest::SaveScreenshot(about->grab().toImage(), QStringLiteral("about"));
+                      for (QPushButton* button : about->findChildren<QPushButton*>()) {
+                          if (button->isDefault()) {
+                              okText = button->text();
+                              button->click();
+                          }
+                      }
+                  });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                     w.dlg->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(w.dlg.get(), &rightClick);
+
+        QVERIFY(entries.contains(QStringLiteral("关于 Quorvel(&A)...")));
+        QCOMPARE(caption, QStringLiteral("关于 Quorvel"));
+        QCOMPARE(versionText, QStringLiteral("Quorvel，1.0 版"));
+        QCOMPARE(okText, QStringLiteral("确定"));
+        QVERIFY(w.dlg->isVisible());
+
+        // Alt+Space opens the same menu at the window's corner.
+        w.dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QPoint menuAt(-1, -1);
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [&menuAt](QWidget* popup) {
+                      menuAt = popup->windowHandle()->framePosition();
+                      QTest::keyClick(popup, Qt::Key_Escape);
+                  });
+        QTest::keyClick(w.dlg.get(), Qt::Key_Space, Qt::AltModifier);
+        QCOMPARE(menuAt, QPoint(0, 0));
+        QVERIFY(w.dlg->isVisible());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
