@@ -1,0 +1,97 @@
+#include "analysis/Background.h"
+
+#include <algorithm>
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+constexpr int kSampleRow = 5;
+constexpr double kFillDifference = 60;
+// 4-connectivity, mask fill value 255, range relative to the seed pixel.
+constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE;
+
+}  // namespace
+
+Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    const int max = std::max({r, g, b});
+    const int min = std::min({r, g, b});
+    Hsv hsv;
+    hsv.value = max / 255.0;
+    if (max == 0) return hsv;  // black: saturation 0, hue -1
+    const int d = max - min;
+    hsv.saturation = static_cast<double>(d) / max;
+    if (d == 0) return hsv;  // grey: no hue
+    double h;
+    if (r == max) {
+        h = static_cast<double>(g - b) / d;
+    } else if (g == max) {
+        h = static_cast<double>(b - r) / d + 2;
+    } else {
+        h = static_cast<double>(r - g) / d + 4;
+    }
+    h = 60 * h;
+    if (h < 0) h += 360;
+    hsv.hue = h;
+    hsv.hueDefined = true;
+    return hsv;
+}
+
+int ClassifyBackground(const Hsv& hsv) {
+    if (hsv.value < 0.13) return -1;
+    if (hsv.value >= 0.9 && hsv.saturation <= 0.13) return BG_WHITE;
+    if (!hsv.hueDefined) return -1;
+    if (hsv.hue >= 330 || hsv.hue < 30) return BG_RED;
+    if (hsv.hue >= 180 && hsv.hue <= 260) return BG_BLUE;
+    return -1;
+}
+
+std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y) {
+    cv::Mat copy;
+    photo.copyTo(copy);
+    // Separate statements keep the draws in channel order.
+    cv::RNG& rng = cv::theRNG();
+    const unsigned c0 = static_cast<unsigned>(rng) & 255;
+    const unsigned c1 = static_cast<unsigned>(rng) & 255;
+    const unsigned c2 = static_cast<unsigned>(rng) & 255;
+    const cv::Scalar diff(kFillDifference, kFillDifference, kFillDifference, 0);
+    const int area = cv::floodFill(copy, cv::Point(x, y), cv::Scalar(c0, c1, c2, 0), nullptr, diff,
+                                   diff, kFillFlags);
+    return area;
+}
+
+bool CheckBackground(const cv::Mat& photo, int color, BackgroundTrace* trace) {
+    BackgroundTrace local;
+    BackgroundTrace& tr = trace != nullptr ? *trace : local;
+    tr = BackgroundTrace{};
+
+    // Samples and seeds lie on row 5, at columns 5 and cols - 5.
+    if (photo.type() != CV_8UC3 || photo.rows <= kSampleRow || photo.cols <= kSampleRow) {
+        return false;
+    }
+    const int cols = photo.cols;
+    const int rows = photo.rows;
+    const int columns[3] = {5, cols / 2, cols - 5};
+
+    int sum[3] = {0, 0, 0};
+    for (int c : columns) {
+        const cv::Vec3b& px = photo.at<cv::Vec3b>(kSampleRow, c);
+        for (int ch = 0; ch < 3; ++ch) sum[ch] += px[ch];
+    }
+    const auto red = static_cast<std::uint8_t>(sum[2] / 3);
+    const auto green = static_cast<std::uint8_t>(sum[1] / 3);
+    const auto blue = static_cast<std::uint8_t>(sum[0] / 3);
+    tr.sampleRgb = cv::Vec3b(red, green, blue);
+    tr.hsv = RgbToHsv(red, green, blue);
+    tr.backgroundClass = ClassifyBackground(tr.hsv);
+    if (tr.backgroundClass < 0) return false;
+    if (color != tr.backgroundClass && color != BG_ANY) return false;
+    tr.colourStagePassed = true;
+
+    for (int i = 0; i < 3; ++i) tr.areas[i] = MeasureFillArea(photo, columns[i], kSampleRow);
+    const std::uint64_t total = static_cast<std::uint64_t>(tr.areas[0]) +
+                                static_cast<std::uint64_t>(tr.areas[1]) +
+                                static_cast<std::uint64_t>(tr.areas[2]);
+    tr.meanArea = total / 3;
+    tr.coverage = static_cast<double>(tr.meanArea) / (static_cast<double>(rows) * cols);
+    return tr.coverage > 0.1;
+}
