@@ -26,6 +26,7 @@ std::optional<QString> CQtUserDialogs::GetOpenPath() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(kOpenFilter);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
@@ -35,6 +36,7 @@ std::optional<QString> CQtUserDialogs::GetSavePath() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(kSaveFilter);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
     dialog.selectFile(kSaveFileName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);

@@ -15,6 +15,8 @@ public:
     std::optional<QString> GetSavePath() override;
 
     static const QString kMessageTitle;
+    // The file type lists show only the label before the patterns, e.g.
+    // "JPEG文件(*.jpg,*.jpeg,*.jpe)".
     static const QString kOpenFilter;
     static const QString kSaveFilter;
     static const QString kSaveFileName;

@@ -41,7 +41,11 @@ void CQuorvelDlg::SetAuditRunning(bool running) {
         return;
     }
     QApplication::restoreOverrideCursor();
-    // Disabling the buttons took the focus away; give it back to Open.
+    KeepKeyboardFocus();
+}
+
+// A disabled button loses the focus; the keyboard user gets it back on Open.
+void CQuorvelDlg::KeepKeyboardFocus() {
     if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_btnOpen.setFocus();
 }
 
@@ -72,7 +76,10 @@ void CQuorvelDlg::OnSavePhoto() {
         }
     }
 
+    // The next step is another photo: a keyboard user on Save moves to Open.
+    const bool saveHadFocus = focusWidget() == &m_btnSave;
     m_btnSave.setEnabled(false);
+    if (saveHadFocus) m_btnOpen.setFocus();
     m_nAuditState = AUDIT_INITIAL;
     update();
 }

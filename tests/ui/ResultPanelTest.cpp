@@ -4,7 +4,6 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "UiTestSupport.h"
 #include "ui/ResultPanel.h"
 
 namespace {
@@ -67,27 +66,6 @@ private slots:
         const cv::Mat small = NoisePicture(300, 200, 4);
         const cv::Mat composed = ComposeResultImage(small, NoisePicture(250, 350, 5));
         QCOMPARE(cv::norm(composed, small, cv::NORM_INF), 0.0);
-    }
-
-    // The conversions keep colours and rows in place, whatever the format
-    // the picture was loaded in.
-    void conversionsKeepPixelsTopDown() {
-        const cv::Mat picture = NoisePicture(800, 600, 6);
-        const QImage asRgb32 = uitest::BgrToRgb32(picture);
-        for (QImage::Format format :
-             {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGB888}) {
-            const cv::Mat back = PictureToBgr(asRgb32.convertToFormat(format));
-            QCOMPARE(cv::norm(back, picture, cv::NORM_INF), 0.0);
-        }
-
-        cv::Mat photo(400, 300, CV_8UC3, cv::Scalar(0, 0, 0));
-        photo.rowRange(0, 3).setTo(cv::Scalar(255, 0, 0));      // blue at the top
-        photo.rowRange(397, 400).setTo(cv::Scalar(0, 0, 255));  // red at the bottom
-        const QImage shown = BgrToPicture(ComposeResultImage(picture, photo));
-        QCOMPARE(shown.size(), QSize(800, 600));
-        QCOMPARE(shown.pixel(300, 83), qRgb(0, 0, 255));
-        QCOMPARE(shown.pixel(300, 310), qRgb(255, 0, 0));
-        QCOMPARE(uitest::CountDifferences(shown, asRgb32, QRect(0, 0, 800, 83)), 0);
     }
 };
 
