@@ -30,6 +30,27 @@ void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t
     result.outputWidth = width;
 }
 
+// The first fitting frame of a search decides: narrowed to Ww, kept as it is,
+// or enlarged to Wn when that takes a factor below 1.25. Narrowing also applies
+// to a widened frame, so the output stays within the mode's widths.
+bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, FrameSearch& result) {
+    const int w = f.width();
+    if (w >= p.wideWidth) {
+        Accept(result, f, s, static_cast<double>(p.wideWidth) / w, p.wideWidth);
+        return true;
+    }
+    if (w >= p.narrowWidth) {
+        Accept(result, f, s, 1.0, w);
+        return true;
+    }
+    const double t = static_cast<double>(p.narrowWidth) / w;
+    if (t < kMaxEnlargement) {
+        Accept(result, f, s, t, p.narrowWidth);
+        return true;
+    }
+    return false;
+}
+
 // One trial for head-room factor k; true when it accepts a frame.
 bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size size, double k,
               FrameSearch& result) {
@@ -54,23 +75,7 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
         // Too narrow: widen until a frame fits; the first one decides.
         for (double s = 1.005; s <= 2.005; s += 0.005) {
             const CandidateFrame f = FrameForSpread(p, face, s, m, size);
-            if (!f.fits) continue;
-            const int w = f.width();
-            if (w >= p.wideWidth) {
-                // Keeps the output within the mode's widths should widening skip past them.
-                Accept(result, f, s, static_cast<double>(p.wideWidth) / w, p.wideWidth);
-                return true;
-            }
-            if (w >= p.narrowWidth) {
-                Accept(result, f, s, 1.0, w);
-                return true;
-            }
-            const double t = static_cast<double>(p.narrowWidth) / w;
-            if (t < kMaxEnlargement) {
-                Accept(result, f, s, t, p.narrowWidth);
-                return true;
-            }
-            return false;
+            if (f.fits) return DecideWidth(p, f, s, result);
         }
         return false;
     }
@@ -79,22 +84,7 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
     if (u - 0.005 > 0.995) return false;
     for (double s = 0.995; s >= u - 0.005; s -= 0.005) {
         const CandidateFrame f = FrameForSpread(p, face, s, m, size);
-        if (!f.fits) continue;
-        const int w = f.width();
-        if (w >= p.wideWidth) {
-            Accept(result, f, s, static_cast<double>(p.wideWidth) / w, p.wideWidth);
-            return true;
-        }
-        if (w >= p.narrowWidth) {
-            Accept(result, f, s, 1.0, w);
-            return true;
-        }
-        const double t = static_cast<double>(p.narrowWidth) / w;
-        if (t < kMaxEnlargement) {
-            Accept(result, f, s, t, p.narrowWidth);
-            return true;
-        }
-        return false;
+        if (f.fits) return DecideWidth(p, f, s, result);
     }
     return false;
 }
