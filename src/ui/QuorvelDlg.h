@@ -79,7 +79,6 @@ private:
     void OnExit();
     void ShowSystemMenu(const QPoint& globalPos);
     void SetAuditRunning(bool running);
-    void KeepKeyboardFocus();
 
     QIcon m_hIcon;
     QRect m_rcClient;

@@ -41,11 +41,7 @@ void CQuorvelDlg::SetAuditRunning(bool running) {
         return;
     }
     QApplication::restoreOverrideCursor();
-    KeepKeyboardFocus();
-}
-
-// A disabled button loses the focus; the keyboard user gets it back on Open.
-void CQuorvelDlg::KeepKeyboardFocus() {
+    // Disabling the buttons took the keyboard focus away; it returns to Open.
     if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_btnOpen.setFocus();
 }
 

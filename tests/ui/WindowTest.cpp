@@ -342,8 +342,9 @@ private slots:
         QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
 
+        // The audit disables every button; afterwards the focus is on Open.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(AUDIT_PASSED));
-        w.open->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w.open);
         QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.save);
         QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
