@@ -8,7 +8,7 @@ PACKAGES=(
     libopencv-dev opencv-data libinih-dev qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcli11-dev
-    fonts-noto-cjk xvfb xauth
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth
     clang libclang-rt-14-dev
 )
 
