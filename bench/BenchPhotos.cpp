@@ -32,6 +32,14 @@ cv::Mat Make(Kind kind, cv::Size size) {
         cv::Mat fixture = cv::imread(std::string(QUORVEL_BENCH_DATA_DIR) + "/id_blue.jpg");
         cv::Mat scaled;
         cv::resize(fixture, scaled, size, 0, 0, cv::INTER_CUBIC);
+        // Sensor-like grain, so the detector works as hard as on a camera photo.
+        cv::Mat grain(size, CV_16SC3);
+        cv::RNG rng(4000);
+        rng.fill(grain, cv::RNG::NORMAL, 0, 6);
+        cv::Mat noisy;
+        scaled.convertTo(noisy, CV_16SC3);
+        noisy += grain;
+        noisy.convertTo(scaled, CV_8UC3);
         return scaled;
     }
     cv::Mat photo(size, CV_8UC3, cv::Scalar(219, 142, 67));
@@ -50,7 +58,7 @@ std::string JpegFile(Kind kind, cv::Size size) {
     auto found = files.find(key);
     if (found != files.end()) return found->second;
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("quorvel-bench-" + std::string(Name(kind)) + "-" +
+                              ("quorvel-bench-v2-" + std::string(Name(kind)) + "-" +
                                std::to_string(size.width) + "x" + std::to_string(size.height) +
                                ".jpg"))
                                  .string();

@@ -10,7 +10,8 @@ enum class Kind { Synthetic, Portrait };
 
 // A photo of the given size: Synthetic is a plain blue background with a
 // drawn head and shoulders (no detectable face); Portrait is the blue
-// identity photo of the test fixtures scaled up, whose face is found.
+// identity photo of the test fixtures scaled up with sensor-like grain,
+// whose face is found.
 cv::Mat Make(Kind kind, cv::Size size);
 
 // The face rectangle to use for the analysis stages of that photo.

@@ -1,14 +1,13 @@
 #include "analysis/Background.h"
 
 #include <algorithm>
-#include <opencv2/imgproc.hpp>
+
+#include "analysis/FloodFill.h"
 
 namespace {
 
 constexpr int kSampleRow = 5;
 constexpr double kFillDifference = 60;
-// 4-connectivity, mask fill value 255, range relative to the seed pixel.
-constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE;
 
 }  // namespace
 
@@ -46,17 +45,9 @@ int ClassifyBackground(const Hsv& hsv) {
 }
 
 std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y) {
-    cv::Mat copy;
-    photo.copyTo(copy);
-    // Separate statements keep the draws in channel order.
-    cv::RNG& rng = cv::theRNG();
-    const unsigned c0 = static_cast<unsigned>(rng) & 255;
-    const unsigned c1 = static_cast<unsigned>(rng) & 255;
-    const unsigned c2 = static_cast<unsigned>(rng) & 255;
-    const cv::Scalar diff(kFillDifference, kFillDifference, kFillDifference, 0);
-    const int area = cv::floodFill(copy, cv::Point(x, y), cv::Scalar(c0, c1, c2, 0), nullptr, diff,
-                                   diff, kFillFlags);
-    return area;
+    cv::Mat mask;
+    DrawMarkerColour();  // the marker paints nothing here, but the generator advances as usual
+    return FillRegionMask(photo, cv::Point(x, y), kFillDifference, mask);
 }
 
 bool CheckBackground(const cv::Mat& photo, int color, BackgroundTrace* trace) {
@@ -87,7 +78,27 @@ bool CheckBackground(const cv::Mat& photo, int color, BackgroundTrace* trace) {
     if (color != tr.backgroundClass && color != BG_ANY) return false;
     tr.colourStagePassed = true;
 
-    for (int i = 0; i < 3; ++i) tr.areas[i] = MeasureFillArea(photo, columns[i], kSampleRow);
+    // Three fills sharing one mask. A seed with the same pixel value as an
+    // earlier seed, inside that seed's region, has exactly that region.
+    cv::Mat mask;
+    bool sameAs[3][3] = {};
+    for (int i = 0; i < 3; ++i) {
+        DrawMarkerColour();
+        const cv::Vec3b seedValue = photo.at<cv::Vec3b>(kSampleRow, columns[i]);
+        int earlier = -1;
+        for (int j = 0; j < i && earlier < 0; ++j) {
+            if (sameAs[j][i]) earlier = j;
+        }
+        if (earlier >= 0) {
+            tr.areas[i] = tr.areas[earlier];
+            continue;
+        }
+        tr.areas[i] = FillRegionMask(photo, cv::Point(columns[i], kSampleRow), kFillDifference, mask);
+        for (int k = i + 1; k < 3; ++k) {
+            sameAs[i][k] = mask.at<uchar>(kSampleRow + 1, columns[k] + 1) != 0 &&
+                           photo.at<cv::Vec3b>(kSampleRow, columns[k]) == seedValue;
+        }
+    }
     const std::uint64_t total = static_cast<std::uint64_t>(tr.areas[0]) +
                                 static_cast<std::uint64_t>(tr.areas[1]) +
                                 static_cast<std::uint64_t>(tr.areas[2]);

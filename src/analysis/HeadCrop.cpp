@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
 
+#include "analysis/FloodFill.h"
+
 namespace {
 
 constexpr SizeModeParams kMode1{1, 1.4, 2.8, 215, 295, true};
@@ -10,8 +12,6 @@ constexpr SizeModeParams kMode2{2, 1.5, 3.0, 295, 413, false};
 
 constexpr int kSeedRow = 5;
 constexpr double kFillDifference = 20;
-// 4-connectivity, mask fill value 255, range relative to the seed pixel.
-constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE;
 constexpr double kHeadShare = 0.05;
 constexpr double kMaxEnlargement = 1.25;
 
@@ -169,24 +169,18 @@ ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size
 
 std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo) {
     if (!ValidInput(face, photo)) return std::nullopt;
-    cv::Mat copy;
-    photo.copyTo(copy);
-    // Separate statements keep the draws in channel order.
-    cv::RNG& rng = cv::theRNG();
-    const auto c0 = static_cast<std::uint8_t>(static_cast<unsigned>(rng) & 255);
-    const auto c1 = static_cast<std::uint8_t>(static_cast<unsigned>(rng) & 255);
-    const auto c2 = static_cast<std::uint8_t>(static_cast<unsigned>(rng) & 255);
-    const cv::Scalar diff(kFillDifference, kFillDifference, kFillDifference, 0);
-    cv::floodFill(copy, cv::Point(photo.cols / 2, kSeedRow), cv::Scalar(c0, c1, c2, 0), nullptr,
-                  diff, diff, kFillFlags);
+    const cv::Vec3b marker = DrawMarkerColour();
+    cv::Mat mask;
+    FillRegionMask(photo, cv::Point(photo.cols / 2, kSeedRow), kFillDifference, mask);
 
-    // Any pixel of the marker colour counts as background, filled or not.
-    const cv::Vec3b marker(c0, c1, c2);
+    // Background is what the fill reached, and any other pixel that happens
+    // to have the marker colour (a painted copy would not tell them apart).
     for (int row = 0; row < face.y; ++row) {
-        const cv::Vec3b* px = copy.ptr<cv::Vec3b>(row);
+        const cv::Vec3b* px = photo.ptr<cv::Vec3b>(row);
+        const uchar* filled = mask.ptr<uchar>(row + 1) + 1;
         int count = 0;
         for (int col = face.x; col < face.x + face.width; ++col) {
-            if (px[col] != marker) ++count;
+            if (filled[col] == 0 && px[col] != marker) ++count;
         }
         if (static_cast<double>(count) / face.width >= kHeadShare) return row;
     }
