@@ -88,9 +88,10 @@ void BM_WholeAudit(benchmark::State& state) {
 BENCHMARK(BM_WholeAudit)->Apply(SizeArgs)->Iterations(3);
 
 void BM_Save(benchmark::State& state) {
+    // The processed photo of the blue identity fixture, as the window saves it.
     cv::Mat processed;
-    const cv::Mat photo = benchphotos::Make(Kind::Portrait, {480, 640});
-    FramePhoto(benchphotos::FaceOf(Kind::Portrait, {480, 640}), photo, 1, processed);
+    const cv::Mat photo = cv::imread(std::string(QUORVEL_BENCH_DATA_DIR) + "/id_blue.jpg");
+    FramePhoto(benchphotos::FaceOf(Kind::Portrait, photo.size()), photo, 1, processed);
     const std::string path =
         (std::filesystem::temp_directory_path() / "quorvel-bench-save.jpg").string();
     for (auto _ : state) benchmark::DoNotOptimize(SaveProcessedPhoto(processed, path));
