@@ -1,11 +1,11 @@
 // Time of each stage of an audit, on synthetic and real-portrait photos of
 // three sizes, and of the start-up work.
 #include <benchmark/benchmark.h>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "BenchPhotos.h"
 #include "analysis/Background.h"
@@ -35,7 +35,9 @@ void SizeArgs(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond);
 }
 
-Kind KindOf(const benchmark::State& state) { return state.range(0) ? Kind::Portrait : Kind::Synthetic; }
+Kind KindOf(const benchmark::State& state) {
+    return state.range(0) ? Kind::Portrait : Kind::Synthetic;
+}
 cv::Size SizeOf(const benchmark::State& state) { return kSizes[state.range(1)]; }
 
 void BM_Decode(benchmark::State& state) {
@@ -109,7 +111,8 @@ void BM_StartupCascadeLoad(benchmark::State& state) {
 BENCHMARK(BM_StartupCascadeLoad)->Unit(benchmark::kMillisecond);
 
 void BM_StartupConfiguration(benchmark::State& state) {
-    const std::string path = (std::filesystem::temp_directory_path() / "quorvel-bench.ini").string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "quorvel-bench.ini").string();
     std::ofstream(path) << "[set]\ncolor=3\nsize=1\n";
     for (auto _ : state) benchmark::DoNotOptimize(ReadSettings(path));
     std::filesystem::remove(path);

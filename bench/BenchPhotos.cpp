@@ -1,10 +1,9 @@
 #include "BenchPhotos.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <filesystem>
 #include <map>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <tuple>
 
 namespace benchphotos {
@@ -57,12 +56,13 @@ std::string JpegFile(Kind kind, cv::Size size) {
     auto key = std::make_tuple(static_cast<int>(kind), size.width, size.height);
     auto found = files.find(key);
     if (found != files.end()) return found->second;
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("quorvel-bench-v2-" + std::string(Name(kind)) + "-" +
-                               std::to_string(size.width) + "x" + std::to_string(size.height) +
-                               ".jpg"))
-                                 .string();
-    if (!std::filesystem::exists(path)) cv::imwrite(path, Make(kind, size), {cv::IMWRITE_JPEG_QUALITY, 95});
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("quorvel-bench-v2-" + std::string(Name(kind)) + "-" + std::to_string(size.width) + "x" +
+          std::to_string(size.height) + ".jpg"))
+            .string();
+    if (!std::filesystem::exists(path))
+        cv::imwrite(path, Make(kind, size), {cv::IMWRITE_JPEG_QUALITY, 95});
     files[key] = path;
     return path;
 }

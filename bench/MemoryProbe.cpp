@@ -34,9 +34,10 @@ int main(int argc, char** argv) {
     }
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
-    std::printf("{\"mode\": \"%s\", \"width\": %d, \"height\": %d, \"result\": %d, "
-                "\"decoded_mib\": %.1f, \"peak_rss_mib\": %.1f}\n",
-                mode.c_str(), size.width, size.height, state,
-                size.area() * 3.0 / (1024.0 * 1024.0), after.ru_maxrss / 1024.0);
+    std::printf(
+        "{\"mode\": \"%s\", \"width\": %d, \"height\": %d, \"result\": %d, "
+        "\"decoded_mib\": %.1f, \"peak_rss_mib\": %.1f}\n",
+        mode.c_str(), size.width, size.height, state, size.area() * 3.0 / (1024.0 * 1024.0),
+        after.ru_maxrss / 1024.0);
     return 0;
 }

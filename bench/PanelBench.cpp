@@ -1,5 +1,6 @@
 // The result panel composition, as painted at every repaint of an accepted photo.
 #include <benchmark/benchmark.h>
+
 #include <opencv2/imgproc.hpp>
 
 #include "ui/Pictures.h"

@@ -1,8 +1,7 @@
 // The whole audit chain on arbitrary encoded image bytes, for both size
 // modes and every colour setting.
-#include <opencv2/imgcodecs.hpp>
-
 #include <cstdlib>
+#include <opencv2/imgcodecs.hpp>
 
 #include "FuzzSupport.h"
 #include "audit/AuditChain.h"

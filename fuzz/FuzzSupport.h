@@ -8,8 +8,7 @@
 
 // A per-process scratch file that receives each input's bytes.
 inline const std::string& ScratchPath(const char* suffix) {
-    static const std::string path =
-        "/tmp/quorvel-fuzz-" + std::to_string(::getpid()) + suffix;
+    static const std::string path = "/tmp/quorvel-fuzz-" + std::to_string(::getpid()) + suffix;
     return path;
 }
 

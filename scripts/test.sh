@@ -7,15 +7,30 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+LOGDIR="$(mktemp -d)"
+trap 'rm -rf "$LOGDIR"' EXIT
+
+# Runs one ctest preset and keeps its summary for the closing line.
+run_suite() {
+    ctest --preset "$1" 2>&1 | tee "$LOGDIR/$1.log"
+    return "${PIPESTATUS[0]}"
+}
+
 echo "== tests"
 cmake --preset dev
 cmake --build --preset dev
-ctest --preset dev
+run_suite dev
 
 echo "== tests under sanitizers"
 cmake --preset ci-sanitize
 cmake --build --preset ci-sanitize
-ctest --preset ci-sanitize
+run_suite ci-sanitize
 
 echo "== fuzzing"
 bash scripts/fuzz.sh
+
+total=0
+for count in $(sed -n 's/.* 0 tests failed out of \([0-9]*\).*/\1/p' "$LOGDIR"/*.log); do
+    total=$((total + count))
+done
+echo "Tests: $total passed, 0 failed"

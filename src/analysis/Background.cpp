@@ -93,7 +93,8 @@ bool CheckBackground(const cv::Mat& photo, int color, BackgroundTrace* trace) {
             tr.areas[i] = tr.areas[earlier];
             continue;
         }
-        tr.areas[i] = FillRegionMask(photo, cv::Point(columns[i], kSampleRow), kFillDifference, mask);
+        tr.areas[i] =
+            FillRegionMask(photo, cv::Point(columns[i], kSampleRow), kFillDifference, mask);
         for (int k = i + 1; k < 3; ++k) {
             sameAs[i][k] = mask.at<uchar>(kSampleRow + 1, columns[k] + 1) != 0 &&
                            photo.at<cv::Vec3b>(kSampleRow, columns[k]) == seedValue;

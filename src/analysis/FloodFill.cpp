@@ -5,8 +5,7 @@
 namespace {
 
 // 4-connectivity, mask value 255, range relative to the seed pixel, mask only.
-constexpr int kFillFlags =
-    4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE | cv::FLOODFILL_MASK_ONLY;
+constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE | cv::FLOODFILL_MASK_ONLY;
 
 }  // namespace
 

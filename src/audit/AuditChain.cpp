@@ -1,9 +1,8 @@
 #include "audit/AuditChain.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <filesystem>
 #include <new>
+#include <opencv2/imgcodecs.hpp>
 
 #include "app/Log.h"
 #include "audit/FaceDetect.h"
@@ -57,7 +56,8 @@ int CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo, int sizeMode,
     }
 
     if (trace != nullptr) trace->cropAttempted = true;
-    if (!FramePhoto(face, photo, sizeMode, processedPhoto, trace != nullptr ? &trace->crop : nullptr)) {
+    if (!FramePhoto(face, photo, sizeMode, processedPhoto,
+                    trace != nullptr ? &trace->crop : nullptr)) {
         return AUDIT_BAD_PROPORTION;
     }
     return AUDIT_PASSED;

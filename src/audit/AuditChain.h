@@ -1,9 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
-
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

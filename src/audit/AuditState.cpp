@@ -22,7 +22,9 @@ bool IsValid(int state) { return state >= 0 && state < kAuditStateCount; }
 
 }  // namespace
 
-const wchar_t* VerdictLogText(int state) { return IsValid(state) ? kStates[state].logText : nullptr; }
+const wchar_t* VerdictLogText(int state) {
+    return IsValid(state) ? kStates[state].logText : nullptr;
+}
 
 int ScreenPictureId(int state) { return IsValid(state) ? kStates[state].pictureId : 0; }
 

@@ -2,7 +2,6 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
-
 #include <optional>
 #include <vector>
 

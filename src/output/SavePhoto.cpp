@@ -1,13 +1,13 @@
 #include "output/SavePhoto.h"
 
 #include <fcntl.h>
-#include <opencv2/imgcodecs.hpp>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -114,7 +114,8 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const std::string& narrowPat
         return fail(SaveError::IsFolder, "\"" + narrowPath + "\" is a folder");
     }
     if (fs::exists(destination, ec) && ::access(destination.c_str(), W_OK) != 0) {
-        return fail(SaveError::NotWritable, ErrnoText("cannot replace \"" + narrowPath + "\"", errno));
+        return fail(SaveError::NotWritable,
+                    ErrnoText("cannot replace \"" + narrowPath + "\"", errno));
     }
 
     // Written beside the destination, then renamed over it once complete.
@@ -128,16 +129,19 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const std::string& narrowPat
     try {
         written = cv::imwrite(temp.string(), photo, params);
     } catch (const cv::Exception& e) {
-        return failAndClean(SaveError::WriteFailed, std::string("cannot write the image: ") + e.what());
+        return failAndClean(SaveError::WriteFailed,
+                            std::string("cannot write the image: ") + e.what());
     }
     if (!written) {
-        return failAndClean(SaveError::WriteFailed, "cannot write the image to \"" + narrowPath + "\"");
+        return failAndClean(SaveError::WriteFailed,
+                            "cannot write the image to \"" + narrowPath + "\"");
     }
 
     const std::string onDisk = ReadFile(temp);
     if (onDisk.size() != expected.size() ||
         std::memcmp(onDisk.data(), expected.data(), expected.size()) != 0) {
-        return failAndClean(SaveError::Incomplete, "the image was not written completely (is the disk full?)");
+        return failAndClean(SaveError::Incomplete,
+                            "the image was not written completely (is the disk full?)");
     }
 
     std::string error = AppendMarker(temp);
@@ -145,7 +149,8 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const std::string& narrowPat
 
     fs::rename(temp, destination, ec);
     if (ec) {
-        return failAndClean(SaveError::WriteFailed, "cannot write \"" + narrowPath + "\": " + ec.message());
+        return failAndClean(SaveError::WriteFailed,
+                            "cannot write \"" + narrowPath + "\": " + ec.message());
     }
 
     result.ok = true;

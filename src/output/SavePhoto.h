@@ -1,9 +1,8 @@
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <array>
 #include <cstdint>
+#include <opencv2/core.hpp>
 #include <string>
 
 // The eight seed bytes of the pass marker; the marker's bytes are
@@ -19,13 +18,13 @@ inline constexpr int kSaveJpegQuality = 50;
 
 enum class SaveError {
     None,
-    NoPhoto,        // nothing to save
-    NoEncoder,      // the extension names no image format the library writes
-    IsFolder,       // the name is that of a folder
-    NotWritable,    // an existing file that may not be replaced
-    WriteFailed,    // the folder cannot be written
-    Incomplete,     // the image did not reach the disk whole (disk full)
-    MarkerFailed,   // the pass marker could not be appended or flushed
+    NoPhoto,       // nothing to save
+    NoEncoder,     // the extension names no image format the library writes
+    IsFolder,      // the name is that of a folder
+    NotWritable,   // an existing file that may not be replaced
+    WriteFailed,   // the folder cannot be written
+    Incomplete,    // the image did not reach the disk whole (disk full)
+    MarkerFailed,  // the pass marker could not be appended or flushed
 };
 
 struct SaveResult {

@@ -2,6 +2,7 @@
 // hold them against the straightforward way: a deep copy per fill, painted
 // with the marker colour.
 #include <gtest/gtest.h>
+
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/Background.h"
@@ -126,7 +127,8 @@ TEST(FillEquivalence, HeadTopMatchesTheCopyingWayIncludingMarkerColouredPixels) 
         cv::theRNG().state = 777;
         cv::RNG peek = cv::theRNG();
         cv::Vec3b marker;
-        for (int ch = 0; ch < 3; ++ch) marker[ch] = static_cast<uchar>(static_cast<unsigned>(peek) & 255);
+        for (int ch = 0; ch < 3; ++ch)
+            marker[ch] = static_cast<uchar>(static_cast<unsigned>(peek) & 255);
         photo(cv::Rect(75, 40, 30, 3)).setTo(cv::Scalar(marker[0], marker[1], marker[2]));
 
         cv::theRNG().state = 777;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/Log.h"
@@ -19,7 +20,8 @@ std::wstring Wide(const std::filesystem::path& path) { return FromUtf8(path.stri
 
 // Encodes a photo as JPEG and pads the file after the end marker to an exact
 // length; decoders ignore what follows the image.
-void WriteJpegOfLength(const std::filesystem::path& path, const cv::Mat& photo, std::size_t length) {
+void WriteJpegOfLength(const std::filesystem::path& path, const cv::Mat& photo,
+                       std::size_t length) {
     std::vector<uchar> bytes;
     for (int quality = 95; quality > 5; quality -= 5) {
         cv::imencode(".jpg", photo, bytes, {cv::IMWRITE_JPEG_QUALITY, quality});
@@ -194,14 +196,17 @@ TEST(AuditChain, VerdictLineHoldsTheNameLiterally) {
     LogVerdict(log, L"x.jpg", AUDIT_INITIAL);
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
-    EXPECT_EQ(content.substr(20), "100%s%n.jpg" + WideToGbk(L"文件格式不符合要求！", 1024) + "\r\n");
+    EXPECT_EQ(content.substr(20),
+              "100%s%n.jpg" + WideToGbk(L"文件格式不符合要求！", 1024) + "\r\n");
 }
 
 TEST(PathText, ConversionsRoundTrip) {
     const std::wstring path = L"/tmp/照片 100%/a b.jpg";
     EXPECT_EQ(ToThreadAnsiPath(path), "/tmp/\xE7\x85\xA7\xE7\x89\x87 100%/a b.jpg");
     EXPECT_EQ(FromUtf8(ToThreadAnsiPath(path)), path);
-    EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\uFFFDb");
+    EXPECT_EQ(FromUtf8("a\xFF"
+                       "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(FromUtf8("\xE7\x85"), L"\uFFFD\uFFFD");
     EXPECT_EQ(FileNameOf(L"/a/b/报名照片.jpg"), L"报名照片.jpg");
     EXPECT_EQ(FileNameOf(L"plain.jpg"), L"plain.jpg");

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <sys/mount.h>
 
 #include "output/SavePhoto.h"
 #include "support/TestSupport.h"

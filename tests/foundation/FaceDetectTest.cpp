@@ -13,11 +13,8 @@ TEST(FaceDetect, RealPhotos) {
         std::size_t detected;
     };
     const Row rows[] = {
-        {"portrait.jpg", true, 1},
-        {"id_blue.jpg", true, 1},
-        {"no_face.jpg", false, 0},
-        {"small_face.jpg", false, 0},
-        {"group.jpg", false, 3},
+        {"portrait.jpg", true, 1},    {"id_blue.jpg", true, 1}, {"no_face.jpg", false, 0},
+        {"small_face.jpg", false, 0}, {"group.jpg", false, 3},
     };
     ASSERT_FALSE(Cascade().empty());
     for (const Row& row : rows) {

@@ -33,8 +33,7 @@ TEST(Log, StartupEntryHasTheExactBytes) {
     ASSERT_NE(log.Open(), nullptr);
     int written = log.Write(L"%ls\r\n", L"系统启动");
     EXPECT_EQ(written, 10);
-    EXPECT_EQ(ReadBytes(dir / "Test.log"),
-              kStamp + "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n");
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), kStamp + "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n");
 }
 
 TEST(Log, OpenReturnsTheStreamOnlyOnce) {
@@ -60,7 +59,8 @@ TEST(Log, SecondRunAppendsToTheFirst) {
         ASSERT_NE(log.Open(), nullptr);
         log.Write(L"%ls%ls\r\n", L"a.jpg", L"图像审核成功！");
     }
-    const std::string line = kStamp + "a.jpg\xCD\xBC\xCF\xF1\xC9\xF3\xBA\xCB\xB3\xC9\xB9\xA6\xA3\xA1\r\n";
+    const std::string line =
+        kStamp + "a.jpg\xCD\xBC\xCF\xF1\xC9\xF3\xBA\xCB\xB3\xC9\xB9\xA6\xA3\xA1\r\n";
     EXPECT_EQ(ReadBytes(path), line + line);
 }
 

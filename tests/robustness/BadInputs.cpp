@@ -1,10 +1,9 @@
 #include "robustness/BadInputs.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <array>
 #include <cstdint>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "audit/AuditState.h"
 #include "support/TestSupport.h"
@@ -40,19 +39,20 @@ std::string PngChunk(const std::string& type, const std::string& data) {
 
 // A valid PNG header announcing a huge image, with no pixel data.
 std::string HugePngHeader(std::uint32_t width, std::uint32_t height) {
-    std::string ihdr = BigEndian32(width) + BigEndian32(height) + std::string("\x08\x02\x00\x00\x00", 5);
+    std::string ihdr =
+        BigEndian32(width) + BigEndian32(height) + std::string("\x08\x02\x00\x00\x00", 5);
     return std::string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", ihdr) + PngChunk("IEND", "");
 }
 
 // Inserts an EXIF block with the given orientation right after the JPEG's SOI.
 std::string WithExifOrientation(const std::string& jpeg, std::uint16_t orientation) {
-    std::string tiff("II*\0\x08\0\0\0", 8);                        // little-endian header, IFD at 8
-    tiff += std::string("\x01\0", 2);                               // one entry
-    tiff += std::string("\x12\x01\x03\0\x01\0\0\0", 8);             // 0x0112 SHORT, count 1
+    std::string tiff("II*\0\x08\0\0\0", 8);              // little-endian header, IFD at 8
+    tiff += std::string("\x01\0", 2);                    // one entry
+    tiff += std::string("\x12\x01\x03\0\x01\0\0\0", 8);  // 0x0112 SHORT, count 1
     tiff += static_cast<char>(orientation & 0xFF);
     tiff += static_cast<char>(orientation >> 8);
     tiff += std::string("\0\0", 2);
-    tiff += std::string("\0\0\0\0", 4);                             // no next IFD
+    tiff += std::string("\0\0\0\0", 4);  // no next IFD
     const std::string payload = std::string("Exif\0\0", 6) + tiff;
     const std::size_t length = payload.size() + 2;
     std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
@@ -71,14 +71,15 @@ fs::path Write(const fs::path& dir, const std::string& name, const std::string& 
     return dir / name;
 }
 
-const std::vector<int> kAnyVerdict = {AUDIT_PASSED,        AUDIT_BAD_BACKGROUND, AUDIT_BAD_FORMAT,
-                                      AUDIT_NO_FACE,       AUDIT_BAD_PROPORTION, AUDIT_TOO_SMALL};
+const std::vector<int> kAnyVerdict = {AUDIT_PASSED,  AUDIT_BAD_BACKGROUND, AUDIT_BAD_FORMAT,
+                                      AUDIT_NO_FACE, AUDIT_BAD_PROPORTION, AUDIT_TOO_SMALL};
 
 }  // namespace
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
-        {"empty file", [](const fs::path& d) { return Write(d, "empty.jpg", ""); },
+        {"empty file",
+         [](const fs::path& d) { return Write(d, "empty.jpg", ""); },
          {AUDIT_BAD_FORMAT}},
         {"text named .jpg",
          [](const fs::path& d) { return Write(d, "notes.jpg", std::string(40000, 't') + "\n"); },

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/mount.h>
 
 #include <algorithm>
@@ -13,8 +12,8 @@ using testsupport::TempDir;
 
 TEST(RobustnessCli, EveryAwkwardInputGetsAVerdictLine) {
     TempDir dir;
-    std::vector<std::string> args = {"--color", "3", "--size", "1", "--cascade",
-                                     QUORVEL_TEST_CASCADE};
+    std::vector<std::string> args = {"--color", "3",         "--size",
+                                     "1",       "--cascade", QUORVEL_TEST_CASCADE};
     std::vector<const badinputs::Case*> cases;
     int index = 0;
     for (const badinputs::Case& input : badinputs::Cases()) {
@@ -41,10 +40,10 @@ TEST(RobustnessCli, RunsInAFolderThatCannotBeWritten) {
     TempDir dir;
     // Test.log is a folder: the log cannot be opened, the audit still runs.
     std::filesystem::create_directory(dir / "Test.log");
-    clitest::RunOutput run = clitest::RunAudit(
-        {"--log", "--color", "3", "--size", "1", "--cascade", QUORVEL_TEST_CASCADE,
-         testsupport::DataPath("id_blue.jpg").string()},
-        dir.path());
+    clitest::RunOutput run =
+        clitest::RunAudit({"--log", "--color", "3", "--size", "1", "--cascade",
+                           QUORVEL_TEST_CASCADE, testsupport::DataPath("id_blue.jpg").string()},
+                          dir.path());
     EXPECT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.Lines().size(), 1u);
     EXPECT_EQ(run.Lines()[0].at("state").get<int>(), AUDIT_PASSED);
@@ -57,10 +56,10 @@ TEST(RobustnessCli, RunsInAReadOnlyWorkingDirectory) {
     if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0) {
         GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root and mount rights)";
     }
-    clitest::RunOutput run = clitest::RunAudit(
-        {"--log", "--color", "3", "--size", "1", "--cascade", QUORVEL_TEST_CASCADE,
-         testsupport::DataPath("id_blue.jpg").string()},
-        mountPoint);
+    clitest::RunOutput run =
+        clitest::RunAudit({"--log", "--color", "3", "--size", "1", "--cascade",
+                           QUORVEL_TEST_CASCADE, testsupport::DataPath("id_blue.jpg").string()},
+                          mountPoint);
     ::umount(mountPoint.c_str());
     EXPECT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.Lines().size(), 1u);

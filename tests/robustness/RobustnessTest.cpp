@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <opencv2/imgcodecs.hpp>
 
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
@@ -20,9 +20,9 @@ TEST(Robustness, EveryAwkwardInputGetsAClearVerdict) {
             cv::Mat processed;
             AuditResult result = AuditPhotoFile(Cascade(), FromUtf8(path.string()),
                                                 AuditSettings{3, size}, processed);
-            EXPECT_NE(std::find(input.acceptedStates.begin(), input.acceptedStates.end(),
-                                result.state),
-                      input.acceptedStates.end())
+            EXPECT_NE(
+                std::find(input.acceptedStates.begin(), input.acceptedStates.end(), result.state),
+                input.acceptedStates.end())
                 << "size mode " << size << ": " << AuditStateName(result.state);
             if (result.state == AUDIT_PASSED) {
                 EXPECT_EQ(processed.type(), CV_8UC3);

@@ -1,9 +1,9 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
 
 #include <fstream>
+#include <opencv2/imgcodecs.hpp>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -28,7 +28,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-ScopedCwd::ScopedCwd(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path()) {
+ScopedCwd::ScopedCwd(const std::filesystem::path& dir)
+    : m_previous(std::filesystem::current_path()) {
     std::filesystem::current_path(dir);
 }
 

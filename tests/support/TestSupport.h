@@ -1,9 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
-
-#include <filesystem>
 #include <string>
 
 namespace testsupport {

@@ -1,5 +1,7 @@
 // Start-up of the real application in a child process: the checks in their
 // order, the single message of the first failure, exit status 0 in every case.
+#include <sys/mount.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -125,6 +127,37 @@ private slots:
             QCOMPARE(bytes.count('\n'), 1);
             QVERIFY(bytes.endsWith("\t" + uitest::LogMessage(L"系统启动")));
         }
+    }
+
+    // A working directory that cannot be written: no log, but the window opens.
+    void readOnlyWorkingDirectoryStillOpensTheWindow() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString ro = work.filePath(QStringLiteral("ro"));
+        QVERIFY(QDir(work.path()).mkdir(QStringLiteral("ro")));
+        const QByteArray roPath = ro.toLocal8Bit();
+        if (::mount("tmpfs", roPath.constData(), "tmpfs", 0, "size=4m") != 0) {
+            QSKIP("cannot mount a tmpfs here (needs root and mount rights)");
+        }
+        const QByteArray config = uitest::kDefaultConfig;
+        uitest::PrepareWorkDir(ro, true, &config);
+        const bool readOnly =
+            ::mount("tmpfs", roPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=4m") == 0;
+        const QString screens = work.filePath(QStringLiteral("screens.json"));
+        uitest::WriteAll(screens,
+                         "{\"screens\": [{\"name\": \"main\", \"x\": 0, \"y\": 0, "
+                         "\"width\": 1024, \"height\": 768}]}");
+        Run run;
+        if (readOnly) run = RunProbe(ro, QStringLiteral("offscreen:configfile=") + screens);
+        const bool logWritten = QFileInfo::exists(ro + QStringLiteral("/Test.log"));
+        ::umount(roPath.constData());
+        if (!readOnly) QSKIP("cannot remount the tmpfs read-only here");
+
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.lines.filter(QRegularExpression(QStringLiteral("^(message|shown|closed)"))),
+                 (QStringList{QStringLiteral("shown: 0 0 800 600"), QStringLiteral("closed")}));
+        QVERIFY(!logWritten);
     }
 };
 
