@@ -81,23 +81,21 @@ bool CheckBackground(const cv::Mat& photo, int color, BackgroundTrace* trace) {
     // Three fills sharing one mask. A seed with the same pixel value as an
     // earlier seed, inside that seed's region, has exactly that region.
     cv::Mat mask;
-    bool sameAs[3][3] = {};
+    int sameRegionAs[3] = {-1, -1, -1};  // the earlier fill whose area a seed shares
     for (int i = 0; i < 3; ++i) {
         DrawMarkerColour();
-        const cv::Vec3b seedValue = photo.at<cv::Vec3b>(kSampleRow, columns[i]);
-        int earlier = -1;
-        for (int j = 0; j < i && earlier < 0; ++j) {
-            if (sameAs[j][i]) earlier = j;
-        }
-        if (earlier >= 0) {
-            tr.areas[i] = tr.areas[earlier];
+        if (sameRegionAs[i] >= 0) {
+            tr.areas[i] = tr.areas[sameRegionAs[i]];
             continue;
         }
         tr.areas[i] =
             FillRegionMask(photo, cv::Point(columns[i], kSampleRow), kFillDifference, mask);
+        const cv::Vec3b seedValue = photo.at<cv::Vec3b>(kSampleRow, columns[i]);
         for (int k = i + 1; k < 3; ++k) {
-            sameAs[i][k] = mask.at<uchar>(kSampleRow + 1, columns[k] + 1) != 0 &&
-                           photo.at<cv::Vec3b>(kSampleRow, columns[k]) == seedValue;
+            if (sameRegionAs[k] < 0 && mask.at<uchar>(kSampleRow + 1, columns[k] + 1) != 0 &&
+                photo.at<cv::Vec3b>(kSampleRow, columns[k]) == seedValue) {
+                sameRegionAs[k] = i;
+            }
         }
     }
     const std::uint64_t total = static_cast<std::uint64_t>(tr.areas[0]) +

@@ -63,15 +63,8 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
 
     const CandidateFrame preferred = FrameForSpread(p, face, 1.0, m, size);
     if (preferred.fits) {
-        const int w1 = preferred.width();
-        if (w1 >= p.wideWidth) {
-            Accept(result, preferred, 1.0, static_cast<double>(p.wideWidth) / w1, p.wideWidth);
-            return true;
-        }
-        if (w1 >= p.narrowWidth) {
-            Accept(result, preferred, 1.0, 1.0, w1);
-            return true;
-        }
+        // Wide enough: narrowed to Ww or kept, never enlarged.
+        if (preferred.width() >= p.narrowWidth) return DecideWidth(p, preferred, 1.0, result);
         // Too narrow: widen until a frame fits; the first one decides.
         for (double s = 1.005; s <= 2.005; s += 0.005) {
             const CandidateFrame f = FrameForSpread(p, face, s, m, size);

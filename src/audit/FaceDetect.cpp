@@ -1,6 +1,24 @@
 #include "audit/FaceDetect.h"
 
+#include <cctype>
+#include <filesystem>
 #include <opencv2/imgproc.hpp>
+
+std::string LoadFaceCascade(const std::string& path, cv::CascadeClassifier& cascade) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return "no such file";
+    if (!std::filesystem::is_regular_file(path, ec)) return "not a regular file";
+    try {
+        if (cascade.load(path) && !cascade.empty()) return {};
+    } catch (const cv::Exception& e) {
+        std::string reason = e.what();
+        while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) {
+            reason.pop_back();
+        }
+        return "not a cascade the detector can read (" + reason + ")";
+    }
+    return "not a cascade the detector can read";
+}
 
 std::vector<cv::Rect> FindFaces(cv::CascadeClassifier& cascade, const cv::Mat& photo) {
     cv::Mat grey;

@@ -3,7 +3,16 @@
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
 #include <optional>
+#include <string>
 #include <vector>
+
+// The cascade's file name, looked up in the working directory.
+inline constexpr const char* kCascadeFileName = "haarcascade_frontalface_alt2.xml";
+
+// Loads the face cascade. Returns an empty text on success, otherwise why it
+// failed (missing, not a regular file, or not a cascade the detector reads;
+// the parser throws on some damaged files and returns false on others).
+std::string LoadFaceCascade(const std::string& path, cv::CascadeClassifier& cascade);
 
 // Runs the frontal-face detector on a colour photo (8-bit, blue-green-red):
 // grey conversion, histogram equalisation, detectMultiScale with scale 1.1,

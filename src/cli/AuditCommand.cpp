@@ -1,12 +1,12 @@
 #include "cli/AuditCommand.h"
 
 #include <CLI/CLI.hpp>
-#include <cctype>
 #include <filesystem>
 #include <ostream>
 #include <set>
 
 #include "app/Log.h"
+#include "audit/FaceDetect.h"
 #include "audit/PathText.h"
 #include "cli/JsonReport.h"
 #include "output/SavePhoto.h"
@@ -24,6 +24,15 @@ const char* const kDescription =
     "  quorvel-audit --verify FILE...\n"
     "Exit status: 0 all passed (or all carry the pass marker), 1 some did not, "
     "2 usage or start-up error.";
+
+void Message(std::ostream& err, const std::string& text) {
+    err << kProgramName << ": " << text << '\n';
+}
+
+ParsedCommand UsageError(std::ostream& err, const std::string& text) {
+    Message(err, text + "\nRun " + kProgramName + " --help for the options.");
+    return {std::nullopt, kExitUsage};
+}
 
 }  // namespace
 
@@ -71,9 +80,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         out << app.help();
         return {std::nullopt, kExitAllPassed};
     } catch (const CLI::ParseError& e) {
-        err << kProgramName << ": " << e.what() << "\nRun " << kProgramName
-            << " --help for the options.\n";
-        return {std::nullopt, kExitUsage};
+        return UsageError(err, e.what());
     }
 
     if (colorOpt->count() > 0) options.color = color;
@@ -113,11 +120,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         return {};
     };
     const std::string problem = usageProblem();
-    if (!problem.empty()) {
-        err << kProgramName << ": " << problem << "\nRun " << kProgramName
-            << " --help for the options.\n";
-        return {std::nullopt, kExitUsage};
-    }
+    if (!problem.empty()) return UsageError(err, problem);
     return {std::move(options), kExitAllPassed};
 }
 
@@ -140,25 +143,8 @@ std::variant<AuditSettings, std::string> ResolveSettings(const AuditOptions& opt
 std::string ChooseCascadePath(const AuditOptions& options) {
     if (options.cascadePath) return *options.cascadePath;
     std::error_code ec;
-    if (fs::exists(kLocalCascadeName, ec)) return kLocalCascadeName;
+    if (fs::exists(kCascadeFileName, ec)) return kCascadeFileName;
     return QUORVEL_SYSTEM_CASCADE;
-}
-
-std::string LoadCascade(const std::string& path, cv::CascadeClassifier& cascade) {
-    std::error_code ec;
-    if (!fs::exists(path, ec)) return "no such file";
-    if (!fs::is_regular_file(path, ec)) return "not a regular file";
-    try {
-        // The parser throws on some damaged files and returns false on others.
-        if (cascade.load(path) && !cascade.empty()) return {};
-    } catch (const cv::Exception& e) {
-        std::string reason = e.what();
-        while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) {
-            reason.pop_back();
-        }
-        return "not a cascade the detector can read (" + reason + ")";
-    }
-    return "not a cascade the detector can read";
 }
 
 std::string OutputPathFor(const std::string& outDir, const std::string& photo,
@@ -167,10 +153,6 @@ std::string OutputPathFor(const std::string& outDir, const std::string& photo,
 }
 
 namespace {
-
-void Message(std::ostream& err, const std::string& text) {
-    err << kProgramName << ": " << text << '\n';
-}
 
 // Prints a line and reports whether it reached the stream.
 bool PrintLine(std::ostream& out, const JsonObject& object) {
@@ -261,7 +243,7 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
 
     const std::string cascadePath = ChooseCascadePath(options);
     cv::CascadeClassifier cascade;
-    if (std::string problem = LoadCascade(cascadePath, cascade); !problem.empty()) {
+    if (std::string problem = LoadFaceCascade(cascadePath, cascade); !problem.empty()) {
         Message(err, "cannot load the face cascade \"" + cascadePath + "\": " + problem);
         return kExitUsage;
     }

@@ -18,9 +18,6 @@ inline constexpr int kExitAllPassed = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// The name of the face cascade looked for in the working directory.
-inline constexpr const char* kLocalCascadeName = "haarcascade_frontalface_alt2.xml";
-
 enum class CommandMode {
     Audit,       // audit the photos
     ShowConfig,  // print the settings read from the configuration file
@@ -59,9 +56,6 @@ std::variant<AuditSettings, std::string> ResolveSettings(const AuditOptions& opt
 // Which cascade file to load: --cascade, else the one in the working
 // directory, else the system's copy.
 std::string ChooseCascadePath(const AuditOptions& options);
-
-// Loads the cascade; an empty text on success, else why it failed.
-std::string LoadCascade(const std::string& path, cv::CascadeClassifier& cascade);
 
 // Where a passed photo is saved: <outDir>/<stem of the photo>.<extension>.
 std::string OutputPathFor(const std::string& outDir, const std::string& photo,

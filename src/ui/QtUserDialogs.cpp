@@ -21,25 +21,30 @@ void CQtUserDialogs::ShowMessage(const QString& text) {
     box.exec();
 }
 
-std::optional<QString> CQtUserDialogs::GetOpenPath() {
-    QFileDialog dialog(m_pOwner);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(kOpenFilter);
+namespace {
+
+// Runs a file dialog with one filter; the chosen path, or none on cancel.
+std::optional<QString> RunFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode,
+                                     QFileDialog::FileMode fileMode, const QString& filter) {
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(fileMode);
+    dialog.setNameFilter(filter);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
 
+}  // namespace
+
+std::optional<QString> CQtUserDialogs::GetOpenPath() {
+    QFileDialog dialog(m_pOwner);
+    return RunFileDialog(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, kOpenFilter);
+}
+
 std::optional<QString> CQtUserDialogs::GetSavePath() {
     QFileDialog dialog(m_pOwner);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(kSaveFilter);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
     dialog.selectFile(kSaveFileName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return RunFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
 }

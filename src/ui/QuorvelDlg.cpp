@@ -10,6 +10,7 @@
 #include "app/Config.h"
 #include "app/Log.h"
 #include "audit/AuditState.h"
+#include "audit/FaceDetect.h"
 #include "ui/AboutDlg.h"
 #include "ui/AuditThread.h"
 #include "ui/DialogUnits.h"
@@ -36,7 +37,7 @@ CQuorvelDlg::CQuorvelDlg(QWidget* pParent, std::unique_ptr<IUserDialogs> dialogs
       m_hIcon(LoadAppIcon()),
       m_rcClient(0, 0, 0, 0),
       m_nAuditState(AUDIT_INITIAL),
-      m_strCascadeFile("haarcascade_frontalface_alt2.xml"),
+      m_strCascadeFile(kCascadeFileName),
       m_btnOpen(this),
       m_btnExit(this),
       m_btnSave(this),
@@ -117,13 +118,7 @@ bool CQuorvelDlg::StartupCheck() {
     m_btnExit.update();
     m_btnExit.SetBitmap(LoadPicture(IDB_EXIT));
 
-    bool cascadeLoaded = false;
-    try {
-        cascadeLoaded = m_faceCascade.load(m_strCascadeFile);
-    } catch (const cv::Exception&) {
-        cascadeLoaded = false;
-    }
-    if (!cascadeLoaded) {
+    if (!LoadFaceCascade(m_strCascadeFile, m_faceCascade).empty()) {
         m_pDialogs->ShowMessage(kCascadeMissingMessage);
         return false;
     }
