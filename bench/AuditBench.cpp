@@ -8,20 +8,21 @@
 #include <opencv2/imgproc.hpp>
 
 #include "BenchPhotos.h"
-#include "analysis/Background.h"
-#include "analysis/HeadCrop.h"
-#include "app/Config.h"
-#include "audit/AuditChain.h"
-#include "audit/FaceDetect.h"
-#include "audit/PathText.h"
-#include "output/SavePhoto.h"
+#include "core/analysis/Background.h"
+#include "core/analysis/HeadCrop.h"
+#include "core/audit/Auditor.h"
+#include "core/audit/FaceDetect.h"
+#include "core/config/Settings.h"
+#include "core/save/SavePhoto.h"
+#include "core/session/Session.h"
 
 using benchphotos::Kind;
+using namespace quorvel;
 
 namespace {
 
 cv::CascadeClassifier& Cascade() {
-    static cv::CascadeClassifier cascade(QUORVEL_SYSTEM_CASCADE);
+    static cv::CascadeClassifier cascade(quorvel::SystemCascadePath().string());
     return cascade;
 }
 
@@ -67,33 +68,35 @@ BENCHMARK(BM_DetectionPreparation)->Apply(SizeArgs);
 
 void BM_BackgroundCheck(benchmark::State& state) {
     const cv::Mat photo = benchphotos::Make(KindOf(state), SizeOf(state));
-    for (auto _ : state) benchmark::DoNotOptimize(CheckBackground(photo, BG_ANY));
+    cv::RNG rng;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CheckBackground(photo, BackgroundColor::Any, rng));
 }
 BENCHMARK(BM_BackgroundCheck)->Apply(SizeArgs);
 
 void BM_HeadTopAndCrop(benchmark::State& state) {
     const cv::Mat photo = benchphotos::Make(KindOf(state), SizeOf(state));
     const cv::Rect face = benchphotos::FaceOf(KindOf(state), SizeOf(state));
-    cv::Mat processed;
-    for (auto _ : state) benchmark::DoNotOptimize(FramePhoto(face, photo, 1, processed));
+    cv::RNG rng;
+    for (auto _ : state) benchmark::DoNotOptimize(FramePhoto(face, photo, SizeMode::Mode1, rng));
 }
 BENCHMARK(BM_HeadTopAndCrop)->Apply(SizeArgs);
 
 // Decoding, detection and every rule, as one audit of a file.
 void BM_WholeAudit(benchmark::State& state) {
-    const std::wstring path = FromUtf8(benchphotos::JpegFile(KindOf(state), SizeOf(state)));
-    for (auto _ : state) {
-        cv::Mat processed;
-        benchmark::DoNotOptimize(AuditPhotoFile(Cascade(), path, AuditSettings{3, 1}, processed));
-    }
+    const std::filesystem::path path = benchphotos::JpegFile(KindOf(state), SizeOf(state));
+    Auditor auditor(Cascade(), Settings{BackgroundColor::Any, SizeMode::Mode1});
+    for (auto _ : state) benchmark::DoNotOptimize(auditor.Audit(path));
 }
 BENCHMARK(BM_WholeAudit)->Apply(SizeArgs)->Iterations(3);
 
 void BM_Save(benchmark::State& state) {
     // The processed photo of the blue identity fixture, as the window saves it.
-    cv::Mat processed;
     const cv::Mat photo = cv::imread(std::string(QUORVEL_BENCH_DATA_DIR) + "/id_blue.jpg");
-    FramePhoto(benchphotos::FaceOf(Kind::Portrait, photo.size()), photo, 1, processed);
+    cv::RNG rng;
+    const cv::Mat processed =
+        FramePhoto(benchphotos::FaceOf(Kind::Portrait, photo.size()), photo, SizeMode::Mode1, rng)
+            .photo;
     const std::string path =
         (std::filesystem::temp_directory_path() / "quorvel-bench-save.jpg").string();
     for (auto _ : state) benchmark::DoNotOptimize(SaveProcessedPhoto(processed, path));
@@ -105,7 +108,7 @@ BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond);
 void BM_StartupCascadeLoad(benchmark::State& state) {
     for (auto _ : state) {
         cv::CascadeClassifier cascade;
-        benchmark::DoNotOptimize(cascade.load(QUORVEL_SYSTEM_CASCADE));
+        benchmark::DoNotOptimize(cascade.load(quorvel::SystemCascadePath().string()));
     }
 }
 BENCHMARK(BM_StartupCascadeLoad)->Unit(benchmark::kMillisecond);

@@ -9,9 +9,10 @@
 #include <string>
 
 #include "BenchPhotos.h"
-#include "audit/AuditChain.h"
-#include "audit/FaceDetect.h"
-#include "audit/PathText.h"
+#include "core/audit/Auditor.h"
+#include "core/audit/FaceDetect.h"
+#include "core/audit/PhotoRules.h"
+#include "core/session/Session.h"
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "audit";
@@ -23,14 +24,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    cv::CascadeClassifier cascade(QUORVEL_SYSTEM_CASCADE);
+    cv::CascadeClassifier cascade(quorvel::SystemCascadePath().string());
     int state = -1;
     if (mode == "detect") {
-        cv::Mat photo = DecodePhoto(path);
-        state = static_cast<int>(FindFaces(cascade, photo).size());
+        cv::Mat photo = quorvel::DecodePhoto(path);
+        state = static_cast<int>(quorvel::FindFaces(cascade, photo).size());
     } else {
-        cv::Mat processed;
-        state = AuditPhotoFile(cascade, FromUtf8(path), AuditSettings{3, 1}, processed).state;
+        quorvel::Auditor auditor(cascade,
+                                 {quorvel::BackgroundColor::Any, quorvel::SizeMode::Mode1});
+        state = quorvel::VerdictNumber(auditor.Audit(path).verdict);
     }
     rusage after{};
     getrusage(RUSAGE_SELF, &after);

@@ -4,8 +4,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "FuzzSupport.h"
-#include "audit/AuditChain.h"
-#include "audit/PathText.h"
+#include "core/audit/Auditor.h"
 
 namespace {
 
@@ -23,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const int size_mode = 1 + (data[0] & 1);
     const int color = (data[0] >> 1) % 5;  // 0..3 and one value outside
+    const quorvel::Settings settings{static_cast<quorvel::BackgroundColor>(color),
+                                     static_cast<quorvel::SizeMode>(size_mode)};
     const std::vector<std::uint8_t> encoded(data + 1, data + size);
 
     cv::Mat photo;
@@ -35,11 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string& path = ScratchPath(".img");
     WriteScratch(path, data + 1, size - 1);
-    cv::Mat processed;
-    AuditResult result =
-        RunAudit(Cascade(), photo, FromUtf8(path), AuditSettings{color, size_mode}, processed);
-    if (result.state < AUDIT_PASSED || result.state > AUDIT_TOO_SMALL) std::abort();
-    if (result.state == AUDIT_PASSED) {
+    quorvel::Auditor auditor(Cascade(), settings);
+    const quorvel::AuditReport report = auditor.AuditDecoded(photo, path);
+    if (report.verdict == quorvel::Verdict::Initial) std::abort();
+    if (report.verdict != quorvel::Verdict::Passed && !report.processedPhoto.empty()) std::abort();
+    if (report.verdict == quorvel::Verdict::Passed) {
+        const cv::Mat& processed = report.processedPhoto;
         const int low = size_mode == 1 ? 215 : 295;
         const int high = size_mode == 1 ? 295 : 413;
         const double aspect = size_mode == 1 ? 1.4 : 1.5;

@@ -3,12 +3,12 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "app/Config.h"
+#include "core/config/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = ScratchPath(".ini");
     WriteScratch(path, data, size);
-    QuorvelSettings settings = ReadSettings(path);
-    if (!settings.Opened()) std::abort();  // the file was just written
+    const quorvel::SettingsFile file = quorvel::ReadSettings(path);
+    if (!file.opened) std::abort();  // the file was just written
     return 0;
 }

@@ -2,12 +2,12 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "output/SavePhoto.h"
+#include "core/save/SavePhoto.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string& path = ScratchPath(".bin");
     WriteScratch(path, data, size);
-    if (EndsWithPassMarker(bytes) != HasPassMarker(path)) std::abort();
+    if (quorvel::EndsWithPassMarker(bytes) != quorvel::HasPassMarker(path)) std::abort();
     return 0;
 }

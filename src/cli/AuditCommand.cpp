@@ -4,12 +4,13 @@
 #include <filesystem>
 #include <ostream>
 #include <set>
+#include <variant>
 
-#include "app/Log.h"
-#include "audit/FaceDetect.h"
-#include "audit/PathText.h"
 #include "cli/JsonReport.h"
-#include "output/SavePhoto.h"
+#include "core/audit/FaceDetect.h"
+#include "core/save/SavePhoto.h"
+
+namespace quorvel::cli {
 
 namespace fs = std::filesystem;
 
@@ -29,6 +30,16 @@ void Message(std::ostream& err, const std::string& text) {
     err << kProgramName << ": " << text << '\n';
 }
 
+// The start-up failure in the words the command has always used.
+std::string StartupMessage(const StartupError& problem) {
+    const std::string path = "\"" + problem.path.string() + "\"";
+    if (problem.kind == StartupError::Kind::Cascade) {
+        return "cannot load the face cascade " + path + ": " + problem.reason;
+    }
+    return "cannot open the configuration file " + path +
+           " (give --config FILE, or both --color and --size)";
+}
+
 ParsedCommand UsageError(std::ostream& err, const std::string& text) {
     Message(err, text + "\nRun " + kProgramName + " --help for the options.");
     return {std::nullopt, kExitUsage};
@@ -42,13 +53,15 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     AuditOptions options;
     int color = 0;
     int size = 0;
+    std::string configPath;
     std::string cascade;
     std::string outDir;
+    std::vector<std::string> files;
     bool showConfig = false;
     bool verify = false;
 
     CLI::Option* configOpt =
-        app.add_option("--config", options.configPath, "configuration file (default ./cfg.ini)")
+        app.add_option("--config", configPath, "configuration file (default ./cfg.ini)")
             ->type_name("FILE");
     CLI::Option* colorOpt =
         app.add_option("--color", color,
@@ -71,7 +84,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     CLI::Option* showOpt =
         app.add_flag("--show-config", showConfig, "print the settings of the configuration file");
     app.add_flag("--verify", verify, "tell for each FILE whether it carries the pass marker");
-    app.add_option("PHOTO", options.files, "photos to audit (files to check with --verify)")
+    app.add_option("PHOTO", files, "photos to audit (files to check with --verify)")
         ->type_name("FILE");
 
     try {
@@ -83,8 +96,10 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         return UsageError(err, e.what());
     }
 
-    if (colorOpt->count() > 0) options.color = color;
-    if (sizeOpt->count() > 0) options.size = size;
+    if (configOpt->count() > 0) options.configPath = configPath;
+    if (colorOpt->count() > 0) options.color = static_cast<BackgroundColor>(color);
+    if (sizeOpt->count() > 0) options.size = static_cast<SizeMode>(size);
+    options.files.assign(files.begin(), files.end());
     if (cascadeOpt->count() > 0) options.cascadePath = cascade;
     if (outOpt->count() > 0) options.outDir = outDir;
     options.mode = showConfig ? CommandMode::ShowConfig
@@ -124,32 +139,24 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     return {std::move(options), kExitAllPassed};
 }
 
-std::variant<AuditSettings, std::string> ResolveSettings(const AuditOptions& options) {
-    AuditSettings settings;
-    if (!options.color || !options.size) {
-        const QuorvelSettings read = ReadSettings(options.configPath);
-        if (!read.Opened()) {
-            return "cannot open the configuration file \"" + options.configPath +
-                   "\" (give --config FILE, or both --color and --size)";
-        }
-        settings.color = read.color;
-        settings.size = read.size;
+SessionOptions SessionOptionsFor(const AuditOptions& options) {
+    SessionOptions session;
+    session.configPath = options.configPath;
+    session.color = options.color;
+    session.size = options.size;
+    if (options.cascadePath) {
+        session.cascadeCandidates = {*options.cascadePath};
+    } else {
+        session.cascadeCandidates = {kCascadeFileName, SystemCascadePath()};
     }
-    if (options.color) settings.color = *options.color;
-    if (options.size) settings.size = *options.size;
-    return settings;
+    return session;
 }
 
-std::string ChooseCascadePath(const AuditOptions& options) {
-    if (options.cascadePath) return *options.cascadePath;
-    std::error_code ec;
-    if (fs::exists(kCascadeFileName, ec)) return kCascadeFileName;
-    return QUORVEL_SYSTEM_CASCADE;
-}
-
-std::string OutputPathFor(const std::string& outDir, const std::string& photo,
-                          const std::string& extension) {
-    return (fs::path(outDir) / (fs::path(photo).stem().string() + "." + extension)).string();
+fs::path OutputPathFor(const fs::path& outDir, const fs::path& photo,
+                       const std::string& extension) {
+    fs::path name = photo.stem();
+    name += "." + extension;
+    return outDir / name;
 }
 
 namespace {
@@ -162,16 +169,17 @@ bool PrintLine(std::ostream& out, const JsonObject& object) {
 }
 
 int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    const QuorvelSettings settings = ReadSettings(options.configPath);
-    if (!settings.Opened()) {
-        Message(err, "cannot open the configuration file \"" + options.configPath + "\"");
+    const SettingsFile file = ReadSettings(options.configPath);
+    if (!file.opened) {
+        Message(err, "cannot open the configuration file \"" + options.configPath.string() + "\"");
         return kExitUsage;
     }
-    if (settings.parseError > 0) {
-        Message(err, "\"" + options.configPath + "\" line " + std::to_string(settings.parseError) +
+    if (file.errorLine > 0) {
+        Message(err, "\"" + options.configPath.string() + "\" line " +
+                         std::to_string(file.errorLine) +
                          ": not a section or key line (ignored, as the window does)");
     }
-    if (!PrintLine(out, SettingsJson(settings.color, settings.size))) {
+    if (!PrintLine(out, SettingsJson(file.settings))) {
         Message(err, "cannot write the results to standard output");
         return kExitSomeFailed;
     }
@@ -181,7 +189,7 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     bool allMarked = true;
     bool printed = true;
-    for (const std::string& file : options.files) {
+    for (const fs::path& file : options.files) {
         std::optional<std::string> error;
         std::error_code ec;
         bool marker = false;
@@ -199,108 +207,79 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     return allMarked && printed ? kExitAllPassed : kExitSomeFailed;
 }
 
-// Saves the processed photo of a passed audit under --out. Returns the path
-// written, or sets `error`.
-std::optional<std::string> SaveIntoOutDir(const AuditOptions& options, const std::string& photo,
-                                          const cv::Mat& processed,
-                                          std::set<std::string>& writtenThisRun,
-                                          std::string& error) {
-    const std::string target = OutputPathFor(*options.outDir, photo, options.extension);
+// The path written for a passed photo under --out, or why it was not written.
+std::variant<fs::path, std::string> SaveIntoOutDir(const AuditOptions& options,
+                                                   const fs::path& photo, const cv::Mat& processed,
+                                                   std::set<fs::path>& writtenThisRun) {
+    const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
+    const std::string quoted = "\"" + target.string() + "\"";
 
     // Two photos with the same stem would otherwise leave only the last one.
     if (writtenThisRun.count(target) > 0) {
-        error = "\"" + target + "\" was already written for an earlier photo of this run";
-        return std::nullopt;
+        return quoted + " was already written for an earlier photo of this run";
     }
     std::error_code ec;
-    if (fs::equivalent(target, photo, ec)) {
-        error = "\"" + target + "\" is the photo itself; it is not replaced";
-        return std::nullopt;
-    }
+    if (fs::equivalent(target, photo, ec))
+        return quoted + " is the photo itself; it is not replaced";
     if (!fs::is_directory(*options.outDir, ec)) {
         fs::create_directories(*options.outDir, ec);
         if (ec) {
-            error = "cannot create the folder \"" + *options.outDir + "\": " + ec.message();
-            return std::nullopt;
+            return "cannot create the folder \"" + options.outDir->string() + "\": " + ec.message();
         }
     }
     const SaveResult saved = SaveProcessedPhoto(processed, target);
-    if (!saved.ok) {
-        error = saved.error;
-        return std::nullopt;
-    }
+    if (!saved.ok) return saved.error;
     writtenThisRun.insert(target);
     return target;
 }
 
 int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress) {
-    const auto resolved = ResolveSettings(options);
-    if (const std::string* problem = std::get_if<std::string>(&resolved)) {
-        Message(err, *problem);
+    auto opened = Session::Open(SessionOptionsFor(options));
+    if (const StartupError* problem = std::get_if<StartupError>(&opened)) {
+        Message(err, StartupMessage(*problem));
         return kExitUsage;
     }
-    const AuditSettings settings = std::get<AuditSettings>(resolved);
+    Session& session = std::get<Session>(opened);
 
-    const std::string cascadePath = ChooseCascadePath(options);
-    cv::CascadeClassifier cascade;
-    if (std::string problem = LoadFaceCascade(cascadePath, cascade); !problem.empty()) {
-        Message(err, "cannot load the face cascade \"" + cascadePath + "\": " + problem);
-        return kExitUsage;
-    }
-
-    if (options.log && g_log.Open() == nullptr) {
+    if (options.log && !session.OpenLog()) {
         Message(err, "cannot open Test.log in the working directory; verdicts are not logged");
     }
 
-    std::set<std::string> writtenThisRun;
+    std::set<fs::path> writtenThisRun;
     std::size_t passed = 0;
     bool allOk = true;
     bool printed = true;
     const std::size_t total = options.files.size();
     for (std::size_t index = 0; index < total; ++index) {
-        const std::string& file = options.files[index];
-        const std::wstring pathName = FromUtf8(file);
+        const fs::path& file = options.files[index];
 
         PhotoReport report;
         report.file = file;
-        AuditTrace trace;
-        if (options.explain) report.trace = &trace;
+        report.audit = session.Audit(file, options.explain ? Trace::On : Trace::Off);
+        report.error = report.audit.error;
 
-        // A photo of its own, so that an empty matrix means this photo made none.
-        cv::Mat processed;
-        try {
-            report.result = AuditPhotoFile(cascade, pathName, settings, processed,
-                                           options.explain ? &trace : nullptr);
-        } catch (const std::exception& e) {
-            // Not a verdict: the audit itself broke. The run goes on.
-            report.result = AuditResult{};
-            report.error = std::string("the audit failed: ") + e.what();
-            processed = cv::Mat();
-        }
-
-        bool ok = report.result.state == AUDIT_PASSED && !report.error;
-        if (ok) {
-            report.processedSize = processed.size();
-            if (options.outDir) {
-                std::string error;
-                report.savedPath = SaveIntoOutDir(options, file, processed, writtenThisRun, error);
-                if (!report.savedPath) {
-                    report.error = error;
-                    ok = false;
-                }
+        const bool audited = report.audit.verdict == Verdict::Passed;
+        bool ok = audited;
+        if (audited && options.outDir) {
+            auto saved = SaveIntoOutDir(options, file, report.audit.processedPhoto, writtenThisRun);
+            if (fs::path* path = std::get_if<fs::path>(&saved)) {
+                report.savedPath = *path;
+            } else {
+                report.error = std::get<std::string>(saved);
+                ok = false;
             }
         }
-        if (report.error) Message(err, file + ": " + *report.error);
-        if (options.log) LogVerdict(g_log, FileNameOf(pathName), report.result.state);
+        if (report.error) Message(err, file.string() + ": " + *report.error);
+        if (options.log) session.LogVerdict(file, report.audit.verdict);
 
         printed = PrintLine(out, PhotoJson(report)) && printed;
-        if (report.result.state == AUDIT_PASSED) ++passed;
+        if (audited) ++passed;
         allOk = allOk && ok;
 
         if (progress) {
-            err << "[" << (index + 1) << "/" << total << "] " << file << ": "
-                << AuditStateName(report.result.state);
-            if (report.savedPath) err << " -> " << *report.savedPath;
+            err << "[" << (index + 1) << "/" << total << "] " << file.string() << ": "
+                << VerdictName(report.audit.verdict);
+            if (report.savedPath) err << " -> " << report.savedPath->string();
             err << '\n';
         }
     }
@@ -325,3 +304,5 @@ int RunCommand(const AuditOptions& options, std::ostream& out, std::ostream& err
     }
     return AuditPhotos(options, out, err, progress);
 }
+
+}  // namespace quorvel::cli

@@ -1,14 +1,15 @@
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
-#include <opencv2/objdetect.hpp>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "app/Config.h"
-#include "audit/AuditChain.h"
+#include "core/config/Settings.h"
+#include "core/session/Session.h"
+
+namespace quorvel::cli {
 
 // quorvel-audit: audits photo files with the window's core and prints one
 // JSON line per photo.
@@ -26,15 +27,15 @@ enum class CommandMode {
 
 struct AuditOptions {
     CommandMode mode = CommandMode::Audit;
-    std::string configPath = kDefaultConfigPath;
-    std::optional<int> color;
-    std::optional<int> size;
-    std::optional<std::string> cascadePath;
-    std::optional<std::string> outDir;
+    std::filesystem::path configPath = kDefaultConfigPath;
+    std::optional<BackgroundColor> color;
+    std::optional<SizeMode> size;
+    std::optional<std::filesystem::path> cascadePath;
+    std::optional<std::filesystem::path> outDir;
     std::string extension = "jpg";
     bool explain = false;
     bool log = false;
-    std::vector<std::string> files;  // photos, or files to verify; bytes as given
+    std::vector<std::filesystem::path> files;  // photos, or files to verify; bytes as given
 };
 
 // Either the options to run with, or the exit status of a command line that
@@ -48,19 +49,18 @@ struct ParsedCommand {
 ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                std::ostream& err);
 
-// The settings to audit with: --color and --size where given, the
-// configuration file for the rest. A text when the file is needed and cannot
-// be opened.
-std::variant<AuditSettings, std::string> ResolveSettings(const AuditOptions& options);
-
-// Which cascade file to load: --cascade, else the one in the working
-// directory, else the system's copy.
-std::string ChooseCascadePath(const AuditOptions& options);
+// How the session starts: --color and --size where given, the configuration
+// file for the rest; the cascade from --cascade, else the working directory,
+// else the system's copy.
+SessionOptions SessionOptionsFor(const AuditOptions& options);
 
 // Where a passed photo is saved: <outDir>/<stem of the photo>.<extension>.
-std::string OutputPathFor(const std::string& outDir, const std::string& photo,
-                          const std::string& extension);
+std::filesystem::path OutputPathFor(const std::filesystem::path& outDir,
+                                    const std::filesystem::path& photo,
+                                    const std::string& extension);
 
 // Runs the command and returns its exit status. JSON lines go to `out`;
 // messages go to `err`, and with `progress` a line per photo as well.
 int RunCommand(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress);
+
+}  // namespace quorvel::cli

@@ -1,5 +1,7 @@
 #include "cli/JsonReport.h"
 
+namespace quorvel::cli {
+
 namespace {
 
 JsonObject RectJson(const cv::Rect& rect) {
@@ -10,34 +12,37 @@ JsonObject SizeJson(const cv::Size& size) {
     return JsonObject{{"width", size.width}, {"height", size.height}};
 }
 
-const char* BackgroundClassName(int backgroundClass) {
+const char* BackgroundClassName(BackgroundColor backgroundClass) {
     switch (backgroundClass) {
-        case BG_WHITE:
+        case BackgroundColor::White:
             return "BG_WHITE";
-        case BG_RED:
+        case BackgroundColor::Red:
             return "BG_RED";
-        case BG_BLUE:
+        case BackgroundColor::Blue:
             return "BG_BLUE";
-        default:
-            return nullptr;
+        case BackgroundColor::Any:
+            break;
     }
+    return "";
 }
 
 JsonObject BackgroundJson(const BackgroundTrace& bg) {
     JsonObject json;
-    json["accepted_colour"] = bg.colourStagePassed;
-    const char* className = BackgroundClassName(bg.backgroundClass);
-    json["class"] = className != nullptr ? JsonObject(bg.backgroundClass) : JsonObject();
-    json["class_name"] = className != nullptr ? JsonObject(className) : JsonObject();
+    json["accepted_colour"] = bg.fills.has_value();
+    json["class"] =
+        bg.backgroundClass ? JsonObject(static_cast<int>(*bg.backgroundClass)) : JsonObject();
+    json["class_name"] =
+        bg.backgroundClass ? JsonObject(BackgroundClassName(*bg.backgroundClass)) : JsonObject();
     json["sample_rgb"] = JsonObject::array({bg.sampleRgb[0], bg.sampleRgb[1], bg.sampleRgb[2]});
     json["hsv"] = JsonObject{{"hue", bg.hsv.hueDefined ? JsonObject(bg.hsv.hue) : JsonObject()},
                              {"saturation", bg.hsv.saturation},
                              {"value", bg.hsv.value}};
     // The fills run only once the colour is accepted.
-    if (bg.colourStagePassed) {
-        json["areas"] = JsonObject::array({bg.areas[0], bg.areas[1], bg.areas[2]});
-        json["mean_area"] = bg.meanArea;
-        json["coverage"] = bg.coverage;
+    if (bg.fills) {
+        const BackgroundFills& fills = *bg.fills;
+        json["areas"] = JsonObject::array({fills.areas[0], fills.areas[1], fills.areas[2]});
+        json["mean_area"] = fills.meanArea;
+        json["coverage"] = fills.coverage;
     } else {
         json["areas"] = nullptr;
         json["mean_area"] = nullptr;
@@ -48,24 +53,27 @@ JsonObject BackgroundJson(const BackgroundTrace& bg) {
 
 JsonObject CropJson(const CropTrace& crop) {
     JsonObject json;
-    json["head_top_row"] = crop.headTopFound ? JsonObject(crop.headTopRow) : JsonObject();
-    json["head_room"] = crop.headTopFound ? JsonObject(crop.headRoom) : JsonObject();
-    json["trials"] = crop.trials;
-    json["accepted"] = crop.accepted;
-    if (crop.accepted) {
-        json["pass"] = std::string(1, crop.pass);
-        json["k"] = crop.k;
-        json["s"] = crop.s;
-        json["u"] = crop.u;
-        json["t"] = crop.t;
-        json["frame"] = JsonObject{{"left", crop.left},
-                                   {"top", crop.top},
-                                   {"right", crop.right},
-                                   {"width", crop.right - crop.left}};
-        json["output_width"] = crop.outputWidth;
-        json["scaled"] = SizeJson(crop.scaled);
-        json["extraction"] = RectJson(crop.extraction);
-        json["padding"] = JsonObject{{"columns", crop.padColumns}, {"rows", crop.padRows}};
+    const FrameSearch* search = crop.search ? &*crop.search : nullptr;
+    json["head_top_row"] = crop.headTopRow ? JsonObject(*crop.headTopRow) : JsonObject();
+    json["head_room"] = search != nullptr ? JsonObject(search->headRoom) : JsonObject();
+    json["trials"] = search != nullptr ? search->trials : 0;
+    const bool accepted = search != nullptr && search->accepted && crop.extraction;
+    json["accepted"] = accepted;
+    if (accepted) {
+        const ExtractionPlan& plan = *crop.extraction;
+        json["pass"] = std::string(1, search->pass);
+        json["k"] = search->k;
+        json["s"] = search->s;
+        json["u"] = search->u;
+        json["t"] = search->t;
+        json["frame"] = JsonObject{{"left", search->frame.left},
+                                   {"top", search->frame.top},
+                                   {"right", search->frame.right},
+                                   {"width", search->frame.width()}};
+        json["output_width"] = search->outputWidth;
+        json["scaled"] = SizeJson(plan.scaled);
+        json["extraction"] = RectJson(plan.rect);
+        json["padding"] = JsonObject{{"columns", plan.padColumns}, {"rows", plan.padRows}};
     } else {
         for (const char* key : {"pass", "k", "s", "u", "t", "frame", "output_width", "scaled",
                                 "extraction", "padding"}) {
@@ -77,52 +85,54 @@ JsonObject CropJson(const CropTrace& crop) {
 
 }  // namespace
 
-JsonObject TraceJson(const AuditTrace& trace, const AuditResult& result) {
+JsonObject TraceJson(const AuditTrace& trace) {
     JsonObject json;
-    const bool decoded = trace.photoSize.area() > 0;
-    json["photo"] = decoded ? SizeJson(trace.photoSize) : JsonObject();
+    json["photo"] = trace.photoSize ? SizeJson(*trace.photoSize) : JsonObject();
     JsonObject faces = JsonObject::array();
-    for (const cv::Rect& face : trace.faces) faces.push_back(RectJson(face));
+    if (trace.faces) {
+        for (const cv::Rect& face : *trace.faces) faces.push_back(RectJson(face));
+    }
     json["faces"] = std::move(faces);
-    // The length is read only once a face was chosen, and not at all when
-    // the file could no longer be opened.
-    const bool lengthRead = result.face.has_value() && result.state != AUDIT_BAD_FORMAT;
-    json["file_length"] = lengthRead ? JsonObject(trace.fileLength) : JsonObject();
-    json["background"] = trace.backgroundChecked ? BackgroundJson(trace.background) : JsonObject();
-    json["crop"] = trace.cropAttempted ? CropJson(trace.crop) : JsonObject();
+    json["file_length"] = trace.fileLength ? JsonObject(*trace.fileLength) : JsonObject();
+    json["background"] = trace.background ? BackgroundJson(*trace.background) : JsonObject();
+    json["crop"] = trace.crop ? CropJson(*trace.crop) : JsonObject();
     return json;
 }
 
 JsonObject PhotoJson(const PhotoReport& report) {
+    const AuditReport& audit = report.audit;
     JsonObject json;
-    json["file"] = report.file;
-    json["state"] = report.result.state;
-    json["verdict"] = AuditStateName(report.result.state);
-    json["face"] = report.result.face ? RectJson(*report.result.face) : JsonObject();
-    if (report.processedSize) {
-        json["processed"] =
-            JsonObject{{"width", report.processedSize->width},
-                       {"height", report.processedSize->height},
-                       {"path", report.savedPath ? JsonObject(*report.savedPath) : JsonObject()}};
+    json["file"] = report.file.string();
+    json["state"] = VerdictNumber(audit.verdict);
+    json["verdict"] = std::string(VerdictName(audit.verdict));
+    json["face"] = audit.face ? RectJson(*audit.face) : JsonObject();
+    if (audit.verdict == Verdict::Passed) {
+        json["processed"] = JsonObject{
+            {"width", audit.processedPhoto.cols},
+            {"height", audit.processedPhoto.rows},
+            {"path", report.savedPath ? JsonObject(report.savedPath->string()) : JsonObject()}};
     } else {
         json["processed"] = nullptr;
     }
     if (report.error) json["error"] = *report.error;
-    if (report.trace != nullptr) json["trace"] = TraceJson(*report.trace, report.result);
+    if (audit.trace) json["trace"] = TraceJson(*audit.trace);
     return json;
 }
 
-JsonObject MarkerJson(const std::string& file, bool marker,
+JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
                       const std::optional<std::string>& error) {
-    JsonObject json{{"file", file}, {"marker", marker}};
+    JsonObject json{{"file", file.string()}, {"marker", marker}};
     if (error) json["error"] = *error;
     return json;
 }
 
-JsonObject SettingsJson(int color, int size) {
-    return JsonObject{{"color", color}, {"size", size}};
+JsonObject SettingsJson(const Settings& settings) {
+    return JsonObject{{"color", static_cast<int>(settings.color)},
+                      {"size", static_cast<int>(settings.size)}};
 }
 
 std::string JsonLine(const JsonObject& object) {
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+}  // namespace quorvel::cli

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <opencv2/core.hpp>
 #include <optional>
 #include <string>
 
-#include "audit/AuditChain.h"
+#include "core/audit/AuditReport.h"
+#include "core/config/Settings.h"
+
+namespace quorvel::cli {
 
 // The JSON objects that quorvel-audit prints, one per line. Keys keep the
 // order in which they are documented.
@@ -13,25 +16,25 @@ using JsonObject = nlohmann::ordered_json;
 
 // What became of one photo.
 struct PhotoReport {
-    std::string file;  // the path as given on the command line
-    AuditResult result;
-    std::optional<cv::Size> processedSize;  // set when a processed photo was made
-    std::optional<std::string> savedPath;   // the file written for it
-    std::optional<std::string> error;       // why it could not be saved or audited
-    const AuditTrace* trace = nullptr;      // the measured values, with --explain
+    std::filesystem::path file;  // the path as given on the command line
+    AuditReport audit;
+    std::optional<std::filesystem::path> savedPath;  // the file written for a passed photo
+    std::optional<std::string> error;                // why it could not be saved or audited
 };
 
 JsonObject PhotoJson(const PhotoReport& report);
 
 // The values the audit measured, stage by stage; a stage the audit did not
 // reach is null.
-JsonObject TraceJson(const AuditTrace& trace, const AuditResult& result);
+JsonObject TraceJson(const AuditTrace& trace);
 
-JsonObject MarkerJson(const std::string& file, bool marker,
+JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
                       const std::optional<std::string>& error = std::nullopt);
 
-JsonObject SettingsJson(int color, int size);
+JsonObject SettingsJson(const Settings& settings);
 
 // One compact line without its line end. Bytes that are not UTF-8 (a file
 // name in another encoding) are shown as U+FFFD.
 std::string JsonLine(const JsonObject& object);
+
+}  // namespace quorvel::cli

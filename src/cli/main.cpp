@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     // the image library's warnings (an unreadable photo) would only add noise.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
 
+    using namespace quorvel::cli;
     const ParsedCommand parsed = ParseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.options) return parsed.exitStatus;
     return RunCommand(*parsed.options, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
-#include "analysis/Background.h"
+#include "core/analysis/Background.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::LoadFixture;
 
 namespace {
@@ -13,6 +16,26 @@ const cv::Scalar kBlue(255, 0, 0), kRed(0, 0, 255), kWhite(255, 255, 255), kBlac
 
 cv::Mat Plain(int cols, int rows, const cv::Scalar& bgr) {
     return cv::Mat(rows, cols, CV_8UC3, bgr);
+}
+
+constexpr auto kWhiteBg = BackgroundColor::White;
+constexpr auto kRedBg = BackgroundColor::Red;
+constexpr auto kBlueBg = BackgroundColor::Blue;
+constexpr auto kAnyBg = BackgroundColor::Any;
+constexpr std::optional<BackgroundColor> kNoClass;
+
+// A "color" setting as read from the file, in or out of range.
+BackgroundColor Setting(int value) { return static_cast<BackgroundColor>(value); }
+
+// The background check with a generator of its own.
+BackgroundCheck Check(const cv::Mat& photo, BackgroundColor setting) {
+    cv::RNG rng;
+    return CheckBackground(photo, setting, rng);
+}
+
+// The fill areas of a check, zero where no fill ran.
+std::array<std::int64_t, 3> Areas(const BackgroundCheck& check) {
+    return check.trace.fills ? check.trace.fills->areas : std::array<std::int64_t, 3>{};
 }
 
 // State of a generator started at `state` after `draws` draws.
@@ -60,25 +83,25 @@ TEST(ClassifyBackground, Boundaries) {
     struct Row {
         const char* description;
         Hsv hsv;
-        int expected;
+        std::optional<BackgroundColor> expected;
     };
     const Row rows[] = {
-        {"value 0.13 is bright enough", {0, 1, 0.13, true}, BG_RED},
-        {"value just below 0.13 is too dark", {0, 1, 0.1299, true}, -1},
-        {"bright grey is white", {-1, 0, 0.9, false}, BG_WHITE},
-        {"slightly darker grey has no colour", {-1, 0, 0.8999, false}, -1},
-        {"weakly coloured bright blue is white", {220, 0.13, 0.95, true}, BG_WHITE},
-        {"more saturated bright blue is blue", {220, 0.1301, 0.95, true}, BG_BLUE},
-        {"hue 30 is not red", {30, 1, 1, true}, -1},
-        {"hue just below 30 is red", {29.999, 1, 1, true}, BG_RED},
-        {"hue 330 is red", {330, 1, 1, true}, BG_RED},
-        {"hue just below 330 is nothing", {329.9, 1, 1, true}, -1},
-        {"hue 180 is blue", {180, 1, 1, true}, BG_BLUE},
-        {"hue 179.9 is not blue", {179.9, 1, 1, true}, -1},
-        {"hue 260 is blue", {260, 1, 1, true}, BG_BLUE},
-        {"hue 260.1 is not blue", {260.1, 1, 1, true}, -1},
-        {"green", {120, 1, 1, true}, -1},
-        {"a darker grey is never red", {-1, 0, 0.5, false}, -1},
+        {"value 0.13 is bright enough", {0, 1, 0.13, true}, kRedBg},
+        {"value just below 0.13 is too dark", {0, 1, 0.1299, true}, kNoClass},
+        {"bright grey is white", {-1, 0, 0.9, false}, kWhiteBg},
+        {"slightly darker grey has no colour", {-1, 0, 0.8999, false}, kNoClass},
+        {"weakly coloured bright blue is white", {220, 0.13, 0.95, true}, kWhiteBg},
+        {"more saturated bright blue is blue", {220, 0.1301, 0.95, true}, kBlueBg},
+        {"hue 30 is not red", {30, 1, 1, true}, kNoClass},
+        {"hue just below 30 is red", {29.999, 1, 1, true}, kRedBg},
+        {"hue 330 is red", {330, 1, 1, true}, kRedBg},
+        {"hue just below 330 is nothing", {329.9, 1, 1, true}, kNoClass},
+        {"hue 180 is blue", {180, 1, 1, true}, kBlueBg},
+        {"hue 179.9 is not blue", {179.9, 1, 1, true}, kNoClass},
+        {"hue 260 is blue", {260, 1, 1, true}, kBlueBg},
+        {"hue 260.1 is not blue", {260.1, 1, 1, true}, kNoClass},
+        {"green", {120, 1, 1, true}, kNoClass},
+        {"a darker grey is never red", {-1, 0, 0.5, false}, kNoClass},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
@@ -90,38 +113,38 @@ TEST(CheckBackground, ColourAndSetting) {
     struct Row {
         const char* description;
         cv::Scalar bgr;
-        int setting;
+        BackgroundColor setting;
         bool accepted;
-        int backgroundClass;
+        std::optional<BackgroundColor> backgroundClass;
     };
     const Row rows[] = {
-        {"grey 230 is white", cv::Scalar(230, 230, 230), BG_WHITE, true, BG_WHITE},
-        {"grey 229 is refused", cv::Scalar(229, 229, 229), BG_ANY, false, -1},
-        {"largest channel 34 passes the darkness test", cv::Scalar(0, 0, 34), BG_RED, true, BG_RED},
-        {"largest channel 33 is too dark", cv::Scalar(0, 0, 33), BG_ANY, false, -1},
-        {"red accepted by red", kRed, BG_RED, true, BG_RED},
-        {"red refused by white", kRed, BG_WHITE, false, BG_RED},
-        {"red refused by blue", kRed, BG_BLUE, false, BG_RED},
-        {"red accepted by any", kRed, BG_ANY, true, BG_RED},
-        {"blue accepted by blue", kBlue, BG_BLUE, true, BG_BLUE},
-        {"blue refused by red", kBlue, BG_RED, false, BG_BLUE},
-        {"white accepted by any", kWhite, BG_ANY, true, BG_WHITE},
-        {"white refused by blue", kWhite, BG_BLUE, false, BG_WHITE},
-        {"setting 4 accepts nothing", kWhite, 4, false, BG_WHITE},
-        {"negative setting accepts nothing", kBlue, -1, false, BG_BLUE},
-        {"green is no background colour", cv::Scalar(0, 255, 0), BG_ANY, false, -1},
+        {"grey 230 is white", cv::Scalar(230, 230, 230), kWhiteBg, true, kWhiteBg},
+        {"grey 229 is refused", cv::Scalar(229, 229, 229), kAnyBg, false, kNoClass},
+        {"largest channel 34 passes the darkness test", cv::Scalar(0, 0, 34), kRedBg, true, kRedBg},
+        {"largest channel 33 is too dark", cv::Scalar(0, 0, 33), kAnyBg, false, kNoClass},
+        {"red accepted by red", kRed, kRedBg, true, kRedBg},
+        {"red refused by white", kRed, kWhiteBg, false, kRedBg},
+        {"red refused by blue", kRed, kBlueBg, false, kRedBg},
+        {"red accepted by any", kRed, kAnyBg, true, kRedBg},
+        {"blue accepted by blue", kBlue, kBlueBg, true, kBlueBg},
+        {"blue refused by red", kBlue, kRedBg, false, kBlueBg},
+        {"white accepted by any", kWhite, kAnyBg, true, kWhiteBg},
+        {"white refused by blue", kWhite, kBlueBg, false, kWhiteBg},
+        {"setting 4 accepts nothing", kWhite, Setting(4), false, kWhiteBg},
+        {"negative setting accepts nothing", kBlue, Setting(-1), false, kBlueBg},
+        {"green is no background colour", cv::Scalar(0, 255, 0), kAnyBg, false, kNoClass},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         const cv::Mat photo = Plain(61, 40, row.bgr);
-        BackgroundTrace trace;
-        EXPECT_EQ(CheckBackground(photo, row.setting, &trace), row.accepted);
-        EXPECT_EQ(trace.backgroundClass, row.backgroundClass);
-        EXPECT_EQ(trace.colourStagePassed, row.accepted);
+        const BackgroundCheck check = Check(photo, row.setting);
+        EXPECT_EQ(check.accepted, row.accepted);
+        EXPECT_EQ(check.trace.backgroundClass, row.backgroundClass);
+        EXPECT_EQ(check.trace.fills.has_value(), row.accepted);
         // A plain photo fills completely whenever it gets as far as the fills.
         const std::int64_t area = row.accepted ? 61 * 40 : 0;
-        EXPECT_EQ(trace.areas[0], area);
-        EXPECT_EQ(trace.areas[2], area);
+        EXPECT_EQ(Areas(check)[0], area);
+        EXPECT_EQ(Areas(check)[2], area);
     }
 }
 
@@ -131,15 +154,11 @@ TEST(CheckBackground, SampleIsTheIntegerMeanOfThreePixelsOnRowFive) {
     photo.at<cv::Vec3b>(5, 5) = cv::Vec3b(200, 10, 0);
     photo.at<cv::Vec3b>(5, 30) = cv::Vec3b(201, 11, 1);
     photo.at<cv::Vec3b>(5, 56) = cv::Vec3b(203, 13, 1);
-    BackgroundTrace trace;
-    CheckBackground(photo, BG_BLUE, &trace);
-    EXPECT_EQ(trace.sampleRgb, cv::Vec3b(0, 11, 201));  // red, green, blue
-    EXPECT_EQ(trace.backgroundClass, BG_BLUE);
-    EXPECT_TRUE(trace.colourStagePassed);
+    const BackgroundCheck check = Check(photo, kBlueBg);
+    EXPECT_EQ(check.trace.sampleRgb, cv::Vec3b(0, 11, 201));  // red, green, blue
+    EXPECT_EQ(check.trace.backgroundClass, kBlueBg);
     // Each sample is an isolated pixel, so each fill finds only itself.
-    EXPECT_EQ(trace.areas[0], 1);
-    EXPECT_EQ(trace.areas[1], 1);
-    EXPECT_EQ(trace.areas[2], 1);
+    EXPECT_EQ(Areas(check), (std::array<std::int64_t, 3>{1, 1, 1}));
 }
 
 TEST(CheckBackground, Extent) {
@@ -192,12 +211,13 @@ TEST(CheckBackground, Extent) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         const cv::Mat before = row.photo.clone();
-        BackgroundTrace trace;
-        EXPECT_EQ(CheckBackground(row.photo, BG_BLUE, &trace), row.accepted);
-        EXPECT_TRUE(trace.colourStagePassed);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(trace.areas[i], row.areas[i]) << "area " << i;
-        EXPECT_EQ(trace.meanArea, row.meanArea);
-        EXPECT_DOUBLE_EQ(trace.coverage,
+        const BackgroundCheck check = Check(row.photo, kBlueBg);
+        EXPECT_EQ(check.accepted, row.accepted);
+        ASSERT_TRUE(check.trace.fills.has_value());
+        const BackgroundFills& fills = *check.trace.fills;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(fills.areas[i], row.areas[i]) << "area " << i;
+        EXPECT_EQ(fills.meanArea, row.meanArea);
+        EXPECT_DOUBLE_EQ(fills.coverage,
                          static_cast<double>(row.meanArea) / (row.photo.rows * row.photo.cols));
         EXPECT_EQ(cv::norm(before, row.photo, cv::NORM_INF), 0) << "photo modified";
     }
@@ -211,45 +231,45 @@ TEST(CheckBackground, DrawsNineMarkerChannelsOnlyAfterTheColourStage) {
     struct Row {
         const char* description;
         cv::Mat photo;
-        int setting;
+        BackgroundColor setting;
         int draws;
     };
     const Row rows[] = {
-        {"accepted", Plain(60, 40, kBlue), BG_BLUE, 9},
-        {"refused by extent", isolated, BG_BLUE, 9},
-        {"too dark", Plain(60, 40, kBlack), BG_ANY, 0},
-        {"other class", Plain(60, 40, kBlue), BG_RED, 0},
-        {"invalid setting", Plain(60, 40, kBlue), 4, 0},
+        {"accepted", Plain(60, 40, kBlue), kBlueBg, 9},
+        {"refused by extent", isolated, kBlueBg, 9},
+        {"too dark", Plain(60, 40, kBlack), kAnyBg, 0},
+        {"other class", Plain(60, 40, kBlue), kRedBg, 0},
+        {"invalid setting", Plain(60, 40, kBlue), Setting(4), 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
-        cv::theRNG().state = 0x1234567887654321ULL;
-        CheckBackground(row.photo, row.setting);
-        EXPECT_EQ(cv::theRNG().state, StateAfter(0x1234567887654321ULL, row.draws));
+        cv::RNG rng(0x1234567887654321ULL);
+        CheckBackground(row.photo, row.setting, rng);
+        EXPECT_EQ(rng.state, StateAfter(0x1234567887654321ULL, row.draws));
     }
 }
 
 TEST(CheckBackground, RealPhotos) {
     struct Row {
         const char* file;
-        int backgroundClass;
+        BackgroundColor backgroundClass;
     };
     const Row rows[] = {
-        {"id_blue.jpg", BG_BLUE},
-        {"id_red.jpg", BG_RED},
-        {"id_white.jpg", BG_WHITE},
+        {"id_blue.jpg", kBlueBg},
+        {"id_red.jpg", kRedBg},
+        {"id_white.jpg", kWhiteBg},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
         const cv::Mat photo = LoadFixture(row.file);
-        for (int setting : {BG_WHITE, BG_RED, BG_BLUE, BG_ANY}) {
-            SCOPED_TRACE(setting);
-            BackgroundTrace trace;
-            const bool expected = setting == row.backgroundClass || setting == BG_ANY;
-            EXPECT_EQ(CheckBackground(photo, setting, &trace), expected);
-            EXPECT_EQ(trace.backgroundClass, row.backgroundClass);
+        for (BackgroundColor setting : {kWhiteBg, kRedBg, kBlueBg, kAnyBg}) {
+            SCOPED_TRACE(static_cast<int>(setting));
+            const bool expected = setting == row.backgroundClass || setting == kAnyBg;
+            const BackgroundCheck check = Check(photo, setting);
+            EXPECT_EQ(check.accepted, expected);
+            EXPECT_EQ(check.trace.backgroundClass, row.backgroundClass);
             if (expected) {
-                EXPECT_GT(trace.coverage, 0.1);
+                EXPECT_GT(check.trace.fills->coverage, 0.1);
             }
         }
     }

@@ -1,12 +1,15 @@
 // The fills run on a mask instead of a painted copy of the photo. These tests
 // hold them against the straightforward way: a deep copy per fill, painted
-// with the marker colour.
+// with a marker colour drawn from OpenCV's per-thread generator. The fills
+// draw from a generator of their own, which must advance exactly as that one.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
 
-#include "analysis/Background.h"
-#include "analysis/HeadCrop.h"
+#include "core/analysis/Background.h"
+#include "core/analysis/HeadCrop.h"
+
+using namespace quorvel;
 
 namespace {
 
@@ -83,13 +86,12 @@ TEST(FillEquivalence, BackgroundAreasAndDrawsMatchTheCopyingWay) {
     int index = 0;
     for (const cv::Mat& photo : VariedPhotos()) {
         SCOPED_TRACE(index++);
-        cv::theRNG().state = 12345;
-        BackgroundTrace trace;
-        const bool accepted = CheckBackground(photo, BG_ANY, &trace);
-        const std::uint64_t stateAfter = cv::theRNG().state;
+        cv::RNG rng(12345);
+        const BackgroundCheck check = CheckBackground(photo, BackgroundColor::Any, rng);
+        const std::uint64_t stateAfter = rng.state;
 
         cv::theRNG().state = 12345;
-        if (!trace.colourStagePassed) {
+        if (!check.trace.fills) {
             EXPECT_EQ(stateAfter, 12345u);
             continue;
         }
@@ -97,20 +99,20 @@ TEST(FillEquivalence, BackgroundAreasAndDrawsMatchTheCopyingWay) {
         std::uint64_t total = 0;
         for (int i = 0; i < 3; ++i) {
             const std::int64_t area = ReferenceArea(photo, cv::Point(columns[i], 5));
-            EXPECT_EQ(trace.areas[i], area) << "fill " << i;
+            EXPECT_EQ(check.trace.fills->areas[i], area) << "fill " << i;
             total += static_cast<std::uint64_t>(area);
         }
         EXPECT_EQ(cv::theRNG().state, stateAfter);
-        EXPECT_EQ(accepted, static_cast<double>(total / 3) / photo.total() > 0.1);
+        EXPECT_EQ(check.accepted, static_cast<double>(total / 3) / photo.total() > 0.1);
     }
 }
 
 TEST(FillEquivalence, SingleFillMatchesTheCopyingWay) {
     for (const cv::Mat& photo : VariedPhotos()) {
         for (cv::Point seed : {cv::Point(0, 0), cv::Point(120, 200), cv::Point(239, 319)}) {
-            cv::theRNG().state = 99;
-            const std::int64_t area = MeasureFillArea(photo, seed.x, seed.y);
-            const std::uint64_t stateAfter = cv::theRNG().state;
+            cv::RNG rng(99);
+            const std::int64_t area = MeasureFillArea(photo, seed.x, seed.y, rng);
+            const std::uint64_t stateAfter = rng.state;
             cv::theRNG().state = 99;
             EXPECT_EQ(area, ReferenceArea(photo, seed));
             EXPECT_EQ(cv::theRNG().state, stateAfter);
@@ -124,16 +126,15 @@ TEST(FillEquivalence, HeadTopMatchesTheCopyingWayIncludingMarkerColouredPixels) 
     for (cv::Mat photo : VariedPhotos()) {
         SCOPED_TRACE(index++);
         // A pixel above the face, outside the fill, painted in the coming marker colour.
-        cv::theRNG().state = 777;
-        cv::RNG peek = cv::theRNG();
+        cv::RNG peek(777);
         cv::Vec3b marker;
         for (int ch = 0; ch < 3; ++ch)
             marker[ch] = static_cast<uchar>(static_cast<unsigned>(peek) & 255);
         photo(cv::Rect(75, 40, 30, 3)).setTo(cv::Scalar(marker[0], marker[1], marker[2]));
 
-        cv::theRNG().state = 777;
-        const std::optional<int> top = FindHeadTop(face, photo);
-        const std::uint64_t stateAfter = cv::theRNG().state;
+        cv::RNG rng(777);
+        const std::optional<int> top = FindHeadTop(face, photo, rng);
+        const std::uint64_t stateAfter = rng.state;
         cv::theRNG().state = 777;
         const auto ref = ReferenceHeadTop(face, photo);
         EXPECT_EQ(top, ref);

@@ -4,9 +4,10 @@
 #include <opencv2/imgproc.hpp>
 #include <optional>
 
-#include "analysis/HeadCrop.h"
+#include "core/analysis/HeadCrop.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::LoadFixture;
 
 namespace {
@@ -43,6 +44,19 @@ bool SamePixels(const cv::Mat& a, const cv::Mat& b) {
 
 constexpr std::uint64_t kSeed = 0x0123456789abcdefULL;
 
+// The parameters of size mode 1 or 2.
+SizeModeParams ParamsOf(int mode) { return *SizeModeParamsFor(static_cast<SizeMode>(mode)); }
+
+// FramePhoto with a size setting as read from the file, in or out of range.
+CropResult Frame(const cv::Rect& face, const cv::Mat& photo, int mode, cv::RNG& rng) {
+    return FramePhoto(face, photo, static_cast<SizeMode>(mode), rng);
+}
+
+CropResult Frame(const cv::Rect& face, const cv::Mat& photo, int mode) {
+    cv::RNG rng;
+    return Frame(face, photo, mode, rng);
+}
+
 }  // namespace
 
 // 640 x 480 photo, face 150, 200, 180 x 180, head top at row 120.
@@ -65,7 +79,7 @@ TEST(CropForSizeMode, WorkedExample) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mode);
-        const SizeModeParams& params = *SizeModeParamsFor(row.mode);
+        const SizeModeParams& params = ParamsOf(row.mode);
         const FrameSearch search = SearchFrame(params, face, 120, photo.size());
         EXPECT_EQ(search.headRoom, 90);
         ASSERT_TRUE(search.accepted);
@@ -84,25 +98,25 @@ TEST(CropForSizeMode, WorkedExample) {
         EXPECT_EQ(search.t, row.t);
         EXPECT_EQ(search.outputWidth, row.outputWidth);
 
-        cv::Mat processed;
-        CropTrace trace;
-        ASSERT_TRUE(FramePhoto(face, photo, row.mode, processed, &trace));
-        EXPECT_EQ(trace.headTopRow, 120);
-        EXPECT_EQ(trace.headRoom, 90);
-        EXPECT_EQ(trace.left, row.left);
-        EXPECT_EQ(trace.top, row.top);
-        EXPECT_EQ(trace.right, row.right);
-        EXPECT_EQ(trace.scaled, row.scaled);
-        EXPECT_EQ(trace.extraction, row.extraction);
+        const CropResult crop = Frame(face, photo, row.mode);
+        ASSERT_TRUE(crop.accepted());
+        const cv::Mat& processed = crop.photo;
+        EXPECT_EQ(crop.trace.headTopRow, 120);
+        EXPECT_EQ(crop.trace.search->headRoom, 90);
+        EXPECT_EQ(crop.trace.search->frame.left, row.left);
+        EXPECT_EQ(crop.trace.search->frame.top, row.top);
+        EXPECT_EQ(crop.trace.search->frame.right, row.right);
+        EXPECT_EQ(crop.trace.extraction->scaled, row.scaled);
+        EXPECT_EQ(crop.trace.extraction->rect, row.extraction);
         cv::Mat scaled;
         cv::resize(photo, scaled, row.scaled, 0, 0, cv::INTER_AREA);
         EXPECT_TRUE(SamePixels(processed, scaled(row.extraction)));
         EXPECT_TRUE(processed.isContinuous());
     }
     // At t = 1 the cut is the photo itself, one column left of and one row above the frame.
-    cv::Mat processed;
-    ASSERT_TRUE(FramePhoto(face, photo, 2, processed));
-    EXPECT_TRUE(SamePixels(processed, photo(cv::Rect(59, 47, 360, 540))));
+    const CropResult crop = Frame(face, photo, 2);
+    ASSERT_TRUE(crop.accepted());
+    EXPECT_TRUE(SamePixels(crop.photo, photo(cv::Rect(59, 47, 360, 540))));
 }
 
 TEST(SearchFrame, Boundaries) {
@@ -291,7 +305,7 @@ TEST(SearchFrame, Boundaries) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         const FrameSearch search =
-            SearchFrame(*SizeModeParamsFor(row.mode), row.face, row.headTop, row.photo);
+            SearchFrame(ParamsOf(row.mode), row.face, row.headTop, row.photo);
         ASSERT_EQ(search.accepted, row.accepted);
         EXPECT_EQ(search.trials, row.trials);
         if (!row.accepted) continue;
@@ -309,8 +323,7 @@ TEST(SearchFrame, Boundaries) {
         }
         // A frame at column 0 is cut from column 0 whatever the scale.
         if (row.left == 0) {
-            EXPECT_EQ(PlanExtraction(search, SizeModeParamsFor(row.mode)->aspect, row.photo).rect.x,
-                      0);
+            EXPECT_EQ(PlanExtraction(search, ParamsOf(row.mode).aspect, row.photo).rect.x, 0);
         }
     }
 }
@@ -318,7 +331,7 @@ TEST(SearchFrame, Boundaries) {
 TEST(SearchFrame, OutputStaysWithinTheModeRanges) {
     int accepted[3] = {0, 0, 0};
     for (int mode : {1, 2}) {
-        const SizeModeParams& p = *SizeModeParamsFor(mode);
+        const SizeModeParams& p = ParamsOf(mode);
         for (int cols = 250; cols <= 900; cols += 65) {
             for (double shape : {1.0, 1.25, 1.5}) {
                 const cv::Size photo(cols, static_cast<int>(cols * shape));
@@ -420,15 +433,16 @@ TEST(CropForSizeMode, CutIsBroughtInsideTheScaledPhoto) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         const cv::Mat photo = HeadPhoto(row.photo.width, row.photo.height, row.face, row.headTop);
-        cv::Mat processed;
-        CropTrace trace;
-        ASSERT_TRUE(
-            CropForSizeMode(*SizeModeParamsFor(row.mode), row.face, photo, processed, &trace));
-        EXPECT_EQ(trace.headTopRow, row.headTop);
-        EXPECT_EQ(trace.scaled, row.scaled);
-        EXPECT_EQ(trace.extraction, row.extraction);
-        EXPECT_EQ(trace.padColumns, row.padColumns);
-        EXPECT_EQ(trace.padRows, row.padRows);
+        cv::RNG rng;
+        const CropResult crop = CropForSizeMode(ParamsOf(row.mode), row.face, photo, rng);
+        ASSERT_TRUE(crop.accepted());
+        const cv::Mat& processed = crop.photo;
+        const ExtractionPlan& plan = *crop.trace.extraction;
+        EXPECT_EQ(crop.trace.headTopRow, row.headTop);
+        EXPECT_EQ(plan.scaled, row.scaled);
+        EXPECT_EQ(plan.rect, row.extraction);
+        EXPECT_EQ(plan.padColumns, row.padColumns);
+        EXPECT_EQ(plan.padRows, row.padRows);
         ASSERT_EQ(processed.size(), row.extraction.size());
 
         // What lies inside the scaled photo is copied; the rest repeats its last column or row.
@@ -491,21 +505,18 @@ TEST(CropForSizeMode, HeadTopAndHeadRoom) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
-        cv::theRNG().state = kSeed;
-        cv::Mat processed;
-        CropTrace trace;
-        CropForSizeMode(*SizeModeParamsFor(mode), row.face, row.photo, processed, &trace);
-        EXPECT_EQ(cv::theRNG().state, StateAfter(kSeed, 3));
-        EXPECT_EQ(trace.headTopFound, row.headTop.has_value());
+        cv::RNG rng(kSeed);
+        const CropResult crop = CropForSizeMode(ParamsOf(mode), row.face, row.photo, rng);
+        EXPECT_EQ(rng.state, StateAfter(kSeed, 3));
+        EXPECT_EQ(crop.trace.headTopRow, row.headTop);
         if (row.headTop) {
-            EXPECT_EQ(trace.headTopRow, *row.headTop);
-            EXPECT_EQ(trace.headRoom, row.headRoom);
+            EXPECT_EQ(crop.trace.search->headRoom, row.headRoom);
         } else {
-            EXPECT_FALSE(trace.accepted);
-            EXPECT_TRUE(processed.empty());
+            EXPECT_FALSE(crop.trace.search.has_value());
+            EXPECT_FALSE(crop.accepted());
         }
-        cv::theRNG().state = kSeed;
-        EXPECT_EQ(FindHeadTop(row.face, row.photo), row.headTop);
+        cv::RNG again(kSeed);
+        EXPECT_EQ(FindHeadTop(row.face, row.photo, again), row.headTop);
     }
 }
 
@@ -525,37 +536,32 @@ TEST(FramePhoto, FaceWidthAndSizeMode) {
         SCOPED_TRACE(row.description);
         const cv::Rect face((1000 - row.faceWidth) / 2, 300, row.faceWidth, 200);
         const cv::Mat photo = HeadPhoto(1000, 1000, face, 250);
-        cv::theRNG().state = kSeed;
-        cv::Mat processed;
-        CropTrace trace;
-        const bool result = FramePhoto(face, photo, row.mode, processed, &trace);
+        cv::RNG rng(kSeed);
+        const CropResult crop = Frame(face, photo, row.mode, rng);
         // Passing the width and mode checks is what starts the head-top search.
-        EXPECT_EQ(trace.headTopFound, row.proceeds);
-        EXPECT_EQ(cv::theRNG().state, StateAfter(kSeed, row.proceeds ? 3 : 0));
+        EXPECT_EQ(crop.trace.headTopRow.has_value(), row.proceeds);
+        EXPECT_EQ(rng.state, StateAfter(kSeed, row.proceeds ? 3 : 0));
         if (!row.proceeds) {
-            EXPECT_FALSE(result);
+            EXPECT_FALSE(crop.accepted());
         }
     }
 }
 
-TEST(FramePhoto, ProcessedPhotoReplacedOnlyOnSuccess) {
+TEST(FramePhoto, ProcessedPhotoOnlyOnSuccessAndADeepCopy) {
     const cv::Rect face(150, 200, 180, 180);
     cv::Mat photo = HeadPhoto(480, 640, face, 120);
-    const cv::Mat earlier(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
-    cv::Mat processed = earlier;
 
-    EXPECT_FALSE(FramePhoto(face, photo, 3, processed));
-    EXPECT_FALSE(FramePhoto(cv::Rect(150, 0, 180, 180), photo, 1, processed));
-    EXPECT_FALSE(FramePhoto(cv::Rect(0, 200, 90, 90), photo, 1, processed));
-    EXPECT_EQ(processed.data, earlier.data);
+    EXPECT_TRUE(Frame(face, photo, 3).photo.empty());
+    EXPECT_TRUE(Frame(cv::Rect(150, 0, 180, 180), photo, 1).photo.empty());
+    EXPECT_TRUE(Frame(cv::Rect(0, 200, 90, 90), photo, 1).photo.empty());
 
-    ASSERT_TRUE(FramePhoto(face, photo, 2, processed));
-    EXPECT_EQ(processed.size(), cv::Size(360, 540));
-    EXPECT_EQ(earlier.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+    const CropResult crop = Frame(face, photo, 2);
+    ASSERT_TRUE(crop.accepted());
+    EXPECT_EQ(crop.photo.size(), cv::Size(360, 540));
     // A deep copy: changing the photo leaves the processed photo alone.
-    const cv::Mat before = processed.clone();
+    const cv::Mat before = crop.photo.clone();
     photo.setTo(cv::Scalar(0, 0, 0));
-    EXPECT_TRUE(SamePixels(processed, before));
+    EXPECT_TRUE(SamePixels(crop.photo, before));
 }
 
 TEST(FramePhoto, RealPhotos) {
@@ -572,12 +578,12 @@ TEST(FramePhoto, RealPhotos) {
         const cv::Mat photo = LoadFixture(row.file);
         for (int mode : {1, 2}) {
             SCOPED_TRACE(testing::Message() << row.file << " mode " << mode);
-            const SizeModeParams& p = *SizeModeParamsFor(mode);
-            cv::Mat processed;
-            CropTrace trace;
-            ASSERT_TRUE(FramePhoto(row.face, photo, mode, processed, &trace));
-            EXPECT_GT(trace.headTopRow, 0);
-            EXPECT_LT(trace.headTopRow, row.face.y);
+            const SizeModeParams& p = ParamsOf(mode);
+            const CropResult crop = Frame(row.face, photo, mode);
+            ASSERT_TRUE(crop.accepted());
+            const cv::Mat& processed = crop.photo;
+            EXPECT_GT(*crop.trace.headTopRow, 0);
+            EXPECT_LT(*crop.trace.headTopRow, row.face.y);
             EXPECT_GE(processed.cols, p.narrowWidth);
             EXPECT_LE(processed.cols, p.wideWidth);
             EXPECT_EQ(processed.rows, static_cast<int>(processed.cols * p.aspect));

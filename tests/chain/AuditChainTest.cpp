@@ -2,10 +2,12 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "app/Log.h"
-#include "audit/AuditChain.h"
-#include "audit/PathText.h"
+#include "core/audit/Auditor.h"
+#include "core/audit/PhotoRules.h"
+#include "core/log/VerdictLine.h"
 #include "support/TestSupport.h"
+
+using namespace quorvel;
 
 using testsupport::Cascade;
 using testsupport::DataPath;
@@ -15,8 +17,6 @@ using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-std::wstring Wide(const std::filesystem::path& path) { return FromUtf8(path.string()); }
 
 // Encodes a photo as JPEG and pads the file after the end marker to an exact
 // length; decoders ignore what follows the image.
@@ -33,11 +33,13 @@ void WriteJpegOfLength(const std::filesystem::path& path, const cv::Mat& photo,
     WriteBytes(path, content);
 }
 
-AuditResult AuditFile(const std::filesystem::path& path, int color, int size,
-                      cv::Mat* processed = nullptr, AuditTrace* trace = nullptr) {
-    cv::Mat local;
-    return AuditPhotoFile(Cascade(), Wide(path), AuditSettings{color, size},
-                          processed != nullptr ? *processed : local, trace);
+Settings SettingsOf(int color, int size) {
+    return Settings{static_cast<BackgroundColor>(color), static_cast<SizeMode>(size)};
+}
+
+AuditReport AuditFile(const std::filesystem::path& path, int color, int size) {
+    Auditor auditor(Cascade(), SettingsOf(color, size));
+    return auditor.Audit(path, Trace::On);
 }
 
 // id_blue.jpg cut to a given size around its face (centred near 226, 397).
@@ -56,36 +58,35 @@ TEST(AuditChain, FirstFailingCheckDecides) {
         const char* fixture;
         int color;
         int size;
-        int state;
+        Verdict verdict;
     };
     const Row rows[] = {
-        {"no face, also too small", "no_face.jpg", 3, 1, AUDIT_NO_FACE},
-        {"face under 60 pixels", "small_face.jpg", 3, 1, AUDIT_NO_FACE},
-        {"three faces", "group.jpg", 3, 1, AUDIT_NO_FACE},
-        {"face found, file too short, busy background", "portrait.jpg", 3, 1, AUDIT_TOO_SMALL},
-        {"blue background wanted white", "id_blue.jpg", 0, 1, AUDIT_BAD_BACKGROUND},
-        {"colour setting outside 0..3", "id_blue.jpg", 4, 1, AUDIT_BAD_BACKGROUND},
-        {"size mode 3 fails the proportion", "id_blue.jpg", 3, 3, AUDIT_BAD_PROPORTION},
-        {"size mode 0 fails the proportion", "id_red.jpg", 1, 0, AUDIT_BAD_PROPORTION},
-        {"blue, mode 1", "id_blue.jpg", 2, 1, AUDIT_PASSED},
-        {"blue, mode 2", "id_blue.jpg", 3, 2, AUDIT_PASSED},
-        {"red, mode 1", "id_red.jpg", 1, 1, AUDIT_PASSED},
-        {"white, mode 1", "id_white.jpg", 0, 1, AUDIT_PASSED},
+        {"no face, also too small", "no_face.jpg", 3, 1, Verdict::NoFace},
+        {"face under 60 pixels", "small_face.jpg", 3, 1, Verdict::NoFace},
+        {"three faces", "group.jpg", 3, 1, Verdict::NoFace},
+        {"face found, file too short, busy background", "portrait.jpg", 3, 1, Verdict::TooSmall},
+        {"blue background wanted white", "id_blue.jpg", 0, 1, Verdict::BadBackground},
+        {"colour setting outside 0..3", "id_blue.jpg", 4, 1, Verdict::BadBackground},
+        {"size mode 3 fails the proportion", "id_blue.jpg", 3, 3, Verdict::BadProportion},
+        {"size mode 0 fails the proportion", "id_red.jpg", 1, 0, Verdict::BadProportion},
+        {"blue, mode 1", "id_blue.jpg", 2, 1, Verdict::Passed},
+        {"blue, mode 2", "id_blue.jpg", 3, 2, Verdict::Passed},
+        {"red, mode 1", "id_red.jpg", 1, 1, Verdict::Passed},
+        {"white, mode 1", "id_white.jpg", 0, 1, Verdict::Passed},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
-        EXPECT_EQ(AuditFile(DataPath(row.fixture), row.color, row.size).state, row.state);
+        EXPECT_EQ(AuditFile(DataPath(row.fixture), row.color, row.size).verdict, row.verdict);
     }
 }
 
 TEST(AuditChain, PassedPhotoHasTheSizeModesDimensions) {
     for (int size : {1, 2}) {
         SCOPED_TRACE(size);
-        cv::Mat processed;
-        AuditTrace trace;
-        AuditResult result = AuditFile(DataPath("id_blue.jpg"), 3, size, &processed, &trace);
-        ASSERT_EQ(result.state, AUDIT_PASSED);
+        const AuditReport result = AuditFile(DataPath("id_blue.jpg"), 3, size);
+        ASSERT_EQ(result.verdict, Verdict::Passed);
         ASSERT_TRUE(result.face.has_value());
+        const cv::Mat& processed = result.processedPhoto;
         const int low = size == 1 ? 215 : 295;
         const int high = size == 1 ? 295 : 413;
         const double aspect = size == 1 ? 1.4 : 1.5;
@@ -93,9 +94,11 @@ TEST(AuditChain, PassedPhotoHasTheSizeModesDimensions) {
         EXPECT_LE(processed.cols, high);
         EXPECT_EQ(processed.rows, static_cast<int>(processed.cols * aspect));
         EXPECT_EQ(processed.type(), CV_8UC3);
-        EXPECT_TRUE(trace.backgroundChecked);
-        EXPECT_TRUE(trace.cropAttempted);
-        EXPECT_EQ(trace.faces.size(), 1u);
+        ASSERT_TRUE(result.trace.has_value());
+        EXPECT_TRUE(result.trace->background.has_value());
+        EXPECT_TRUE(result.trace->crop.has_value());
+        ASSERT_TRUE(result.trace->faces.has_value());
+        EXPECT_EQ(result.trace->faces->size(), 1u);
     }
 }
 
@@ -104,11 +107,11 @@ TEST(AuditChain, FileLengthLimitIsInclusive) {
     const cv::Mat photo = LoadFixture("portrait.jpg");
     WriteJpegOfLength(dir / "short.jpg", photo, 30719);
     WriteJpegOfLength(dir / "exact.jpg", photo, 30720);
-    AuditTrace trace;
-    EXPECT_EQ(AuditFile(dir / "short.jpg", 3, 1).state, AUDIT_TOO_SMALL);
-    EXPECT_NE(AuditFile(dir / "exact.jpg", 3, 1, nullptr, &trace).state, AUDIT_TOO_SMALL);
-    EXPECT_EQ(trace.fileLength, 30720u);
-    EXPECT_TRUE(trace.backgroundChecked);
+    EXPECT_EQ(AuditFile(dir / "short.jpg", 3, 1).verdict, Verdict::TooSmall);
+    const AuditReport exact = AuditFile(dir / "exact.jpg", 3, 1);
+    EXPECT_NE(exact.verdict, Verdict::TooSmall);
+    EXPECT_EQ(exact.trace->fileLength, 30720u);
+    EXPECT_TRUE(exact.trace->background.has_value());
 }
 
 TEST(AuditChain, PixelMinimumsAreInclusive) {
@@ -133,9 +136,9 @@ TEST(AuditChain, PixelMinimumsAreInclusive) {
         SCOPED_TRACE(row.description);
         const auto path = dir / "crop.jpg";
         WriteJpegOfLength(path, BlueCrop(row.width, row.height), 60000);
-        AuditResult result = AuditFile(path, 3, row.size);
+        const AuditReport result = AuditFile(path, 3, row.size);
         ASSERT_TRUE(result.face.has_value()) << "the crop must keep the face";
-        EXPECT_EQ(result.state == AUDIT_TOO_SMALL, row.tooSmall) << AuditStateName(result.state);
+        EXPECT_EQ(result.verdict == Verdict::TooSmall, row.tooSmall) << VerdictName(result.verdict);
     }
 }
 
@@ -143,17 +146,18 @@ TEST(AuditChain, TooSmallWinsOverAWrongBackground) {
     TempDir dir;
     const auto path = dir / "small.jpg";
     WriteJpegOfLength(path, BlueCrop(214, 300), 60000);
-    EXPECT_EQ(AuditFile(path, 0, 1).state, AUDIT_TOO_SMALL);
+    EXPECT_EQ(AuditFile(path, 0, 1).verdict, Verdict::TooSmall);
 }
 
 TEST(AuditChain, PngIsAuditedLikeJpeg) {
     TempDir dir;
     const auto path = dir / "photo.png";
     ASSERT_TRUE(cv::imwrite(path.string(), LoadFixture("id_blue.jpg")));
-    cv::Mat fromPng, fromJpeg;
-    EXPECT_EQ(AuditFile(path, 3, 1, &fromPng).state, AUDIT_PASSED);
-    EXPECT_EQ(AuditFile(DataPath("id_blue.jpg"), 3, 1, &fromJpeg).state, AUDIT_PASSED);
-    EXPECT_EQ(fromPng.size(), fromJpeg.size());
+    const AuditReport fromPng = AuditFile(path, 3, 1);
+    const AuditReport fromJpeg = AuditFile(DataPath("id_blue.jpg"), 3, 1);
+    EXPECT_EQ(fromPng.verdict, Verdict::Passed);
+    EXPECT_EQ(fromJpeg.verdict, Verdict::Passed);
+    EXPECT_EQ(fromPng.processedPhoto.size(), fromJpeg.processedPhoto.size());
 }
 
 TEST(AuditChain, UnreadableFilesAreBadFormat) {
@@ -162,52 +166,82 @@ TEST(AuditChain, UnreadableFilesAreBadFormat) {
     std::filesystem::create_directory(dir / "folder.jpg");
     for (const auto& path : {dir / "missing.jpg", dir / "text.jpg", dir / "folder.jpg"}) {
         SCOPED_TRACE(path.string());
-        EXPECT_EQ(AuditFile(path, 3, 1).state, AUDIT_BAD_FORMAT);
+        const AuditReport result = AuditFile(path, 3, 1);
+        EXPECT_EQ(result.verdict, Verdict::BadFormat);
+        EXPECT_TRUE(result.processedPhoto.empty());
+        EXPECT_FALSE(result.error.has_value());
     }
 }
 
-TEST(AuditChain, FileGoneAfterDecodingIsBadFormatAndKeepsTheProcessedPhoto) {
+TEST(AuditChain, FileGoneAfterDecodingIsBadFormatWithoutAProcessedPhoto) {
     TempDir dir;
     const auto path = dir / "gone.jpg";
     std::filesystem::copy_file(DataPath("id_blue.jpg"), path);
-    const cv::Mat photo = DecodePhoto(path.string());
+    const cv::Mat photo = DecodePhoto(path);
     ASSERT_FALSE(photo.empty());
     std::filesystem::remove(path);
 
-    cv::Mat processed(10, 10, CV_8UC3, cv::Scalar(1, 2, 3));
-    AuditResult result = RunAudit(Cascade(), photo, Wide(path), AuditSettings{3, 1}, processed);
-    EXPECT_EQ(result.state, AUDIT_BAD_FORMAT);
-    EXPECT_EQ(processed.size(), cv::Size(10, 10));
+    Auditor auditor(Cascade(), SettingsOf(3, 1));
+    const AuditReport result = auditor.AuditDecoded(photo, path, Trace::On);
+    EXPECT_EQ(result.verdict, Verdict::BadFormat);
+    EXPECT_TRUE(result.face.has_value());
+    EXPECT_TRUE(result.processedPhoto.empty());
+    EXPECT_FALSE(result.trace->fileLength.has_value());
 }
 
-TEST(AuditChain, FailedAuditLeavesThePreviousProcessedPhoto) {
-    cv::Mat processed;
-    ASSERT_EQ(AuditFile(DataPath("id_blue.jpg"), 3, 1, &processed).state, AUDIT_PASSED);
-    const cv::Mat before = processed.clone();
-    ASSERT_EQ(AuditFile(DataPath("id_blue.jpg"), 3, 7, &processed).state, AUDIT_BAD_PROPORTION);
-    EXPECT_EQ(cv::norm(before, processed, cv::NORM_INF), 0.0);
+TEST(AuditChain, NameThatIsNotUtf8IsAuditedAndLoggedWithAReplacement) {
+    TempDir dir;
+    // "café.jpg" in Latin-1: legal on Linux, not valid UTF-8.
+    const std::filesystem::path path = dir / std::string("caf\xE9.jpg");
+    std::filesystem::copy_file(DataPath("id_blue.jpg"), path);
+    EXPECT_EQ(AuditFile(path, 3, 1).verdict, Verdict::Passed);
+
+    ActivityLog log(dir / "Test.log");
+    log.Open();
+    WriteVerdictLine(log, path.filename(), Verdict::Passed);
+    const std::string content = ReadBytes(dir / "Test.log");
+    ASSERT_GT(content.size(), 20u);
+    EXPECT_EQ(content.substr(20), "caf?.jpg" + WideToGbk(L"图像审核成功！", 1024) + "\r\n");
 }
 
 TEST(AuditChain, VerdictLineHoldsTheNameLiterally) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log(dir / "Test.log");
     log.Open();
-    LogVerdict(log, FileNameOf(L"/photos/100%s%n.jpg"), AUDIT_BAD_FORMAT);
-    LogVerdict(log, L"x.jpg", AUDIT_INITIAL);
+    WriteVerdictLine(log, std::filesystem::path("/photos/100%s%n.jpg").filename(),
+                     Verdict::BadFormat);
+    WriteVerdictLine(log, "x.jpg", Verdict::Initial);
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
     EXPECT_EQ(content.substr(20),
               "100%s%n.jpg" + WideToGbk(L"文件格式不符合要求！", 1024) + "\r\n");
 }
 
-TEST(PathText, ConversionsRoundTrip) {
-    const std::wstring path = L"/tmp/照片 100%/a b.jpg";
-    EXPECT_EQ(ToThreadAnsiPath(path), "/tmp/\xE7\x85\xA7\xE7\x89\x87 100%/a b.jpg");
-    EXPECT_EQ(FromUtf8(ToThreadAnsiPath(path)), path);
-    EXPECT_EQ(FromUtf8("a\xFF"
-                       "b"),
-              L"a\uFFFDb");
-    EXPECT_EQ(FromUtf8("\xE7\x85"), L"\uFFFD\uFFFD");
-    EXPECT_EQ(FileNameOf(L"/a/b/报名照片.jpg"), L"报名照片.jpg");
-    EXPECT_EQ(FileNameOf(L"plain.jpg"), L"plain.jpg");
+TEST(AuditChain, EveryVerdictWritesItsLogText) {
+    struct Row {
+        Verdict verdict;
+        const char* name;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {Verdict::Passed, "AUDIT_PASSED", L"图像审核成功！"},
+        {Verdict::BadBackground, "AUDIT_BAD_BACKGROUND", L"不是纯背景，或者不是红蓝白！"},
+        {Verdict::BadFormat, "AUDIT_BAD_FORMAT", L"文件格式不符合要求！"},
+        {Verdict::NoFace, "AUDIT_NO_FACE", L"不是纯背景，或者背景复杂，识别出错！"},
+        {Verdict::BadProportion, "AUDIT_BAD_PROPORTION", L"图像比例不符合要求！"},
+        {Verdict::TooSmall, "AUDIT_TOO_SMALL", L"图像大小或者尺寸不符合要求！"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        ActivityLog log(dir / "Test.log");
+        log.Open();
+        WriteVerdictLine(log, "a.jpg", row.verdict);
+        EXPECT_EQ(ReadBytes(dir / "Test.log").substr(20),
+                  "a.jpg" + WideToGbk(row.text, 1024) + "\r\n");
+        EXPECT_EQ(VerdictName(row.verdict), row.name);
+        EXPECT_EQ(VerdictFromNumber(VerdictNumber(row.verdict)), row.verdict);
+    }
+    EXPECT_FALSE(VerdictFromNumber(7).has_value());
+    EXPECT_FALSE(VerdictFromNumber(-1).has_value());
 }

@@ -4,9 +4,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "output/SavePhoto.h"
+#include "core/save/SavePhoto.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;

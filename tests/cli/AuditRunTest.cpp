@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "audit/AuditChain.h"
-#include "audit/PathText.h"
 #include "cli/RunAudit.h"
-#include "output/SavePhoto.h"
+#include "core/audit/Auditor.h"
+#include "core/audit/PhotoRules.h"
+#include "core/save/SavePhoto.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using namespace quorvel;
 using clitest::RunAudit;
 using nlohmann::json;
 using testsupport::DataPath;
@@ -30,12 +31,12 @@ void CopyFixture(const std::string& name, const fs::path& to) {
 
 // The bytes the window's Save writes for this photo's processed photo,
 // before the marker.
-std::vector<uchar> ExpectedImageBytes(const fs::path& photo, const AuditSettings& settings,
+std::vector<uchar> ExpectedImageBytes(const fs::path& photo, const Settings& settings,
                                       const std::string& extension, cv::Size& size) {
-    cv::Mat processed;
-    const AuditResult result =
-        AuditPhotoFile(testsupport::Cascade(), FromUtf8(photo.string()), settings, processed);
-    EXPECT_EQ(result.state, AUDIT_PASSED);
+    Auditor auditor(testsupport::Cascade(), settings);
+    const AuditReport result = auditor.Audit(photo);
+    EXPECT_EQ(result.verdict, Verdict::Passed);
+    const cv::Mat& processed = result.processedPhoto;
     std::vector<uchar> bytes;
     cv::imencode(extension, processed, bytes, {cv::IMWRITE_JPEG_QUALITY, kSaveJpegQuality});
     size = processed.size();
@@ -87,7 +88,7 @@ TEST(AuditRun, MixedBatchGivesOneLinePerPhotoInOrder) {
         } else {
             EXPECT_TRUE(line["face"].is_null());
         }
-        if (expected[i].state == AUDIT_PASSED) {
+        if (expected[i].state == 1) {
             EXPECT_EQ(line["processed"],
                       json({{"width", 295}, {"height", 413}, {"path", nullptr}}));
         } else {
@@ -130,7 +131,7 @@ TEST(AuditRun, SettingsComeFromFlagsFirstThenTheConfigurationFile) {
         ASSERT_EQ(lines.size(), 2u) << run.err;
         for (std::size_t i = 0; i < 2; ++i) {
             EXPECT_EQ(lines[i]["state"], c.states[i]);
-            if (c.states[i] != AUDIT_PASSED) continue;
+            if (c.states[i] != 1) continue;
             const int width = lines[i]["processed"]["width"];
             const int height = lines[i]["processed"]["height"];
             const double aspect = c.sizeMode == 2 ? 1.5 : 1.4;
@@ -171,11 +172,12 @@ TEST(AuditRun, OutWritesTheSavedPhotoWithItsPassMarker) {
         EXPECT_EQ(lines[0]["processed"]["path"], savedName);
 
         cv::Size size;
-        const std::vector<uchar> image = ExpectedImageBytes(photo, {0, 2}, c.extension, size);
+        const std::vector<uchar> image = ExpectedImageBytes(
+            photo, Settings{BackgroundColor::White, SizeMode::Mode2}, c.extension, size);
         const std::string saved = ReadBytes(dir / savedName);
         ASSERT_EQ(saved.size(), image.size() + kPassMarkerLength);
         EXPECT_EQ(saved.compare(0, image.size(), std::string(image.begin(), image.end())), 0);
-        EXPECT_TRUE(HasPassMarker((dir / savedName).string()));
+        EXPECT_TRUE(HasPassMarker(dir / savedName));
         EXPECT_EQ(saved.substr(saved.size() - 2), std::string(2, '\0'));
         EXPECT_EQ(lines[0]["processed"]["width"], size.width);
         EXPECT_EQ(lines[0]["processed"]["height"], size.height);
@@ -221,7 +223,7 @@ TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
         EXPECT_EQ(ReadBytes(dir / "a/id_blue.jpg"), original) << "the photo is untouched";
         if (c.failingLine == 1) {
             EXPECT_EQ(lines[0]["processed"]["path"], "out/id_blue.jpg");
-            EXPECT_TRUE(HasPassMarker((dir / "out/id_blue.jpg").string()));
+            EXPECT_TRUE(HasPassMarker(dir / "out/id_blue.jpg"));
         }
     }
 }

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "cli/RunAudit.h"
-#include "output/SavePhoto.h"
+#include "core/save/SavePhoto.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using namespace quorvel;
 using clitest::RunAudit;
 using nlohmann::json;
 using testsupport::DataPath;

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "app/Config.h"
+#include "core/config/Settings.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 TEST(Config, MissingFileCannotBeOpened) {
     TempDir dir;
-    QuorvelSettings settings = ReadSettings((dir / "cfg.ini").string());
-    EXPECT_FALSE(settings.Opened());
-    EXPECT_EQ(settings.parseError, -1);
+    const SettingsFile file = ReadSettings(dir / "cfg.ini");
+    EXPECT_FALSE(file.opened);
 }
 
 TEST(Config, ParsingRules) {
@@ -48,18 +48,18 @@ TEST(Config, ParsingRules) {
         SCOPED_TRACE(row.description);
         TempDir dir;
         WriteBytes(dir / "cfg.ini", row.content);
-        QuorvelSettings settings = ReadSettings((dir / "cfg.ini").string());
-        EXPECT_TRUE(settings.Opened());
-        EXPECT_EQ(settings.color, row.color);
-        EXPECT_EQ(settings.size, row.size);
+        const SettingsFile file = ReadSettings(dir / "cfg.ini");
+        EXPECT_TRUE(file.opened);
+        EXPECT_EQ(static_cast<int>(file.settings.color), row.color);
+        EXPECT_EQ(static_cast<int>(file.settings.size), row.size);
     }
 }
 
 TEST(Config, SyntaxErrorIsReportedButNotFatal) {
     TempDir dir;
     WriteBytes(dir / "cfg.ini", "[set]\nnonsense\ncolor=1\n");
-    QuorvelSettings settings = ReadSettings((dir / "cfg.ini").string());
-    EXPECT_EQ(settings.parseError, 2);
-    EXPECT_TRUE(settings.Opened());
-    EXPECT_EQ(settings.color, 1);
+    const SettingsFile file = ReadSettings(dir / "cfg.ini");
+    EXPECT_EQ(file.errorLine, 2);
+    EXPECT_TRUE(file.opened);
+    EXPECT_EQ(file.settings.color, BackgroundColor::Red);
 }

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "audit/FaceDetect.h"
+#include "core/audit/FaceDetect.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::Cascade;
 using testsupport::LoadFixture;
 
@@ -19,11 +20,10 @@ TEST(FaceDetect, RealPhotos) {
     ASSERT_FALSE(Cascade().empty());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
-        std::vector<cv::Rect> faces;
-        std::optional<cv::Rect> face = DetectFace(Cascade(), LoadFixture(row.file), &faces);
-        EXPECT_EQ(face.has_value(), row.found);
-        EXPECT_EQ(faces.size(), row.detected);
-        for (const cv::Rect& r : faces) {
+        const FaceSearch search = DetectFace(Cascade(), LoadFixture(row.file));
+        EXPECT_EQ(search.chosen.has_value(), row.found);
+        EXPECT_EQ(search.faces.size(), row.detected);
+        for (const cv::Rect& r : search.faces) {
             EXPECT_GE(r.width, 60);
             EXPECT_GE(r.height, 60);
         }
@@ -31,7 +31,7 @@ TEST(FaceDetect, RealPhotos) {
 }
 
 TEST(FaceDetect, FoundFaceLiesOnTheFaceOfThePortrait) {
-    std::optional<cv::Rect> face = DetectFace(Cascade(), LoadFixture("portrait.jpg"));
+    std::optional<cv::Rect> face = DetectFace(Cascade(), LoadFixture("portrait.jpg")).chosen;
     ASSERT_TRUE(face.has_value());
     // The face of portrait.jpg is centred at about (150, 200).
     EXPECT_NEAR(face->x + face->width / 2, 150, 20);

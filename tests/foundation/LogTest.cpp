@@ -3,9 +3,10 @@
 
 #include <string>
 
-#include "app/Log.h"
+#include "core/log/ActivityLog.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 
@@ -28,9 +29,9 @@ const std::string kStamp = "2015-03-05 09:07:02\t";
 
 TEST(Log, StartupEntryHasTheExactBytes) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     log.SetClock(FixedTime);
-    ASSERT_NE(log.Open(), nullptr);
+    ASSERT_TRUE(log.Open());
     int written = log.Write(L"%ls\r\n", L"系统启动");
     EXPECT_EQ(written, 10);
     EXPECT_EQ(ReadBytes(dir / "Test.log"), kStamp + "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n");
@@ -38,14 +39,14 @@ TEST(Log, StartupEntryHasTheExactBytes) {
 
 TEST(Log, OpenReturnsTheStreamOnlyOnce) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
-    EXPECT_NE(log.Open(), nullptr);
-    EXPECT_EQ(log.Open(), nullptr);
+    ActivityLog log((dir / "Test.log").string());
+    EXPECT_TRUE(log.Open());
+    EXPECT_FALSE(log.Open());
 }
 
 TEST(Log, WritesNothingWithoutAnOpenStream) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     EXPECT_EQ(log.Write(L"%ls\r\n", L"x"), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "Test.log"));
 }
@@ -54,9 +55,9 @@ TEST(Log, SecondRunAppendsToTheFirst) {
     TempDir dir;
     const std::string path = (dir / "Test.log").string();
     for (int run = 0; run < 2; ++run) {
-        CLog log(path);
+        ActivityLog log(path);
         log.SetClock(FixedTime);
-        ASSERT_NE(log.Open(), nullptr);
+        ASSERT_TRUE(log.Open());
         log.Write(L"%ls%ls\r\n", L"a.jpg", L"图像审核成功！");
     }
     const std::string line =
@@ -66,7 +67,7 @@ TEST(Log, SecondRunAppendsToTheFirst) {
 
 TEST(Log, PercentInAnArgumentIsWrittenUnchanged) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     log.SetClock(FixedTime);
     log.Open();
     log.Write(L"%ls%ls\r\n", L"100%s%d.jpg", L"!");
@@ -75,7 +76,7 @@ TEST(Log, PercentInAnArgumentIsWrittenUnchanged) {
 
 TEST(Log, CharacterOutsideGbkBecomesQuestionMark) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     log.SetClock(FixedTime);
     log.Open();
     log.Write(L"%ls\r\n", L"a\U0001F600b");
@@ -84,7 +85,7 @@ TEST(Log, CharacterOutsideGbkBecomesQuestionMark) {
 
 TEST(Log, OverlongMessageIsCutAtACharacterAndStillEndsTheLine) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     log.SetClock(FixedTime);
     log.Open();
     // 600 two-byte characters need 1200 bytes: more than one entry holds.
@@ -97,7 +98,7 @@ TEST(Log, OverlongMessageIsCutAtACharacterAndStillEndsTheLine) {
     ASSERT_NE(firstEnd, std::string::npos);
     const std::string first = content.substr(0, firstEnd + 2);
     EXPECT_EQ(static_cast<std::size_t>(written), first.size() - kStamp.size());
-    EXPECT_LE(first.size() - kStamp.size(), CLog::kMaxMessageBytes);
+    EXPECT_LE(first.size() - kStamp.size(), ActivityLog::kMaxMessageBytes);
     // Only whole two-byte characters before the line end.
     EXPECT_EQ((first.size() - kStamp.size() - 2) % 2, 0u);
     EXPECT_EQ(content.substr(firstEnd + 2), kStamp + "next\r\n");
@@ -105,7 +106,7 @@ TEST(Log, OverlongMessageIsCutAtACharacterAndStillEndsTheLine) {
 
 TEST(Log, MessageLongerThanTheFormatBufferStillEndsTheLine) {
     TempDir dir;
-    CLog log((dir / "Test.log").string());
+    ActivityLog log((dir / "Test.log").string());
     log.SetClock(FixedTime);
     log.Open();
     std::wstring longName(2000, L'a');
@@ -120,7 +121,7 @@ TEST(Log, UnopenableFileLeavesTheLogClosed) {
     TempDir dir;
     // A path whose folder is a regular file cannot be opened even by root.
     testsupport::WriteBytes(dir / "plain", "x");
-    CLog log((dir / "plain" / "Test.log").string());
-    EXPECT_EQ(log.Open(), nullptr);
+    ActivityLog log((dir / "plain" / "Test.log").string());
+    EXPECT_FALSE(log.Open());
     EXPECT_EQ(log.Write(L"%ls\r\n", L"x"), 0);
 }

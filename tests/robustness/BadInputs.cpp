@@ -5,12 +5,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "audit/AuditState.h"
+#include "core/audit/Verdict.h"
 #include "support/TestSupport.h"
 
 namespace badinputs {
 
 namespace fs = std::filesystem;
+using quorvel::Verdict;
 using testsupport::DataPath;
 using testsupport::LoadFixture;
 using testsupport::ReadBytes;
@@ -71,8 +72,9 @@ fs::path Write(const fs::path& dir, const std::string& name, const std::string& 
     return dir / name;
 }
 
-const std::vector<int> kAnyVerdict = {AUDIT_PASSED,  AUDIT_BAD_BACKGROUND, AUDIT_BAD_FORMAT,
-                                      AUDIT_NO_FACE, AUDIT_BAD_PROPORTION, AUDIT_TOO_SMALL};
+const std::vector<Verdict> kAnyVerdict = {Verdict::Passed,        Verdict::BadBackground,
+                                          Verdict::BadFormat,     Verdict::NoFace,
+                                          Verdict::BadProportion, Verdict::TooSmall};
 
 }  // namespace
 
@@ -80,10 +82,10 @@ const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
         {"empty file",
          [](const fs::path& d) { return Write(d, "empty.jpg", ""); },
-         {AUDIT_BAD_FORMAT}},
+         {Verdict::BadFormat}},
         {"text named .jpg",
          [](const fs::path& d) { return Write(d, "notes.jpg", std::string(40000, 't') + "\n"); },
-         {AUDIT_BAD_FORMAT}},
+         {Verdict::BadFormat}},
         {"pure garbage",
          [](const fs::path& d) {
              std::string bytes(50000, '\0');
@@ -91,7 +93,7 @@ const std::vector<Case>& Cases() {
              for (char& c : bytes) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
              return Write(d, "garbage.jpg", bytes);
          },
-         {AUDIT_BAD_FORMAT}},
+         {Verdict::BadFormat}},
         {"JPEG cut in half",
          [](const fs::path& d) {
              const std::string jpeg = ReadBytes(DataPath("id_blue.jpg"));
@@ -100,34 +102,34 @@ const std::vector<Case>& Cases() {
          kAnyVerdict},
         {"PNG header claiming 40000 x 30000 pixels",
          [](const fs::path& d) { return Write(d, "huge.png", HugePngHeader(40000, 30000)); },
-         {AUDIT_BAD_FORMAT}},
+         {Verdict::BadFormat}},
         {"grey-scale JPEG",
          [](const fs::path& d) {
              cv::Mat grey;
              cv::cvtColor(LoadFixture("id_white.jpg"), grey, cv::COLOR_BGR2GRAY);
              return Write(d, "grey.jpg", Encode(".jpg", grey, {cv::IMWRITE_JPEG_QUALITY, 95}));
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"CMYK JPEG",
          [](const fs::path& d) {
              fs::copy_file(DataPath("id_blue_cmyk.jpg"), d / "cmyk.jpg");
              return d / "cmyk.jpg";
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"16-bit PNG",
          [](const fs::path& d) {
              cv::Mat deep;
              LoadFixture("id_blue.jpg").convertTo(deep, CV_16UC3, 257.0);
              return Write(d, "deep.png", Encode(".png", deep));
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"PNG with alpha",
          [](const fs::path& d) {
              cv::Mat rgba;
              cv::cvtColor(LoadFixture("id_blue.jpg"), rgba, cv::COLOR_BGR2BGRA);
              return Write(d, "alpha.png", Encode(".png", rgba));
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"JPEG whose EXIF orientation turns it upright",
          [](const fs::path& d) {
              // Stored lying on its side; orientation 6 turns it 90 degrees clockwise.
@@ -136,7 +138,7 @@ const std::vector<Case>& Cases() {
              const std::string jpeg = Encode(".jpg", lying, {cv::IMWRITE_JPEG_QUALITY, 95});
              return Write(d, "exif.jpg", WithExifOrientation(jpeg, 6));
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"path with spaces, Chinese characters and %",
          [](const fs::path& d) {
              fs::create_directory(d / "证件 照片 100%");
@@ -144,14 +146,16 @@ const std::vector<Case>& Cases() {
              fs::copy_file(DataPath("id_blue.jpg"), target);
              return target;
          },
-         {AUDIT_PASSED}},
+         {Verdict::Passed}},
         {"a directory given as the photo",
          [](const fs::path& d) {
              fs::create_directory(d / "folder.jpg");
              return d / "folder.jpg";
          },
-         {AUDIT_BAD_FORMAT}},
-        {"a missing file", [](const fs::path& d) { return d / "missing.jpg"; }, {AUDIT_BAD_FORMAT}},
+         {Verdict::BadFormat}},
+        {"a missing file",
+         [](const fs::path& d) { return d / "missing.jpg"; },
+         {Verdict::BadFormat}},
     };
     return cases;
 }

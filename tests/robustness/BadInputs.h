@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/audit/Verdict.h"
+
 namespace badinputs {
 
 // One awkward input: how to make it in a folder, and the verdicts it may get.
@@ -12,7 +14,7 @@ struct Case {
     std::string description;
     // Creates the input inside `dir` and returns the path to audit.
     std::function<std::filesystem::path(const std::filesystem::path& dir)> make;
-    std::vector<int> acceptedStates;
+    std::vector<quorvel::Verdict> acceptedVerdicts;
 };
 
 // The inputs real users feed the tool, made on the fly (nothing large is committed).

@@ -1,0 +1,30 @@
+#include "core/analysis/FloodFill.h"
+
+#include <opencv2/imgproc.hpp>
+
+namespace quorvel {
+
+namespace {
+
+// 4-connectivity, mask value 255, range relative to the seed pixel, mask only.
+constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE | cv::FLOODFILL_MASK_ONLY;
+
+}  // namespace
+
+cv::Vec3b DrawMarkerColour(cv::RNG& rng) {
+    // Separate statements keep the draws in channel order.
+    const auto c0 = static_cast<uchar>(static_cast<unsigned>(rng) & 255);
+    const auto c1 = static_cast<uchar>(static_cast<unsigned>(rng) & 255);
+    const auto c2 = static_cast<uchar>(static_cast<unsigned>(rng) & 255);
+    return cv::Vec3b(c0, c1, c2);
+}
+
+int FillRegionMask(const cv::Mat& photo, cv::Point seed, double difference, cv::Mat& mask) {
+    mask.create(photo.rows + 2, photo.cols + 2, CV_8UC1);
+    mask.setTo(0);
+    cv::Mat image = photo;  // shares the pixels; a mask-only fill does not write them
+    const cv::Scalar diff(difference, difference, difference, 0);
+    return cv::floodFill(image, mask, seed, cv::Scalar(), nullptr, diff, diff, kFillFlags);
+}
+
+}  // namespace quorvel

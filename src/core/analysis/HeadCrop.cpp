@@ -1,0 +1,218 @@
+#include "core/analysis/HeadCrop.h"
+
+#include <algorithm>
+#include <opencv2/imgproc.hpp>
+
+#include "core/analysis/FloodFill.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr SizeModeParams kMode1{SizeMode::Mode1, 1.4, 2.8, 215, 295, true};
+constexpr SizeModeParams kMode2{SizeMode::Mode2, 1.5, 3.0, 295, 413, false};
+
+constexpr int kSeedRow = 5;
+constexpr double kFillDifference = 20;
+constexpr double kHeadShare = 0.05;
+constexpr double kMaxEnlargement = 1.25;
+
+bool ValidInput(const cv::Rect& face, const cv::Mat& photo) {
+    if (photo.type() != CV_8UC3 || photo.rows <= kSeedRow || photo.cols <= 0) return false;
+    if (face.width <= 0 || face.height <= 0) return false;
+    return (face & cv::Rect(0, 0, photo.cols, photo.rows)) == face;
+}
+
+// Fills `result` with an accepted frame, its resize factor and output width.
+void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t, int width) {
+    result.accepted = true;
+    result.frame = frame;
+    result.s = s;
+    result.t = t;
+    result.outputWidth = width;
+}
+
+// The first fitting frame of a search decides: narrowed to Ww, kept as it is,
+// or enlarged to Wn when that takes a factor below 1.25. Narrowing also applies
+// to a widened frame, so the output stays within the mode's widths.
+bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, FrameSearch& result) {
+    const int w = f.width();
+    if (w >= p.wideWidth) {
+        Accept(result, f, s, static_cast<double>(p.wideWidth) / w, p.wideWidth);
+        return true;
+    }
+    if (w >= p.narrowWidth) {
+        Accept(result, f, s, 1.0, w);
+        return true;
+    }
+    const double t = static_cast<double>(p.narrowWidth) / w;
+    if (t < kMaxEnlargement) {
+        Accept(result, f, s, t, p.narrowWidth);
+        return true;
+    }
+    return false;
+}
+
+// One trial for head-room factor k; true when it accepts a frame.
+bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size size, double k,
+              FrameSearch& result) {
+    const double m = k / (k + 1);
+    const double u = ((1 / m) * h + face.width) / (face.width * p.aspect) - 1;
+    result.k = k;
+    result.u = u;
+    result.minimumFrame = FrameForSpread(p, face, u, m, size);
+    if (!result.minimumFrame.fits) return false;
+
+    const CandidateFrame preferred = FrameForSpread(p, face, 1.0, m, size);
+    if (preferred.fits) {
+        // Wide enough: narrowed to Ww or kept, never enlarged.
+        if (preferred.width() >= p.narrowWidth) return DecideWidth(p, preferred, 1.0, result);
+        // Too narrow: widen until a frame fits; the first one decides.
+        for (double s = 1.005; s <= 2.005; s += 0.005) {
+            const CandidateFrame f = FrameForSpread(p, face, s, m, size);
+            if (f.fits) return DecideWidth(p, f, s, result);
+        }
+        return false;
+    }
+
+    // Too wide for the photo: narrow down towards u; the first frame that fits decides.
+    if (u - 0.005 > 0.995) return false;
+    for (double s = 0.995; s >= u - 0.005; s -= 0.005) {
+        const CandidateFrame f = FrameForSpread(p, face, s, m, size);
+        if (f.fits) return DecideWidth(p, f, s, result);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<SizeModeParams> SizeModeParamsFor(SizeMode sizeMode) {
+    if (sizeMode == SizeMode::Mode1) return kMode1;
+    if (sizeMode == SizeMode::Mode2) return kMode2;
+    return std::nullopt;
+}
+
+int HeadRoom(int faceTop, int headTopRow) {
+    return headTopRow < 10 ? faceTop : faceTop - headTopRow + 10;
+}
+
+CandidateFrame FrameForSpread(const SizeModeParams& p, const cv::Rect& face, double s, double m,
+                              cv::Size photoSize) {
+    const int e = face.width / 2;
+    const int q = face.height / 2;
+    CandidateFrame f;
+    f.left = static_cast<int>(face.x - e * s);
+    f.right = static_cast<int>((face.x + face.width) + e * s);
+    f.top = static_cast<int>(face.y - ((p.slope * s + 0.8) * m) * q);
+    const int bottom = static_cast<int>(f.width() * p.aspect + f.top);
+    f.fits = f.left >= 0 && f.top >= 0 && f.right <= photoSize.width && bottom <= photoSize.height;
+    return f;
+}
+
+FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headTopRow,
+                        cv::Size photoSize) {
+    FrameSearch result;
+    result.headRoom = HeadRoom(face.y, headTopRow);
+    // The head top lies above the face; anything else has no frame.
+    if (face.width <= 0 || face.height <= 0 || headTopRow < 0 || headTopRow >= face.y) {
+        return result;
+    }
+    // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
+    for (double k = 0.8; k <= 2.0; k += 0.05) {
+        ++result.trials;
+        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
+            result.pass = 'A';
+            return result;
+        }
+    }
+    if (!p.passB) return result;
+    for (double k = 0.8; k >= 0.5; k -= 0.05) {
+        ++result.trials;
+        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
+            result.pass = 'B';
+            return result;
+        }
+    }
+    return result;
+}
+
+ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size photoSize) {
+    const double t = search.t;
+    const int width = search.outputWidth;
+    const int height = static_cast<int>(width * aspect);
+    ExtractionPlan plan;
+    plan.scaled =
+        cv::Size(static_cast<int>(photoSize.width * t), static_cast<int>(photoSize.height * t));
+    int x = static_cast<int>(search.frame.left * t - 0.5);
+    int y = static_cast<int>(search.frame.top * t - 0.5);
+    // Truncated scaling can leave the rectangle up to a pixel past the right or bottom edge:
+    // move it back, and if the scaled photo is narrower or shorter than the rectangle itself,
+    // repeat its edge.
+    if (x + width > plan.scaled.width) x = plan.scaled.width - width;
+    if (y + height > plan.scaled.height) y = plan.scaled.height - height;
+    if (x < 0) {
+        plan.padColumns = -x;
+        x = 0;
+    }
+    if (y < 0) {
+        plan.padRows = -y;
+        y = 0;
+    }
+    plan.rect = cv::Rect(x, y, width, height);
+    return plan;
+}
+
+std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::RNG& rng) {
+    if (!ValidInput(face, photo)) return std::nullopt;
+    const cv::Vec3b marker = DrawMarkerColour(rng);
+    cv::Mat mask;
+    FillRegionMask(photo, cv::Point(photo.cols / 2, kSeedRow), kFillDifference, mask);
+
+    // Background is what the fill reached, and any other pixel that happens
+    // to have the marker colour (a painted copy would not tell them apart).
+    for (int row = 0; row < face.y; ++row) {
+        const cv::Vec3b* px = photo.ptr<cv::Vec3b>(row);
+        const uchar* filled = mask.ptr<uchar>(row + 1) + 1;
+        int count = 0;
+        for (int col = face.x; col < face.x + face.width; ++col) {
+            if (filled[col] == 0 && px[col] != marker) ++count;
+        }
+        if (static_cast<double>(count) / face.width >= kHeadShare) return row;
+    }
+    return std::nullopt;
+}
+
+CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, const cv::Mat& photo,
+                           cv::RNG& rng) {
+    CropResult result;
+    CropTrace& tr = result.trace;
+
+    tr.headTopRow = FindHeadTop(face, photo, rng);
+    if (!tr.headTopRow) return result;
+
+    const FrameSearch& search =
+        tr.search.emplace(SearchFrame(params, face, *tr.headTopRow, photo.size()));
+    if (!search.accepted) return result;
+
+    const ExtractionPlan& plan =
+        tr.extraction.emplace(PlanExtraction(search, params.aspect, photo.size()));
+    cv::Mat scaled;
+    cv::resize(photo, scaled, plan.scaled, 0, 0, cv::INTER_AREA);
+    if (plan.padColumns > 0 || plan.padRows > 0) {
+        cv::copyMakeBorder(scaled, scaled, 0, plan.padRows, 0, plan.padColumns,
+                           cv::BORDER_REPLICATE);
+    }
+    scaled(plan.rect).copyTo(result.photo);
+    return result;
+}
+
+CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng) {
+    if (photo.cols <= 0) return {};
+    const double ratio = static_cast<double>(face.width) / photo.cols;
+    if (ratio > 0.8 || ratio < 0.2) return {};
+    const std::optional<SizeModeParams> params = SizeModeParamsFor(sizeMode);
+    if (!params) return {};
+    return CropForSizeMode(*params, face, photo, rng);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+#include <optional>
+
+#include "core/config/Settings.h"
+
+namespace quorvel {
+
+// Crop proportions of a size mode: output height = trunc(aspect * width), head slope g,
+// output widths narrowWidth..wideWidth, and whether the second pass (k below 0.8) runs.
+struct SizeModeParams {
+    SizeMode mode;
+    double aspect;
+    double slope;
+    int narrowWidth;
+    int wideWidth;
+    bool passB;
+};
+
+// Parameters of size mode 1 or 2; none for any other setting.
+std::optional<SizeModeParams> SizeModeParamsFor(SizeMode sizeMode);
+
+// A crop frame in photo pixels; its height is aspect * width.
+struct CandidateFrame {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    bool fits = false;  // inside the photo, bottom test included
+    int width() const { return right - left; }
+};
+
+// Head-room above the face: from 10 rows above the head top (never above row 0) to the face top.
+int HeadRoom(int faceTop, int headTopRow);
+
+// The frame around `face` for spread s and head-room share m, and whether it fits in a photo
+// of `photoSize`.
+CandidateFrame FrameForSpread(const SizeModeParams& params, const cv::Rect& face, double s,
+                              double m, cv::Size photoSize);
+
+// Outcome of the frame search (no pixels involved).
+struct FrameSearch {
+    int headRoom = 0;
+    bool accepted = false;
+    char pass = 0;   // 'A' or 'B'
+    int trials = 0;  // trials evaluated, the accepted one included
+    double k = 0, s = 0, u = 0, t = 0;
+    CandidateFrame minimumFrame;  // frame for spread u of the last trial
+    CandidateFrame frame;         // accepted frame
+    int outputWidth = 0;
+};
+
+// Searches head-room factors k (pass A upward from 0.8, then pass B downward when the mode has
+// it) for a frame that fits the photo and scales to the mode's width range.
+FrameSearch SearchFrame(const SizeModeParams& params, const cv::Rect& face, int headTopRow,
+                        cv::Size photoSize);
+
+// Where the accepted frame is cut from the photo scaled by t.
+struct ExtractionPlan {
+    cv::Size scaled;     // trunc(cols*t) x trunc(rows*t)
+    cv::Rect rect;       // inside the scaled photo once padded
+    int padColumns = 0;  // edge columns repeated on the right when the scaled photo is too narrow
+    int padRows = 0;     // edge rows repeated at the bottom when it is too short
+};
+
+// Rectangle at (trunc(left*t - 0.5), trunc(top*t - 0.5)), Wout x trunc(Wout*aspect), moved back
+// inside when it reaches past the right or bottom edge, with padding for whatever the scaled
+// photo still lacks.
+ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size photoSize);
+
+// What the crop measured: each stage is set once it ran.
+struct CropTrace {
+    std::optional<int> headTopRow;             // none when no head top was found
+    std::optional<FrameSearch> search;         // the frame search, once the head top is known
+    std::optional<ExtractionPlan> extraction;  // the cut of the accepted frame
+};
+
+struct CropResult {
+    cv::Mat photo;  // the processed photo; empty unless a frame was accepted
+    CropTrace trace;
+    bool accepted() const { return !photo.empty(); }
+};
+
+// First row above the face (rows 0..fy-1) where at least 5 % of the face's columns differ from
+// the background filled from (cols/2, 5). Advances rng by 3 draws.
+std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::RNG& rng);
+
+// Head-top search, frame search, then the scaled cut of the frame.
+CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, const cv::Mat& photo,
+                           cv::RNG& rng);
+
+// Face width between 20 % and 80 % of the photo width, size mode 1 or 2, then the crop.
+CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng);
+
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <opencv2/core.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/analysis/Background.h"
+#include "core/analysis/HeadCrop.h"
+#include "core/audit/Verdict.h"
+
+namespace quorvel {
+
+// What the audit measured on its way, stage by stage; a stage the audit did
+// not reach is empty.
+struct AuditTrace {
+    std::optional<cv::Size> photoSize;           // once the photo was decoded
+    std::optional<std::vector<cv::Rect>> faces;  // the detector's list, in its order
+    std::optional<std::uintmax_t> fileLength;    // once a face was chosen and the file was read
+    std::optional<BackgroundTrace> background;   // once the size rules passed
+    std::optional<CropTrace> crop;               // once the background passed
+};
+
+// The outcome of auditing one photo.
+struct AuditReport {
+    Verdict verdict = Verdict::Initial;
+    std::optional<cv::Rect> face;      // the chosen face, when one was found
+    cv::Mat processedPhoto;            // empty unless the verdict is Passed
+    std::optional<AuditTrace> trace;   // when asked for
+    std::optional<std::string> error;  // why the audit itself broke (verdict BadFormat then)
+};
+
+}  // namespace quorvel

@@ -1,0 +1,53 @@
+#include "core/audit/Auditor.h"
+
+#include <exception>
+
+#include "core/audit/FaceDetect.h"
+#include "core/audit/PhotoRules.h"
+
+namespace quorvel {
+
+Auditor::Auditor(cv::CascadeClassifier cascade, Settings settings)
+    : m_cascade(std::move(cascade)), m_settings(settings), m_rng(0xFFFFFFFFu) {}
+
+AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
+                                  Trace trace) {
+    AuditReport report;
+    AuditTrace measured;
+    auto finish = [&](Verdict verdict) {
+        report.verdict = verdict;
+        if (trace == Trace::On) report.trace = std::move(measured);
+        return report;
+    };
+
+    if (photo.empty()) return finish(Verdict::BadFormat);
+    measured.photoSize = photo.size();
+
+    FaceSearch faces = DetectFace(m_cascade, photo);
+    report.face = faces.chosen;
+    measured.faces = std::move(faces.faces);
+    if (!report.face) return finish(Verdict::NoFace);
+
+    RulesCheck rules = CheckPhotoRules(*report.face, photo, photoFile, m_settings, m_rng);
+    measured.fileLength = rules.fileLength;
+    measured.background = std::move(rules.background);
+    measured.crop = std::move(rules.crop);
+    report.processedPhoto = std::move(rules.processedPhoto);
+    return finish(rules.verdict);
+}
+
+AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
+    try {
+        return AuditDecoded(DecodePhoto(photoFile), photoFile, trace);
+    } catch (const std::exception& e) {
+        // Not a verdict of the rules: the audit itself broke. A photo that
+        // cannot be processed is not a usable photo file.
+        AuditReport report;
+        report.verdict = Verdict::BadFormat;
+        report.error = std::string("the audit failed: ") + e.what();
+        if (trace == Trace::On) report.trace = AuditTrace{};
+        return report;
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,64 @@
+#include "core/audit/PhotoRules.h"
+
+#include <new>
+#include <opencv2/imgcodecs.hpp>
+
+namespace quorvel {
+
+cv::Size MinimumPhotoSize(SizeMode sizeMode) {
+    return sizeMode == SizeMode::Mode2 ? cv::Size(295, 447) : cv::Size(215, 300);
+}
+
+cv::Mat DecodePhoto(const std::filesystem::path& photoFile) {
+    try {
+        return cv::imread(photoFile.string(), cv::IMREAD_COLOR);
+    } catch (const cv::Exception&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+namespace {
+
+// The file's length, or nothing when it cannot be read (removed or replaced
+// by something that is not a regular file since it was decoded).
+std::optional<std::uintmax_t> FileLength(const std::filesystem::path& photoFile) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(photoFile, ec)) return std::nullopt;
+    const std::uintmax_t length = std::filesystem::file_size(photoFile, ec);
+    if (ec) return std::nullopt;
+    return length;
+}
+
+}  // namespace
+
+RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
+                           const std::filesystem::path& photoFile, const Settings& settings,
+                           cv::RNG& rng) {
+    RulesCheck check;
+    auto reject = [&check](Verdict verdict) {
+        check.verdict = verdict;
+        return check;
+    };
+    const cv::Size minimum = MinimumPhotoSize(settings.size);
+
+    check.fileLength = FileLength(photoFile);
+    if (!check.fileLength) return reject(Verdict::BadFormat);  // the file can no longer be read
+    if (*check.fileLength < kMinFileLength) return reject(Verdict::TooSmall);
+
+    if (photo.rows < minimum.height) return reject(Verdict::TooSmall);
+    if (photo.cols < minimum.width) return reject(Verdict::TooSmall);
+
+    BackgroundCheck background = CheckBackground(photo, settings.color, rng);
+    check.background = std::move(background.trace);
+    if (!background.accepted) return reject(Verdict::BadBackground);
+
+    CropResult crop = FramePhoto(face, photo, settings.size, rng);
+    check.crop = std::move(crop.trace);
+    if (!crop.accepted()) return reject(Verdict::BadProportion);
+    check.processedPhoto = std::move(crop.photo);
+    return check;
+}
+
+}  // namespace quorvel

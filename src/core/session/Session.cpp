@@ -1,0 +1,61 @@
+#include "core/session/Session.h"
+
+#include "core/audit/FaceDetect.h"
+#include "core/log/VerdictLine.h"
+
+namespace quorvel {
+
+std::filesystem::path SystemCascadePath() { return QUORVEL_SYSTEM_CASCADE; }
+
+SessionOptions WindowSessionOptions() { return SessionOptions{}; }
+
+namespace {
+
+std::filesystem::path ChooseCascade(const std::vector<std::filesystem::path>& candidates) {
+    if (candidates.empty()) return kCascadeFileName;
+    for (const std::filesystem::path& candidate : candidates) {
+        std::error_code ec;
+        if (std::filesystem::exists(candidate, ec)) return candidate;
+    }
+    return candidates.back();
+}
+
+}  // namespace
+
+Session::Session(Auditor auditor, std::filesystem::path cascadePath, std::filesystem::path logPath)
+    : m_auditor(std::move(auditor)),
+      m_cascadePath(std::move(cascadePath)),
+      m_log(std::make_unique<ActivityLog>(std::move(logPath))) {}
+
+std::variant<Session, StartupError> Session::Open(const SessionOptions& options) {
+    const std::filesystem::path cascadePath = ChooseCascade(options.cascadeCandidates);
+    auto loaded = LoadFaceCascade(cascadePath);
+    if (const std::string* reason = std::get_if<std::string>(&loaded)) {
+        return StartupError{StartupError::Kind::Cascade, cascadePath, *reason};
+    }
+
+    Settings settings;
+    if (!options.color || !options.size) {
+        const SettingsFile file = ReadSettings(options.configPath);
+        if (!file.opened) {
+            return StartupError{StartupError::Kind::Config, options.configPath,
+                                "cannot open the configuration file"};
+        }
+        settings = file.settings;
+    }
+    if (options.color) settings.color = *options.color;
+    if (options.size) settings.size = *options.size;
+
+    return Session(Auditor(std::get<cv::CascadeClassifier>(std::move(loaded)), settings),
+                   cascadePath, options.logPath);
+}
+
+void Session::OpenLogWithStartupLine() {
+    if (m_log->Open()) WriteStartupLine(*m_log);
+}
+
+void Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
+    WriteVerdictLine(*m_log, photoFile.filename(), verdict);
+}
+
+}  // namespace quorvel

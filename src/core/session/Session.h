@@ -1,0 +1,75 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/audit/Auditor.h"
+#include "core/audit/FaceDetect.h"
+#include "core/config/Settings.h"
+#include "core/log/ActivityLog.h"
+
+namespace quorvel {
+
+// Debian's copy of the face cascade (opencv-data).
+std::filesystem::path SystemCascadePath();
+
+// How a front end starts a session.
+struct SessionOptions {
+    std::filesystem::path configPath = kDefaultConfigPath;
+    // Settings given by the caller; the file is read only for those missing.
+    std::optional<BackgroundColor> color;
+    std::optional<SizeMode> size;
+    // Where to look for the cascade: the first that exists is loaded; when
+    // none exists, the last one is named in the error.
+    std::vector<std::filesystem::path> cascadeCandidates = {kCascadeFileName};
+    std::filesystem::path logPath = kLogFileName;
+};
+
+// The window's rule: the cascade and cfg.ini in the working directory.
+SessionOptions WindowSessionOptions();
+
+struct StartupError {
+    enum class Kind { Cascade, Config };
+    Kind kind;
+    std::filesystem::path path;  // the file that could not be used
+    std::string reason;          // why, in English
+};
+
+// What a front end shares: the settings, the auditor with its cascade, and
+// the activity log. Started by Open; a start-up failure comes back as a value.
+class Session {
+public:
+    // Loads the cascade, then reads the configuration (unless both settings
+    // are given). The log is not opened yet.
+    static std::variant<Session, StartupError> Open(const SessionOptions& options);
+
+    const Settings& settings() const { return m_auditor.settings(); }
+    const std::filesystem::path& cascadePath() const { return m_cascadePath; }
+    Auditor& auditor() { return m_auditor; }
+
+    // Audits one photo with the session's auditor.
+    AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off) {
+        return m_auditor.Audit(photoFile, trace);
+    }
+
+    // Opens the log; true only when this call opened it.
+    bool OpenLog() { return m_log->Open(); }
+    // Opens the log and, when this call opened it, writes the start-up line.
+    void OpenLogWithStartupLine();
+    // Writes the verdict line for a photo (its file name and the verdict text).
+    void LogVerdict(const std::filesystem::path& photoFile, Verdict verdict);
+    ActivityLog& log() { return *m_log; }
+
+private:
+    Session(Auditor auditor, std::filesystem::path cascadePath, std::filesystem::path logPath);
+
+    Auditor m_auditor;
+    std::filesystem::path m_cascadePath;
+    std::unique_ptr<ActivityLog> m_log;  // owns a lock, so it stays where it is
+};
+
+}  // namespace quorvel

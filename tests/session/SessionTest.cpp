@@ -1,0 +1,135 @@
+// Starting a session, and the same verdicts through both front ends.
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <variant>
+
+#include "core/session/Session.h"
+#include "support/FrontEnds.h"
+#include "support/TestSupport.h"
+
+using namespace quorvel;
+using frontends::FrontEnd;
+using testsupport::DataPath;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+const std::filesystem::path kCascade = QUORVEL_TEST_CASCADE;
+
+}  // namespace
+
+TEST(Session, StartupFailuresComeBackAsValues) {
+    struct Row {
+        const char* description;
+        bool cascadeInFolder;
+        const char* config;  // nullptr: no cfg.ini
+        std::optional<StartupError::Kind> failure;
+    };
+    const Row rows[] = {
+        {"both files present", true, "[set]\ncolor=2\nsize=2\n", std::nullopt},
+        {"no cascade", false, "[set]\n", StartupError::Kind::Cascade},
+        {"no cfg.ini", true, nullptr, StartupError::Kind::Config},
+        {"neither: the cascade is checked first", false, nullptr, StartupError::Kind::Cascade},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        TempDir dir;
+        if (row.cascadeInFolder)
+            std::filesystem::copy_file(kCascade, dir / kCascadeFileName.string());
+        if (row.config != nullptr) WriteBytes(dir / "cfg.ini", row.config);
+        testsupport::ScopedCwd cwd(dir.path());
+        auto opened = Session::Open(WindowSessionOptions());
+        if (row.failure) {
+            ASSERT_TRUE(std::holds_alternative<StartupError>(opened));
+            EXPECT_EQ(std::get<StartupError>(opened).kind, *row.failure);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<Session>(opened));
+            const Settings& settings = std::get<Session>(opened).settings();
+            EXPECT_EQ(settings.color, BackgroundColor::Blue);
+            EXPECT_EQ(settings.size, SizeMode::Mode2);
+        }
+    }
+}
+
+TEST(Session, CascadeIsTheFirstCandidateThatExists) {
+    TempDir dir;
+    WriteBytes(dir / "broken.xml", "<opencv_storage>");
+    SessionOptions options;
+    options.color = BackgroundColor::Any;
+    options.size = SizeMode::Mode1;
+
+    options.cascadeCandidates = {dir / "missing.xml", kCascade};
+    auto opened = Session::Open(options);
+    ASSERT_TRUE(std::holds_alternative<Session>(opened));
+    EXPECT_EQ(std::get<Session>(opened).cascadePath(), kCascade);
+
+    // An existing but unreadable candidate is used, and fails; none existing names the last.
+    options.cascadeCandidates = {dir / "broken.xml", kCascade};
+    auto broken = Session::Open(options);
+    ASSERT_TRUE(std::holds_alternative<StartupError>(broken));
+    EXPECT_EQ(std::get<StartupError>(broken).path, dir / "broken.xml");
+    options.cascadeCandidates = {dir / "a.xml", dir / "b.xml"};
+    auto none = Session::Open(options);
+    ASSERT_TRUE(std::holds_alternative<StartupError>(none));
+    EXPECT_EQ(std::get<StartupError>(none).path, dir / "b.xml");
+}
+
+TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
+    TempDir dir;
+    SessionOptions options;
+    options.color = BackgroundColor::Any;
+    options.size = SizeMode::Mode1;
+    options.cascadeCandidates = {kCascade};
+    options.logPath = dir / "Test.log";
+    auto opened = Session::Open(options);
+    ASSERT_TRUE(std::holds_alternative<Session>(opened));
+    Session& session = std::get<Session>(opened);
+    session.OpenLogWithStartupLine();
+    session.OpenLogWithStartupLine();
+    const auto photo = DataPath("id_blue.jpg");
+    session.LogVerdict(photo, session.Audit(photo).verdict);
+
+    const std::string log = ReadBytes(dir / "Test.log");
+    const std::string startup = "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n";  // 系统启动 in GBK
+    const std::string passed = "id_blue.jpg" + WideToGbk(L"图像审核成功！", 1024) + "\r\n";
+    ASSERT_EQ(log.size(), 20 + startup.size() + 20 + passed.size()) << log;
+    EXPECT_EQ(log.substr(20, startup.size()), startup);
+    EXPECT_EQ(log.substr(40 + startup.size()), passed);
+}
+
+TEST(Session, BothFrontEndsGiveTheSameVerdicts) {
+    TempDir dir;
+    // A mixed set: every verdict but the background and the proportion comes
+    // from the fixtures as they are; those two from crops.
+    const cv::Mat blue = testsupport::LoadFixture("id_blue.jpg");
+    const auto offCentre = dir / "face_at_the_edge.png";
+    ASSERT_TRUE(
+        cv::imwrite(offCentre.string(), blue(cv::Rect(100, 0, blue.cols - 100, blue.rows))));
+    std::vector<std::filesystem::path> photos = {
+        DataPath("id_blue.jpg"),    DataPath("id_red.jpg"),
+        DataPath("id_white.jpg"),   DataPath("portrait.jpg"),
+        DataPath("no_face.jpg"),    DataPath("group.jpg"),
+        DataPath("small_face.jpg"), DataPath("id_blue_cmyk.jpg"),
+        dir / "missing.jpg",        offCentre};
+    int compared = 0;
+    for (int color : {0, 2, 3}) {
+        for (int size : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << "color " << color << " size " << size);
+            const auto window = frontends::AuditThrough(FrontEnd::Window, photos, color, size);
+            const auto cli = frontends::AuditThrough(FrontEnd::Cli, photos, color, size);
+            ASSERT_EQ(window.size(), photos.size());
+            ASSERT_EQ(cli.size(), photos.size());
+            for (std::size_t i = 0; i < photos.size(); ++i) {
+                SCOPED_TRACE(photos[i].filename().string());
+                EXPECT_EQ(window[i].verdict, cli[i].verdict);
+                EXPECT_EQ(window[i].face, cli[i].face);
+                EXPECT_EQ(window[i].processed, cli[i].processed);
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 60);
+}
