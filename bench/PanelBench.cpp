@@ -3,8 +3,8 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "ui/Pictures.h"
-#include "ui/ResultPanel.h"
+#include "gui/Pictures.h"
+#include "gui/ResultPanel.h"
 
 namespace {
 

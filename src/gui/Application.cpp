@@ -1,9 +1,9 @@
-#include "app/QuorvelApp.h"
+#include "gui/Application.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
 
-#include "ui/QuorvelDlg.h"
+#include "gui/MainWindow.h"
 
 CQuorvelApp::CQuorvelApp(int& argc, char** argv, DialogsFactory makeDialogs)
     : m_makeDialogs(std::move(makeDialogs)) {

@@ -1,4 +1,4 @@
-#include "ui/QuorvelDlg.h"
+#include "gui/MainWindow.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -11,12 +11,12 @@
 #include "app/Log.h"
 #include "audit/AuditState.h"
 #include "audit/FaceDetect.h"
-#include "ui/AboutDlg.h"
-#include "ui/AuditThread.h"
-#include "ui/DialogUnits.h"
-#include "ui/Pictures.h"
-#include "ui/QtUserDialogs.h"
-#include "ui/Resource.h"
+#include "gui/AboutDialog.h"
+#include "gui/AuditWorker.h"
+#include "gui/DialogUnits.h"
+#include "gui/Pictures.h"
+#include "gui/QtUserDialogs.h"
+#include "gui/Resource.h"
 
 const QString CQuorvelDlg::kScreenTooSmallMessage =
     QStringLiteral("屏幕分辨率太小，需要设置大的屏幕分辨率！");

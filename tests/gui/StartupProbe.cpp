@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/QuorvelApp.h"
+#include "gui/Application.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "ui/ResultPanel.h"
+#include "gui/ResultPanel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/ResultPanel.h"
+#include "gui/ResultPanel.h"
 
 #include <opencv2/imgproc.hpp>
 

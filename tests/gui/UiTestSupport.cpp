@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "app/Log.h"
-#include "ui/Pictures.h"
-#include "ui/Resource.h"
+#include "gui/Pictures.h"
+#include "gui/Resource.h"
 
 namespace uitest {
 

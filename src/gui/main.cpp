@@ -1,4 +1,4 @@
-#include "app/QuorvelApp.h"
+#include "gui/Application.h"
 
 // g_log, a static object of the core, exists before the application object.
 int main(int argc, char* argv[]) {

@@ -1,8 +1,8 @@
-#include "ui/Pictures.h"
+#include "gui/Pictures.h"
 
 #include <QString>
 
-#include "ui/Resource.h"
+#include "gui/Resource.h"
 
 // The resources live in a static library; register them once before use.
 static void InitPictureResources() {

@@ -22,8 +22,8 @@
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
 #include "output/SavePhoto.h"
-#include "ui/QuorvelDlg.h"
-#include "ui/Resource.h"
+#include "gui/MainWindow.h"
+#include "gui/Resource.h"
 
 using uitest::DataFile;
 using uitest::ExpectedScreen;

@@ -1,4 +1,4 @@
-#include "ui/QtUserDialogs.h"
+#include "gui/QtUserDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

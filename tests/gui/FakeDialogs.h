@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "ui/UserDialogs.h"
+#include "gui/UserDialogs.h"
 
 // Answers the window's dialogs from prepared lists and records its messages.
 // An exhausted list, or a null string in it, answers as a cancelled dialog.

@@ -6,11 +6,11 @@
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
 #include "output/SavePhoto.h"
-#include "ui/AuditThread.h"
-#include "ui/Pictures.h"
-#include "ui/QuorvelDlg.h"
-#include "ui/Resource.h"
-#include "ui/SaveMessage.h"
+#include "gui/AuditWorker.h"
+#include "gui/Pictures.h"
+#include "gui/MainWindow.h"
+#include "gui/Resource.h"
+#include "gui/SaveMessage.h"
 
 void CQuorvelDlg::OnOpenPhoto() {
     // Whatever the user does next, the last result can no longer be saved.

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "ui/UserDialogs.h"
+#include "gui/UserDialogs.h"
 
 // The dialogs as Qt shows them, owned by the given window.
 class CQtUserDialogs : public IUserDialogs {

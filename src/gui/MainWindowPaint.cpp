@@ -3,9 +3,9 @@
 #include <QPainter>
 
 #include "audit/AuditState.h"
-#include "ui/Pictures.h"
-#include "ui/QuorvelDlg.h"
-#include "ui/ResultPanel.h"
+#include "gui/Pictures.h"
+#include "gui/MainWindow.h"
+#include "gui/ResultPanel.h"
 
 void CQuorvelDlg::paintEvent(QPaintEvent*) {
     QPainter dc(this);

@@ -10,8 +10,8 @@
 #include <opencv2/objdetect.hpp>
 #include <string>
 
-#include "ui/PictureButton.h"
-#include "ui/UserDialogs.h"
+#include "gui/PictureButton.h"
+#include "gui/UserDialogs.h"
 
 class CAuditThread;
 class QPainter;

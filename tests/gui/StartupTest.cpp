@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "UiTestSupport.h"
-#include "ui/QuorvelDlg.h"
+#include "gui/MainWindow.h"
 
 namespace {
 

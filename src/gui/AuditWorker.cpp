@@ -1,4 +1,4 @@
-#include "ui/AuditThread.h"
+#include "gui/AuditWorker.h"
 
 #include <exception>
 

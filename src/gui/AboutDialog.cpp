@@ -1,9 +1,9 @@
-#include "ui/AboutDlg.h"
+#include "gui/AboutDialog.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "ui/DialogUnits.h"
+#include "gui/DialogUnits.h"
 
 const QString CAboutDlg::kCaption = QStringLiteral("关于 Quorvel");
 const QString CAboutDlg::kVersionText = QStringLiteral("Quorvel，1.0 版");

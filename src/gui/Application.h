@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "ui/UserDialogs.h"
+#include "gui/UserDialogs.h"
 
 // The application: owns Qt's application object and runs the main window.
 class CQuorvelApp {

@@ -1,4 +1,4 @@
-#include "ui/SaveMessage.h"
+#include "gui/SaveMessage.h"
 
 namespace {
 

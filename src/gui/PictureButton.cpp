@@ -1,4 +1,4 @@
-#include "ui/PictureButton.h"
+#include "gui/PictureButton.h"
 
 #include <QKeyEvent>
 #include <QPainter>
