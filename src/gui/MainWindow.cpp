@@ -34,7 +34,7 @@ constexpr QRect kExitButtonRect(520, 276, 197, 48);
 
 CQuorvelDlg::CQuorvelDlg(QWidget* pParent, std::unique_ptr<IUserDialogs> dialogs)
     : QDialog(pParent, Qt::Window | Qt::FramelessWindowHint),
-      m_hIcon(LoadAppIcon()),
+      m_hIcon(appIcon()),
       m_rcClient(0, 0, 0, 0),
       m_nAuditState(AUDIT_INITIAL),
       m_strCascadeFile(kCascadeFileName),
@@ -106,17 +106,17 @@ bool CQuorvelDlg::StartupCheck() {
 
     m_btnOpen.setGeometry(kOpenButtonRect);
     m_btnOpen.update();
-    m_btnOpen.SetBitmap(LoadPicture(IDB_OPEN_PHOTO));
+    m_btnOpen.SetBitmap(loadPicture(pictures::kOpenButton));
 
     m_btnSave.setGeometry(kSaveButtonRect);
     m_btnSave.update();
-    const QImage greySave = LoadPicture(IDB_SAVE_PHOTO_GREY);
+    const QImage greySave = loadPicture(pictures::kSaveButtonDisabled);
     m_btnSave.setEnabled(false);
     m_btnSave.SetBitmap(greySave);
 
     m_btnExit.setGeometry(kExitButtonRect);
     m_btnExit.update();
-    m_btnExit.SetBitmap(LoadPicture(IDB_EXIT));
+    m_btnExit.SetBitmap(loadPicture(pictures::kExitButton));
 
     if (!LoadFaceCascade(m_strCascadeFile, m_faceCascade).empty()) {
         m_pDialogs->ShowMessage(kCascadeMissingMessage);

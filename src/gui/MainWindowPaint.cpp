@@ -3,8 +3,8 @@
 #include <QPainter>
 
 #include "audit/AuditState.h"
-#include "gui/Pictures.h"
 #include "gui/MainWindow.h"
+#include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
 
 void CQuorvelDlg::paintEvent(QPaintEvent*) {
@@ -15,7 +15,7 @@ void CQuorvelDlg::paintEvent(QPaintEvent*) {
 
 bool CQuorvelDlg::OnEraseBkgnd(QPainter& dc) {
     m_rcClient = rect();
-    QImage picture = LoadPicture(ScreenPictureId(m_nAuditState));
+    QImage picture = loadPicture(screenPicture(m_nAuditState));
     if (m_nAuditState == AUDIT_PASSED) picture = ComposeResultPanel(picture);
     // A plain copy from the top-left corner, cut to the client area; a picture
     // that could not be loaded paints nothing.

@@ -5,16 +5,15 @@
 #include "app/Log.h"
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
-#include "output/SavePhoto.h"
 #include "gui/AuditWorker.h"
-#include "gui/Pictures.h"
 #include "gui/MainWindow.h"
-#include "gui/Resource.h"
+#include "gui/Pictures.h"
 #include "gui/SaveMessage.h"
+#include "output/SavePhoto.h"
 
 void CQuorvelDlg::OnOpenPhoto() {
     // Whatever the user does next, the last result can no longer be saved.
-    const QImage greySave = LoadPicture(IDB_SAVE_PHOTO_GREY);
+    const QImage greySave = loadPicture(pictures::kSaveButtonDisabled);
     m_btnSave.setEnabled(false);
     m_btnSave.SetBitmap(greySave);
 
@@ -51,7 +50,7 @@ void CQuorvelDlg::OnAuditFinished(const AuditOutcome& outcome) {
     if (m_nAuditState == AUDIT_PASSED) m_processedPhoto = outcome.processedPhoto;
     LogVerdict(g_log, m_strFileName.toStdWString(), m_nAuditState);
     if (m_nAuditState == AUDIT_PASSED) {
-        m_btnSave.SetBitmap(LoadPicture(IDB_SAVE_PHOTO));
+        m_btnSave.SetBitmap(loadPicture(pictures::kSaveButton));
         m_btnSave.setEnabled(true);
     }
     update();
@@ -59,7 +58,7 @@ void CQuorvelDlg::OnAuditFinished(const AuditOutcome& outcome) {
 }
 
 void CQuorvelDlg::OnSavePhoto() {
-    m_btnSave.SetBitmap(LoadPicture(IDB_SAVE_PHOTO_GREY));
+    m_btnSave.SetBitmap(loadPicture(pictures::kSaveButtonDisabled));
 
     if (const std::optional<QString> pathName = m_pDialogs->GetSavePath()) {
         const SaveResult result =
@@ -67,7 +66,7 @@ void CQuorvelDlg::OnSavePhoto() {
         if (!result.ok) {
             m_pDialogs->ShowMessage(SaveFailureMessage(result));
             // The accepted photo stays, so that another folder or name can be tried.
-            m_btnSave.SetBitmap(LoadPicture(IDB_SAVE_PHOTO));
+            m_btnSave.SetBitmap(loadPicture(pictures::kSaveButton));
             return;
         }
     }

@@ -1,29 +1,34 @@
 #include "gui/Pictures.h"
 
-#include <QString>
+#include "audit/AuditState.h"
 
-#include "gui/Resource.h"
-
-// The resources live in a static library; register them once before use.
-static void InitPictureResources() {
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(quorvel);
-        return true;
-    }();
-    (void)registered;
+QString screenPicture(int state) {
+    switch (state) {
+        case AUDIT_INITIAL:
+            return QStringLiteral(":/screens/initial.png");
+        case AUDIT_PASSED:
+            return QStringLiteral(":/screens/passed.png");
+        case AUDIT_BAD_BACKGROUND:
+            return QStringLiteral(":/screens/bad-background.png");
+        case AUDIT_BAD_FORMAT:
+            return QStringLiteral(":/screens/bad-format.png");
+        case AUDIT_NO_FACE:
+            return QStringLiteral(":/screens/no-face.png");
+        case AUDIT_BAD_PROPORTION:
+            return QStringLiteral(":/screens/bad-proportion.png");
+        case AUDIT_TOO_SMALL:
+            return QStringLiteral(":/screens/too-small.png");
+        default:
+            return {};
+    }
 }
 
-QImage LoadPicture(int id) {
-    InitPictureResources();
-    return QImage(QStringLiteral(":/pictures/%1.png").arg(id));
-}
+QImage loadPicture(const QString& path) { return path.isEmpty() ? QImage() : QImage(path); }
 
-QIcon LoadAppIcon() {
-    InitPictureResources();
+QIcon appIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 256}) {
-        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(IDR_MAINFRAME).arg(size),
-                     QSize(size, size));
+        icon.addFile(QStringLiteral(":/icon128-%1.png").arg(size), QSize(size, size));
     }
     return icon;
 }

@@ -7,21 +7,6 @@ inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr int IDD_QUORVEL_DIALOG = 102;
 inline constexpr int IDR_MAINFRAME = 128;  // the application icon
 
-// Screen pictures, 800 x 600; ScreenPictureId() maps a verdict to one of them.
-inline constexpr int IDB_SCREEN_PASSED = 131;
-inline constexpr int IDB_SCREEN_BAD_FORMAT = 132;
-inline constexpr int IDB_SCREEN_TOO_SMALL = 133;
-inline constexpr int IDB_SCREEN_BAD_BACKGROUND = 134;
-inline constexpr int IDB_SCREEN_BAD_PROPORTION = 135;
-inline constexpr int IDB_SCREEN_NO_FACE = 136;
-inline constexpr int IDB_SCREEN_INITIAL = 137;
-
-// Button pictures: 197 x 48, the greyed Save picture 201 x 52.
-inline constexpr int IDB_OPEN_PHOTO = 138;
-inline constexpr int IDB_SAVE_PHOTO = 139;
-inline constexpr int IDB_EXIT = 140;
-inline constexpr int IDB_SAVE_PHOTO_GREY = 141;
-
 inline constexpr int IDC_OPEN_PHOTO = 1000;
 inline constexpr int IDC_SAVE_PHOTO = 1001;
 inline constexpr int IDC_EXIT = 1002;

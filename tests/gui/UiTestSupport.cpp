@@ -7,7 +7,6 @@
 
 #include "app/Log.h"
 #include "gui/Pictures.h"
-#include "gui/Resource.h"
 
 namespace uitest {
 
@@ -38,14 +37,17 @@ QByteArray LogMessage(const std::wstring& text) {
     return QByteArray::fromStdString(WideToGbk(text, 4096)) + "\r\n";
 }
 
-QImage ExpectedScreen(int pictureId, bool saveEnabled) {
-    QImage screen = LoadPicture(pictureId).convertToFormat(QImage::Format_RGB32);
+QImage ExpectedScreen(const QString& name, bool saveEnabled) {
+    QImage screen = loadPicture(QStringLiteral(":/screens/%1.png").arg(name))
+                        .convertToFormat(QImage::Format_RGB32);
     QPainter painter(&screen);
-    painter.drawImage(QPoint(520, 100), LoadPicture(IDB_OPEN_PHOTO));
-    const QImage save = saveEnabled ? LoadPicture(IDB_SAVE_PHOTO)
-                                    : LoadPicture(IDB_SAVE_PHOTO_GREY).copy(2, 2, 197, 48);
+    painter.drawImage(QPoint(520, 100), loadPicture(QStringLiteral(":/buttons/open.png")));
+    const QImage save =
+        saveEnabled
+            ? loadPicture(QStringLiteral(":/buttons/save.png"))
+            : loadPicture(QStringLiteral(":/buttons/save-disabled.png")).copy(2, 2, 197, 48);
     painter.drawImage(QPoint(520, 188), save);
-    painter.drawImage(QPoint(520, 276), LoadPicture(IDB_EXIT));
+    painter.drawImage(QPoint(520, 276), loadPicture(QStringLiteral(":/buttons/exit.png")));
     return screen;
 }
 

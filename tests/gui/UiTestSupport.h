@@ -25,9 +25,9 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // The bytes of one log entry's message: GBK text and the line end.
 QByteArray LogMessage(const std::wstring& text);
 
-// The screen the window should show: a screen picture with the three button
+// The screen the window should show: screens/<name>.png with the three button
 // pictures where the buttons are (the greyed Save picture centred and cut).
-QImage ExpectedScreen(int pictureId, bool saveEnabled);
+QImage ExpectedScreen(const QString& name, bool saveEnabled);
 
 // An 8-bit blue-green-red matrix as a 32-bit RGB image, pixel by pixel.
 QImage BgrToRgb32(const cv::Mat& bgr);

@@ -21,9 +21,9 @@
 #include "UiTestSupport.h"
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
-#include "output/SavePhoto.h"
 #include "gui/MainWindow.h"
 #include "gui/Resource.h"
+#include "output/SavePhoto.h"
 
 using uitest::DataFile;
 using uitest::ExpectedScreen;
@@ -39,10 +39,10 @@ int Differences(QWidget& window, const QImage& expected, const QList<QRect>& exc
     return uitest::CountDifferences(painted, expected, kWindow, excluded);
 }
 
-// The success screen as it must look: picture 131 with the processed photo
+// The success screen as it must look: the passed screen with the processed photo
 // stretched bilinearly into the result frame.
 QImage ExpectedPassedScreen(const cv::Mat& processedPhoto, bool saveEnabled) {
-    QImage screen = ExpectedScreen(IDB_SCREEN_PASSED, saveEnabled);
+    QImage screen = ExpectedScreen(QStringLiteral("passed"), saveEnabled);
     cv::Mat stretched;
     cv::resize(processedPhoto, stretched, cv::Size(177, 228), 0, 0, cv::INTER_LINEAR);
     QPainter(&screen).drawImage(QPoint(280, 83), uitest::BgrToRgb32(stretched));
@@ -133,8 +133,8 @@ private slots:
         QCOMPARE(w.dlg->geometry(), kWindow);
         QVERIFY(w.dlg->windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("137-initial"));
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_INITIAL, false)), 0);
+        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("initial"));
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
 
         // Only the window that opened the log writes the start-up line.
         QVERIFY(Make().dlg);
@@ -156,7 +156,7 @@ private slots:
         const cv::Mat& photo = w.dlg->GetProcessedPhoto();
         QVERIFY(!reference.empty() && photo.size() == reference.size());
         QCOMPARE(cv::norm(photo, reference, cv::NORM_INF), 0.0);
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("131-passed"));
+        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("passed"));
         QCOMPARE(Differences(*w.dlg, ExpectedPassedScreen(photo, true)), 0);
 
         // Open, then cancel: the result stays on screen but can no longer be
@@ -171,38 +171,38 @@ private slots:
         // A rejected photo next replaces the result; the old photo is not drawn.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(AUDIT_TOO_SMALL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_TOO_SMALL, false)), 0);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("too-small"), false)), 0);
     }
 
     void rejectedPhotosShowTheirScreens_data() {
         QTest::addColumn<QString>("photo");
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<int>("state");
-        QTest::addColumn<int>("picture");
+        QTest::addColumn<QString>("screen");
         QTest::addColumn<QString>("logText");
         const QByteArray standard = uitest::kDefaultConfig;
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
         QTest::newRow("not an image, % in its name")
-            << QStringLiteral("text %d.jpg") << standard << int(AUDIT_BAD_FORMAT) << 132
-            << QStringLiteral("文件格式不符合要求！");
+            << QStringLiteral("text %d.jpg") << standard << int(AUDIT_BAD_FORMAT)
+            << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！");
         QTest::newRow("file too short")
-            << DataFile(QStringLiteral("portrait.jpg")) << standard << int(AUDIT_TOO_SMALL) << 133
-            << QStringLiteral("图像大小或者尺寸不符合要求！");
+            << DataFile(QStringLiteral("portrait.jpg")) << standard << int(AUDIT_TOO_SMALL)
+            << QStringLiteral("too-small") << QStringLiteral("图像大小或者尺寸不符合要求！");
         QTest::newRow("wrong background")
-            << blue << QByteArray("[set]\ncolor=0\n") << int(AUDIT_BAD_BACKGROUND) << 134
-            << QStringLiteral("不是纯背景，或者不是红蓝白！");
+            << blue << QByteArray("[set]\ncolor=0\n") << int(AUDIT_BAD_BACKGROUND)
+            << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！");
         QTest::newRow("head proportion (size mode 3 frames nothing)")
-            << blue << QByteArray("[set]\nsize=3\n") << int(AUDIT_BAD_PROPORTION) << 135
-            << QStringLiteral("图像比例不符合要求！");
+            << blue << QByteArray("[set]\nsize=3\n") << int(AUDIT_BAD_PROPORTION)
+            << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！");
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
-                                 << int(AUDIT_NO_FACE) << 136
+                                 << int(AUDIT_NO_FACE) << QStringLiteral("no-face")
                                  << QStringLiteral("不是纯背景，或者背景复杂，识别出错！");
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);
         QFETCH(QByteArray, config);
         QFETCH(int, state);
-        QFETCH(int, picture);
+        QFETCH(QString, screen);
         QFETCH(QString, logText);
         if (QFileInfo(photo).isRelative()) {
             photo = WorkFile(photo);
@@ -216,8 +216,8 @@ private slots:
         QCOMPARE(Audit(w, photo), state);
         QCOMPARE(w.dlg->GetAuditState(), state);
         QVERIFY(!w.save->isEnabled());
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QString::number(picture));
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(picture, false)), 0);
+        uitest::SaveScreenshot(w.dlg->grab().toImage(), screen);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(screen, false)), 0);
         const std::wstring line = (QFileInfo(photo).fileName() + logText).toStdWString();
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
     }
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_INITIAL, false)), 0);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
 
         // Failed (the folder is a regular file, which stops even root): the
         // user is told, and the accepted photo can be saved elsewhere.
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());
         QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_INITIAL, false)), 0);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
     }
 
     void windowStaysResponsiveDuringAnAudit() {
@@ -275,16 +275,16 @@ private slots:
         QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("137-auditing"));
+        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("auditing"));
         const QList<QRect> buttons = {w.open->geometry(), w.save->geometry(), w.exit->geometry()};
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_INITIAL, false), buttons), 0);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false), buttons), 0);
 
         QVERIFY(finished.wait(120000));
         QCOMPARE(finished.first().at(0).toInt(), int(AUDIT_NO_FACE));
         QVERIFY(!w.dlg->IsAuditRunning());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(IDB_SCREEN_NO_FACE, false)), 0);
+        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
     }
 
     void closingDuringAnAuditEndsCleanly() {
