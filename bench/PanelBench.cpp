@@ -14,8 +14,8 @@ void BM_ComposeResultPanel(benchmark::State& state) {
     cv::Mat processed(413, 295, CV_8UC3);
     cv::randu(processed, 0, 255);
     for (auto _ : state) {
-        cv::Mat composed = ComposeResultImage(PictureToBgr(success), processed);
-        benchmark::DoNotOptimize(BgrToPicture(composed));
+        cv::Mat composed = composeResultImage(pictureToBgr(success), processed);
+        benchmark::DoNotOptimize(bgrToPicture(composed));
     }
 }
 BENCHMARK(BM_ComposeResultPanel)->Unit(benchmark::kMillisecond);

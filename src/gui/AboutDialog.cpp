@@ -3,31 +3,43 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/DialogUnits.h"
+const QString AboutDialog::kCaption = QStringLiteral("关于 Quorvel");
+const QString AboutDialog::kVersionText = QString::fromUtf8("Quorvel，" QUORVEL_VERSION " 版");
 
-const QString CAboutDlg::kCaption = QStringLiteral("关于 Quorvel");
-const QString CAboutDlg::kVersionText = QStringLiteral("Quorvel，1.0 版");
+namespace {
 
-CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* parent) : QDialog(parent) {
+// The layout in pixels: the box's original design in dialog units of a
+// 9-point font whose character cell is 7 x 15 pixels (170 x 62 units).
+constexpr QSize kBoxSize(298, 116);
+constexpr QRect kIconRect(25, 26, 37, 38);
+constexpr QRect kTextRect(74, 26, 200, 15);
+constexpr QRect kOkButtonRect(198, 77, 88, 26);
+
+}  // namespace
+
+AboutDialog::AboutDialog(const QIcon& icon, QWidget* parent) : QDialog(parent) {
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(DluToPixelsX(170), DluToPixelsY(62));
+    setFixedSize(kBoxSize);
 
     auto* iconLabel = new QLabel(this);
+    iconLabel->setObjectName(QStringLiteral("iconLabel"));
     iconLabel->setPixmap(icon.pixmap(32, 32));
-    iconLabel->setGeometry(DluRect(14, 14, 21, 20));
+    iconLabel->setGeometry(kIconRect);
     iconLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // Plain text: an ampersand in it is shown, not taken as a mnemonic.
     auto* version = new QLabel(kVersionText, this);
+    version->setObjectName(QStringLiteral("versionLabel"));
     version->setTextFormat(Qt::PlainText);
-    QRect textRect = DluRect(42, 14, 114, 8);
+    QRect textRect = kTextRect;
     textRect.setHeight(qMax(textRect.height(), version->sizeHint().height()));
     version->setGeometry(textRect);
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setGeometry(DluRect(113, 41, 50, 14));
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setGeometry(kOkButtonRect);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

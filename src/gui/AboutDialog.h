@@ -4,11 +4,11 @@
 #include <QIcon>
 
 // The About box: the icon, the name and version, and an OK button.
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(const QIcon& icon, QWidget* parent = nullptr);
+    explicit AboutDialog(const QIcon& icon, QWidget* parent = nullptr);
 
     static const QString kCaption;
     static const QString kVersionText;

@@ -5,16 +5,16 @@
 
 #include "gui/MainWindow.h"
 
-CQuorvelApp::CQuorvelApp(int& argc, char** argv, DialogsFactory makeDialogs)
+Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
     : m_makeDialogs(std::move(makeDialogs)) {
     // Sizes and positions are device pixels: the window is 800 x 600 pixels
     // on every display, as its pictures are.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     }
-    m_pApplication = std::make_unique<QApplication>(argc, argv);
+    m_application = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
 
     // The texts Qt shows itself (file dialogs) in Simplified Chinese like the
@@ -25,10 +25,11 @@ CQuorvelApp::CQuorvelApp(int& argc, char** argv, DialogsFactory makeDialogs)
     }
 }
 
-CQuorvelApp::~CQuorvelApp() = default;
+Application::~Application() = default;
 
-bool CQuorvelApp::InitInstance() {
-    CQuorvelDlg dlg(nullptr, m_makeDialogs ? m_makeDialogs() : nullptr);
-    dlg.DoModal();
-    return false;
+bool Application::run() {
+    MainWindow window(m_makeDialogs ? m_makeDialogs() : nullptr);
+    if (!window.startUp()) return false;
+    window.exec();
+    return true;
 }

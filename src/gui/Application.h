@@ -8,23 +8,24 @@
 #include "gui/UserDialogs.h"
 
 // The application: owns Qt's application object and runs the main window.
-class CQuorvelApp {
+class Application {
 public:
     // Makes the dialogs the window asks the user through; by default Qt's.
-    using DialogsFactory = std::function<std::unique_ptr<IUserDialogs>()>;
+    using DialogsFactory = std::function<std::unique_ptr<UserDialogs>()>;
 
-    CQuorvelApp(int& argc, char** argv, DialogsFactory makeDialogs = {});
-    virtual ~CQuorvelApp();
+    Application(int& argc, char** argv, DialogsFactory makeDialogs = {});
+    ~Application();
 
-    CQuorvelApp(const CQuorvelApp&) = delete;
-    CQuorvelApp& operator=(const CQuorvelApp&) = delete;
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
-    // Runs the main window modally and returns false once it has closed: the
-    // application then ends. A failed start-up check ends the process inside.
-    virtual bool InitInstance();
+    // Runs the start-up checks and then the main window until it closes.
+    // false when a check failed: its message has been shown and the window
+    // never opened.
+    bool run();
 
 private:
-    std::unique_ptr<QApplication> m_pApplication;
+    std::unique_ptr<QApplication> m_application;
     QTranslator m_qtTexts;
     DialogsFactory m_makeDialogs;
 };

@@ -20,28 +20,29 @@ Q_DECLARE_METATYPE(AuditOutcome)
 // this object. Every audit runs on that same thread, so OpenCV's per-thread
 // random generator continues from one audit to the next exactly as if all
 // of them ran on a single thread. One audit at a time.
-class CAuditThread : public QObject {
+class AuditWorker : public QObject {
     Q_OBJECT
 
 public:
-    explicit CAuditThread(cv::CascadeClassifier& cascade, QObject* parent = nullptr);
+    explicit AuditWorker(cv::CascadeClassifier& cascade, QObject* parent = nullptr);
     // Waits for an audit that is still running; its outcome is dropped.
-    ~CAuditThread() override;
+    ~AuditWorker() override;
 
-    CAuditThread(const CAuditThread&) = delete;
-    CAuditThread& operator=(const CAuditThread&) = delete;
+    AuditWorker(const AuditWorker&) = delete;
+    AuditWorker& operator=(const AuditWorker&) = delete;
 
-    // Decodes and audits the file; Audited() follows, delivered on the
+    // Decodes and audits the file; audited() follows, delivered on the
     // thread this object lives in.
-    void Start(const QString& pathName, const AuditSettings& settings);
+    void start(const QString& path, const AuditSettings& settings);
 
-    QThread* Thread() { return &m_thread; }
+    // The thread the audits run on (started by the first audit).
+    QThread* auditThread() { return &m_thread; }
 
 signals:
-    void Audited(const AuditOutcome& outcome);
+    void audited(const AuditOutcome& outcome);
 
 private:
     cv::CascadeClassifier& m_cascade;
     QThread m_thread;
-    QObject* m_pRunner;  // lives in m_thread; the audits run in its context
+    QObject* m_runner;  // lives in m_thread; the audits run in its context
 };

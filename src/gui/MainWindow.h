@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QIcon>
 #include <QImage>
-#include <QRect>
 #include <QString>
 #include <memory>
 #include <opencv2/core.hpp>
@@ -13,43 +12,33 @@
 #include "gui/PictureButton.h"
 #include "gui/UserDialogs.h"
 
-class CAuditThread;
-class QPainter;
+class AuditWorker;
 class QThread;
 struct AuditOutcome;
 
-// The main window: a frameless 800 x 600 window whose whole client area is
-// the screen picture of the current audit state, with the Open photo, Save
-// photo and Exit picture buttons on the right.
-class CQuorvelDlg : public QDialog {
+// The main window: a frameless 800 x 600 window whose whole area is the
+// screen picture of the current audit state, with the Open photo, Save photo
+// and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
+// right. Esc, Exit and the window menu's Close reject it.
+class MainWindow : public QDialog {
     Q_OBJECT
 
 public:
     // Without dialogs of its own the window asks the user through Qt's.
-    explicit CQuorvelDlg(QWidget* pParent = nullptr,
-                         std::unique_ptr<IUserDialogs> dialogs = nullptr);
-    ~CQuorvelDlg() override;
+    explicit MainWindow(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // Initialises the window and runs it modally. When a start-up check
-    // fails the process ends here, with exit status 0.
-    int DoModal();
+    // Places the window and its buttons, loads the face cascade and reads the
+    // configuration from the working directory, in that order, and logs the
+    // start. false after the first failed check, whose message has been shown;
+    // the window must not be shown then.
+    bool startUp();
 
-    // The start-up checks in their fixed order; false after the first failure,
-    // whose message has been shown.
-    bool StartupCheck();
-
-    // Commands of the window menu: IDM_ABOUTBOX, SC_MINIMIZE, SC_CLOSE.
-    void OnSysCommand(int nID);
-
-    // The control with the given identifier (IDC_OPEN_PHOTO, IDC_SAVE_PHOTO,
-    // IDC_EXIT), or nullptr.
-    CPictureButton* GetDlgItem(int nID);
-
-    int GetAuditState() const { return m_nAuditState; }
-    const cv::Mat& GetProcessedPhoto() const { return m_processedPhoto; }
-    bool IsAuditRunning() const { return m_bAuditRunning; }
+    int auditState() const { return m_auditState; }
+    const cv::Mat& processedPhoto() const { return m_processedPhoto; }
+    bool isAuditRunning() const { return m_auditRunning; }
     // The one thread every audit runs on (started by the first audit).
-    QThread* GetAuditThread() const;
+    QThread* auditThread() const;
 
     static const QString kScreenTooSmallMessage;
     static const QString kCascadeMissingMessage;
@@ -64,39 +53,32 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void MessageTable();
-    bool OnInitDialog();
+    QImage composeResultPanel(const QImage& successPicture) const;
 
-    // Background painting: the screen picture of m_nAuditState.
-    bool OnEraseBkgnd(QPainter& dc);
-    void OnPaint(QPainter& dc);
-    QImage ComposeResultPanel(const QImage& successPicture) const;
+    void openPhoto();
+    void startAudit();
+    void applyVerdict(const AuditOutcome& outcome);
+    void savePhoto();
+    void showWindowMenu(const QPoint& globalPos);
+    void showAboutBox();
+    void setAuditRunning(bool running);
 
-    void OnOpenPhoto();
-    void RunAudit();
-    void OnAuditFinished(const AuditOutcome& outcome);
-    void OnSavePhoto();
-    void OnExit();
-    void ShowSystemMenu(const QPoint& globalPos);
-    void SetAuditRunning(bool running);
-
-    QIcon m_hIcon;
-    QRect m_rcClient;
-    int m_nAuditState;
-    QString m_strPathName;
-    QString m_strFileName;
-    std::string m_strCascadeFile;
-    cv::CascadeClassifier m_faceCascade;
+    QIcon m_icon;
+    int m_auditState;
+    QString m_photoPath;
+    QString m_photoFileName;
+    std::string m_cascadeFile;
+    cv::CascadeClassifier m_cascade;
     cv::Mat m_processedPhoto;
-    CPictureButton m_btnOpen;
-    CPictureButton m_btnExit;
-    CPictureButton m_btnSave;
-    int m_nColor;
-    int m_nSize;
+    PictureButton m_openButton;
+    PictureButton m_exitButton;
+    PictureButton m_saveButton;
+    int m_color;
+    int m_size;
 
-    std::unique_ptr<IUserDialogs> m_pDialogs;
-    bool m_bAuditRunning = false;
+    std::unique_ptr<UserDialogs> m_dialogs;
+    bool m_auditRunning = false;
     // Declared last so that it is destroyed first: it waits for a running
-    // audit, which uses m_faceCascade.
-    std::unique_ptr<CAuditThread> m_pAuditThread;
+    // audit, which uses m_cascade.
+    std::unique_ptr<AuditWorker> m_auditWorker;
 };

@@ -7,33 +7,28 @@
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
 
-void CQuorvelDlg::paintEvent(QPaintEvent*) {
-    QPainter dc(this);
-    OnEraseBkgnd(dc);
-    OnPaint(dc);
-}
+namespace {
 
-bool CQuorvelDlg::OnEraseBkgnd(QPainter& dc) {
-    m_rcClient = rect();
-    QImage picture = loadPicture(screenPicture(m_nAuditState));
-    if (m_nAuditState == AUDIT_PASSED) picture = ComposeResultPanel(picture);
-    // A plain copy from the top-left corner, cut to the client area; a picture
+constexpr int kIconSize = 32;
+
+}  // namespace
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QImage picture = loadPicture(screenPicture(m_auditState));
+    if (m_auditState == AUDIT_PASSED) picture = composeResultPanel(picture);
+    // A plain copy from the top-left corner, cut to the window; a picture
     // that could not be loaded paints nothing.
-    if (!picture.isNull())
-        dc.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), m_rcClient.size()));
-    return true;
+    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
+
+    if (isMinimized()) {
+        // Where the platform paints a minimised window: the icon, centred.
+        const int x = (width() - kIconSize + 1) / 2;
+        const int y = (height() - kIconSize + 1) / 2;
+        m_icon.paint(&painter, QRect(x, y, kIconSize, kIconSize));
+    }
 }
 
-void CQuorvelDlg::OnPaint(QPainter& dc) {
-    if (!isMinimized()) return;
-    // Where the platform paints a minimised window: the icon, centred.
-    const int cxIcon = 32;
-    const int cyIcon = 32;
-    const int x = (m_rcClient.width() - cxIcon + 1) / 2;
-    const int y = (m_rcClient.height() - cyIcon + 1) / 2;
-    m_hIcon.paint(&dc, QRect(x, y, cxIcon, cyIcon));
-}
-
-QImage CQuorvelDlg::ComposeResultPanel(const QImage& successPicture) const {
-    return BgrToPicture(ComposeResultImage(PictureToBgr(successPicture), m_processedPhoto));
+QImage MainWindow::composeResultPanel(const QImage& successPicture) const {
+    return bgrToPicture(composeResultImage(pictureToBgr(successPicture), m_processedPhoto));
 }

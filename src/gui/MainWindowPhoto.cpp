@@ -11,70 +11,69 @@
 #include "gui/SaveMessage.h"
 #include "output/SavePhoto.h"
 
-void CQuorvelDlg::OnOpenPhoto() {
+void MainWindow::openPhoto() {
     // Whatever the user does next, the last result can no longer be saved.
-    const QImage greySave = loadPicture(pictures::kSaveButtonDisabled);
-    m_btnSave.setEnabled(false);
-    m_btnSave.SetBitmap(greySave);
+    m_saveButton.setEnabled(false);
+    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
 
-    const std::optional<QString> pathName = m_pDialogs->GetOpenPath();
-    if (!pathName) return;
-    m_strPathName = *pathName;
-    m_strFileName = QFileInfo(*pathName).fileName();
-    RunAudit();
+    const std::optional<QString> path = m_dialogs->openPath();
+    if (!path) return;
+    m_photoPath = *path;
+    m_photoFileName = QFileInfo(*path).fileName();
+    startAudit();
 }
 
-void CQuorvelDlg::RunAudit() {
-    SetAuditRunning(true);
-    m_pAuditThread->Start(m_strPathName, AuditSettings{m_nColor, m_nSize});
+void MainWindow::startAudit() {
+    setAuditRunning(true);
+    m_auditWorker->start(m_photoPath, AuditSettings{m_color, m_size});
 }
 
-void CQuorvelDlg::SetAuditRunning(bool running) {
-    if (running == m_bAuditRunning) return;
-    m_bAuditRunning = running;
-    m_btnOpen.setEnabled(!running);
-    m_btnExit.setEnabled(!running);
+void MainWindow::setAuditRunning(bool running) {
+    if (running == m_auditRunning) return;
+    m_auditRunning = running;
+    m_openButton.setEnabled(!running);
+    m_exitButton.setEnabled(!running);
     if (running) {
-        m_btnSave.setEnabled(false);
+        m_saveButton.setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
     QApplication::restoreOverrideCursor();
     // Disabling the buttons took the keyboard focus away; it returns to Open.
-    if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_btnOpen.setFocus();
+    if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_openButton.setFocus();
 }
 
-void CQuorvelDlg::OnAuditFinished(const AuditOutcome& outcome) {
-    SetAuditRunning(false);
-    m_nAuditState = outcome.state;
-    if (m_nAuditState == AUDIT_PASSED) m_processedPhoto = outcome.processedPhoto;
-    LogVerdict(g_log, m_strFileName.toStdWString(), m_nAuditState);
-    if (m_nAuditState == AUDIT_PASSED) {
-        m_btnSave.SetBitmap(loadPicture(pictures::kSaveButton));
-        m_btnSave.setEnabled(true);
+void MainWindow::applyVerdict(const AuditOutcome& outcome) {
+    setAuditRunning(false);
+    m_auditState = outcome.state;
+    if (m_auditState == AUDIT_PASSED) m_processedPhoto = outcome.processedPhoto;
+    LogVerdict(g_log, m_photoFileName.toStdWString(), m_auditState);
+    if (m_auditState == AUDIT_PASSED) {
+        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setEnabled(true);
     }
     update();
-    emit auditFinished(m_nAuditState);
+    emit auditFinished(m_auditState);
 }
 
-void CQuorvelDlg::OnSavePhoto() {
-    m_btnSave.SetBitmap(loadPicture(pictures::kSaveButtonDisabled));
+void MainWindow::savePhoto() {
+    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
 
-    if (const std::optional<QString> pathName = m_pDialogs->GetSavePath()) {
+    if (const std::optional<QString> path = m_dialogs->savePath()) {
         const SaveResult result =
-            SaveProcessedPhoto(m_processedPhoto, ToThreadAnsiPath(pathName->toStdWString()));
+            SaveProcessedPhoto(m_processedPhoto, ToThreadAnsiPath(path->toStdWString()));
         if (!result.ok) {
-            m_pDialogs->ShowMessage(SaveFailureMessage(result));
+            m_dialogs->showMessage(saveFailureMessage(result));
             // The accepted photo stays, so that another folder or name can be tried.
-            m_btnSave.SetBitmap(loadPicture(pictures::kSaveButton));
+            m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
             return;
         }
     }
 
     // The next step is another photo: a keyboard user on Save moves to Open.
-    const bool saveHadFocus = focusWidget() == &m_btnSave;
-    m_btnSave.setEnabled(false);
-    if (saveHadFocus) m_btnOpen.setFocus();
-    m_nAuditState = AUDIT_INITIAL;
+    const bool saveHadFocus = focusWidget() == &m_saveButton;
+    m_saveButton.setEnabled(false);
+    if (saveHadFocus) m_openButton.setFocus();
+    m_auditState = AUDIT_INITIAL;
     update();
 }

@@ -4,26 +4,26 @@
 #include <QPainter>
 #include <QPen>
 
-CPictureButton::CPictureButton(QWidget* parent) : QAbstractButton(parent) {
+PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
 }
 
-void CPictureButton::SetBitmap(const QImage& picture) {
+void PictureButton::setPicture(const QImage& picture) {
     m_picture = picture;
     update();
 }
 
-void CPictureButton::SetFadeWhenDisabled(bool fade) {
-    m_bFadeWhenDisabled = fade;
+void PictureButton::setFadeWhenDisabled(bool fade) {
+    m_fadeWhenDisabled = fade;
     update();
 }
 
-QSize CPictureButton::sizeHint() const {
+QSize PictureButton::sizeHint() const {
     return m_picture.isNull() ? QSize(197, 48) : m_picture.size();
 }
 
-void CPictureButton::paintEvent(QPaintEvent*) {
+void PictureButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect area = rect();
 
@@ -34,7 +34,7 @@ void CPictureButton::paintEvent(QPaintEvent*) {
     painter.drawImage(origin, m_picture);
 
     if (!isEnabled()) {
-        if (m_bFadeWhenDisabled) painter.fillRect(area, QColor(255, 255, 255, 120));
+        if (m_fadeWhenDisabled) painter.fillRect(area, QColor(255, 255, 255, 120));
         return;
     }
     if (isDown()) {
@@ -49,7 +49,7 @@ void CPictureButton::paintEvent(QPaintEvent*) {
     }
 }
 
-void CPictureButton::keyPressEvent(QKeyEvent* event) {
+void PictureButton::keyPressEvent(QKeyEvent* event) {
     if (!event->isAutoRepeat() &&
         (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         animateClick();

@@ -6,19 +6,19 @@
 // A flat push button that shows nothing but a picture: centred, and cut to
 // the button where the picture is larger. It takes the keyboard focus, shows
 // it with a dotted frame, and clicks on Space, Enter and Return.
-class CPictureButton : public QAbstractButton {
+class PictureButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    explicit CPictureButton(QWidget* parent = nullptr);
+    explicit PictureButton(QWidget* parent = nullptr);
 
     // Replaces the picture shown (the button keeps its own copy).
-    void SetBitmap(const QImage& picture);
-    const QImage& GetBitmap() const { return m_picture; }
+    void setPicture(const QImage& picture);
+    const QImage& picture() const { return m_picture; }
 
     // Whether a disabled button is drawn paler. Off for a button whose
     // disabled state has a picture of its own.
-    void SetFadeWhenDisabled(bool fade);
+    void setFadeWhenDisabled(bool fade);
 
     QSize sizeHint() const override;
 
@@ -28,5 +28,5 @@ protected:
 
 private:
     QImage m_picture;
-    bool m_bFadeWhenDisabled = true;
+    bool m_fadeWhenDisabled = true;
 };

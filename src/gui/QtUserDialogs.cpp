@@ -4,16 +4,16 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-const QString CQtUserDialogs::kMessageTitle = QStringLiteral("Quorvel");
-const QString CQtUserDialogs::kOpenFilter =
+const QString QtUserDialogs::kMessageTitle = QStringLiteral("Quorvel");
+const QString QtUserDialogs::kOpenFilter =
     QStringLiteral("JPEG文件(*.jpg,*.jpeg,*.jpe) (*.jpg *.jpeg *.jpe)");
-const QString CQtUserDialogs::kSaveFilter = QStringLiteral("JPEG文件(*.jpg) (*.jpg)");
-const QString CQtUserDialogs::kSaveFileName = QStringLiteral("报名照片.jpg");
+const QString QtUserDialogs::kSaveFilter = QStringLiteral("JPEG文件(*.jpg) (*.jpg)");
+const QString QtUserDialogs::kSaveFileName = QStringLiteral("报名照片.jpg");
 
-CQtUserDialogs::CQtUserDialogs(QWidget* owner) : m_pOwner(owner) {}
+QtUserDialogs::QtUserDialogs(QWidget* owner) : m_owner(owner) {}
 
-void CQtUserDialogs::ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kMessageTitle, text, QMessageBox::NoButton, m_pOwner);
+void QtUserDialogs::showMessage(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, kMessageTitle, text, QMessageBox::NoButton, m_owner);
     box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
@@ -24,7 +24,7 @@ void CQtUserDialogs::ShowMessage(const QString& text) {
 namespace {
 
 // Runs a file dialog with one filter; the chosen path, or none on cancel.
-std::optional<QString> RunFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode,
+std::optional<QString> runFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode,
                                      QFileDialog::FileMode fileMode, const QString& filter) {
     dialog.setAcceptMode(mode);
     dialog.setFileMode(fileMode);
@@ -36,15 +36,15 @@ std::optional<QString> RunFileDialog(QFileDialog& dialog, QFileDialog::AcceptMod
 
 }  // namespace
 
-std::optional<QString> CQtUserDialogs::GetOpenPath() {
-    QFileDialog dialog(m_pOwner);
-    return RunFileDialog(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, kOpenFilter);
+std::optional<QString> QtUserDialogs::openPath() {
+    QFileDialog dialog(m_owner);
+    return runFileDialog(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, kOpenFilter);
 }
 
-std::optional<QString> CQtUserDialogs::GetSavePath() {
-    QFileDialog dialog(m_pOwner);
+std::optional<QString> QtUserDialogs::savePath() {
+    QFileDialog dialog(m_owner);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
     dialog.selectFile(kSaveFileName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    return RunFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
+    return runFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
 }

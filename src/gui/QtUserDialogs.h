@@ -6,13 +6,13 @@
 #include "gui/UserDialogs.h"
 
 // The dialogs as Qt shows them, owned by the given window.
-class CQtUserDialogs : public IUserDialogs {
+class QtUserDialogs : public UserDialogs {
 public:
-    explicit CQtUserDialogs(QWidget* owner);
+    explicit QtUserDialogs(QWidget* owner);
 
-    void ShowMessage(const QString& text) override;
-    std::optional<QString> GetOpenPath() override;
-    std::optional<QString> GetSavePath() override;
+    void showMessage(const QString& text) override;
+    std::optional<QString> openPath() override;
+    std::optional<QString> savePath() override;
 
     static const QString kMessageTitle;
     // The file type lists show only the label before the patterns, e.g.
@@ -22,5 +22,5 @@ public:
     static const QString kSaveFileName;
 
 private:
-    QPointer<QWidget> m_pOwner;
+    QPointer<QWidget> m_owner;
 };

@@ -2,7 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-cv::Mat ComposeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto) {
+cv::Mat composeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto) {
     cv::Mat composed = successPicture.clone();
     const cv::Rect pictureRect(0, 0, composed.cols, composed.rows);
     if (processedPhoto.empty() || processedPhoto.type() != CV_8UC3 || composed.type() != CV_8UC3 ||
@@ -15,7 +15,7 @@ cv::Mat ComposeResultImage(const cv::Mat& successPicture, const cv::Mat& process
     return composed;
 }
 
-cv::Mat PictureToBgr(const QImage& picture) {
+cv::Mat pictureToBgr(const QImage& picture) {
     if (picture.isNull()) return {};
     const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
     const cv::Mat view(bgr.height(), bgr.width(), CV_8UC3, const_cast<uchar*>(bgr.constBits()),
@@ -23,7 +23,7 @@ cv::Mat PictureToBgr(const QImage& picture) {
     return view.clone();
 }
 
-QImage BgrToPicture(const cv::Mat& bgr) {
+QImage bgrToPicture(const cv::Mat& bgr) {
     if (bgr.empty() || bgr.type() != CV_8UC3) return {};
     const QImage view(bgr.data, bgr.cols, bgr.rows, static_cast<qsizetype>(bgr.step[0]),
                       QImage::Format_BGR888);

@@ -12,10 +12,10 @@ inline const cv::Rect kResultFrame(280, 83, 177, 228);
 // ratio not kept) to fill kResultFrame; every other pixel is the picture's.
 // Both images are 8-bit blue-green-red. Without a usable photo, or when the
 // frame does not fit the picture, the picture is returned unchanged.
-cv::Mat ComposeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto);
+cv::Mat composeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto);
 
 // A copy of a picture as an 8-bit blue-green-red matrix (empty for an empty picture).
-cv::Mat PictureToBgr(const QImage& picture);
+cv::Mat pictureToBgr(const QImage& picture);
 
 // A copy of an 8-bit blue-green-red matrix as a QImage, top row first.
-QImage BgrToPicture(const cv::Mat& bgr);
+QImage bgrToPicture(const cv::Mat& bgr);

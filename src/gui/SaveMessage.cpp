@@ -2,7 +2,7 @@
 
 namespace {
 
-QString ReasonText(SaveError code) {
+QString reasonText(SaveError code) {
     switch (code) {
         case SaveError::NoPhoto:
             return QStringLiteral("没有可保存的照片，请重新打开照片。");
@@ -27,18 +27,18 @@ QString ReasonText(SaveError code) {
 
 // The detail names the path and the system's reason; it adds nothing when
 // there is no photo or the name only lacks a known extension.
-bool DetailHelps(SaveError code) {
+bool detailHelps(SaveError code) {
     return code != SaveError::NoPhoto && code != SaveError::NoEncoder;
 }
 
 }  // namespace
 
-QString SaveFailureMessage(const SaveResult& result) {
-    QString text = QStringLiteral("照片保存失败：") + ReasonText(result.code);
+QString saveFailureMessage(const SaveResult& result) {
+    QString text = QStringLiteral("照片保存失败：") + reasonText(result.code);
     if (result.code != SaveError::NoPhoto) {
         text += QStringLiteral("\n审核通过的照片仍然保留，可以再次点击“保存照片”。");
     }
-    if (DetailHelps(result.code) && !result.error.empty()) {
+    if (detailHelps(result.code) && !result.error.empty()) {
         text += QStringLiteral("\n\n详细信息：") + QString::fromStdString(result.error);
     }
     return text;

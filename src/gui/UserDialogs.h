@@ -5,16 +5,16 @@
 
 // The questions the window puts to the user: a message with an OK button and
 // the two file dialogs. Tests answer them with a fake.
-class IUserDialogs {
+class UserDialogs {
 public:
-    virtual ~IUserDialogs() = default;
+    virtual ~UserDialogs() = default;
 
     // A modal box titled "Quorvel" with a single OK button.
-    virtual void ShowMessage(const QString& text) = 0;
+    virtual void showMessage(const QString& text) = 0;
 
     // The photo to open, or nothing when the user cancels.
-    virtual std::optional<QString> GetOpenPath() = 0;
+    virtual std::optional<QString> openPath() = 0;
 
     // Where to save the accepted photo, or nothing when the user cancels.
-    virtual std::optional<QString> GetSavePath() = 0;
+    virtual std::optional<QString> savePath() = 0;
 };

@@ -2,7 +2,8 @@
 
 // g_log, a static object of the core, exists before the application object.
 int main(int argc, char* argv[]) {
-    CQuorvelApp theApp(argc, argv);
-    theApp.InitInstance();  // returns false once the window has closed
+    Application app(argc, argv);
+    // A failed start-up check has shown its message; that too ends with status 0.
+    app.run();
     return 0;
 }

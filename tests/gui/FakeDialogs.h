@@ -7,18 +7,18 @@
 
 // Answers the window's dialogs from prepared lists and records its messages.
 // An exhausted list, or a null string in it, answers as a cancelled dialog.
-class CFakeDialogs : public IUserDialogs {
+class FakeDialogs : public UserDialogs {
 public:
-    void ShowMessage(const QString& text) override { messages << text; }
-    std::optional<QString> GetOpenPath() override { return Next(openAnswers); }
-    std::optional<QString> GetSavePath() override { return Next(saveAnswers); }
+    void showMessage(const QString& text) override { messages << text; }
+    std::optional<QString> openPath() override { return next(openAnswers); }
+    std::optional<QString> savePath() override { return next(saveAnswers); }
 
     QStringList messages;
     QStringList openAnswers;
     QStringList saveAnswers;
 
 private:
-    static std::optional<QString> Next(QStringList& answers) {
+    static std::optional<QString> next(QStringList& answers) {
         const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
         if (answer.isNull()) return std::nullopt;
         return answer;

@@ -43,7 +43,7 @@ private slots:
         const cv::Mat picture = NoisePicture(800, 600, 1);
         const cv::Mat photo = NoisePicture(cols, rows, 2);
 
-        const cv::Mat composed = ComposeResultImage(picture, photo);
+        const cv::Mat composed = composeResultImage(picture, photo);
 
         QCOMPARE(composed.size(), picture.size());
         QCOMPARE(DifferencesOutsideFrame(composed, picture), 0);
@@ -59,12 +59,12 @@ private slots:
         const cv::Mat picture = NoisePicture(800, 600, 3);
         const cv::Mat grey(300, 200, CV_8UC1, cv::Scalar(90));
         for (const cv::Mat& photo : {cv::Mat(), grey}) {
-            const cv::Mat composed = ComposeResultImage(picture, photo);
+            const cv::Mat composed = composeResultImage(picture, photo);
             QCOMPARE(cv::norm(composed, picture, cv::NORM_INF), 0.0);
         }
         // A picture too small to hold the frame is returned as it is.
         const cv::Mat small = NoisePicture(300, 200, 4);
-        const cv::Mat composed = ComposeResultImage(small, NoisePicture(250, 350, 5));
+        const cv::Mat composed = composeResultImage(small, NoisePicture(250, 350, 5));
         QCOMPARE(cv::norm(composed, small, cv::NORM_INF), 0.0);
     }
 };

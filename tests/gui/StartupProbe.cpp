@@ -1,8 +1,8 @@
 // Runs the application as the window executable does, with dialogs that
 // print instead of asking, and closes the window as soon as it is shown.
 // Output, one line each: "message: <text>" for every message box,
-// "shown: x y width height" when the window appears, "closed" when the
-// application returns normally.
+// "shown: x y width height" when the window appears, then "closed" when the
+// window has run or "not started" when a start-up check failed.
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
@@ -12,20 +12,20 @@
 
 namespace {
 
-class CPrintingDialogs : public IUserDialogs {
+class PrintingDialogs : public UserDialogs {
 public:
-    void ShowMessage(const QString& text) override {
+    void showMessage(const QString& text) override {
         std::printf("message: %s\n", text.toUtf8().constData());
         std::fflush(stdout);
     }
-    std::optional<QString> GetOpenPath() override { return std::nullopt; }
-    std::optional<QString> GetSavePath() override { return std::nullopt; }
+    std::optional<QString> openPath() override { return std::nullopt; }
+    std::optional<QString> savePath() override { return std::nullopt; }
 };
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    CQuorvelApp theApp(argc, argv, [] { return std::make_unique<CPrintingDialogs>(); });
+    Application app(argc, argv, [] { return std::make_unique<PrintingDialogs>(); });
     QTimer::singleShot(0, [] {
         auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (window == nullptr) return;
@@ -34,7 +34,6 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         window->reject();
     });
-    theApp.InitInstance();
-    std::printf("closed\n");
+    std::printf(app.run() ? "closed\n" : "not started\n");
     return 0;
 }

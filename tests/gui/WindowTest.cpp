@@ -22,7 +22,6 @@
 #include "audit/AuditChain.h"
 #include "audit/PathText.h"
 #include "gui/MainWindow.h"
-#include "gui/Resource.h"
 #include "output/SavePhoto.h"
 
 using uitest::DataFile;
@@ -65,29 +64,29 @@ void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act
 }
 
 struct Window {
-    std::unique_ptr<CQuorvelDlg> dlg;
-    CFakeDialogs* dialogs = nullptr;
-    CPictureButton* open = nullptr;
-    CPictureButton* save = nullptr;
-    CPictureButton* exit = nullptr;
+    std::unique_ptr<MainWindow> window;
+    FakeDialogs* dialogs = nullptr;
+    QAbstractButton* open = nullptr;
+    QAbstractButton* save = nullptr;
+    QAbstractButton* exit = nullptr;
 };
 
 // A window after a successful start-up in the current directory.
 Window Make() {
     Window w;
-    auto dialogs = std::make_unique<CFakeDialogs>();
+    auto dialogs = std::make_unique<FakeDialogs>();
     w.dialogs = dialogs.get();
-    w.dlg = std::make_unique<CQuorvelDlg>(nullptr, std::move(dialogs));
-    w.open = w.dlg->GetDlgItem(IDC_OPEN_PHOTO);
-    w.save = w.dlg->GetDlgItem(IDC_SAVE_PHOTO);
-    w.exit = w.dlg->GetDlgItem(IDC_EXIT);
-    if (!w.dlg->StartupCheck()) w.dlg.reset();
+    w.window = std::make_unique<MainWindow>(std::move(dialogs));
+    w.open = w.window->findChild<QAbstractButton*>(QStringLiteral("openButton"));
+    w.save = w.window->findChild<QAbstractButton*>(QStringLiteral("saveButton"));
+    w.exit = w.window->findChild<QAbstractButton*>(QStringLiteral("exitButton"));
+    if (!w.open || !w.save || !w.exit || !w.window->startUp()) w.window.reset();
     return w;
 }
 
 // Opens the photo through the Open button and waits for its verdict.
 int Audit(Window& w, const QString& path) {
-    QSignalSpy finished(w.dlg.get(), &CQuorvelDlg::auditFinished);
+    QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
     w.dialogs->openAnswers.push_back(path);
     w.open->click();
     return finished.wait(120000) ? finished.first().at(0).toInt() : -1;
@@ -128,22 +127,22 @@ private slots:
 
     void freshWindowShowsTheInitialScreen() {
         Window w = Make();
-        QVERIFY(w.dlg);
+        QVERIFY(w.window);
         QVERIFY(w.dialogs->messages.isEmpty());
-        QCOMPARE(w.dlg->geometry(), kWindow);
-        QVERIFY(w.dlg->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(w.window->geometry(), kWindow);
+        QVERIFY(w.window->windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("initial"));
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("initial"));
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
 
         // Only the window that opened the log writes the start-up line.
-        QVERIFY(Make().dlg);
+        QVERIFY(Make().window);
         QCOMPARE(Log().count(uitest::LogMessage(L"系统启动")), 1);
     }
 
     void passedPhotoIsShownInTheResultFrame() {
         Window w = Make();
-        QVERIFY(w.dlg);
+        QVERIFY(w.window);
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
         QCOMPARE(Audit(w, blue), int(AUDIT_PASSED));
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(L"id_blue.jpg图像审核成功！")));
@@ -153,25 +152,25 @@ private slots:
         cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
         cv::Mat reference;
         AuditPhotoFile(cascade, blue.toStdWString(), AuditSettings{3, 1}, reference);
-        const cv::Mat& photo = w.dlg->GetProcessedPhoto();
+        const cv::Mat& photo = w.window->processedPhoto();
         QVERIFY(!reference.empty() && photo.size() == reference.size());
         QCOMPARE(cv::norm(photo, reference, cv::NORM_INF), 0.0);
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("passed"));
-        QCOMPARE(Differences(*w.dlg, ExpectedPassedScreen(photo, true)), 0);
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("passed"));
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
         // Open, then cancel: the result stays on screen but can no longer be
         // saved, and nothing is logged.
         const QByteArray logBefore = Log();
         w.open->click();
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_PASSED));
+        QCOMPARE(w.window->auditState(), int(AUDIT_PASSED));
         QCOMPARE(Log(), logBefore);
-        QCOMPARE(Differences(*w.dlg, ExpectedPassedScreen(photo, false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, false)), 0);
 
         // A rejected photo next replaces the result; the old photo is not drawn.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(AUDIT_TOO_SMALL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("too-small"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("too-small"), false)), 0);
     }
 
     void rejectedPhotosShowTheirScreens_data() {
@@ -211,20 +210,20 @@ private slots:
         uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), config);
         Window w = Make();
         uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), uitest::kDefaultConfig);
-        QVERIFY(w.dlg);
+        QVERIFY(w.window);
 
         QCOMPARE(Audit(w, photo), state);
-        QCOMPARE(w.dlg->GetAuditState(), state);
+        QCOMPARE(w.window->auditState(), state);
         QVERIFY(!w.save->isEnabled());
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), screen);
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(screen, false)), 0);
+        uitest::SaveScreenshot(w.window->grab().toImage(), screen);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false)), 0);
         const std::wstring line = (QFileInfo(photo).fileName() + logText).toStdWString();
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
     }
 
     void savingEndsTheResult() {
         Window w = Make();
-        QVERIFY(w.dlg);
+        QVERIFY(w.window);
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
 
         // Cancelled: nothing is written and the result is given up.
@@ -232,9 +231,9 @@ private slots:
         const QStringList before = QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden);
         w.save->click();
         QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
-        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
 
         // Failed (the folder is a regular file, which stops even root): the
         // user is told, and the accepted photo can be saved elsewhere.
@@ -244,10 +243,10 @@ private slots:
         w.save->click();
         QCOMPARE(w.dialogs->messages.size(), 1);
         QVERIFY(w.dialogs->messages.first().startsWith(QStringLiteral("照片保存失败")));
-        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_PASSED));
+        QCOMPARE(w.window->auditState(), int(AUDIT_PASSED));
         QVERIFY(w.save->isEnabled());
-        const cv::Mat& photo = w.dlg->GetProcessedPhoto();
-        QCOMPARE(Differences(*w.dlg, ExpectedPassedScreen(photo, true)), 0);
+        const cv::Mat& photo = w.window->processedPhoto();
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
         // Saved: the photo at its own size with the pass marker; back to the start.
         const QString target = WorkFile(QStringLiteral("报名照片.jpg"));
@@ -257,48 +256,49 @@ private slots:
         const std::string narrow = ToThreadAnsiPath(target.toStdWString());
         QVERIFY(HasPassMarker(narrow));
         QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());
-        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
     }
 
     void windowStaysResponsiveDuringAnAudit() {
         Window w = Make();
-        QVERIFY(w.dlg);
-        QSignalSpy finished(w.dlg.get(), &CQuorvelDlg::auditFinished);
+        QVERIFY(w.window);
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
         w.dialogs->openAnswers.push_back(LargePhoto());
         w.open->click();
 
         // The click has returned while the audit goes on elsewhere; the
         // window paints, with its buttons disabled and a wait cursor.
-        QVERIFY(w.dlg->IsAuditRunning());
+        QVERIFY(w.window->isAuditRunning());
         QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        uitest::SaveScreenshot(w.dlg->grab().toImage(), QStringLiteral("auditing"));
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
         const QList<QRect> buttons = {w.open->geometry(), w.save->geometry(), w.exit->geometry()};
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("initial"), false), buttons), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false), buttons),
+                 0);
 
         QVERIFY(finished.wait(120000));
         QCOMPARE(finished.first().at(0).toInt(), int(AUDIT_NO_FACE));
-        QVERIFY(!w.dlg->IsAuditRunning());
+        QVERIFY(!w.window->isAuditRunning());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
-        QCOMPARE(Differences(*w.dlg, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
     }
 
     void closingDuringAnAuditEndsCleanly() {
         Window w = Make();
-        QVERIFY(w.dlg);
-        w.dlg->show();
+        QVERIFY(w.window);
+        w.window->show();
         const QByteArray logBefore = Log();
         w.dialogs->openAnswers.push_back(LargePhoto());
         w.open->click();
-        QVERIFY(w.dlg->IsAuditRunning());
+        QVERIFY(w.window->isAuditRunning());
 
-        w.dlg->reject();
-        QVERIFY(!w.dlg->isVisible());
-        w.dlg.reset();  // waits for the audit; its verdict goes nowhere
+        w.window->reject();
+        QVERIFY(!w.window->isVisible());
+        w.window.reset();  // waits for the audit; its verdict goes nowhere
         QCoreApplication::processEvents();
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(Log(), logBefore);
@@ -322,11 +322,11 @@ private slots:
         QVERIFY(expected != cv::RNG().state);  // the audits do draw from it
 
         Window w = Make();
-        QVERIFY(w.dlg);
+        QVERIFY(w.window);
         for (const QString& photo : photos) QCOMPARE(Audit(w, photo), int(AUDIT_PASSED));
         uint64_t actual = 0;
         auto* probe = new QObject;
-        probe->moveToThread(w.dlg->GetAuditThread());
+        probe->moveToThread(w.window->auditThread());
         QMetaObject::invokeMethod(
             probe, [&actual] { actual = cv::theRNG().state; }, Qt::BlockingQueuedConnection);
         probe->deleteLater();
@@ -335,49 +335,51 @@ private slots:
 
     void keyboardMovesFocusInOrderAndCloses() {
         Window w = Make();
-        QVERIFY(w.dlg);
-        w.dlg->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         w.open->setFocus();
-        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
 
         // The audit disables every button; afterwards the focus is on Open.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(AUDIT_PASSED));
         QCOMPARE(QApplication::focusWidget(), w.open);
-        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.save);
-        QTest::keyClick(w.dlg.get(), Qt::Key_Tab);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);
 
         // Space on Save (its dialog cancelled) ends the result; Open takes the focus.
         w.save->setFocus();
         QTest::keyClick(w.save, Qt::Key_Space);
-        QCOMPARE(w.dlg->GetAuditState(), int(AUDIT_INITIAL));
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
         QCOMPARE(QApplication::focusWidget(), w.open);
 
-        QTest::keyClick(w.dlg.get(), Qt::Key_Escape);
-        QVERIFY(!w.dlg->isVisible());
-        QCOMPARE(w.dlg->result(), int(QDialog::Rejected));
+        QTest::keyClick(w.window.get(), Qt::Key_Escape);
+        QVERIFY(!w.window->isVisible());
+        QCOMPARE(w.window->result(), int(QDialog::Rejected));
 
         // Return on the focused Exit button closes the window as well.
         Window other = Make();
-        QVERIFY(other.dlg);
-        other.dlg->show();
-        QVERIFY(QTest::qWaitForWindowActive(other.dlg.get()));
+        QVERIFY(other.window);
+        other.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(other.window.get()));
         other.exit->setFocus();
         QTest::keyClick(other.exit, Qt::Key_Return);
-        QTRY_VERIFY(!other.dlg->isVisible());
+        QTRY_VERIFY(!other.window->isVisible());
     }
 
     void windowMenuOffersTheAboutBox() {
         Window w = Make();
-        QVERIFY(w.dlg);
-        w.dlg->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
 
         QStringList entries;
         QStringList about;  // caption, texts, default button
+        QRect aboutBox;
+        QRect okButton;
         WhenShown([] { return QApplication::activePopupWidget(); },
                   [&entries](QWidget* popup) {
                       for (const QAction* action : popup->actions()) entries << action->text();
@@ -385,38 +387,42 @@ private slots:
                       QTest::keyClick(popup, Qt::Key_A);  // the About entry's mnemonic
                   });
         WhenShown([] { return QApplication::activeModalWidget(); },
-                  [&about](QWidget* box) {
+                  [&about, &aboutBox, &okButton](QWidget* box) {
                       about << box->windowTitle();
+                      aboutBox = box->rect();
                       for (const QLabel* label : box->findChildren<QLabel*>()) {
                           if (!label->text().isEmpty()) about << label->text();
                       }
                       uitest::SaveScreenshot(box->grab().toImage(), QStringLiteral("about"));
                       for (QPushButton* button : box->findChildren<QPushButton*>()) {
                           if (button->isDefault()) about << button->text();
+                          if (button->isDefault()) okButton = button->geometry();
                           if (button->isDefault()) button->click();
                       }
                   });
         QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(100, 100),
-                                     w.dlg->mapToGlobal(QPoint(100, 100)));
-        QApplication::sendEvent(w.dlg.get(), &rightClick);
+                                     w.window->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(w.window.get(), &rightClick);
 
         QVERIFY(entries.contains(QStringLiteral("关于 Quorvel(&A)...")));
         QCOMPARE(about, QStringList({QStringLiteral("关于 Quorvel"),
                                      QStringLiteral("Quorvel，1.0 版"), QStringLiteral("确定")}));
-        QVERIFY(w.dlg->isVisible());
+        QCOMPARE(aboutBox, QRect(0, 0, 298, 116));
+        QCOMPARE(okButton, QRect(198, 77, 88, 26));
+        QVERIFY(w.window->isVisible());
 
         // Alt+Space opens the same menu at the window's corner.
-        w.dlg->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.dlg.get()));
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         QPoint menuAt(-1, -1);
         WhenShown([] { return QApplication::activePopupWidget(); },
                   [&menuAt](QWidget* popup) {
                       menuAt = popup->windowHandle()->framePosition();
                       QTest::keyClick(popup, Qt::Key_Escape);
                   });
-        QTest::keyClick(w.dlg.get(), Qt::Key_Space, Qt::AltModifier);
+        QTest::keyClick(w.window.get(), Qt::Key_Space, Qt::AltModifier);
         QCOMPARE(menuAt, QPoint(0, 0));
-        QVERIFY(w.dlg->isVisible());
+        QVERIFY(w.window->isVisible());
     }
 };
 
