@@ -424,6 +424,34 @@ private slots:
         QCOMPARE(menuAt, QPoint(0, 0));
         QVERIFY(w.window->isVisible());
     }
+
+    // The other entries of the window menu, chosen by their mnemonics.
+    void windowMenuMinimisesAndCloses_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("minimise (N)") << int(Qt::Key_N) << true << true;
+        QTest::newRow("close (C)") << int(Qt::Key_C) << false << false;
+    }
+    void windowMenuMinimisesAndCloses() {
+        QFETCH(int, key);
+        QFETCH(bool, visible);
+        QFETCH(bool, minimised);
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [key](QWidget* popup) { QTest::keyClick(popup, Qt::Key(key)); });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                     w.window->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(w.window.get(), &rightClick);
+
+        QCOMPARE(w.window->isVisible(), visible);
+        QCOMPARE(w.window->isMinimized(), minimised);
+        if (!visible) QCOMPARE(w.window->result(), int(QDialog::Rejected));
+    }
 };
 
 QTEST_MAIN(WindowTest)
