@@ -3,18 +3,19 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "ui/Pictures.h"
-#include "ui/ResultPanel.h"
+#include "audit/AuditState.h"
+#include "gui/Pictures.h"
+#include "gui/ResultPanel.h"
 
 namespace {
 
 void BM_ComposeResultPanel(benchmark::State& state) {
-    const QImage success = LoadPicture(131);
+    const QImage success = loadPicture(screenPicture(AUDIT_PASSED));
     cv::Mat processed(413, 295, CV_8UC3);
     cv::randu(processed, 0, 255);
     for (auto _ : state) {
-        cv::Mat composed = ComposeResultImage(PictureToBgr(success), processed);
-        benchmark::DoNotOptimize(BgrToPicture(composed));
+        cv::Mat composed = composeResultImage(pictureToBgr(success), processed);
+        benchmark::DoNotOptimize(bgrToPicture(composed));
     }
 }
 BENCHMARK(BM_ComposeResultPanel)->Unit(benchmark::kMillisecond);

@@ -26,4 +26,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 cd "$WORKDIR"
-exec "$ROOT/build/dev/src/ui/quorvel"
+exec "$ROOT/build/dev/src/gui/quorvel"

@@ -19,9 +19,10 @@ cv::Mat load(const std::string& name) {
     return cv::imread(std::string(QUORVEL_RESOURCES_DIR) + "/" + name, cv::IMREAD_UNCHANGED);
 }
 
-const int kScreens[] = {131, 132, 133, 134, 135, 136, 137};
+const char* const kScreens[] = {"initial",        "passed",  "bad-background", "bad-format",
+                                "bad-proportion", "no-face", "too-small"};
 
-std::string screenName(int id) { return "bmp" + std::to_string(id) + ".png"; }
+std::string screenName(const std::string& screen) { return "screens/" + screen + ".png"; }
 
 const cv::Vec3b kWhite(255, 255, 255);
 
@@ -34,7 +35,7 @@ const cv::Rect kButtonArea(520, 100, 197, 224);
 const cv::Rect kResultPanel(274, 77, 190, 269);
 
 TEST(Artwork, ScreensAre800By600WithoutAlpha) {
-    for (int id : kScreens) {
+    for (const std::string id : kScreens) {
         const cv::Mat image = load(screenName(id));
         ASSERT_FALSE(image.empty()) << screenName(id);
         EXPECT_EQ(image.cols, 800) << id;
@@ -45,12 +46,13 @@ TEST(Artwork, ScreensAre800By600WithoutAlpha) {
 
 TEST(Artwork, ButtonPicturesHaveTheirSizes) {
     const struct {
-        int id;
+        const char* id;
         int width;
         int height;
-    } buttons[] = {{138, 197, 48}, {139, 197, 48}, {140, 197, 48}, {141, 201, 52}};
+    } buttons[] = {
+        {"open", 197, 48}, {"save", 197, 48}, {"exit", 197, 48}, {"save-disabled", 201, 52}};
     for (const auto& b : buttons) {
-        const cv::Mat image = load(screenName(b.id));
+        const cv::Mat image = load(std::string("buttons/") + b.id + ".png");
         ASSERT_FALSE(image.empty()) << b.id;
         EXPECT_EQ(image.cols, b.width) << b.id;
         EXPECT_EQ(image.rows, b.height) << b.id;
@@ -68,7 +70,7 @@ TEST(Artwork, IconHasEverySize) {
 }
 
 TEST(Artwork, SuccessScreenHasTheResultFrameBorderAndAWhiteInside) {
-    const cv::Mat image = load(screenName(131));
+    const cv::Mat image = load(screenName("passed"));
     ASSERT_EQ(image.type(), CV_8UC3);
     const cv::Vec3b border = image.at<cv::Vec3b>(kFrame.y, kFrame.x);
     ASSERT_NE(border, kWhite);
@@ -90,7 +92,7 @@ TEST(Artwork, SuccessScreenHasTheResultFrameBorderAndAWhiteInside) {
 }
 
 TEST(Artwork, EveryScreenIsWhiteBehindTheButtons) {
-    for (int id : kScreens) {
+    for (const std::string id : kScreens) {
         const cv::Mat image = load(screenName(id));
         ASSERT_EQ(image.type(), CV_8UC3) << id;
         EXPECT_EQ(cv::countNonZero(cv::Mat(image(kButtonArea) != kWhite).reshape(1)), 0) << id;
@@ -98,9 +100,9 @@ TEST(Artwork, EveryScreenIsWhiteBehindTheButtons) {
 }
 
 TEST(Artwork, ScreensDifferOnlyInTheResultPanel) {
-    const cv::Mat reference = load(screenName(137));
+    const cv::Mat reference = load(screenName("initial"));
     ASSERT_EQ(reference.type(), CV_8UC3);
-    for (int id : kScreens) {
+    for (const std::string id : kScreens) {
         cv::Mat image = load(screenName(id));
         ASSERT_EQ(image.type(), CV_8UC3) << id;
         reference(kResultPanel).copyTo(image(kResultPanel));

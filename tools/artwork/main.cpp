@@ -2,7 +2,8 @@
 //
 //   quorvel-artwork OUTPUT_DIR
 //
-// Screens and buttons are written as 24-bit RGB, the icons as RGBA. The run
+// Screens (OUTPUT_DIR/screens/<verdict>.png) and buttons (OUTPUT_DIR/buttons/
+// <button>.png) are written as 24-bit RGB, the icons as RGBA. The run
 // fails when a font is missing or a text does not fit its place.
 #include <QDir>
 #include <QGuiApplication>
@@ -54,31 +55,37 @@ int main(int argc, char** argv) {
     }
 
     struct ScreenFile {
-        int id;
+        const char* name;
         Screen screen;
     };
     const ScreenFile screens[] = {
-        {131, Screen::Passed},        {132, Screen::BadFormat},     {133, Screen::TooSmall},
-        {134, Screen::BadBackground}, {135, Screen::BadProportion}, {136, Screen::NoFace},
-        {137, Screen::Initial},
+        {"passed", Screen::Passed},
+        {"bad-format", Screen::BadFormat},
+        {"too-small", Screen::TooSmall},
+        {"bad-background", Screen::BadBackground},
+        {"bad-proportion", Screen::BadProportion},
+        {"no-face", Screen::NoFace},
+        {"initial", Screen::Initial},
     };
     struct ButtonFile {
-        int id;
+        const char* name;
         Button button;
     };
     const ButtonFile buttons[] = {
-        {138, Button::Open},
-        {139, Button::Save},
-        {140, Button::Exit},
-        {141, Button::SaveDisabled},
+        {"open", Button::Open},
+        {"save", Button::Save},
+        {"exit", Button::Exit},
+        {"save-disabled", Button::SaveDisabled},
     };
 
-    bool ok = true;
+    bool ok = dir.mkpath(QStringLiteral("screens")) && dir.mkpath(QStringLiteral("buttons"));
     for (const ScreenFile& s : screens) {
-        ok = save(artwork::paintScreen(s.screen), dir, QStringLiteral("bmp%1.png").arg(s.id)) && ok;
+        const QString name = QStringLiteral("screens/%1.png").arg(QLatin1String(s.name));
+        ok = save(artwork::paintScreen(s.screen), dir, name) && ok;
     }
     for (const ButtonFile& b : buttons) {
-        ok = save(artwork::paintButton(b.button), dir, QStringLiteral("bmp%1.png").arg(b.id)) && ok;
+        const QString name = QStringLiteral("buttons/%1.png").arg(QLatin1String(b.name));
+        ok = save(artwork::paintButton(b.button), dir, name) && ok;
     }
     for (int size : {16, 24, 32, 48, 256}) {
         ok = save(artwork::paintIcon(size), dir, QStringLiteral("icon128-%1.png").arg(size)) && ok;

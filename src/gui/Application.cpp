@@ -1,0 +1,35 @@
+#include "gui/Application.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+
+#include "gui/MainWindow.h"
+
+Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
+    : m_makeDialogs(std::move(makeDialogs)) {
+    // Sizes and positions are device pixels: the window is 800 x 600 pixels
+    // on every display, as its pictures are.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    }
+    m_application = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
+
+    // The texts Qt shows itself (file dialogs) in Simplified Chinese like the
+    // rest of the window, where the translation is installed.
+    if (m_qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&m_qtTexts);
+    }
+}
+
+Application::~Application() = default;
+
+bool Application::run() {
+    MainWindow window(m_makeDialogs ? m_makeDialogs() : nullptr);
+    if (!window.startUp()) return false;
+    window.exec();
+    return true;
+}

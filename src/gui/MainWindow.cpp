@@ -1,0 +1,146 @@
+#include "gui/MainWindow.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+
+#include "app/Config.h"
+#include "app/Log.h"
+#include "audit/AuditState.h"
+#include "audit/FaceDetect.h"
+#include "gui/AboutDialog.h"
+#include "gui/AuditWorker.h"
+#include "gui/Pictures.h"
+#include "gui/QtUserDialogs.h"
+
+const QString MainWindow::kScreenTooSmallMessage =
+    QStringLiteral("屏幕分辨率太小，需要设置大的屏幕分辨率！");
+const QString MainWindow::kCascadeMissingMessage = QStringLiteral("文件缺失，请重新下载！");
+const QString MainWindow::kNoConfigMessage = QStringLiteral("没有配置文件！");
+
+namespace {
+
+// The size the window has until start-up places it: the client area of its
+// original design (330 x 221 dialog units of a font with a 7 x 15 pixel
+// character cell). The screen is too small only when it is smaller both ways.
+constexpr QSize kInitialSize(578, 414);
+
+constexpr QRect kWindowRect(0, 0, 800, 600);
+constexpr QRect kOpenButtonRect(520, 100, 197, 48);
+constexpr QRect kSaveButtonRect(520, 188, 197, 48);
+constexpr QRect kExitButtonRect(520, 276, 197, 48);
+
+}  // namespace
+
+MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_icon(appIcon()),
+      m_auditState(AUDIT_INITIAL),
+      m_cascadeFile(kCascadeFileName),
+      m_openButton(this),
+      m_exitButton(this),
+      m_saveButton(this),
+      m_color(1),
+      m_size(0),  // read from the configuration by startUp
+      m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>(this)),
+      m_auditWorker(std::make_unique<AuditWorker>(m_cascade)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Quorvel"));
+    setWindowIcon(m_icon);
+    resize(kInitialSize);
+
+    m_openButton.setObjectName(QStringLiteral("openButton"));
+    m_saveButton.setObjectName(QStringLiteral("saveButton"));
+    m_exitButton.setObjectName(QStringLiteral("exitButton"));
+    m_openButton.setAccessibleName(QStringLiteral("打开照片"));
+    m_saveButton.setAccessibleName(QStringLiteral("保存照片"));
+    m_exitButton.setAccessibleName(QStringLiteral("退出系统"));
+    // Disabled, the Save button shows a greyed picture of its own.
+    m_saveButton.setFadeWhenDisabled(false);
+    setTabOrder(&m_openButton, &m_saveButton);
+    setTabOrder(&m_saveButton, &m_exitButton);
+
+    connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
+    connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
+    connect(&m_exitButton, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(m_auditWorker.get(), &AuditWorker::audited, this, &MainWindow::applyVerdict);
+
+    // Alt+Space opens the window menu, as it would on a window with a frame.
+    auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(windowMenuKey, &QShortcut::activated, this,
+            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+MainWindow::~MainWindow() {
+    if (m_auditRunning) QApplication::restoreOverrideCursor();
+}
+
+bool MainWindow::startUp() {
+    const QSize initialSize = size();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize(0, 0);
+
+    setFixedSize(kWindowRect.size());
+    setGeometry(kWindowRect);
+    update();
+
+    if (screenSize.width() < initialSize.width() && screenSize.height() < initialSize.height()) {
+        m_dialogs->showMessage(kScreenTooSmallMessage);
+        return false;
+    }
+
+    m_openButton.setGeometry(kOpenButtonRect);
+    m_openButton.setPicture(loadPicture(pictures::kOpenButton));
+    m_saveButton.setGeometry(kSaveButtonRect);
+    m_saveButton.setEnabled(false);
+    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_exitButton.setGeometry(kExitButtonRect);
+    m_exitButton.setPicture(loadPicture(pictures::kExitButton));
+
+    if (!LoadFaceCascade(m_cascadeFile, m_cascade).empty()) {
+        m_dialogs->showMessage(kCascadeMissingMessage);
+        return false;
+    }
+
+    const QuorvelSettings settings = ReadSettings(kDefaultConfigPath);
+    if (!settings.Opened()) {
+        m_dialogs->showMessage(kNoConfigMessage);
+        return false;
+    }
+    m_color = settings.color;
+    m_size = settings.size;
+
+    if (g_log.Open() != nullptr) g_log.Write(L"%ls\r\n", L"系统启动");
+    m_openButton.setFocus();
+    return true;
+}
+
+QThread* MainWindow::auditThread() const { return m_auditWorker->auditThread(); }
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showWindowMenu(event->globalPos()); }
+
+// The window menu of a frameless window: what the title bar's menu offers.
+void MainWindow::showWindowMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("windowMenu"));
+    const QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
+    const QAction* close = menu.addAction(QStringLiteral("关闭(&C)\tAlt+F4"));
+    menu.addSeparator();
+    const QAction* about = menu.addAction(QStringLiteral("关于 Quorvel(&A)..."));
+
+    const QAction* chosen = menu.exec(globalPos);
+    if (chosen == about) {
+        showAboutBox();
+    } else if (chosen == minimize) {
+        showMinimized();
+    } else if (chosen == close) {
+        reject();
+    }
+}
+
+void MainWindow::showAboutBox() {
+    AboutDialog about(m_icon, this);
+    about.exec();
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <opencv2/objdetect.hpp>
+#include <string>
+
+#include "gui/PictureButton.h"
+#include "gui/UserDialogs.h"
+
+class AuditWorker;
+class QThread;
+struct AuditOutcome;
+
+// The main window: a frameless 800 x 600 window whose whole area is the
+// screen picture of the current audit state, with the Open photo, Save photo
+// and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
+// right. Esc, Exit and the window menu's Close reject it.
+class MainWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    // Without dialogs of its own the window asks the user through Qt's.
+    explicit MainWindow(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Places the window and its buttons, loads the face cascade and reads the
+    // configuration from the working directory, in that order, and logs the
+    // start. false after the first failed check, whose message has been shown;
+    // the window must not be shown then.
+    bool startUp();
+
+    int auditState() const { return m_auditState; }
+    const cv::Mat& processedPhoto() const { return m_processedPhoto; }
+    bool isAuditRunning() const { return m_auditRunning; }
+    // The one thread every audit runs on (started by the first audit).
+    QThread* auditThread() const;
+
+    static const QString kScreenTooSmallMessage;
+    static const QString kCascadeMissingMessage;
+    static const QString kNoConfigMessage;
+
+signals:
+    // A verdict has been applied to the window.
+    void auditFinished(int state);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QImage composeResultPanel(const QImage& successPicture) const;
+
+    void openPhoto();
+    void startAudit();
+    void applyVerdict(const AuditOutcome& outcome);
+    void savePhoto();
+    void showWindowMenu(const QPoint& globalPos);
+    void showAboutBox();
+    void setAuditRunning(bool running);
+
+    QIcon m_icon;
+    int m_auditState;
+    QString m_photoPath;
+    QString m_photoFileName;
+    std::string m_cascadeFile;
+    cv::CascadeClassifier m_cascade;
+    cv::Mat m_processedPhoto;
+    PictureButton m_openButton;
+    PictureButton m_exitButton;
+    PictureButton m_saveButton;
+    int m_color;
+    int m_size;
+
+    std::unique_ptr<UserDialogs> m_dialogs;
+    bool m_auditRunning = false;
+    // Declared last so that it is destroyed first: it waits for a running
+    // audit, which uses m_cascade.
+    std::unique_ptr<AuditWorker> m_auditWorker;
+};

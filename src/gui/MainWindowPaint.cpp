@@ -1,0 +1,34 @@
+// The window's painting: the screen picture of the audit state, with the
+// processed photo in the result frame of the success screen.
+#include <QPainter>
+
+#include "audit/AuditState.h"
+#include "gui/MainWindow.h"
+#include "gui/Pictures.h"
+#include "gui/ResultPanel.h"
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+}  // namespace
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QImage picture = loadPicture(screenPicture(m_auditState));
+    if (m_auditState == AUDIT_PASSED) picture = composeResultPanel(picture);
+    // A plain copy from the top-left corner, cut to the window; a picture
+    // that could not be loaded paints nothing.
+    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
+
+    if (isMinimized()) {
+        // Where the platform paints a minimised window: the icon, centred.
+        const int x = (width() - kIconSize + 1) / 2;
+        const int y = (height() - kIconSize + 1) / 2;
+        m_icon.paint(&painter, QRect(x, y, kIconSize, kIconSize));
+    }
+}
+
+QImage MainWindow::composeResultPanel(const QImage& successPicture) const {
+    return bgrToPicture(composeResultImage(pictureToBgr(successPicture), m_processedPhoto));
+}

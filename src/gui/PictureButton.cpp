@@ -1,0 +1,59 @@
+#include "gui/PictureButton.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPen>
+
+PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+}
+
+void PictureButton::setPicture(const QImage& picture) {
+    m_picture = picture;
+    update();
+}
+
+void PictureButton::setFadeWhenDisabled(bool fade) {
+    m_fadeWhenDisabled = fade;
+    update();
+}
+
+QSize PictureButton::sizeHint() const {
+    return m_picture.isNull() ? QSize(197, 48) : m_picture.size();
+}
+
+void PictureButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = rect();
+
+    // Centred: a larger picture loses the same margin on both sides.
+    QPoint origin((area.width() - m_picture.width()) / 2, (area.height() - m_picture.height()) / 2);
+    if (isDown()) origin += QPoint(1, 1);
+    painter.setClipRect(area);
+    painter.drawImage(origin, m_picture);
+
+    if (!isEnabled()) {
+        if (m_fadeWhenDisabled) painter.fillRect(area, QColor(255, 255, 255, 120));
+        return;
+    }
+    if (isDown()) {
+        painter.fillRect(area, QColor(0, 0, 0, 40));
+    } else if (underMouse()) {
+        painter.fillRect(area, QColor(255, 255, 255, 28));
+    }
+    if (hasFocus()) {
+        QPen pen(Qt::white, 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(area.adjusted(3, 3, -4, -4));
+    }
+}
+
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+    if (!event->isAutoRepeat() &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}

@@ -1,0 +1,50 @@
+#include "gui/QtUserDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+const QString QtUserDialogs::kMessageTitle = QStringLiteral("Quorvel");
+const QString QtUserDialogs::kOpenFilter =
+    QStringLiteral("JPEG文件(*.jpg,*.jpeg,*.jpe) (*.jpg *.jpeg *.jpe)");
+const QString QtUserDialogs::kSaveFilter = QStringLiteral("JPEG文件(*.jpg) (*.jpg)");
+const QString QtUserDialogs::kSaveFileName = QStringLiteral("报名照片.jpg");
+
+QtUserDialogs::QtUserDialogs(QWidget* owner) : m_owner(owner) {}
+
+void QtUserDialogs::showMessage(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, kMessageTitle, text, QMessageBox::NoButton, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+namespace {
+
+// Runs a file dialog with one filter; the chosen path, or none on cancel.
+std::optional<QString> runFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode,
+                                     QFileDialog::FileMode fileMode, const QString& filter) {
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(fileMode);
+    dialog.setNameFilter(filter);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+std::optional<QString> QtUserDialogs::openPath() {
+    QFileDialog dialog(m_owner);
+    return runFileDialog(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, kOpenFilter);
+}
+
+std::optional<QString> QtUserDialogs::savePath() {
+    QFileDialog dialog(m_owner);
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    dialog.selectFile(kSaveFileName);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    return runFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "gui/UserDialogs.h"
+
+// The dialogs as Qt shows them, owned by the given window.
+class QtUserDialogs : public UserDialogs {
+public:
+    explicit QtUserDialogs(QWidget* owner);
+
+    void showMessage(const QString& text) override;
+    std::optional<QString> openPath() override;
+    std::optional<QString> savePath() override;
+
+    static const QString kMessageTitle;
+    // The file type lists show only the label before the patterns, e.g.
+    // "JPEG文件(*.jpg,*.jpeg,*.jpe)".
+    static const QString kOpenFilter;
+    static const QString kSaveFilter;
+    static const QString kSaveFileName;
+
+private:
+    QPointer<QWidget> m_owner;
+};

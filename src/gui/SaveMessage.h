@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+#include "output/SavePhoto.h"
+
+// What the user is told when saving the accepted photo failed: the reason in
+// plain words and what to try instead, followed by the system's detail where
+// it helps.
+QString saveFailureMessage(const SaveResult& result);

@@ -1,0 +1,224 @@
+// Start-up: the checks in their order and the single message of the first
+// failure, in-process on the window; the application in a child process where
+// a fresh process matters (the log it opens, the screen it runs on, the exit
+// status 0 in every case).
+#include <sys/mount.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FakeDialogs.h"
+#include "UiTestSupport.h"
+#include "gui/MainWindow.h"
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QStringList lines;
+};
+
+Run RunProbe(const QString& workDir, const QString& platform) {
+    QProcess probe;
+    probe.setWorkingDirectory(workDir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    probe.setProcessEnvironment(env);
+    probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), {});
+    Run run;
+    if (!probe.waitForFinished(120000)) {
+        probe.kill();
+        probe.waitForFinished();
+        return run;
+    }
+    run.exitCode = probe.exitCode();
+    run.status = probe.exitStatus();
+    run.lines = QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+const QString kCascadeMissing = QStringLiteral("文件缺失，请重新下载！");
+const QString kNoConfig = QStringLiteral("没有配置文件！");
+const QString kScreenTooSmall = QStringLiteral("屏幕分辨率太小，需要设置大的屏幕分辨率！");
+
+// Prepares a working directory: the cascade (copied, or with the given
+// content) and cfg.ini, each only when asked for.
+void PrepareWorkDir(const QString& dir, bool cascade, const QByteArray& cascadeContent, bool config,
+                    const QByteArray& configContent) {
+    uitest::PrepareWorkDir(dir, cascade && cascadeContent.isEmpty(),
+                           config ? &configContent : nullptr);
+    if (cascade && !cascadeContent.isEmpty()) {
+        uitest::WriteAll(QDir(dir).filePath(QStringLiteral("haarcascade_frontalface_alt2.xml")),
+                         cascadeContent);
+    }
+}
+
+// An offscreen platform whose one screen has the given size.
+QString OffscreenWithScreen(const QTemporaryDir& work, const QSize& screen) {
+    const QString screens = work.filePath(QStringLiteral("screens.json"));
+    uitest::WriteAll(screens, QStringLiteral("{\"screens\": [{\"name\": \"main\", \"x\": 0, "
+                                             "\"y\": 0, \"width\": %1, \"height\": %2}]}")
+                                  .arg(screen.width())
+                                  .arg(screen.height())
+                                  .toUtf8());
+    return QStringLiteral("offscreen:configfile=") + screens;
+}
+
+QStringList ProbeLines(const Run& run) {
+    return run.lines.filter(
+        QRegularExpression(QStringLiteral("^(message|shown|closed|not started)")));
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    QString m_startDir;
+
+private slots:
+    void initTestCase() { m_startDir = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(m_startDir); }
+
+    // Checks that fail before anything is logged: the window reports the
+    // first failure only, refuses to start and leaves no log behind.
+    void failedCheckShowsOneMessage_data() {
+        QTest::addColumn<bool>("cascade");
+        QTest::addColumn<QByteArray>("cascadeContent");
+        QTest::addColumn<bool>("config");
+        QTest::addColumn<QByteArray>("configContent");
+        QTest::addColumn<QStringList>("messages");
+
+        const QByteArray standard = uitest::kDefaultConfig;
+        QTest::newRow("no cascade")
+            << false << QByteArray() << true << standard << QStringList{kCascadeMissing};
+        QTest::newRow("cascade not parseable")
+            << true << QByteArray("<opencv_storage><cascade>broken") << true << standard
+            << QStringList{kCascadeMissing};
+        QTest::newRow("no cfg.ini")
+            << true << QByteArray() << false << QByteArray() << QStringList{kNoConfig};
+        QTest::newRow("neither: only the cascade message")
+            << false << QByteArray() << false << QByteArray() << QStringList{kCascadeMissing};
+    }
+    void failedCheckShowsOneMessage() {
+        QFETCH(bool, cascade);
+        QFETCH(QByteArray, cascadeContent);
+        QFETCH(bool, config);
+        QFETCH(QByteArray, configContent);
+        QFETCH(QStringList, messages);
+
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), cascade, cascadeContent, config, configContent);
+        QVERIFY(QDir::setCurrent(work.path()));
+
+        auto dialogs = std::make_unique<FakeDialogs>();
+        FakeDialogs* shown = dialogs.get();
+        MainWindow window(std::move(dialogs));
+        QVERIFY(!window.startUp());
+        QCOMPARE(shown->messages, messages);
+        QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("Test.log"))));
+    }
+
+    // A configuration file without its section still starts, with the defaults.
+    void configWithoutItsSectionStarts() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), true, {}, true, "color=2\n");
+        QVERIFY(QDir::setCurrent(work.path()));
+
+        auto dialogs = std::make_unique<FakeDialogs>();
+        FakeDialogs* shown = dialogs.get();
+        MainWindow window(std::move(dialogs));
+        QVERIFY(window.startUp());
+        QCOMPARE(shown->messages, QStringList());
+        QCOMPARE(window.geometry(), QRect(0, 0, 800, 600));
+    }
+
+    // The application in a process of its own: what it shows on a screen of
+    // the given size, the start line of its fresh log, and exit status 0.
+    void applicationEndsWithStatusZero_data() {
+        QTest::addColumn<bool>("cascade");
+        QTest::addColumn<bool>("logIsFolder");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QStringList>("expected");
+
+        const QString shown = QStringLiteral("shown: 0 0 800 600");
+        const QString closed = QStringLiteral("closed");
+        const QString notStarted = QStringLiteral("not started");
+        const QSize large(1024, 768);
+
+        QTest::newRow("everything there") << true << false << large << QStringList{shown, closed};
+        QTest::newRow("no cascade")
+            << false << false << large
+            << QStringList{QStringLiteral("message: ") + kCascadeMissing, notStarted};
+        QTest::newRow("Test.log cannot be opened")
+            << true << true << large << QStringList{shown, closed};
+        QTest::newRow("screen smaller both ways")
+            << true << false << QSize(577, 413)
+            << QStringList{QStringLiteral("message: ") + kScreenTooSmall, notStarted};
+        QTest::newRow("screen wide enough")
+            << true << false << QSize(578, 300) << QStringList{shown, closed};
+        QTest::newRow("screen tall enough")
+            << true << false << QSize(400, 414) << QStringList{shown, closed};
+    }
+    void applicationEndsWithStatusZero() {
+        QFETCH(bool, cascade);
+        QFETCH(bool, logIsFolder);
+        QFETCH(QSize, screen);
+        QFETCH(QStringList, expected);
+
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), cascade, {}, true, uitest::kDefaultConfig);
+        if (logIsFolder) QVERIFY(QDir(work.path()).mkdir(QStringLiteral("Test.log")));
+
+        const Run run = RunProbe(work.path(), OffscreenWithScreen(work, screen));
+
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ProbeLines(run), expected);
+
+        const QFileInfo log(work.filePath(QStringLiteral("Test.log")));
+        if (!expected.contains(QStringLiteral("closed"))) {
+            QVERIFY(!log.exists());  // a failed start-up leaves nothing behind
+        } else if (!logIsFolder) {
+            const QByteArray bytes = uitest::ReadAll(log.filePath());
+            QCOMPARE(bytes.count('\n'), 1);
+            QVERIFY(bytes.endsWith("\t" + uitest::LogMessage(L"系统启动")));
+        }
+    }
+
+    // A working directory that cannot be written: no log, but the window opens.
+    void readOnlyWorkingDirectoryStillOpensTheWindow() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString ro = work.filePath(QStringLiteral("ro"));
+        QVERIFY(QDir(work.path()).mkdir(QStringLiteral("ro")));
+        const QByteArray roPath = ro.toLocal8Bit();
+        if (::mount("tmpfs", roPath.constData(), "tmpfs", 0, "size=4m") != 0) {
+            QSKIP("cannot mount a tmpfs here (needs root and mount rights)");
+        }
+        const QByteArray config = uitest::kDefaultConfig;
+        uitest::PrepareWorkDir(ro, true, &config);
+        const bool readOnly =
+            ::mount("tmpfs", roPath.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=4m") == 0;
+        Run run;
+        if (readOnly) run = RunProbe(ro, OffscreenWithScreen(work, QSize(1024, 768)));
+        const bool logWritten = QFileInfo::exists(ro + QStringLiteral("/Test.log"));
+        ::umount(roPath.constData());
+        if (!readOnly) QSKIP("cannot remount the tmpfs read-only here");
+
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ProbeLines(run),
+                 (QStringList{QStringLiteral("shown: 0 0 800 600"), QStringLiteral("closed")}));
+        QVERIFY(!logWritten);
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"

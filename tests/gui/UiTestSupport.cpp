@@ -1,0 +1,90 @@
+#include "UiTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <algorithm>
+
+#include "app/Log.h"
+#include "gui/Pictures.h"
+
+namespace uitest {
+
+QString DataFile(const QString& name) {
+    return QDir(QStringLiteral(QUORVEL_TEST_DATA_DIR)).filePath(name);
+}
+
+void PrepareWorkDir(const QString& dir, bool withCascade, const QByteArray* config) {
+    if (withCascade) {
+        QFile::copy(QStringLiteral(QUORVEL_TEST_CASCADE),
+                    QDir(dir).filePath(QStringLiteral("haarcascade_frontalface_alt2.xml")));
+    }
+    if (config != nullptr) WriteAll(QDir(dir).filePath(QStringLiteral("cfg.ini")), *config);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+}
+
+QByteArray LogMessage(const std::wstring& text) {
+    return QByteArray::fromStdString(WideToGbk(text, 4096)) + "\r\n";
+}
+
+QImage ExpectedScreen(const QString& name, bool saveEnabled) {
+    QImage screen = loadPicture(QStringLiteral(":/screens/%1.png").arg(name))
+                        .convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&screen);
+    painter.drawImage(QPoint(520, 100), loadPicture(QStringLiteral(":/buttons/open.png")));
+    const QImage save =
+        saveEnabled
+            ? loadPicture(QStringLiteral(":/buttons/save.png"))
+            : loadPicture(QStringLiteral(":/buttons/save-disabled.png")).copy(2, 2, 197, 48);
+    painter.drawImage(QPoint(520, 188), save);
+    painter.drawImage(QPoint(520, 276), loadPicture(QStringLiteral(":/buttons/exit.png")));
+    return screen;
+}
+
+QImage BgrToRgb32(const cv::Mat& bgr) {
+    QImage image(bgr.cols, bgr.rows, QImage::Format_RGB32);
+    for (int y = 0; y < bgr.rows; ++y) {
+        for (int x = 0; x < bgr.cols; ++x) {
+            const cv::Vec3b& p = bgr.at<cv::Vec3b>(y, x);
+            image.setPixel(x, y, qRgb(p[2], p[1], p[0]));
+        }
+    }
+    return image;
+}
+
+int CountDifferences(const QImage& actual, const QImage& expected, const QRect& area,
+                     const QList<QRect>& excluded) {
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
+    const QImage b = expected.convertToFormat(QImage::Format_RGB32);
+    int differences = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QPoint point(x, y);
+            if (std::any_of(excluded.begin(), excluded.end(),
+                            [&point](const QRect& r) { return r.contains(point); })) {
+                continue;
+            }
+            if (!a.valid(x, y) || !b.valid(x, y) || a.pixel(x, y) != b.pixel(x, y)) ++differences;
+        }
+    }
+    return differences;
+}
+
+void SaveScreenshot(const QImage& image, const QString& name) {
+    const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(dir);
+    image.save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+}  // namespace uitest

@@ -1,0 +1,458 @@
+// The main window with its dialogs answered by a fake: the screens it paints,
+// its buttons, the open, audit and save flows, and its keyboard and menu.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+#include <functional>
+#include <memory>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <thread>
+
+#include "FakeDialogs.h"
+#include "UiTestSupport.h"
+#include "audit/AuditChain.h"
+#include "audit/PathText.h"
+#include "gui/MainWindow.h"
+#include "output/SavePhoto.h"
+
+using uitest::DataFile;
+using uitest::ExpectedScreen;
+
+namespace {
+
+const QRect kWindow(0, 0, 800, 600);
+
+// Pixels where the painted window differs from the expected screen, leaving
+// out the excluded rectangles.
+int Differences(QWidget& window, const QImage& expected, const QList<QRect>& excluded = {}) {
+    const QImage painted = window.grab().toImage();
+    return uitest::CountDifferences(painted, expected, kWindow, excluded);
+}
+
+// The success screen as it must look: the passed screen with the processed photo
+// stretched bilinearly into the result frame.
+QImage ExpectedPassedScreen(const cv::Mat& processedPhoto, bool saveEnabled) {
+    QImage screen = ExpectedScreen(QStringLiteral("passed"), saveEnabled);
+    cv::Mat stretched;
+    cv::resize(processedPhoto, stretched, cv::Size(177, 228), 0, 0, cv::INTER_LINEAR);
+    QPainter(&screen).drawImage(QPoint(280, 83), uitest::BgrToRgb32(stretched));
+    return screen;
+}
+
+// Runs act on the widget find returns, once a modal dialog's or a menu's
+// event loop shows it.
+void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, find, act] {
+        if (QWidget* widget = find()) {
+            timer->deleteLater();
+            timer->stop();
+            act(widget);
+        }
+    });
+    timer->start();
+}
+
+struct Window {
+    std::unique_ptr<MainWindow> window;
+    FakeDialogs* dialogs = nullptr;
+    QAbstractButton* open = nullptr;
+    QAbstractButton* save = nullptr;
+    QAbstractButton* exit = nullptr;
+};
+
+// A window after a successful start-up in the current directory.
+Window Make() {
+    Window w;
+    auto dialogs = std::make_unique<FakeDialogs>();
+    w.dialogs = dialogs.get();
+    w.window = std::make_unique<MainWindow>(std::move(dialogs));
+    w.open = w.window->findChild<QAbstractButton*>(QStringLiteral("openButton"));
+    w.save = w.window->findChild<QAbstractButton*>(QStringLiteral("saveButton"));
+    w.exit = w.window->findChild<QAbstractButton*>(QStringLiteral("exitButton"));
+    if (!w.open || !w.save || !w.exit || !w.window->startUp()) w.window.reset();
+    return w;
+}
+
+// Opens the photo through the Open button and waits for its verdict.
+int Audit(Window& w, const QString& path) {
+    QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+    w.dialogs->openAnswers.push_back(path);
+    w.open->click();
+    return finished.wait(120000) ? finished.first().at(0).toInt() : -1;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_work;
+    QString m_startDir;
+
+    QString WorkFile(const QString& name) const { return m_work.filePath(name); }
+    QByteArray Log() const { return uitest::ReadAll(WorkFile(QStringLiteral("Test.log"))); }
+
+    // A large photo without a face: the detector is still at work on it when
+    // the window is closed.
+    QString LargePhoto() {
+        const QString path = WorkFile(QStringLiteral("large.jpg"));
+        cv::Mat gradient(2400, 1800, CV_8UC3);
+        for (int y = 0; y < gradient.rows; ++y) {
+            gradient.row(y).setTo(cv::Scalar(y % 256, (y / 4) % 256, 128));
+        }
+        if (!QFile::exists(path)) cv::imwrite(path.toStdString(), gradient);
+        return path;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_work.isValid());
+        uitest::PrepareWorkDir(m_work.path(), true, &uitest::kDefaultConfig);
+        m_startDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_work.path()));
+    }
+
+    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
+
+    void freshWindowShowsTheInitialScreen() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QVERIFY(w.dialogs->messages.isEmpty());
+        QCOMPARE(w.window->geometry(), kWindow);
+        QVERIFY(w.window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("initial"));
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+
+        // Only the window that opened the log writes the start-up line.
+        QVERIFY(Make().window);
+        QCOMPARE(Log().count(uitest::LogMessage(L"系统启动")), 1);
+    }
+
+    void passedPhotoIsShownInTheResultFrame() {
+        Window w = Make();
+        QVERIFY(w.window);
+        const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
+        QCOMPARE(Audit(w, blue), int(AUDIT_PASSED));
+        QVERIFY(Log().endsWith("\t" + uitest::LogMessage(L"id_blue.jpg图像审核成功！")));
+        QVERIFY(w.save->isEnabled());
+
+        // The window holds the photo the chain makes of this file.
+        cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
+        cv::Mat reference;
+        AuditPhotoFile(cascade, blue.toStdWString(), AuditSettings{3, 1}, reference);
+        const cv::Mat& photo = w.window->processedPhoto();
+        QVERIFY(!reference.empty() && photo.size() == reference.size());
+        QCOMPARE(cv::norm(photo, reference, cv::NORM_INF), 0.0);
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("passed"));
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
+
+        // Open, then cancel: the result stays on screen but can no longer be
+        // saved, and nothing is logged.
+        const QByteArray logBefore = Log();
+        w.open->click();
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(w.window->auditState(), int(AUDIT_PASSED));
+        QCOMPARE(Log(), logBefore);
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, false)), 0);
+
+        // A rejected photo next replaces the result; the old photo is not drawn.
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(AUDIT_TOO_SMALL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("too-small"), false)), 0);
+    }
+
+    void rejectedPhotosShowTheirScreens_data() {
+        QTest::addColumn<QString>("photo");
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("logText");
+        const QByteArray standard = uitest::kDefaultConfig;
+        const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
+        QTest::newRow("not an image, % in its name")
+            << QStringLiteral("text %d.jpg") << standard << int(AUDIT_BAD_FORMAT)
+            << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！");
+        QTest::newRow("file too short")
+            << DataFile(QStringLiteral("portrait.jpg")) << standard << int(AUDIT_TOO_SMALL)
+            << QStringLiteral("too-small") << QStringLiteral("图像大小或者尺寸不符合要求！");
+        QTest::newRow("wrong background")
+            << blue << QByteArray("[set]\ncolor=0\n") << int(AUDIT_BAD_BACKGROUND)
+            << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！");
+        QTest::newRow("head proportion (size mode 3 frames nothing)")
+            << blue << QByteArray("[set]\nsize=3\n") << int(AUDIT_BAD_PROPORTION)
+            << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！");
+        QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
+                                 << int(AUDIT_NO_FACE) << QStringLiteral("no-face")
+                                 << QStringLiteral("不是纯背景，或者背景复杂，识别出错！");
+    }
+    void rejectedPhotosShowTheirScreens() {
+        QFETCH(QString, photo);
+        QFETCH(QByteArray, config);
+        QFETCH(int, state);
+        QFETCH(QString, screen);
+        QFETCH(QString, logText);
+        if (QFileInfo(photo).isRelative()) {
+            photo = WorkFile(photo);
+            uitest::WriteAll(photo, "this is not a photo");
+        }
+        uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), config);
+        Window w = Make();
+        uitest::WriteAll(WorkFile(QStringLiteral("cfg.ini")), uitest::kDefaultConfig);
+        QVERIFY(w.window);
+
+        QCOMPARE(Audit(w, photo), state);
+        QCOMPARE(w.window->auditState(), state);
+        QVERIFY(!w.save->isEnabled());
+        uitest::SaveScreenshot(w.window->grab().toImage(), screen);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false)), 0);
+        const std::wstring line = (QFileInfo(photo).fileName() + logText).toStdWString();
+        QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
+    }
+
+    void savingEndsTheResult() {
+        Window w = Make();
+        QVERIFY(w.window);
+        const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
+
+        // Cancelled: nothing is written and the result is given up.
+        QCOMPARE(Audit(w, blue), int(AUDIT_PASSED));
+        const QStringList before = QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden);
+        w.save->click();
+        QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+
+        // Failed (the folder is a regular file, which stops even root): the
+        // user is told, and the accepted photo can be saved elsewhere.
+        QCOMPARE(Audit(w, blue), int(AUDIT_PASSED));
+        uitest::WriteAll(WorkFile(QStringLiteral("blocker")), "a file, not a folder");
+        w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("blocker/报名照片.jpg")));
+        w.save->click();
+        QCOMPARE(w.dialogs->messages.size(), 1);
+        QVERIFY(w.dialogs->messages.first().startsWith(QStringLiteral("照片保存失败")));
+        QCOMPARE(w.window->auditState(), int(AUDIT_PASSED));
+        QVERIFY(w.save->isEnabled());
+        const cv::Mat& photo = w.window->processedPhoto();
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
+
+        // Saved: the photo at its own size with the pass marker; back to the start.
+        const QString target = WorkFile(QStringLiteral("报名照片.jpg"));
+        w.dialogs->saveAnswers.push_back(target);
+        w.save->click();
+        QCOMPARE(w.dialogs->messages.size(), 1);
+        const std::string narrow = ToThreadAnsiPath(target.toStdWString());
+        QVERIFY(HasPassMarker(narrow));
+        QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
+        QVERIFY(!w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+    }
+
+    void windowStaysResponsiveDuringAnAudit() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+
+        // The click has returned while the audit goes on elsewhere; the
+        // window paints, with its buttons disabled and a wait cursor.
+        QVERIFY(w.window->isAuditRunning());
+        QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
+        const QList<QRect> buttons = {w.open->geometry(), w.save->geometry(), w.exit->geometry()};
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false), buttons),
+                 0);
+
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).toInt(), int(AUDIT_NO_FACE));
+        QVERIFY(!w.window->isAuditRunning());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+    }
+
+    void closingDuringAnAuditEndsCleanly() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        const QByteArray logBefore = Log();
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.window->isAuditRunning());
+
+        w.window->reject();
+        QVERIFY(!w.window->isVisible());
+        w.window.reset();  // waits for the audit; its verdict goes nowhere
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(Log(), logBefore);
+    }
+
+    // Every audit runs on the same thread, so OpenCV's per-thread random
+    // generator advances as it would with all audits on one thread.
+    void auditsContinueOneRandomSequence() {
+        const QStringList photos = {DataFile(QStringLiteral("id_blue.jpg")),
+                                    DataFile(QStringLiteral("id_white.jpg"))};
+        uint64_t expected = 0;
+        std::thread reference([&photos, &expected] {
+            cv::CascadeClassifier cascade(QUORVEL_TEST_CASCADE);
+            cv::Mat processed;
+            for (const QString& photo : photos) {
+                AuditPhotoFile(cascade, photo.toStdWString(), AuditSettings{3, 1}, processed);
+            }
+            expected = cv::theRNG().state;
+        });
+        reference.join();
+        QVERIFY(expected != cv::RNG().state);  // the audits do draw from it
+
+        Window w = Make();
+        QVERIFY(w.window);
+        for (const QString& photo : photos) QCOMPARE(Audit(w, photo), int(AUDIT_PASSED));
+        uint64_t actual = 0;
+        auto* probe = new QObject;
+        probe->moveToThread(w.window->auditThread());
+        QMetaObject::invokeMethod(
+            probe, [&actual] { actual = cv::theRNG().state; }, Qt::BlockingQueuedConnection);
+        probe->deleteLater();
+        QCOMPARE(actual, expected);
+    }
+
+    void keyboardMovesFocusInOrderAndCloses() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.open->setFocus();
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
+
+        // The audit disables every button; afterwards the focus is on Open.
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(AUDIT_PASSED));
+        QCOMPARE(QApplication::focusWidget(), w.open);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.save);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.exit);
+
+        // Space on Save (its dialog cancelled) ends the result; Open takes the focus.
+        w.save->setFocus();
+        QTest::keyClick(w.save, Qt::Key_Space);
+        QCOMPARE(w.window->auditState(), int(AUDIT_INITIAL));
+        QCOMPARE(QApplication::focusWidget(), w.open);
+
+        QTest::keyClick(w.window.get(), Qt::Key_Escape);
+        QVERIFY(!w.window->isVisible());
+        QCOMPARE(w.window->result(), int(QDialog::Rejected));
+
+        // Return on the focused Exit button closes the window as well.
+        Window other = Make();
+        QVERIFY(other.window);
+        other.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(other.window.get()));
+        other.exit->setFocus();
+        QTest::keyClick(other.exit, Qt::Key_Return);
+        QTRY_VERIFY(!other.window->isVisible());
+    }
+
+    void windowMenuOffersTheAboutBox() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+        QStringList entries;
+        QStringList about;  // caption, texts, default button
+        QRect aboutBox;
+        QRect okButton;
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [&entries](QWidget* popup) {
+                      for (const QAction* action : popup->actions()) entries << action->text();
+                      uitest::SaveScreenshot(popup->grab().toImage(), QStringLiteral("menu"));
+                      QTest::keyClick(popup, Qt::Key_A);  // the About entry's mnemonic
+                  });
+        WhenShown([] { return QApplication::activeModalWidget(); },
+                  [&about, &aboutBox, &okButton](QWidget* box) {
+                      about << box->windowTitle();
+                      aboutBox = box->rect();
+                      for (const QLabel* label : box->findChildren<QLabel*>()) {
+                          if (!label->text().isEmpty()) about << label->text();
+                      }
+                      uitest::SaveScreenshot(box->grab().toImage(), QStringLiteral("about"));
+                      for (QPushButton* button : box->findChildren<QPushButton*>()) {
+                          if (button->isDefault()) about << button->text();
+                          if (button->isDefault()) okButton = button->geometry();
+                          if (button->isDefault()) button->click();
+                      }
+                  });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                     w.window->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(w.window.get(), &rightClick);
+
+        QVERIFY(entries.contains(QStringLiteral("关于 Quorvel(&A)...")));
+        QCOMPARE(about, QStringList({QStringLiteral("关于 Quorvel"),
+                                     QStringLiteral("Quorvel，1.0 版"), QStringLiteral("确定")}));
+        QCOMPARE(aboutBox, QRect(0, 0, 298, 116));
+        QCOMPARE(okButton, QRect(198, 77, 88, 26));
+        QVERIFY(w.window->isVisible());
+
+        // Alt+Space opens the same menu at the window's corner.
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QPoint menuAt(-1, -1);
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [&menuAt](QWidget* popup) {
+                      menuAt = popup->windowHandle()->framePosition();
+                      QTest::keyClick(popup, Qt::Key_Escape);
+                  });
+        QTest::keyClick(w.window.get(), Qt::Key_Space, Qt::AltModifier);
+        QCOMPARE(menuAt, QPoint(0, 0));
+        QVERIFY(w.window->isVisible());
+    }
+
+    // The other entries of the window menu, chosen by their mnemonics.
+    void windowMenuMinimisesAndCloses_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("minimise (N)") << int(Qt::Key_N) << true << true;
+        QTest::newRow("close (C)") << int(Qt::Key_C) << false << false;
+    }
+    void windowMenuMinimisesAndCloses() {
+        QFETCH(int, key);
+        QFETCH(bool, visible);
+        QFETCH(bool, minimised);
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+
+        WhenShown([] { return QApplication::activePopupWidget(); },
+                  [key](QWidget* popup) { QTest::keyClick(popup, Qt::Key(key)); });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                     w.window->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(w.window.get(), &rightClick);
+
+        QCOMPARE(w.window->isVisible(), visible);
+        QCOMPARE(w.window->isMinimized(), minimised);
+        if (!visible) QCOMPARE(w.window->result(), int(QDialog::Rejected));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
