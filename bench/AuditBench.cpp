@@ -12,6 +12,7 @@
 #include "core/analysis/HeadCrop.h"
 #include "core/audit/Auditor.h"
 #include "core/audit/FaceDetect.h"
+#include "core/audit/PhotoRules.h"
 #include "core/config/Settings.h"
 #include "core/save/SavePhoto.h"
 #include "core/session/Session.h"

@@ -3,14 +3,14 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "audit/AuditState.h"
+#include "core/audit/Verdict.h"
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
 
 namespace {
 
 void BM_ComposeResultPanel(benchmark::State& state) {
-    const QImage success = loadPicture(screenPicture(AUDIT_PASSED));
+    const QImage success = loadPicture(screenPicture(quorvel::Verdict::Passed));
     cv::Mat processed(413, 295, CV_8UC3);
     cv::randu(processed, 0, 255);
     for (auto _ : state) {

@@ -6,10 +6,6 @@
 #include <QScreen>
 #include <QShortcut>
 
-#include "app/Config.h"
-#include "app/Log.h"
-#include "audit/AuditState.h"
-#include "audit/FaceDetect.h"
 #include "gui/AboutDialog.h"
 #include "gui/AuditWorker.h"
 #include "gui/Pictures.h"
@@ -37,15 +33,11 @@ constexpr QRect kExitButtonRect(520, 276, 197, 48);
 MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       m_icon(appIcon()),
-      m_auditState(AUDIT_INITIAL),
-      m_cascadeFile(kCascadeFileName),
       m_openButton(this),
       m_exitButton(this),
       m_saveButton(this),
-      m_color(1),
-      m_size(0),  // read from the configuration by startUp
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>(this)),
-      m_auditWorker(std::make_unique<AuditWorker>(m_cascade)) {
+      m_auditWorker(std::make_unique<AuditWorker>()) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(m_icon);
@@ -99,20 +91,15 @@ bool MainWindow::startUp() {
     m_exitButton.setGeometry(kExitButtonRect);
     m_exitButton.setPicture(loadPicture(pictures::kExitButton));
 
-    if (!LoadFaceCascade(m_cascadeFile, m_cascade).empty()) {
-        m_dialogs->showMessage(kCascadeMissingMessage);
+    auto opened = quorvel::Session::Open(quorvel::WindowSessionOptions());
+    if (const auto* problem = std::get_if<quorvel::StartupError>(&opened)) {
+        m_dialogs->showMessage(problem->kind == quorvel::StartupError::Kind::Cascade
+                                   ? kCascadeMissingMessage
+                                   : kNoConfigMessage);
         return false;
     }
-
-    const QuorvelSettings settings = ReadSettings(kDefaultConfigPath);
-    if (!settings.Opened()) {
-        m_dialogs->showMessage(kNoConfigMessage);
-        return false;
-    }
-    m_color = settings.color;
-    m_size = settings.size;
-
-    if (g_log.Open() != nullptr) g_log.Write(L"%ls\r\n", L"系统启动");
+    m_session.emplace(std::get<quorvel::Session>(std::move(opened)));
+    m_session->OpenLogWithStartupLine();
     m_openButton.setFocus();
     return true;
 }

@@ -3,18 +3,21 @@
 #include <QDialog>
 #include <QIcon>
 #include <QImage>
+#include <QMetaType>
 #include <QString>
+#include <filesystem>
 #include <memory>
 #include <opencv2/core.hpp>
-#include <opencv2/objdetect.hpp>
-#include <string>
+#include <optional>
 
+#include "core/session/Session.h"
 #include "gui/PictureButton.h"
 #include "gui/UserDialogs.h"
 
 class AuditWorker;
 class QThread;
-struct AuditOutcome;
+
+Q_DECLARE_METATYPE(quorvel::Verdict)
 
 // The main window: a frameless 800 x 600 window whose whole area is the
 // screen picture of the current audit state, with the Open photo, Save photo
@@ -28,13 +31,13 @@ public:
     explicit MainWindow(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Places the window and its buttons, loads the face cascade and reads the
-    // configuration from the working directory, in that order, and logs the
-    // start. false after the first failed check, whose message has been shown;
+    // Places the window and its buttons, starts the session (the face
+    // cascade and the configuration from the working directory, in that
+    // order) and logs the start. false after the first failed check, whose message has been shown;
     // the window must not be shown then.
     bool startUp();
 
-    int auditState() const { return m_auditState; }
+    quorvel::Verdict auditState() const { return m_auditState; }
     const cv::Mat& processedPhoto() const { return m_processedPhoto; }
     bool isAuditRunning() const { return m_auditRunning; }
     // The one thread every audit runs on (started by the first audit).
@@ -46,7 +49,7 @@ public:
 
 signals:
     // A verdict has been applied to the window.
-    void auditFinished(int state);
+    void auditFinished(quorvel::Verdict verdict);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -57,28 +60,24 @@ private:
 
     void openPhoto();
     void startAudit();
-    void applyVerdict(const AuditOutcome& outcome);
+    void applyVerdict(const quorvel::AuditReport& report);
     void savePhoto();
     void showWindowMenu(const QPoint& globalPos);
     void showAboutBox();
     void setAuditRunning(bool running);
 
     QIcon m_icon;
-    int m_auditState;
-    QString m_photoPath;
-    QString m_photoFileName;
-    std::string m_cascadeFile;
-    cv::CascadeClassifier m_cascade;
+    quorvel::Verdict m_auditState = quorvel::Verdict::Initial;
+    std::filesystem::path m_photoPath;
+    std::optional<quorvel::Session> m_session;  // set by a successful startUp
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;
     PictureButton m_saveButton;
-    int m_color;
-    int m_size;
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;
     // Declared last so that it is destroyed first: it waits for a running
-    // audit, which uses m_cascade.
+    // audit, which uses the session's auditor.
     std::unique_ptr<AuditWorker> m_auditWorker;
 };

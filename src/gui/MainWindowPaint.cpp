@@ -2,7 +2,6 @@
 // processed photo in the result frame of the success screen.
 #include <QPainter>
 
-#include "audit/AuditState.h"
 #include "gui/MainWindow.h"
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
@@ -16,7 +15,7 @@ constexpr int kIconSize = 32;
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QImage picture = loadPicture(screenPicture(m_auditState));
-    if (m_auditState == AUDIT_PASSED) picture = composeResultPanel(picture);
+    if (m_auditState == quorvel::Verdict::Passed) picture = composeResultPanel(picture);
     // A plain copy from the top-left corner, cut to the window; a picture
     // that could not be loaded paints nothing.
     if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));

@@ -1,15 +1,21 @@
 // The photo commands of the window: open and audit, save.
 #include <QApplication>
-#include <QFileInfo>
+#include <QFile>
 
-#include "app/Log.h"
-#include "audit/AuditChain.h"
-#include "audit/PathText.h"
+#include "core/save/SavePhoto.h"
 #include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
 #include "gui/Pictures.h"
 #include "gui/SaveMessage.h"
-#include "output/SavePhoto.h"
+
+namespace {
+
+// The file system's name for a path the dialogs hand over.
+std::filesystem::path localPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
 
 void MainWindow::openPhoto() {
     // Whatever the user does next, the last result can no longer be saved.
@@ -18,14 +24,13 @@ void MainWindow::openPhoto() {
 
     const std::optional<QString> path = m_dialogs->openPath();
     if (!path) return;
-    m_photoPath = *path;
-    m_photoFileName = QFileInfo(*path).fileName();
+    m_photoPath = localPath(*path);
     startAudit();
 }
 
 void MainWindow::startAudit() {
     setAuditRunning(true);
-    m_auditWorker->start(m_photoPath, AuditSettings{m_color, m_size});
+    m_auditWorker->start(m_session->auditor(), m_photoPath);
 }
 
 void MainWindow::setAuditRunning(bool running) {
@@ -43,12 +48,12 @@ void MainWindow::setAuditRunning(bool running) {
     if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_openButton.setFocus();
 }
 
-void MainWindow::applyVerdict(const AuditOutcome& outcome) {
+void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
     setAuditRunning(false);
-    m_auditState = outcome.state;
-    if (m_auditState == AUDIT_PASSED) m_processedPhoto = outcome.processedPhoto;
-    LogVerdict(g_log, m_photoFileName.toStdWString(), m_auditState);
-    if (m_auditState == AUDIT_PASSED) {
+    m_auditState = report.verdict;
+    if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
+    m_session->LogVerdict(m_photoPath, m_auditState);
+    if (m_auditState == quorvel::Verdict::Passed) {
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         m_saveButton.setEnabled(true);
     }
@@ -60,8 +65,8 @@ void MainWindow::savePhoto() {
     m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
 
     if (const std::optional<QString> path = m_dialogs->savePath()) {
-        const SaveResult result =
-            SaveProcessedPhoto(m_processedPhoto, ToThreadAnsiPath(path->toStdWString()));
+        const quorvel::SaveResult result =
+            quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
         if (!result.ok) {
             m_dialogs->showMessage(saveFailureMessage(result));
             // The accepted photo stays, so that another folder or name can be tried.
@@ -74,6 +79,6 @@ void MainWindow::savePhoto() {
     const bool saveHadFocus = focusWidget() == &m_saveButton;
     m_saveButton.setEnabled(false);
     if (saveHadFocus) m_openButton.setFocus();
-    m_auditState = AUDIT_INITIAL;
+    m_auditState = quorvel::Verdict::Initial;
     update();
 }

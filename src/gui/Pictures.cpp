@@ -1,26 +1,24 @@
 #include "gui/Pictures.h"
 
-#include "audit/AuditState.h"
-
-QString screenPicture(int state) {
-    switch (state) {
-        case AUDIT_INITIAL:
+QString screenPicture(quorvel::Verdict verdict) {
+    using quorvel::Verdict;
+    switch (verdict) {
+        case Verdict::Initial:
             return QStringLiteral(":/screens/initial.png");
-        case AUDIT_PASSED:
+        case Verdict::Passed:
             return QStringLiteral(":/screens/passed.png");
-        case AUDIT_BAD_BACKGROUND:
+        case Verdict::BadBackground:
             return QStringLiteral(":/screens/bad-background.png");
-        case AUDIT_BAD_FORMAT:
+        case Verdict::BadFormat:
             return QStringLiteral(":/screens/bad-format.png");
-        case AUDIT_NO_FACE:
+        case Verdict::NoFace:
             return QStringLiteral(":/screens/no-face.png");
-        case AUDIT_BAD_PROPORTION:
+        case Verdict::BadProportion:
             return QStringLiteral(":/screens/bad-proportion.png");
-        case AUDIT_TOO_SMALL:
+        case Verdict::TooSmall:
             return QStringLiteral(":/screens/too-small.png");
-        default:
-            return {};
     }
+    return {};
 }
 
 QImage loadPicture(const QString& path) { return path.isEmpty() ? QImage() : QImage(path); }

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+#include "core/audit/Verdict.h"
+
 // The window's pictures, embedded in the executable under their paths in
 // resources/.
 namespace pictures {
@@ -16,9 +18,8 @@ inline const QString kExitButton = QStringLiteral(":/buttons/exit.png");
 
 }  // namespace pictures
 
-// The 800 x 600 screen painted for an audit state (a value of AuditState),
-// e.g. ":/screens/passed.png"; an empty path for any other value.
-QString screenPicture(int state);
+// The 800 x 600 screen painted for a verdict, e.g. ":/screens/passed.png".
+QString screenPicture(quorvel::Verdict verdict);
 
 // The picture at a resource path; empty when it cannot be loaded.
 QImage loadPicture(const QString& path);

@@ -1,5 +1,8 @@
 #include "gui/SaveMessage.h"
 
+using quorvel::SaveError;
+using quorvel::SaveResult;
+
 namespace {
 
 QString reasonText(SaveError code) {

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-#include "output/SavePhoto.h"
+#include "core/save/SavePhoto.h"
 
 // What the user is told when saving the accepted photo failed: the reason in
 // plain words and what to try instead, followed by the system's detail where
 // it helps.
-QString saveFailureMessage(const SaveResult& result);
+QString saveFailureMessage(const quorvel::SaveResult& result);

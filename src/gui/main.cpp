@@ -1,6 +1,5 @@
 #include "gui/Application.h"
 
-// g_log, a static object of the core, exists before the application object.
 int main(int argc, char* argv[]) {
     Application app(argc, argv);
     // A failed start-up check has shown its message; that too ends with status 0.

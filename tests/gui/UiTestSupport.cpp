@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "app/Log.h"
+#include "core/log/ActivityLog.h"
 #include "gui/Pictures.h"
 
 namespace uitest {
@@ -34,7 +34,7 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray LogMessage(const std::wstring& text) {
-    return QByteArray::fromStdString(WideToGbk(text, 4096)) + "\r\n";
+    return QByteArray::fromStdString(quorvel::WideToGbk(text, 4096)) + "\r\n";
 }
 
 QImage ExpectedScreen(const QString& name, bool saveEnabled) {
