@@ -1,6 +1,7 @@
 #include "app/Config.h"
 
 #include <INIReader.h>
+#include <sys/stat.h>
 
 #include <climits>
 
@@ -18,6 +19,14 @@ int ClampToInt(long value) {
 
 QuorvelSettings ReadSettings(const std::string& path) {
     QuorvelSettings settings;
+    // Only a regular file (or a link to one) is a configuration file: a folder
+    // would read as an empty file and a FIFO would block, so both count as
+    // missing.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        settings.parseError = -1;
+        return settings;
+    }
     INIReader reader(path);
     settings.parseError = reader.ParseError();
     if (!settings.Opened()) return settings;

@@ -5,6 +5,7 @@
 // The two settings of "./cfg.ini", section "set".
 struct QuorvelSettings {
     int parseError = 0;  // INIReader::ParseError(): -1 when the file cannot be opened
+                         // or is not a regular file
     int color = 3;       // key "color": BackgroundColor, default 3 (any)
     int size = 1;        // key "size": size mode, default 1
 

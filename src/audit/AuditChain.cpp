@@ -1,5 +1,7 @@
 #include "audit/AuditChain.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <new>
 #include <opencv2/imgcodecs.hpp>
@@ -13,6 +15,11 @@ cv::Size MinimumPhotoSize(int sizeMode) {
 }
 
 cv::Mat DecodePhoto(const std::string& narrowPath) {
+    // Only a regular file (or a link to one) is read: a FIFO nobody writes to,
+    // a device or a socket would block the reader or never end. The type is
+    // taken from stat, which does not open the file.
+    struct stat status {};
+    if (::stat(narrowPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
     try {
         return cv::imread(narrowPath, cv::IMREAD_COLOR);
     } catch (const cv::Exception&) {

@@ -29,6 +29,17 @@ void Message(std::ostream& err, const std::string& text) {
     err << kProgramName << ": " << text << '\n';
 }
 
+// Why the configuration file cannot be used, for the message.
+std::string ConfigProblem(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    std::string text = "cannot open the configuration file \"" + path + "\"";
+    if (status.type() == fs::file_type::not_found) return text + ": no such file";
+    if (status.type() == fs::file_type::directory) return text + ": it is a folder";
+    if (!ec && status.type() != fs::file_type::regular) return text + ": not a regular file";
+    return text;
+}
+
 ParsedCommand UsageError(std::ostream& err, const std::string& text) {
     Message(err, text + "\nRun " + kProgramName + " --help for the options.");
     return {std::nullopt, kExitUsage};
@@ -129,8 +140,8 @@ std::variant<AuditSettings, std::string> ResolveSettings(const AuditOptions& opt
     if (!options.color || !options.size) {
         const QuorvelSettings read = ReadSettings(options.configPath);
         if (!read.Opened()) {
-            return "cannot open the configuration file \"" + options.configPath +
-                   "\" (give --config FILE, or both --color and --size)";
+            return ConfigProblem(options.configPath) +
+                   " (give --config FILE, or both --color and --size)";
         }
         settings.color = read.color;
         settings.size = read.size;
@@ -164,7 +175,7 @@ bool PrintLine(std::ostream& out, const JsonObject& object) {
 int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     const QuorvelSettings settings = ReadSettings(options.configPath);
     if (!settings.Opened()) {
-        Message(err, "cannot open the configuration file \"" + options.configPath + "\"");
+        Message(err, ConfigProblem(options.configPath));
         return kExitUsage;
     }
     if (settings.parseError > 0) {
