@@ -59,7 +59,9 @@ CLog::~CLog() {
 std::FILE* CLog::Open() {
     if (m_pStream != nullptr) return nullptr;
     m_pStream = std::fopen(m_strFileName.c_str(), "a+");
-    if (m_pStream == nullptr) m_pStream = std::fopen(m_strFileName.c_str(), "w");
+    // A log that may be written but not read: append only. Opening it with
+    // "w" would erase every earlier entry.
+    if (m_pStream == nullptr) m_pStream = std::fopen(m_strFileName.c_str(), "a");
     return m_pStream;
 }
 

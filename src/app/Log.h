@@ -19,7 +19,8 @@ public:
     CLog(const CLog&) = delete;
     CLog& operator=(const CLog&) = delete;
 
-    // Opens the log for appending (creating it), falling back to "w".
+    // Opens the log for appending with reading ("a+", creating it), falling
+    // back to appending only ("a") for a log that cannot be read.
     // Returns the stream only when this call opened it; nullptr when a stream
     // was already open or both opens failed.
     std::FILE* Open();
