@@ -30,14 +30,23 @@ void Message(std::ostream& err, const std::string& text) {
     err << kProgramName << ": " << text << '\n';
 }
 
+// Why the configuration file cannot be used, for the message.
+std::string ConfigProblem(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    std::string text = "cannot open the configuration file \"" + path.string() + "\"";
+    if (status.type() == fs::file_type::not_found) return text + ": no such file";
+    if (status.type() == fs::file_type::directory) return text + ": it is a folder";
+    if (!ec && status.type() != fs::file_type::regular) return text + ": not a regular file";
+    return text;
+}
+
 // The start-up failure in the words the command has always used.
 std::string StartupMessage(const StartupError& problem) {
-    const std::string path = "\"" + problem.path.string() + "\"";
     if (problem.kind == StartupError::Kind::Cascade) {
-        return "cannot load the face cascade " + path + ": " + problem.reason;
+        return "cannot load the face cascade \"" + problem.path.string() + "\": " + problem.reason;
     }
-    return "cannot open the configuration file " + path +
-           " (give --config FILE, or both --color and --size)";
+    return ConfigProblem(problem.path) + " (give --config FILE, or both --color and --size)";
 }
 
 ParsedCommand UsageError(std::ostream& err, const std::string& text) {
@@ -171,7 +180,7 @@ bool PrintLine(std::ostream& out, const JsonObject& object) {
 int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     const SettingsFile file = ReadSettings(options.configPath);
     if (!file.opened) {
-        Message(err, "cannot open the configuration file \"" + options.configPath.string() + "\"");
+        Message(err, ConfigProblem(options.configPath));
         return kExitUsage;
     }
     if (file.errorLine > 0) {

@@ -1,7 +1,11 @@
 #include "gui/SaveMessage.h"
 
+#include <QFile>
+
 using quorvel::SaveError;
 using quorvel::SaveResult;
+
+#include <cerrno>
 
 namespace {
 
@@ -13,9 +17,15 @@ QString reasonText(SaveError code) {
             return QStringLiteral("无法保存为这种文件类型，请使用扩展名为 .jpg 的文件名。");
         case SaveError::IsFolder:
             return QStringLiteral("所选名称是一个文件夹，请另取一个文件名。");
+        case SaveError::NotAFile:
+            return QStringLiteral("所选名称不是普通文件（设备、管道或套接字），请另取一个文件名。");
         case SaveError::NotWritable:
             return QStringLiteral(
                 "同名文件不能被替换（只读或无权限），请另取文件名或选择其他文件夹。");
+        case SaveError::FolderNotWritable:
+            return QStringLiteral(
+                "同名文件所在的文件夹不允许写入：照片先写成同一文件夹中的新文件，再替换原文件，"
+                "因此无法替换。请选择其他文件夹。");
         case SaveError::WriteFailed:
             return QStringLiteral("无法写入所选位置，请选择其他文件夹。");
         case SaveError::Incomplete:
@@ -28,7 +38,44 @@ QString reasonText(SaveError code) {
     return QStringLiteral("请选择其他位置重新保存。");
 }
 
-// The detail names the path and the system's reason; it adds nothing when
+// The system's reason in Chinese; the English text of SaveResult::error is
+// for quorvel-audit.
+QString systemReasonText(int systemError) {
+    switch (systemError) {
+        case EACCES:
+            return QStringLiteral("没有访问权限");
+        case EPERM:
+            return QStringLiteral("不允许此操作");
+        case EROFS:
+            return QStringLiteral("文件系统是只读的");
+        case ENOSPC:
+            return QStringLiteral("磁盘空间不足");
+        case EDQUOT:
+            return QStringLiteral("超出磁盘配额");
+        case ENOENT:
+            return QStringLiteral("文件夹不存在");
+        case ENOTDIR:
+            return QStringLiteral("路径中有一部分不是文件夹");
+        case EISDIR:
+            return QStringLiteral("这是一个文件夹");
+        case ENAMETOOLONG:
+            return QStringLiteral("文件名太长");
+        case ELOOP:
+            return QStringLiteral("符号链接层数过多或形成循环");
+        case EIO:
+            return QStringLiteral("读写设备出错");
+        case EBUSY:
+            return QStringLiteral("文件正被占用");
+        case EXDEV:
+            return QStringLiteral("不能跨文件系统替换");
+        case 0:
+            return {};
+        default:
+            return QStringLiteral("系统错误（代码 %1）").arg(systemError);
+    }
+}
+
+// The detail names the file and the system's reason; it adds nothing when
 // there is no photo or the name only lacks a known extension.
 bool detailHelps(SaveError code) {
     return code != SaveError::NoPhoto && code != SaveError::NoEncoder;
@@ -41,8 +88,11 @@ QString saveFailureMessage(const SaveResult& result) {
     if (result.code != SaveError::NoPhoto) {
         text += QStringLiteral("\n审核通过的照片仍然保留，可以再次点击“保存照片”。");
     }
-    if (detailHelps(result.code) && !result.error.empty()) {
-        text += QStringLiteral("\n\n详细信息：") + QString::fromStdString(result.error);
+    if (detailHelps(result.code) && !result.target.empty()) {
+        text += QStringLiteral("\n\n详细信息：“") +
+                QFile::decodeName(QByteArray::fromStdString(result.target)) + QStringLiteral("”");
+        const QString reason = systemReasonText(result.systemError);
+        if (!reason.isEmpty()) text += QStringLiteral("：") + reason;
     }
     return text;
 }

@@ -1,5 +1,7 @@
 #include "core/audit/PhotoRules.h"
 
+#include <sys/stat.h>
+
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
@@ -10,6 +12,11 @@ cv::Size MinimumPhotoSize(SizeMode sizeMode) {
 }
 
 cv::Mat DecodePhoto(const std::filesystem::path& photoFile) {
+    // Only a regular file (or a link to one) is read: a FIFO nobody writes to,
+    // a device or a socket would block the reader or never end. The type is
+    // taken from stat, which does not open the file.
+    struct stat status {};
+    if (::stat(photoFile.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
     try {
         return cv::imread(photoFile.string(), cv::IMREAD_COLOR);
     } catch (const cv::Exception&) {

@@ -17,7 +17,8 @@ inline constexpr std::uintmax_t kMinFileLength = 30720;
 cv::Size MinimumPhotoSize(SizeMode sizeMode);
 
 // Decodes a photo in colour (8-bit, blue-green-red). Any failure, including
-// the decoder throwing on an oversized or damaged file, gives an empty image.
+// the decoder throwing on an oversized or damaged file, gives an empty image;
+// so does a path that is not a regular file, which is never opened.
 cv::Mat DecodePhoto(const std::filesystem::path& photoFile);
 
 // The verdict of the rules after face detection, with what they measured.

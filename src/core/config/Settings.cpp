@@ -1,6 +1,7 @@
 #include "core/config/Settings.h"
 
 #include <INIReader.h>
+#include <sys/stat.h>
 
 #include <climits>
 
@@ -20,6 +21,11 @@ int ClampToInt(long value) {
 
 SettingsFile ReadSettings(const std::filesystem::path& path) {
     SettingsFile file;
+    // Only a regular file (or a link to one) is a configuration file: a folder
+    // would read as an empty file and a FIFO would block, so both count as
+    // missing.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return file;
     INIReader reader(path.string());
     const int parseError = reader.ParseError();
     if (parseError == -1) return file;

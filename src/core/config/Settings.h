@@ -21,7 +21,7 @@ struct Settings {
 
 // What reading a configuration file gave.
 struct SettingsFile {
-    bool opened = false;  // false when the file cannot be opened as a file
+    bool opened = false;  // false when the file cannot be opened or is not a regular file
     int errorLine = 0;    // first line inih could not parse (ignored), 0 when none
     Settings settings;    // the defaults for keys that are missing or not numbers
 };

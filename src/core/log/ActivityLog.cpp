@@ -60,7 +60,9 @@ ActivityLog::~ActivityLog() {
 bool ActivityLog::Open() {
     if (m_stream != nullptr) return false;
     m_stream = std::fopen(m_fileName.c_str(), "a+");
-    if (m_stream == nullptr) m_stream = std::fopen(m_fileName.c_str(), "w");
+    // A log that may be written but not read: append only. Opening it with
+    // "w" would erase every earlier entry.
+    if (m_stream == nullptr) m_stream = std::fopen(m_fileName.c_str(), "a");
     return m_stream != nullptr;
 }
 

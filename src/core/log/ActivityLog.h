@@ -24,9 +24,10 @@ public:
     ActivityLog(const ActivityLog&) = delete;
     ActivityLog& operator=(const ActivityLog&) = delete;
 
-    // Opens the log for appending (creating it), falling back to "w".
-    // True only when this call opened it: false when it was already open or
-    // both opens failed.
+    // Opens the log for appending with reading ("a+", creating it), falling
+    // back to appending only ("a") for a log that cannot be read. True only
+    // when this call opened it: false when it was already open or both opens
+    // failed.
     bool Open();
 
     bool IsOpen() const { return m_stream != nullptr; }

@@ -1,9 +1,11 @@
 #include "core/save/SavePhoto.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -51,14 +53,64 @@ std::string ErrnoText(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
-// A name beside the destination, with the same extension so that the image
-// library picks the same encoder.
-fs::path TemporaryPathFor(const fs::path& destination) {
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+// Follows a chain of symbolic links to the file they name, which need not
+// exist yet. Sets `error` (ELOOP) for a chain that does not end.
+fs::path ResolveLinks(const fs::path& destination, int& error) {
+    constexpr int kMaxLinks = 40;  // as the kernel's own limit
+    fs::path path = destination;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(path, ec)) return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            error = ec.value();
+            return path;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = ELOOP;
+    return path;
+}
+
+// Creates a new, empty file with a short name beside `target`, keeping the
+// extension so that the image library picks the same encoder. The name stays
+// short whatever the length of the target's name. A file that is to replace
+// another is created private and given the old file's mode once complete.
+// Returns the path, or an empty path with `error` set.
+fs::path CreateTemporaryBeside(const fs::path& target, bool replacing, int& error) {
     std::random_device rd;
-    fs::path temp = destination;
-    temp.replace_filename("." + destination.stem().string() + ".saving-" + std::to_string(rd()) +
-                          destination.extension().string());
-    return temp;
+    char suffix[16];
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::snprintf(suffix, sizeof(suffix), "%08x", static_cast<unsigned>(rd()));
+        fs::path temp = target;
+        temp.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
+        const int fd =
+            ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return temp;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return {};
+        }
+    }
+    error = EEXIST;
+    return {};
+}
+
+// Gives the new file the owner (where the process may) and the permission
+// bits of the file it replaces. Returns errno, 0 on success.
+int TakeOwnerAndMode(const fs::path& temp, const struct stat& old) {
+    if (::chown(temp.c_str(), old.st_uid, old.st_gid) != 0) {
+        // Not allowed to give the file away: keep at least the group if possible.
+        (void)::chown(temp.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    }
+    // After chown, which may clear the set-user-ID and set-group-ID bits.
+    if (::chmod(temp.c_str(), old.st_mode & 07777) != 0) return errno;
+    return 0;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -69,29 +121,40 @@ std::string ReadFile(const fs::path& path) {
 }
 
 // Appends the marker to a file that exists, without creating or truncating
-// it, and makes the file durable.
-std::string AppendMarker(const fs::path& path) {
+// it, and makes the file durable. Returns errno, 0 on success.
+int AppendMarker(const fs::path& path, std::string& error) {
     const auto marker = MakePassMarker();
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
-    if (fd < 0) return ErrnoText("cannot reopen the written image", errno);
-    std::string error;
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        error = ErrnoText("cannot reopen the written image", code);
+        return code;
+    }
+    int code = 0;
     ssize_t written = ::write(fd, marker.data(), marker.size());
     if (written != static_cast<ssize_t>(marker.size())) {
-        error = ErrnoText("cannot append the pass marker", written < 0 ? errno : ENOSPC);
+        code = written < 0 ? errno : ENOSPC;
+        error = ErrnoText("cannot append the pass marker", code);
     } else if (::fsync(fd) != 0) {
-        error = ErrnoText("cannot flush the saved photo", errno);
+        code = errno;
+        error = ErrnoText("cannot flush the saved photo", code);
     }
-    if (::close(fd) != 0 && error.empty()) error = ErrnoText("cannot close the saved photo", errno);
-    return error;
+    if (::close(fd) != 0 && code == 0) {
+        code = errno;
+        error = ErrnoText("cannot close the saved photo", code);
+    }
+    return code;
 }
 
 }  // namespace
 
 SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination) {
     SaveResult result;
-    auto fail = [&result](SaveError code, std::string error) {
+    result.target = destination.string();
+    auto fail = [&result](SaveError code, std::string error, int systemError = 0) {
         result.code = code;
         result.error = std::move(error);
+        result.systemError = systemError;
         return result;
     };
     if (photo.empty()) return fail(SaveError::NoPhoto, "there is no processed photo to save");
@@ -111,23 +174,56 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination)
         return fail(SaveError::NoEncoder, noEncoder);
     }
 
-    std::error_code ec;
-    if (fs::is_directory(destination, ec)) {
-        return fail(SaveError::IsFolder, "\"" + narrowPath + "\" is a folder");
-    }
-    if (fs::exists(destination, ec) && ::access(destination.c_str(), W_OK) != 0) {
-        return fail(SaveError::NotWritable,
-                    ErrnoText("cannot replace \"" + narrowPath + "\"", errno));
+    // A link stays a link: the file it points to is the one replaced.
+    int linkError = 0;
+    const fs::path target = ResolveLinks(destination, linkError);
+    result.target = target.string();
+    if (linkError != 0) {
+        return fail(SaveError::WriteFailed,
+                    ErrnoText("cannot follow the link " + Quoted(destination), linkError),
+                    linkError);
     }
 
-    // Written beside the destination, then renamed over it once complete.
-    const fs::path temp = TemporaryPathFor(destination);
-    auto failAndClean = [&](SaveError code, std::string error) {
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (replacing && S_ISDIR(old.st_mode)) {
+        return fail(SaveError::IsFolder, Quoted(target) + " is a folder", EISDIR);
+    }
+    if (replacing && !S_ISREG(old.st_mode)) {
+        return fail(SaveError::NotAFile, Quoted(target) + " is a device, pipe or socket");
+    }
+    if (replacing && ::access(target.c_str(), W_OK) != 0) {
+        const int code = errno;
+        return fail(SaveError::NotWritable, ErrnoText("cannot replace " + Quoted(target), code),
+                    code);
+    }
+
+    // Written beside the file it replaces, then renamed over it once complete.
+    int createError = 0;
+    const fs::path temp = CreateTemporaryBeside(target, replacing, createError);
+    if (temp.empty()) {
+        const fs::path folder = target.parent_path().empty() ? "." : target.parent_path();
+        if (replacing && (createError == EACCES || createError == EPERM || createError == EROFS)) {
+            return fail(
+                SaveError::FolderNotWritable,
+                ErrnoText("cannot replace " + Quoted(target) + ": the folder " + Quoted(folder) +
+                              " cannot be written, and the photo is saved as a new "
+                              "file there that then takes the old one's place",
+                          createError),
+                createError);
+        }
+        return fail(SaveError::WriteFailed,
+                    ErrnoText("cannot write in the folder " + Quoted(folder), createError),
+                    createError);
+    }
+    std::error_code ec;
+    auto failAndClean = [&](SaveError code, std::string error, int systemError = 0) {
         fs::remove(temp, ec);
-        return fail(code, std::move(error));
+        return fail(code, std::move(error), systemError);
     };
 
     bool written = false;
+    errno = 0;
     try {
         written = cv::imwrite(temp.string(), photo, params);
     } catch (const cv::Exception& e) {
@@ -135,24 +231,36 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination)
                             std::string("cannot write the image: ") + e.what());
     }
     if (!written) {
-        return failAndClean(SaveError::WriteFailed,
-                            "cannot write the image to \"" + narrowPath + "\"");
+        const int code = errno;
+        std::string error = "cannot write the image to " + Quoted(target);
+        if (code != 0) error = ErrnoText(error, code);
+        return failAndClean(SaveError::WriteFailed, error, code);
     }
 
     const std::string onDisk = ReadFile(temp);
     if (onDisk.size() != expected.size() ||
         std::memcmp(onDisk.data(), expected.data(), expected.size()) != 0) {
         return failAndClean(SaveError::Incomplete,
-                            "the image was not written completely (is the disk full?)");
+                            "the image was not written completely (is the disk full?)", ENOSPC);
     }
 
-    std::string error = AppendMarker(temp);
-    if (!error.empty()) return failAndClean(SaveError::MarkerFailed, error);
+    std::string error;
+    if (const int code = AppendMarker(temp, error); code != 0) {
+        return failAndClean(SaveError::MarkerFailed, error, code);
+    }
+    if (replacing) {
+        if (const int code = TakeOwnerAndMode(temp, old); code != 0) {
+            return failAndClean(
+                SaveError::WriteFailed,
+                ErrnoText("cannot give the new file the permissions of " + Quoted(target), code),
+                code);
+        }
+    }
 
-    fs::rename(temp, destination, ec);
+    fs::rename(temp, target, ec);
     if (ec) {
         return failAndClean(SaveError::WriteFailed,
-                            "cannot write \"" + narrowPath + "\": " + ec.message());
+                            "cannot write " + Quoted(target) + ": " + ec.message(), ec.value());
     }
 
     result.ok = true;
