@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "gui/MainWindow.h"
+#include "gui/QtUserDialogs.h"
 
 Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
     : m_makeDialogs(std::move(makeDialogs)) {
@@ -32,4 +33,10 @@ bool Application::run() {
     if (!window.startUp()) return false;
     window.exec();
     return true;
+}
+
+void Application::showMessage(const QString& text) {
+    std::unique_ptr<UserDialogs> dialogs = m_makeDialogs ? m_makeDialogs() : nullptr;
+    if (!dialogs) dialogs = std::make_unique<QtUserDialogs>(nullptr);
+    dialogs->showMessage(text);
 }

@@ -24,6 +24,9 @@ public:
     // never opened.
     bool run();
 
+    // Shows a message before any window is open (a start-up problem).
+    void showMessage(const QString& text);
+
 private:
     std::unique_ptr<QApplication> m_application;
     QTranslator m_qtTexts;

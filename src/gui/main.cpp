@@ -1,7 +1,20 @@
+#include <optional>
+#include <string>
+
 #include "gui/Application.h"
+#include "gui/UserFolder.h"
 
 int main(int argc, char* argv[]) {
+    // Started from the desktop entry: work in the per-user folder, which holds
+    // cfg.ini, the cascade and Test.log.
+    std::optional<std::string> folderProblem;
+    if (TakeDesktopFlag(argc, argv)) folderProblem = EnterUserFolder(InstalledUserFolderSources());
+
     Application app(argc, argv);
+    if (folderProblem) {
+        app.showMessage(QString::fromStdString(*folderProblem));
+        return 0;
+    }
     // A failed start-up check has shown its message; that too ends with status 0.
     app.run();
     return 0;

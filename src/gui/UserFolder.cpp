@@ -1,0 +1,204 @@
+#include "gui/UserFolder.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+const char kBuiltInConfig[] = "[set]\ncolor=3\nsize=1\n";
+const char kConfigFileName[] = "cfg.ini";
+const char kCascadeFileName[] = "haarcascade_frontalface_alt2.xml";
+
+namespace {
+
+using Result = std::variant<fs::path, std::string>;
+
+std::string Failure(const std::string& what, const fs::path& path, const std::error_code& ec) {
+    std::string text = what + "：" + path.string();
+    if (ec) {
+        text += "（" + ec.message() + "）";
+    }
+    return text;
+}
+
+std::string EnvOrEmpty(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// A name beside the final one, renamed over it once complete, so that an
+// interrupted start never leaves a half-written file under the final name.
+fs::path StagingName(const fs::path& target) {
+    fs::path staging = target;
+    staging += ".new-" + std::to_string(::getpid());
+    return staging;
+}
+
+bool WriteText(const fs::path& path, const char* text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+std::optional<std::string> InstallConfig(const UserFolderSources& sources, const fs::path& folder) {
+    const fs::path target = folder / kConfigFileName;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec))) {
+        return std::nullopt;  // the user's own settings
+    }
+
+    const fs::path staging = StagingName(target);
+    bool copied = false;
+    for (const fs::path& candidate : sources.defaultConfigs) {
+        if (!fs::is_regular_file(candidate, ec)) {
+            continue;
+        }
+        if (!fs::copy_file(candidate, staging, fs::copy_options::overwrite_existing, ec)) {
+            fs::remove(staging, ec);
+            return Failure("无法复制默认配置文件", candidate, ec);
+        }
+        // The copy is the user's to edit, whatever the installed file's mode.
+        fs::permissions(staging, fs::perms::owner_read | fs::perms::owner_write,
+                        fs::perm_options::add, ec);
+        copied = true;
+        break;
+    }
+    if (!copied && !WriteText(staging, kBuiltInConfig)) {
+        fs::remove(staging, ec);
+        return Failure("无法写入配置文件", target, {});
+    }
+
+    fs::rename(staging, target, ec);
+    if (ec) {
+        const std::string text = Failure("无法写入配置文件", target, ec);
+        fs::remove(staging, ec);
+        return text;
+    }
+    return std::nullopt;
+}
+
+// Whether the folder's cascade entry already serves: a link that resolves to
+// the wanted cascade, or a regular file put there by the user.
+bool CascadeServes(const fs::path& entry, const fs::path& cascade) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(entry, ec);
+    if (fs::is_symlink(status)) {
+        return fs::read_symlink(entry, ec) == cascade && !ec && fs::is_regular_file(entry, ec);
+    }
+    return fs::is_regular_file(status);
+}
+
+std::optional<std::string> InstallCascade(const UserFolderSources& sources,
+                                          const fs::path& folder) {
+    const fs::path target = folder / kCascadeFileName;
+    if (CascadeServes(target, sources.cascade)) {
+        return std::nullopt;
+    }
+
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(target, ec))) {
+        return Failure("人脸检测文件的位置被一个文件夹占用", target, {});
+    }
+    if (!fs::is_regular_file(sources.cascade, ec)) {
+        return Failure("人脸检测文件缺失（请安装 opencv-data）", sources.cascade, ec);
+    }
+
+    // A link follows updates of the system's copy; a copy where the file
+    // system has no links.
+    const fs::path staging = StagingName(target);
+    fs::remove(staging, ec);
+    fs::create_symlink(sources.cascade, staging, ec);
+    if (ec && !fs::copy_file(sources.cascade, staging, fs::copy_options::overwrite_existing, ec)) {
+        fs::remove(staging, ec);
+        return Failure("无法复制人脸检测文件", target, ec);
+    }
+    fs::rename(staging, target, ec);
+    if (ec) {
+        const std::string text = Failure("无法放置人脸检测文件", target, ec);
+        fs::remove(staging, ec);
+        return text;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+UserFolderSources InstalledUserFolderSources() {
+    UserFolderSources sources;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && exe.has_parent_path()) {
+        sources.defaultConfigs.push_back(exe.parent_path().parent_path() / QUORVEL_INSTALL_DATADIR /
+                                         "quorvel" / kConfigFileName);
+    }
+    const fs::path configured =
+        fs::path(QUORVEL_INSTALL_FULL_DATADIR) / "quorvel" / kConfigFileName;
+    if (sources.defaultConfigs.empty() ||
+        sources.defaultConfigs.front().lexically_normal() != configured.lexically_normal()) {
+        sources.defaultConfigs.push_back(configured);
+    }
+    sources.cascade = QUORVEL_USERFOLDER_CASCADE;
+    sources.home = EnvOrEmpty("HOME");
+    sources.xdgDataHome = EnvOrEmpty("XDG_DATA_HOME");
+    return sources;
+}
+
+std::variant<fs::path, std::string> UserFolderPath(const UserFolderSources& sources) {
+    if (!sources.xdgDataHome.empty() && fs::path(sources.xdgDataHome).is_absolute()) {
+        return fs::path(sources.xdgDataHome) / "quorvel";
+    }
+    if (sources.home.empty() || !fs::path(sources.home).is_absolute()) {
+        return std::string("无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
+    }
+    return fs::path(sources.home) / ".local" / "share" / "quorvel";
+}
+
+std::variant<fs::path, std::string> PrepareUserFolder(const UserFolderSources& sources) {
+    Result place = UserFolderPath(sources);
+    if (std::holds_alternative<std::string>(place)) {
+        return place;
+    }
+    const fs::path folder = std::get<fs::path>(place);
+
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder)) {
+        return Failure("无法创建工作文件夹", folder, ec);
+    }
+    if (auto error = InstallConfig(sources, folder)) {
+        return *error;
+    }
+    if (auto error = InstallCascade(sources, folder)) {
+        return *error;
+    }
+    return folder;
+}
+
+bool TakeDesktopFlag(int& argc, char** argv) {
+    if (argc < 2 || std::string(argv[1]) != "--desktop") {
+        return false;
+    }
+    for (int i = 1; i < argc; ++i) {
+        argv[i] = argv[i + 1];  // argv[argc] is the terminating null
+    }
+    --argc;
+    return true;
+}
+
+std::optional<std::string> EnterUserFolder(const UserFolderSources& sources) {
+    Result prepared = PrepareUserFolder(sources);
+    if (const auto* error = std::get_if<std::string>(&prepared)) {
+        return *error;
+    }
+    const fs::path& folder = std::get<fs::path>(prepared);
+    std::error_code ec;
+    fs::current_path(folder, ec);
+    if (ec) {
+        return Failure("无法进入工作文件夹", folder, ec);
+    }
+    return std::nullopt;
+}
