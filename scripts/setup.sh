@@ -10,6 +10,7 @@ PACKAGES=(
     nlohmann-json3-dev libcli11-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
     clang libclang-rt-14-dev
+    chromium
 )
 
 missing=()

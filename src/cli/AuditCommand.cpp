@@ -8,7 +8,10 @@
 #include "app/Log.h"
 #include "audit/FaceDetect.h"
 #include "audit/PathText.h"
+#include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
+#include "cli/PhotoList.h"
+#include "core/verify/GenuinePhoto.h"
 #include "output/SavePhoto.h"
 
 namespace fs = std::filesystem;
@@ -19,10 +22,10 @@ constexpr const char* kProgramName = "quorvel-audit";
 
 const char* const kDescription =
     "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
-    "  quorvel-audit [options] PHOTO...\n"
+    "  quorvel-audit [options] PHOTO|FOLDER...\n"
     "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit --verify FILE...\n"
-    "Exit status: 0 all passed (or all carry the pass marker), 1 some did not, "
+    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] --verify FILE...\n"
+    "Exit status: 0 all passed (or all genuine), 1 some did not, "
     "2 usage or start-up error.";
 
 void Message(std::ostream& err, const std::string& text) {
@@ -44,12 +47,12 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     int size = 0;
     std::string cascade;
     std::string outDir;
+    std::string reportPath;
     bool showConfig = false;
     bool verify = false;
 
-    CLI::Option* configOpt =
-        app.add_option("--config", options.configPath, "configuration file (default ./cfg.ini)")
-            ->type_name("FILE");
+    app.add_option("--config", options.configPath, "configuration file (default ./cfg.ini)")
+        ->type_name("FILE");
     CLI::Option* colorOpt =
         app.add_option("--color", color,
                        "background colour: 0 white, 1 red, 2 blue, 3 any (overrides the file)")
@@ -70,8 +73,15 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         app.add_flag("--log", options.log, "append the verdicts to Test.log as the window does");
     CLI::Option* showOpt =
         app.add_flag("--show-config", showConfig, "print the settings of the configuration file");
-    app.add_flag("--verify", verify, "tell for each FILE whether it carries the pass marker");
-    app.add_option("PHOTO", options.files, "photos to audit (files to check with --verify)")
+    CLI::Option* reportOpt =
+        app.add_option("--report", reportPath, "also write an HTML report of the audit")
+            ->type_name("FILE.html");
+    CLI::Option* recursiveOpt = app.add_flag("--recursive", options.recursive,
+                                             "audit the photos in sub-folders of a FOLDER too");
+    app.add_flag("--verify", verify,
+                 "tell for each FILE whether it is a photo saved by a passed audit");
+    app.add_option("PHOTO", options.files,
+                   "photos or folders to audit (files to check with --verify)")
         ->type_name("FILE");
 
     try {
@@ -87,6 +97,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     if (sizeOpt->count() > 0) options.size = size;
     if (cascadeOpt->count() > 0) options.cascadePath = cascade;
     if (outOpt->count() > 0) options.outDir = outDir;
+    if (reportOpt->count() > 0) options.reportPath = reportPath;
     options.mode = showConfig ? CommandMode::ShowConfig
                    : verify   ? CommandMode::Verify
                               : CommandMode::Audit;
@@ -95,9 +106,10 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     // other two modes, and each mode needs its files or none.
     auto usageProblem = [&]() -> std::string {
         if (showConfig || verify) {
-            std::vector<CLI::Option*> foreign = {colorOpt, sizeOpt,    cascadeOpt, outOpt,
-                                                 extOpt,   explainOpt, logOpt};
-            if (verify) foreign.insert(foreign.end(), {configOpt, showOpt});
+            std::vector<CLI::Option*> foreign = {outOpt, extOpt,    explainOpt,
+                                                 logOpt, reportOpt, recursiveOpt};
+            if (showConfig) foreign.insert(foreign.end(), {colorOpt, sizeOpt, cascadeOpt});
+            if (verify) foreign.push_back(showOpt);
             for (CLI::Option* option : foreign) {
                 if (option->count() > 0) {
                     return std::string(verify ? "--verify" : "--show-config") +
@@ -117,6 +129,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
                 break;
         }
         if (options.outDir && options.outDir->empty()) return "--out needs a folder name";
+        if (options.reportPath && options.reportPath->empty()) return "--report needs a file name";
         return {};
     };
     const std::string problem = usageProblem();
@@ -178,25 +191,70 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
     return kExitAllPassed;
 }
 
+// Loads the cascade an audit or a verification needs; false after telling why.
+bool LoadCascadeFor(const AuditOptions& options, cv::CascadeClassifier& cascade,
+                    std::ostream& err) {
+    const std::string cascadePath = ChooseCascadePath(options);
+    if (std::string problem = LoadFaceCascade(cascadePath, cascade); !problem.empty()) {
+        Message(err, "cannot load the face cascade \"" + cascadePath + "\": " + problem);
+        return false;
+    }
+    return true;
+}
+
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    bool allMarked = true;
+    const auto resolved = ResolveSettings(options);
+    if (const std::string* problem = std::get_if<std::string>(&resolved)) {
+        Message(err, *problem);
+        return kExitUsage;
+    }
+    const AuditSettings settings = std::get<AuditSettings>(resolved);
+    cv::CascadeClassifier cascade;
+    if (!LoadCascadeFor(options, cascade, err)) return kExitUsage;
+
+    bool allGenuine = true;
     bool printed = true;
     for (const std::string& file : options.files) {
         std::optional<std::string> error;
         std::error_code ec;
-        bool marker = false;
+        GenuineCheck check;
         if (!fs::exists(file, ec)) {
             error = "no such file";
         } else if (!fs::is_regular_file(file, ec)) {
             error = "not a regular file";
         } else {
-            marker = HasPassMarker(file);
+            check = CheckGenuinePhotoFile(file, cascade, {settings.color, settings.size});
         }
-        allMarked = allMarked && marker;
-        printed = PrintLine(out, MarkerJson(file, marker, error)) && printed;
+        if (error) check.problems.push_back(*error);
+        allGenuine = allGenuine && check.genuine;
+        printed =
+            PrintLine(out, GenuineJson(file, check.marker, check.genuine, check.problems, error)) &&
+            printed;
     }
     if (!printed) Message(err, "cannot write the results to standard output");
-    return allMarked && printed ? kExitAllPassed : kExitSomeFailed;
+    return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;
+}
+
+// The card of one audited photo for the HTML report.
+HtmlPhotoEntry ReportEntry(const PhotoReport& report, const AuditTrace& trace,
+                           const cv::Mat& processed) {
+    HtmlPhotoEntry entry;
+    entry.file = report.file;
+    entry.state = report.result.state;
+    entry.face = report.result.face;
+    entry.error = report.error;
+    entry.processed = processed;
+    if (trace.cropAttempted && trace.crop.headTopFound) entry.headTopRow = trace.crop.headTopRow;
+    if (trace.cropAttempted && trace.crop.accepted) {
+        const int width = trace.crop.right - trace.crop.left;
+        entry.cropFrame = cv::Rect(trace.crop.left, trace.crop.top, width,
+                                   processed.empty() || processed.cols == 0
+                                       ? width
+                                       : width * processed.rows / processed.cols);
+    }
+    entry.values = FlatValues(TraceJson(trace, report.result));
+    if (trace.photoSize.area() > 0) entry.photo = DecodePhoto(report.file);
+    return entry;
 }
 
 // Saves the processed photo of a passed audit under --out. Returns the path
@@ -241,12 +299,19 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     }
     const AuditSettings settings = std::get<AuditSettings>(resolved);
 
-    const std::string cascadePath = ChooseCascadePath(options);
     cv::CascadeClassifier cascade;
-    if (std::string problem = LoadFaceCascade(cascadePath, cascade); !problem.empty()) {
-        Message(err, "cannot load the face cascade \"" + cascadePath + "\": " + problem);
-        return kExitUsage;
+    if (!LoadCascadeFor(options, cascade, err)) return kExitUsage;
+
+    std::vector<std::string> listProblems;
+    const std::vector<std::string> files =
+        ExpandPhotoArguments(options.files, options.recursive, listProblems);
+    for (const std::string& problem : listProblems) Message(err, problem);
+    if (files.empty()) {
+        Message(err, "no photos to audit");
+        return kExitSomeFailed;
     }
+    std::optional<HtmlReport> html;
+    if (options.reportPath) html.emplace();
 
     if (options.log && g_log.Open() == nullptr) {
         Message(err, "cannot open Test.log in the working directory; verdicts are not logged");
@@ -254,23 +319,24 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
 
     std::set<std::string> writtenThisRun;
     std::size_t passed = 0;
-    bool allOk = true;
+    bool allOk = listProblems.empty();
     bool printed = true;
-    const std::size_t total = options.files.size();
+    const std::size_t total = files.size();
     for (std::size_t index = 0; index < total; ++index) {
-        const std::string& file = options.files[index];
+        const std::string& file = files[index];
         const std::wstring pathName = FromUtf8(file);
 
         PhotoReport report;
         report.file = file;
         AuditTrace trace;
         if (options.explain) report.trace = &trace;
+        const bool traced = options.explain || html.has_value();
 
         // A photo of its own, so that an empty matrix means this photo made none.
         cv::Mat processed;
         try {
-            report.result = AuditPhotoFile(cascade, pathName, settings, processed,
-                                           options.explain ? &trace : nullptr);
+            report.result =
+                AuditPhotoFile(cascade, pathName, settings, processed, traced ? &trace : nullptr);
         } catch (const std::exception& e) {
             // Not a verdict: the audit itself broke. The run goes on.
             report.result = AuditResult{};
@@ -294,6 +360,7 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         if (options.log) LogVerdict(g_log, FileNameOf(pathName), report.result.state);
 
         printed = PrintLine(out, PhotoJson(report)) && printed;
+        if (html) html->Add(ReportEntry(report, trace, processed));
         if (report.result.state == AUDIT_PASSED) ++passed;
         allOk = allOk && ok;
 
@@ -307,6 +374,12 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     if (progress) {
         err << total << (total == 1 ? " photo, " : " photos, ") << passed << " passed, "
             << (total - passed) << " not passed\n";
+    }
+    if (html) {
+        if (std::optional<std::string> problem = html->WriteTo(*options.reportPath)) {
+            Message(err, *problem);
+            allOk = false;
+        }
     }
     if (!printed) Message(err, "cannot write the results to standard output");
     return allOk && printed ? kExitAllPassed : kExitSomeFailed;

@@ -119,6 +119,43 @@ JsonObject MarkerJson(const std::string& file, bool marker,
     return json;
 }
 
+JsonObject GenuineJson(const std::string& file, bool marker, bool genuine,
+                       const std::vector<std::string>& problems,
+                       const std::optional<std::string>& error) {
+    JsonObject json{{"file", file}, {"marker", marker}, {"genuine", genuine}};
+    json["problems"] = problems;
+    if (error) json["error"] = *error;
+    return json;
+}
+
+namespace {
+
+void Flatten(const JsonObject& value, const std::string& label,
+             std::vector<std::pair<std::string, std::string>>& out) {
+    if (value.is_null()) return;
+    if (value.is_object()) {
+        for (const auto& [key, item] : value.items()) {
+            Flatten(item, label.empty() ? key : label + "." + key, out);
+        }
+        return;
+    }
+    if (value.is_array() && !value.empty() && value.front().is_structured()) {
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            Flatten(value[i], label + "[" + std::to_string(i) + "]", out);
+        }
+        return;
+    }
+    out.emplace_back(label, value.is_string() ? value.get<std::string>() : JsonLine(value));
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& object) {
+    std::vector<std::pair<std::string, std::string>> values;
+    Flatten(object, "", values);
+    return values;
+}
+
 JsonObject SettingsJson(int color, int size) {
     return JsonObject{{"color", color}, {"size", size}};
 }

@@ -4,6 +4,8 @@
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "audit/AuditChain.h"
 
@@ -30,7 +32,17 @@ JsonObject TraceJson(const AuditTrace& trace, const AuditResult& result);
 JsonObject MarkerJson(const std::string& file, bool marker,
                       const std::optional<std::string>& error = std::nullopt);
 
+// The line of --verify: whether the file ends with the pass marker, whether
+// it is genuine, and each failed condition.
+JsonObject GenuineJson(const std::string& file, bool marker, bool genuine,
+                       const std::vector<std::string>& problems,
+                       const std::optional<std::string>& error = std::nullopt);
+
 JsonObject SettingsJson(int color, int size);
+
+// The scalar values of an object as label and text, labels joined by dots
+// ("background.coverage"); null values are left out.
+std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& object);
 
 // One compact line without its line end. Bytes that are not UTF-8 (a file
 // name in another encoding) are shown as U+FFFD.
