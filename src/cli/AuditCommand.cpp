@@ -306,10 +306,6 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     const std::vector<std::string> files =
         ExpandPhotoArguments(options.files, options.recursive, listProblems);
     for (const std::string& problem : listProblems) Message(err, problem);
-    if (files.empty()) {
-        Message(err, "no photos to audit");
-        return kExitSomeFailed;
-    }
     std::optional<HtmlReport> html;
     if (options.reportPath) html.emplace();
 

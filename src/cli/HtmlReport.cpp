@@ -180,8 +180,7 @@ std::string HtmlReport::Render() const {
         const int count = m_counts[static_cast<std::size_t>(state)];
         if (count == 0) continue;
         const wchar_t* chinese = VerdictLogText(state);
-        page += "<tr><td>" + std::to_string(state) +
-                " " + AuditStateName(state) +
+        page += "<tr><td>" + std::to_string(state) + " " + AuditStateName(state) +
                 (chinese != nullptr ? " — " + Escape(Utf8(chinese)) : std::string()) + "</td><td>" +
                 std::to_string(count) + "</td></tr>\n";
     }

@@ -62,9 +62,11 @@ std::vector<std::string> ExpandPhotoArguments(const std::vector<std::string>& ar
             continue;
         }
         std::string problem;
-        for (std::string& file : PhotosIn(argument, recursive, problem)) {
-            files.push_back(std::move(file));
-        }
+        std::vector<std::string> inside = PhotosIn(argument, recursive, problem);
+        // A folder without photos stays in the list, so that it gets its
+        // verdict line (not decodable) instead of vanishing from the results.
+        if (inside.empty()) files.push_back(argument);
+        for (std::string& file : inside) files.push_back(std::move(file));
         if (!problem.empty()) problems.push_back(problem);
     }
     return files;

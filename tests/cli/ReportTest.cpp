@@ -82,19 +82,24 @@ TEST(Folders, ExpandToTheirPhotosSortedByName) {
     }
 }
 
-TEST(Folders, EmptyOrUnreadableFoldersAreToldAndFail) {
+TEST(Folders, FolderWithoutPhotosIsToldAndKeepsItsLine) {
     TempDir dir;
     fs::create_directories(dir / "empty");
     Copy("id_blue.jpg", dir / "one" / "blue.jpg");
     const auto alone = RunAudit({"--color", "3", "--size", "1", "empty"}, dir.path());
     EXPECT_EQ(alone.status, 1);
-    EXPECT_EQ(alone.out, "");
+    ASSERT_EQ(alone.Lines().size(), 1u);
+    EXPECT_EQ(alone.Lines()[0]["file"], "empty");
+    EXPECT_EQ(alone.Lines()[0]["state"], 3);
     EXPECT_NE(alone.err.find("\"empty\" holds no"), std::string::npos) << alone.err;
 
     const auto mixed = RunAudit({"--color", "3", "--size", "1", "empty", "one"}, dir.path());
     EXPECT_EQ(mixed.status, 1) << "the passed photo does not hide the empty folder";
-    ASSERT_EQ(mixed.Lines().size(), 1u);
-    EXPECT_EQ(mixed.Lines()[0]["state"], 1);
+    const auto lines = mixed.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["state"], 3);
+    EXPECT_EQ(lines[1]["file"], "one/blue.jpg");
+    EXPECT_EQ(lines[1]["state"], 1);
 }
 
 TEST(HtmlReport, SummaryThenOneCardPerPhotoInAuditOrder) {

@@ -40,7 +40,7 @@ constexpr double kSaturationSlack = 0.07;
 constexpr double kValueSlack = 0.04;
 constexpr double kPlainDeviation = 10;  // per channel, in a corner patch
 constexpr double kFillRange = 60;       // the audit's extent fill range
-constexpr double kMinCoverage = 0.04;   // share of the photo reached from the two corners
+constexpr double kMinCoverage = 0.02;   // share of the photo reached from the two corners
 
 std::string Percent(double share) {
     std::ostringstream out;
