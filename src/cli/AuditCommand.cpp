@@ -6,9 +6,13 @@
 #include <set>
 #include <variant>
 
+#include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
+#include "cli/PhotoList.h"
 #include "core/audit/FaceDetect.h"
+#include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
+#include "core/verify/GenuinePhoto.h"
 
 namespace quorvel::cli {
 
@@ -20,10 +24,10 @@ constexpr const char* kProgramName = "quorvel-audit";
 
 const char* const kDescription =
     "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
-    "  quorvel-audit [options] PHOTO...\n"
+    "  quorvel-audit [options] PHOTO|FOLDER...\n"
     "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit --verify FILE...\n"
-    "Exit status: 0 all passed (or all carry the pass marker), 1 some did not, "
+    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] --verify FILE...\n"
+    "Exit status: 0 all passed (or all genuine), 1 some did not, "
     "2 usage or start-up error.";
 
 void Message(std::ostream& err, const std::string& text) {
@@ -66,6 +70,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     std::string cascade;
     std::string outDir;
     std::vector<std::string> files;
+    std::string reportPath;
     bool showConfig = false;
     bool verify = false;
 
@@ -92,8 +97,14 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         app.add_flag("--log", options.log, "append the verdicts to Test.log as the window does");
     CLI::Option* showOpt =
         app.add_flag("--show-config", showConfig, "print the settings of the configuration file");
-    app.add_flag("--verify", verify, "tell for each FILE whether it carries the pass marker");
-    app.add_option("PHOTO", files, "photos to audit (files to check with --verify)")
+    CLI::Option* reportOpt =
+        app.add_option("--report", reportPath, "also write an HTML report of the audit")
+            ->type_name("FILE.html");
+    CLI::Option* recursiveOpt = app.add_flag("--recursive", options.recursive,
+                                             "audit the photos in sub-folders of a FOLDER too");
+    app.add_flag("--verify", verify,
+                 "tell for each FILE whether it is a photo saved by a passed audit");
+    app.add_option("PHOTO", files, "photos or folders to audit (files to check with --verify)")
         ->type_name("FILE");
 
     try {
@@ -111,6 +122,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     options.files.assign(files.begin(), files.end());
     if (cascadeOpt->count() > 0) options.cascadePath = cascade;
     if (outOpt->count() > 0) options.outDir = outDir;
+    if (reportOpt->count() > 0) options.reportPath = reportPath;
     options.mode = showConfig ? CommandMode::ShowConfig
                    : verify   ? CommandMode::Verify
                               : CommandMode::Audit;
@@ -119,9 +131,10 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     // other two modes, and each mode needs its files or none.
     auto usageProblem = [&]() -> std::string {
         if (showConfig || verify) {
-            std::vector<CLI::Option*> foreign = {colorOpt, sizeOpt,    cascadeOpt, outOpt,
-                                                 extOpt,   explainOpt, logOpt};
-            if (verify) foreign.insert(foreign.end(), {configOpt, showOpt});
+            std::vector<CLI::Option*> foreign = {outOpt, extOpt,    explainOpt,
+                                                 logOpt, reportOpt, recursiveOpt};
+            if (showConfig) foreign.insert(foreign.end(), {colorOpt, sizeOpt, cascadeOpt});
+            if (verify) foreign.push_back(showOpt);
             for (CLI::Option* option : foreign) {
                 if (option->count() > 0) {
                     return std::string(verify ? "--verify" : "--show-config") +
@@ -141,6 +154,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
                 break;
         }
         if (options.outDir && options.outDir->empty()) return "--out needs a folder name";
+        if (options.reportPath && options.reportPath->empty()) return "--report needs a file name";
         return {};
     };
     const std::string problem = usageProblem();
@@ -195,25 +209,63 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
     return kExitAllPassed;
 }
 
+// Loads the cascade an audit or a verification needs; false after telling why.
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    bool allMarked = true;
+    auto opened = Session::Open(SessionOptionsFor(options));
+    if (const StartupError* problem = std::get_if<StartupError>(&opened)) {
+        Message(err, StartupMessage(*problem));
+        return kExitUsage;
+    }
+    Session& session = std::get<Session>(opened);
+    cv::CascadeClassifier cascade =
+        std::get<cv::CascadeClassifier>(LoadFaceCascade(session.cascadePath()));
+
+    bool allGenuine = true;
     bool printed = true;
     for (const fs::path& file : options.files) {
         std::optional<std::string> error;
         std::error_code ec;
-        bool marker = false;
+        GenuineCheck check;
         if (!fs::exists(file, ec)) {
             error = "no such file";
         } else if (!fs::is_regular_file(file, ec)) {
             error = "not a regular file";
         } else {
-            marker = HasPassMarker(file);
+            check = CheckGenuinePhotoFile(file, cascade, session.settings());
         }
-        allMarked = allMarked && marker;
-        printed = PrintLine(out, MarkerJson(file, marker, error)) && printed;
+        if (error) check.problems.push_back(*error);
+        allGenuine = allGenuine && check.genuine;
+        printed =
+            PrintLine(out, GenuineJson(file, check.marker, check.genuine, check.problems, error)) &&
+            printed;
     }
     if (!printed) Message(err, "cannot write the results to standard output");
-    return allMarked && printed ? kExitAllPassed : kExitSomeFailed;
+    return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;
+}
+
+// The card of one audited photo for the HTML report.
+HtmlPhotoEntry ReportEntry(const PhotoReport& report) {
+    const AuditReport& audit = report.audit;
+    HtmlPhotoEntry entry;
+    entry.file = report.file.string();
+    entry.state = VerdictNumber(audit.verdict);
+    entry.face = audit.face;
+    entry.error = report.error;
+    entry.processed = audit.processedPhoto;
+    const AuditTrace trace = audit.trace.value_or(AuditTrace{});
+    if (trace.crop) {
+        entry.headTopRow = trace.crop->headTopRow;
+        const std::optional<FrameSearch>& search = trace.crop->search;
+        if (search && search->accepted && !audit.processedPhoto.empty()) {
+            const int width = search->frame.width();
+            entry.cropFrame =
+                cv::Rect(search->frame.left, search->frame.top, width,
+                         width * audit.processedPhoto.rows / audit.processedPhoto.cols);
+        }
+    }
+    entry.values = FlatValues(TraceJson(trace));
+    if (trace.photoSize) entry.photo = DecodePhoto(report.file);
+    return entry;
 }
 
 // The path written for a passed photo under --out, or why it was not written.
@@ -250,21 +302,32 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     }
     Session& session = std::get<Session>(opened);
 
+    std::vector<std::string> listProblems;
+    std::vector<std::string> arguments;
+    for (const fs::path& file : options.files) arguments.push_back(file.string());
+    const std::vector<std::string> expanded =
+        ExpandPhotoArguments(arguments, options.recursive, listProblems);
+    const std::vector<fs::path> files(expanded.begin(), expanded.end());
+    for (const std::string& problem : listProblems) Message(err, problem);
+    std::optional<HtmlReport> html;
+    if (options.reportPath) html.emplace();
+
     if (options.log && !session.OpenLog()) {
         Message(err, "cannot open Test.log in the working directory; verdicts are not logged");
     }
 
     std::set<fs::path> writtenThisRun;
     std::size_t passed = 0;
-    bool allOk = true;
+    bool allOk = listProblems.empty();
     bool printed = true;
-    const std::size_t total = options.files.size();
+    const std::size_t total = files.size();
     for (std::size_t index = 0; index < total; ++index) {
-        const fs::path& file = options.files[index];
+        const fs::path& file = files[index];
 
         PhotoReport report;
         report.file = file;
-        report.audit = session.Audit(file, options.explain ? Trace::On : Trace::Off);
+        report.showTrace = options.explain;
+        report.audit = session.Audit(file, options.explain || html ? Trace::On : Trace::Off);
         report.error = report.audit.error;
 
         const bool audited = report.audit.verdict == Verdict::Passed;
@@ -282,6 +345,7 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         if (options.log) session.LogVerdict(file, report.audit.verdict);
 
         printed = PrintLine(out, PhotoJson(report)) && printed;
+        if (html) html->Add(ReportEntry(report));
         if (audited) ++passed;
         allOk = allOk && ok;
 
@@ -295,6 +359,18 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     if (progress) {
         err << total << (total == 1 ? " photo, " : " photos, ") << passed << " passed, "
             << (total - passed) << " not passed\n";
+    }
+    if (html) {
+        if (std::optional<std::string> problem = html->WriteTo(*options.reportPath)) {
+            Message(err, *problem);
+            allOk = false;
+        }
+    }
+    if (html) {
+        if (std::optional<std::string> problem = html->WriteTo(options.reportPath->string())) {
+            Message(err, *problem);
+            allOk = false;
+        }
     }
     if (!printed) Message(err, "cannot write the results to standard output");
     return allOk && printed ? kExitAllPassed : kExitSomeFailed;

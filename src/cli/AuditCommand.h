@@ -22,7 +22,7 @@ inline constexpr int kExitUsage = 2;
 enum class CommandMode {
     Audit,       // audit the photos
     ShowConfig,  // print the settings read from the configuration file
-    Verify,      // tell which files end with the pass marker
+    Verify,      // tell which files are genuine photos saved by a passed audit
 };
 
 struct AuditOptions {
@@ -35,7 +35,9 @@ struct AuditOptions {
     std::string extension = "jpg";
     bool explain = false;
     bool log = false;
-    std::vector<std::filesystem::path> files;  // photos, or files to verify; bytes as given
+    std::optional<std::filesystem::path> reportPath;  // HTML report of the audit
+    bool recursive = false;                           // folders among the photos: descend
+    std::vector<std::filesystem::path> files;         // photos, or files to verify; bytes as given
 };
 
 // Either the options to run with, or the exit status of a command line that

@@ -115,7 +115,7 @@ JsonObject PhotoJson(const PhotoReport& report) {
         json["processed"] = nullptr;
     }
     if (report.error) json["error"] = *report.error;
-    if (audit.trace) json["trace"] = TraceJson(*audit.trace);
+    if (report.showTrace && audit.trace) json["trace"] = TraceJson(*audit.trace);
     return json;
 }
 
@@ -129,6 +129,43 @@ JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
 JsonObject SettingsJson(const Settings& settings) {
     return JsonObject{{"color", static_cast<int>(settings.color)},
                       {"size", static_cast<int>(settings.size)}};
+}
+
+JsonObject GenuineJson(const std::filesystem::path& file, bool marker, bool genuine,
+                       const std::vector<std::string>& problems,
+                       const std::optional<std::string>& error) {
+    JsonObject json{{"file", file.string()}, {"marker", marker}, {"genuine", genuine}};
+    json["problems"] = problems;
+    if (error) json["error"] = *error;
+    return json;
+}
+
+namespace {
+
+void Flatten(const JsonObject& value, const std::string& label,
+             std::vector<std::pair<std::string, std::string>>& out) {
+    if (value.is_null()) return;
+    if (value.is_object()) {
+        for (const auto& [key, item] : value.items()) {
+            Flatten(item, label.empty() ? key : label + "." + key, out);
+        }
+        return;
+    }
+    if (value.is_array() && !value.empty() && value.front().is_structured()) {
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            Flatten(value[i], label + "[" + std::to_string(i) + "]", out);
+        }
+        return;
+    }
+    out.emplace_back(label, value.is_string() ? value.get<std::string>() : JsonLine(value));
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& object) {
+    std::vector<std::pair<std::string, std::string>> values;
+    Flatten(object, "", values);
+    return values;
 }
 
 std::string JsonLine(const JsonObject& object) {

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
@@ -20,6 +22,7 @@ struct PhotoReport {
     AuditReport audit;
     std::optional<std::filesystem::path> savedPath;  // the file written for a passed photo
     std::optional<std::string> error;                // why it could not be saved or audited
+    bool showTrace = false;                          // print the trace (--explain)
 };
 
 JsonObject PhotoJson(const PhotoReport& report);
@@ -31,7 +34,17 @@ JsonObject TraceJson(const AuditTrace& trace);
 JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
                       const std::optional<std::string>& error = std::nullopt);
 
+// The line of --verify: whether the file ends with the pass marker, whether
+// it is genuine, and each failed condition.
+JsonObject GenuineJson(const std::filesystem::path& file, bool marker, bool genuine,
+                       const std::vector<std::string>& problems,
+                       const std::optional<std::string>& error = std::nullopt);
+
 JsonObject SettingsJson(const Settings& settings);
+
+// The scalar values of an object as label and text, labels joined by dots
+// ("background.coverage"); null values are left out.
+std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& object);
 
 // One compact line without its line end. Bytes that are not UTF-8 (a file
 // name in another encoding) are shown as U+FFFD.

@@ -45,30 +45,65 @@ TEST(CommandModes, ShowConfigPrintsTheSettingsAsTheWindowReadsThem) {
     EXPECT_EQ(named.out, "{\"color\":1,\"size\":1}\n");
 }
 
-TEST(CommandModes, VerifyTellsWhichFilesCarryThePassMarker) {
+TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
     TempDir dir;
-    const cv::Mat photo(442, 295, CV_8UC3, cv::Scalar(200, 120, 40));
-    ASSERT_TRUE(SaveProcessedPhoto(photo, (dir / "saved.jpg").string()).ok);
-    ASSERT_TRUE(SaveProcessedPhoto(photo, (dir / "saved.png").string()).ok);
     fs::copy_file(DataPath("id_blue.jpg"), dir / "plain.jpg");
+    for (const char* ext : {"jpg", "png"}) {
+        const auto saved =
+            RunAudit({"--color", "3", "--size", "1", "--out", "saved", "--ext", ext, "plain.jpg"},
+                     dir.path());
+        ASSERT_EQ(saved.status, 0) << saved.err;
+    }
+    const cv::Mat flat(442, 295, CV_8UC3, cv::Scalar(200, 120, 40));
+    ASSERT_TRUE(SaveProcessedPhoto(flat, (dir / "flat.jpg").string()).ok);
     WriteBytes(dir / "tiny", "ab");
+    WriteBytes(dir / "cfg.ini", "[set]\ncolor=2\nsize=1\n");
 
-    const auto marked = RunAudit({"--verify", "saved.jpg", "saved.png"}, dir.path());
-    EXPECT_EQ(marked.status, 0);
-    EXPECT_EQ(marked.out,
-              "{\"file\":\"saved.jpg\",\"marker\":true}\n"
-              "{\"file\":\"saved.png\",\"marker\":true}\n");
+    const auto genuine = RunAudit({"--verify", "saved/plain.jpg", "saved/plain.png"}, dir.path());
+    EXPECT_EQ(genuine.status, 0) << genuine.err;
+    EXPECT_EQ(genuine.out,
+              "{\"file\":\"saved/plain.jpg\",\"marker\":true,\"genuine\":true,\"problems\":[]}\n"
+              "{\"file\":\"saved/plain.png\",\"marker\":true,\"genuine\":true,\"problems\":[]}\n");
 
-    const auto mixed =
-        RunAudit({"--verify", "saved.jpg", "plain.jpg", "tiny", "gone.jpg"}, dir.path());
+    struct Row {
+        const char* file;
+        bool marker;
+        bool genuine;
+        const char* problemMentions;  // "" when genuine
+    };
+    const std::vector<Row> rows = {
+        {"saved/plain.jpg", true, true, ""},        {"plain.jpg", false, false, "pass marker"},
+        {"flat.jpg", true, false, "no face found"}, {"tiny", false, false, "pass marker"},
+        {"gone.jpg", false, false, "no such file"},
+    };
+    std::vector<std::string> args = {"--verify"};
+    for (const Row& row : rows) args.push_back(row.file);
+    const auto mixed = RunAudit(args, dir.path());
     EXPECT_EQ(mixed.status, 1);
     const auto lines = mixed.Lines();
-    ASSERT_EQ(lines.size(), 4u);
-    const std::vector<bool> expected = {true, false, false, false};
-    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i]["marker"], expected[i]) << i;
-    EXPECT_FALSE(lines[1].contains("error"));
-    EXPECT_TRUE(lines[3]["error"].is_string())
+    ASSERT_EQ(lines.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].file);
+        EXPECT_EQ(lines[i]["file"], rows[i].file);
+        EXPECT_EQ(lines[i]["marker"], rows[i].marker);
+        EXPECT_EQ(lines[i]["genuine"], rows[i].genuine);
+        EXPECT_EQ(lines[i]["problems"].empty(), rows[i].genuine);
+        if (!rows[i].genuine) {
+            EXPECT_NE(lines[i]["problems"].dump().find(rows[i].problemMentions), std::string::npos)
+                << lines[i].dump();
+        }
+    }
+    EXPECT_TRUE(lines[4]["error"].is_string())
         << "a missing file is told apart from an unmarked one";
+
+    // The settings come from the flags over the configuration file: blue
+    // passes with the file's colour 2, not when white only is asked for.
+    const auto white = RunAudit({"--color", "0", "--verify", "saved/plain.jpg"}, dir.path());
+    EXPECT_EQ(white.status, 1);
+    EXPECT_NE(white.out.find("accepts only white"), std::string::npos) << white.out;
+    const auto otherSize = RunAudit({"--size", "2", "--verify", "saved/plain.png"}, dir.path());
+    EXPECT_EQ(otherSize.status, 1);
+    EXPECT_NE(otherSize.out.find("size mode 2 saves"), std::string::npos) << otherSize.out;
 }
 
 TEST(CommandModes, UsageAndStartUpErrorsExitWithTwoBeforeAuditing) {
@@ -100,6 +135,14 @@ TEST(CommandModes, UsageAndStartUpErrorsExitWithTwoBeforeAuditing) {
         {"non-numeric --size", {"--color", "3", "--size", "big", photo}, "--size"},
         {"unknown option", {"--colour", "3", photo}, "--colour"},
         {"audit option with --verify", {"--verify", "--out", "x", photo}, "--out"},
+        {"--report with --verify", {"--verify", "--report", "r.html", photo}, "--report"},
+        {"--verify without cfg.ini or settings", {"--verify", photo}, "cfg.ini"},
+        {"--verify with a missing cascade",
+         {"--color", "3", "--size", "1", "--cascade", "none.xml", "--verify", photo},
+         "none.xml"},
+        {"--report without a name",
+         {"--color", "3", "--size", "1", "--report", "", photo},
+         "--report"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);

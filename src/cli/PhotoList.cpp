@@ -1,0 +1,77 @@
+#include "cli/PhotoList.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace quorvel::cli {
+
+namespace fs = std::filesystem;
+
+bool HasPhotoExtension(const std::string& name) {
+    const std::string extension = fs::path(name).extension().string();
+    for (const char* known : {".jpg", ".jpeg", ".png", ".bmp", ".JPG", ".JPEG", ".PNG", ".BMP"}) {
+        if (extension == known) return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The photos of one folder, sorted by their path below it.
+std::vector<std::string> PhotosIn(const fs::path& folder, bool recursive, std::string& problem) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    auto consider = [&](const fs::directory_entry& entry) {
+        std::error_code typeError;
+        if (entry.is_regular_file(typeError) &&
+            HasPhotoExtension(entry.path().filename().string())) {
+            found.push_back(entry.path());
+        }
+    };
+    if (recursive) {
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                            ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) consider(*it);
+    } else {
+        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) consider(*it);
+    }
+    if (ec) {
+        problem = "cannot read the folder \"" + folder.string() + "\": " + ec.message();
+        return {};
+    }
+    std::sort(found.begin(), found.end(), [&](const fs::path& a, const fs::path& b) {
+        return a.lexically_relative(folder).generic_string() <
+               b.lexically_relative(folder).generic_string();
+    });
+    if (found.empty()) {
+        problem = "the folder \"" + folder.string() + "\" holds no jpg, jpeg, png or bmp files";
+    }
+    std::vector<std::string> files;
+    for (const fs::path& p : found) files.push_back(p.string());
+    return files;
+}
+
+}  // namespace
+
+std::vector<std::string> ExpandPhotoArguments(const std::vector<std::string>& arguments,
+                                              bool recursive, std::vector<std::string>& problems) {
+    std::vector<std::string> files;
+    for (const std::string& argument : arguments) {
+        std::error_code ec;
+        if (!fs::is_directory(argument, ec)) {
+            files.push_back(argument);
+            continue;
+        }
+        std::string problem;
+        std::vector<std::string> inside = PhotosIn(argument, recursive, problem);
+        // A folder without photos stays in the list, so that it gets its
+        // verdict line (not decodable) instead of vanishing from the results.
+        if (inside.empty()) files.push_back(argument);
+        for (std::string& file : inside) files.push_back(std::move(file));
+        if (!problem.empty()) problems.push_back(problem);
+    }
+    return files;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,175 @@
+// The genuineness check: every photo a passed audit saves is accepted, photos
+// that never passed are refused with the reasons in plain words.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "core/audit/Auditor.h"
+#include "core/save/SavePhoto.h"
+#include "core/verify/GenuinePhoto.h"
+#include "support/TestSupport.h"
+#include "verify/GenuineSet.h"
+
+using namespace quorvel;
+using testsupport::Cascade;
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using verifytest::GenuineSettings;
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& problems) {
+    std::string text;
+    for (const std::string& p : problems) text += p + "; ";
+    return text;
+}
+
+// The processed photo of the blue fixture in size mode 1, saved as `name`.
+std::string PassedBlueFile(const TempDir& dir, const std::string& name) {
+    Auditor auditor(Cascade(), {BackgroundColor::Any, SizeMode::Mode1});
+    const AuditReport result = auditor.Audit(testsupport::DataPath("id_blue.jpg"));
+    EXPECT_EQ(result.verdict, Verdict::Passed);
+    const cv::Mat& processed = result.processedPhoto;
+    EXPECT_TRUE(SaveProcessedPhoto(processed, (dir / name).string()).ok);
+    return ReadBytes(dir / name);
+}
+
+cv::Mat Translation(double dx, double dy) {
+    cv::Mat m = (cv::Mat_<double>(2, 3) << 1, 0, dx, 0, 1, dy);
+    return m;
+}
+
+}  // namespace
+
+// Prints the figures quoted in the README: files checked, false rejections,
+// forged files caught.
+TEST(GenuinePhoto, AcceptsEverySavedPassAndCatchesForgeries) {
+    TempDir dir;
+    std::vector<verifytest::SetFile> genuine, forged;
+    verifytest::BuildSets(dir.path(), genuine, forged);
+    ASSERT_GE(genuine.size(), 40u) << "the measurement needs passed photos";
+
+    int rejected = 0;
+    for (const auto& file : genuine) {
+        const GenuineCheck check =
+            CheckGenuinePhotoFile(file.path.string(), Cascade(), file.settings);
+        std::printf("genuine %-60s face %.2f centre %+.3f top %.3f coverage %.2f %s\n",
+                    file.description.c_str(), check.faceWidthShare, check.centreOffset,
+                    check.faceTopShare, check.backgroundCoverage,
+                    check.genuine ? "ok" : "REJECTED");
+        EXPECT_TRUE(check.genuine) << file.description << ": " << Joined(check.problems);
+        EXPECT_TRUE(check.marker) << file.description;
+        if (!check.genuine) ++rejected;
+    }
+    int caught = 0;
+    std::map<std::string, int> reasons;
+    for (const auto& file : forged) {
+        const GenuineCheck check =
+            CheckGenuinePhotoFile(file.path.string(), Cascade(), file.settings);
+        EXPECT_TRUE(check.marker) << file.description;
+        if (!check.genuine) {
+            ++caught;
+            ++reasons[check.problems.front().substr(
+                0, check.problems.front().find_first_of(":;0123456789"))];
+        } else {
+            std::printf("forged  %-60s NOT CAUGHT\n", file.description.c_str());
+        }
+    }
+    std::printf("genuine files: %zu, falsely rejected: %d\n", genuine.size(), rejected);
+    std::printf("forged files: %zu, caught: %d (%.1f %%)\n", forged.size(), caught,
+                100.0 * caught / static_cast<double>(forged.size()));
+    for (const auto& [reason, count] : reasons) std::printf("  %3d  %s\n", count, reason.c_str());
+    EXPECT_EQ(rejected, 0);
+    EXPECT_GE(caught * 4, static_cast<int>(forged.size()) * 3) << "fewer than 75 % caught";
+}
+
+TEST(GenuinePhoto, EachFailedConditionIsOneProblem) {
+    TempDir dir;
+    const std::string saved = PassedBlueFile(dir, "blue.jpg");
+    const std::string marker = saved.substr(saved.size() - kPassMarkerLength);
+    const std::string image = saved.substr(0, saved.size() - kPassMarkerLength);
+    const std::string fixture = ReadBytes(testsupport::DataPath("id_blue.jpg"));
+
+    struct Case {
+        const char* description;
+        std::string bytes;
+        GenuineSettings settings;
+        bool marker;
+        std::vector<std::string> problemsMention;  // in order
+    };
+    const std::vector<Case> cases = {
+        {"the saved photo itself", saved, {3, 1}, true, {}},
+        {"the saved photo checked for blue only", saved, {2, 1}, true, {}},
+        {"no marker", image, {3, 1}, false, {"pass marker"}},
+        {"marker twice", saved + marker, {3, 1}, true, {"complete"}},
+        {"bytes between image and marker", image + "xx" + marker, {3, 1}, true, {"complete"}},
+        {"marker on an undecodable file",
+         "not an image" + marker,
+         {3, 1},
+         true,
+         {"complete", "decoded"}},
+        {"marker on a file of its own", marker, {3, 1}, true, {"complete", "decoded"}},
+        {"blue photo where only white is accepted",
+         saved,
+         {0, 1},
+         true,
+         {"background colour is blue, but the colour setting accepts only white"}},
+        {"colour setting that accepts nothing", saved, {7, 1}, true, {"accepts none"}},
+        {"size mode 2 for a size mode 1 photo", saved, {3, 2}, true, {"size mode 2 saves"}},
+        {"size setting that is no mode", saved, {3, 0}, true, {"not a size mode"}},
+        {"the unprocessed fixture with a marker",
+         fixture + marker,
+         {3, 1},
+         true,
+         {"pixels; size mode 1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        const GenuineCheck check = CheckGenuinePhoto(c.bytes, Cascade(), c.settings);
+        EXPECT_EQ(check.marker, c.marker);
+        EXPECT_EQ(check.genuine, c.problemsMention.empty());
+        ASSERT_GE(check.problems.size(), c.problemsMention.size()) << Joined(check.problems);
+        for (std::size_t i = 0; i < c.problemsMention.size(); ++i) {
+            EXPECT_NE(check.problems[i].find(c.problemsMention[i]), std::string::npos)
+                << Joined(check.problems);
+        }
+    }
+}
+
+TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
+    TempDir dir;
+    PassedBlueFile(dir, "blue.png");
+    const cv::Mat processed = cv::imread((dir / "blue.png").string());
+    ASSERT_FALSE(processed.empty());
+
+    struct Case {
+        const char* description;
+        cv::Mat photo;
+        const char* mentions;
+    };
+    cv::Mat shifted, lowered, painted = processed.clone();
+    cv::warpAffine(processed, shifted, Translation(processed.cols * 0.25, 0), processed.size(),
+                   cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    cv::warpAffine(processed, lowered, Translation(0, processed.rows * 0.3), processed.size(),
+                   cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    const cv::Vec3b bg = processed.at<cv::Vec3b>(3, 3);
+    painted.setTo(cv::Scalar(bg[0], bg[1], bg[2]));
+    const std::vector<Case> cases = {
+        {"face moved a quarter of the width sideways", shifted, "not centred"},
+        {"face moved down", lowered, "face's top is on row"},
+        {"face painted over", painted, "no face found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        ASSERT_TRUE(SaveProcessedPhoto(c.photo, (dir / "forged.png").string()).ok);
+        const GenuineCheck check =
+            CheckGenuinePhotoFile((dir / "forged.png").string(), Cascade(), GenuineSettings{3, 1});
+        EXPECT_TRUE(check.marker);
+        EXPECT_FALSE(check.genuine);
+        EXPECT_NE(Joined(check.problems).find(c.mentions), std::string::npos)
+            << Joined(check.problems);
+    }
+}
