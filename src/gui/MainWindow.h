@@ -43,6 +43,12 @@ public:
     // The one thread every audit runs on (started by the first audit).
     QThread* auditThread() const;
 
+public slots:
+    // Audits the photo at path as if it had been chosen with Open photo.
+    // Ignored before a successful startUp and while an audit runs.
+    void auditFile(const QString& path);
+
+public:
     static const QString kScreenTooSmallMessage;
     static const QString kCascadeMissingMessage;
     static const QString kNoConfigMessage;

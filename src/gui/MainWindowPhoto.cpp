@@ -28,6 +28,12 @@ void MainWindow::openPhoto() {
     startAudit();
 }
 
+void MainWindow::auditFile(const QString& path) {
+    if (!m_session || m_auditRunning) return;
+    m_photoPath = localPath(path);
+    startAudit();
+}
+
 void MainWindow::startAudit() {
     setAuditRunning(true);
     m_auditWorker->start(m_session->auditor(), m_photoPath);
