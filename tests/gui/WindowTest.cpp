@@ -160,14 +160,14 @@ private slots:
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("passed"));
         QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
-        // Open, then cancel: the result stays on screen but can no longer be
-        // saved, and nothing is logged.
+        // Open, then cancel: the window stays exactly as it was, the result
+        // still ready to be saved, and nothing is logged.
         const QByteArray logBefore = Log();
         w.open->click();
-        QVERIFY(!w.save->isEnabled());
+        QVERIFY(w.save->isEnabled());
         QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
         QCOMPARE(Log(), logBefore);
-        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
         // A rejected photo next replaces the result; the old photo is not drawn.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(Verdict::TooSmall));
@@ -228,14 +228,15 @@ private slots:
         QVERIFY(w.window);
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
 
-        // Cancelled: nothing is written and the result is given up.
+        // Cancelled: nothing is written and the accepted photo stays on
+        // screen, ready to be saved.
         QCOMPARE(Audit(w, blue), int(Verdict::Passed));
         const QStringList before = QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden);
         w.save->click();
         QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
-        QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
-        QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
+        QVERIFY(w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(w.window->processedPhoto(), true)), 0);
 
         // Failed (the folder is a regular file, which stops even root): the
         // user is told, and the accepted photo can be saved elsewhere.
@@ -342,8 +343,13 @@ private slots:
         QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);
 
-        // Space on Save (its dialog cancelled) ends the result; Open takes the focus.
+        // Space on Save (its dialog cancelled) keeps the result and the focus;
+        // a completed save returns to the start, and Open takes the focus.
         w.save->setFocus();
+        QTest::keyClick(w.save, Qt::Key_Space);
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
+        QCOMPARE(QApplication::focusWidget(), w.save);
+        w.dialogs->saveAnswers.push_back(m_work.filePath(QStringLiteral("keyboard.jpg")));
         QTest::keyClick(w.save, Qt::Key_Space);
         QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
         QCOMPARE(QApplication::focusWidget(), w.open);
