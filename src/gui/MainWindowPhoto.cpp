@@ -42,6 +42,7 @@ void MainWindow::startAudit() {
 void MainWindow::setAuditRunning(bool running) {
     if (running == m_auditRunning) return;
     m_auditRunning = running;
+    update();  // the waiting panel comes and goes with the audit
     m_openButton.setEnabled(!running);
     m_exitButton.setEnabled(!running);
     if (running) {

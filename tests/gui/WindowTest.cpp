@@ -22,6 +22,7 @@
 #include "core/audit/Auditor.h"
 #include "core/save/SavePhoto.h"
 #include "gui/MainWindow.h"
+#include "gui/WaitingPanel.h"
 
 using uitest::DataFile;
 using uitest::ExpectedScreen;
@@ -49,6 +50,26 @@ QImage ExpectedPassedScreen(const cv::Mat& processedPhoto, bool saveEnabled) {
     cv::resize(processedPhoto, stretched, cv::Size(177, 228), 0, 0, cv::INTER_LINEAR);
     QPainter(&screen).drawImage(QPoint(280, 83), uitest::BgrToRgb32(stretched));
     return screen;
+}
+
+const QRect kResultFrame(280, 83, 177, 228);
+
+// Whether the result frame of the painted window holds the waiting panel: the
+// panel colour all around, with the text's darker pixels in its middle.
+bool ShowsWaitingPanel(const QImage& painted) {
+    const QRgb panel = kWaitingPanelColor.rgb();
+    int textPixels = 0;
+    for (int y = kResultFrame.top(); y <= kResultFrame.bottom(); ++y) {
+        for (int x = kResultFrame.left(); x <= kResultFrame.right(); ++x) {
+            const QRgb pixel = painted.pixel(x, y) | 0xFF000000u;
+            if (pixel == panel) continue;
+            const bool middleBand =
+                y >= kResultFrame.center().y() - 30 && y <= kResultFrame.center().y() + 30;
+            if (!middleBand) return false;
+            if (qGray(pixel) < qGray(panel)) ++textPixels;
+        }
+    }
+    return textPixels > 20;
 }
 
 // Runs act on the widget find returns, once a modal dialog's or a menu's
@@ -267,26 +288,55 @@ private slots:
     void windowStaysResponsiveDuringAnAudit() {
         Window w = Make();
         QVERIFY(w.window);
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
         QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
         w.dialogs->openAnswers.push_back(LargePhoto());
         w.open->click();
 
         // The click has returned while the audit goes on elsewhere; the
-        // window paints, with its buttons disabled and a wait cursor.
+        // window paints, with its buttons disabled, a wait cursor and the
+        // waiting panel in the result frame.
         QVERIFY(w.window->isAuditRunning());
         QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
         const QList<QRect> buttons = {w.open->geometry(), w.save->geometry(), w.exit->geometry()};
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false), buttons),
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
+                             buttons + QList<QRect>{kResultFrame}),
                  0);
+        QVERIFY(ShowsWaitingPanel(w.window->grab().toImage()));
 
         QVERIFY(finished.wait(120000));
         QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
         QVERIFY(!w.window->isAuditRunning());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+    }
+
+    // After a passed photo, the next audit covers its photo and verdict in
+    // the result frame until the new verdict is shown; the rest of the
+    // screen stays as it was.
+    void waitingPanelReplacesThePreviousVerdict() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(Verdict::Passed));
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.window->isAuditRunning());
+        const QImage waiting = w.window->grab().toImage();
+        QVERIFY(ShowsWaitingPanel(waiting));
+        const QList<QRect> excluded = {w.open->geometry(), w.exit->geometry(), kResultFrame};
+        QCOMPARE(uitest::CountDifferences(waiting, ExpectedScreen(QStringLiteral("passed"), false),
+                                          kWindow, excluded),
+                 0);
+
+        QVERIFY(finished.wait(120000));
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
     }
 
