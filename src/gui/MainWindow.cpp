@@ -42,6 +42,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(m_icon);
     resize(kInitialSize);
+    setAcceptDrops(true);
 
     m_openButton.setObjectName(QStringLiteral("openButton"));
     m_saveButton.setObjectName(QStringLiteral("saveButton"));

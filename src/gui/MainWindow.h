@@ -15,6 +15,7 @@
 #include "gui/UserDialogs.h"
 
 class AuditWorker;
+class QMimeData;
 class QThread;
 
 Q_DECLARE_METATYPE(quorvel::Verdict)
@@ -22,7 +23,8 @@ Q_DECLARE_METATYPE(quorvel::Verdict)
 // The main window: a frameless 800 x 600 window whose whole area is the
 // screen picture of the current audit state, with the Open photo, Save photo
 // and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
-// right. Esc, Exit and the window menu's Close reject it.
+// right. Esc, Exit and the window menu's Close reject it. An image file
+// dropped on it is audited.
 class MainWindow : public QDialog {
     Q_OBJECT
 
@@ -60,10 +62,14 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QImage composeResultPanel(const QImage& successPicture) const;
 
+    bool acceptsDrop(const QMimeData* data) const;
     void openPhoto();
     void startAudit();
     void applyVerdict(const quorvel::AuditReport& report);

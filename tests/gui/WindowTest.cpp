@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -338,6 +339,106 @@ private slots:
         QVERIFY(finished.wait(120000));
         QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+    }
+
+    // Files dropped on the window: the first one is audited when it is a
+    // local image file; anything else is refused and changes nothing.
+    void droppedImageIsAudited_data() {
+        QTest::addColumn<QStringList>("urls");  // "local:NAME" is a file of the working folder
+        QTest::addColumn<int>("verdict");       // -1: refused
+        QTest::newRow("jpg photo")
+            << QStringList{QStringLiteral("local:id_blue.jpg")} << int(Verdict::Passed);
+        QTest::newRow("upper-case extension")
+            << QStringList{QStringLiteral("local:照片.JPEG")} << int(Verdict::Passed);
+        QTest::newRow("png extension")
+            << QStringList{QStringLiteral("local:no_face.png")} << int(Verdict::NoFace);
+        QTest::newRow("several files: the first is audited")
+            << QStringList{QStringLiteral("local:no_face.png"), QStringLiteral("local:id_blue.jpg")}
+            << int(Verdict::NoFace);
+        QTest::newRow("not an image extension")
+            << QStringList{QStringLiteral("local:notes.txt")} << -1;
+        QTest::newRow("first of several not an image")
+            << QStringList{QStringLiteral("local:notes.txt"), QStringLiteral("local:id_blue.jpg")}
+            << -1;
+        QTest::newRow("remote file")
+            << QStringList{QStringLiteral("sftp://host/id_blue.jpg")} << -1;
+        QTest::newRow("no file at all") << QStringList{} << -1;
+    }
+    void droppedImageIsAudited() {
+        QFETCH(QStringList, urls);
+        QFETCH(int, verdict);
+        QVERIFY(QFile::copy(DataFile(QStringLiteral("id_blue.jpg")),
+                            WorkFile(QStringLiteral("id_blue.jpg"))) ||
+                QFile::exists(WorkFile(QStringLiteral("id_blue.jpg"))));
+        QFile::copy(DataFile(QStringLiteral("id_blue.jpg")), WorkFile(QStringLiteral("照片.JPEG")));
+        QFile::copy(DataFile(QStringLiteral("no_face.jpg")),
+                    WorkFile(QStringLiteral("no_face.png")));
+        uitest::WriteAll(WorkFile(QStringLiteral("notes.txt")), "not a photo");
+
+        QMimeData data;
+        QList<QUrl> list;
+        for (const QString& url : urls) {
+            list << (url.startsWith(QStringLiteral("local:"))
+                         ? QUrl::fromLocalFile(WorkFile(url.mid(6)))
+                         : QUrl(url));
+        }
+        if (list.isEmpty()) {
+            data.setText(QStringLiteral("some text"));
+        } else {
+            data.setUrls(list);
+        }
+
+        Window w = Make();
+        QVERIFY(w.window);
+        const QByteArray logBefore = Log();
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        QCOMPARE(enter.isAccepted(), verdict >= 0);
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &drop);
+        QCOMPARE(drop.isAccepted(), verdict >= 0);
+
+        if (verdict < 0) {
+            QVERIFY(!w.window->isAuditRunning());
+            QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
+            QCOMPARE(Log(), logBefore);
+            return;
+        }
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(int(finished.first().at(0).value<Verdict>()), verdict);
+        const QString logged = QUrl(list.first()).fileName();
+        // One entry, for the audited file.
+        const QByteArray added = Log().mid(logBefore.size());
+        QCOMPARE(added.count('\n'), 1);
+        QVERIFY(added.contains("\t" + uitest::LogMessage(logged.toStdWString()).chopped(2)));
+    }
+
+    // A drop while an audit runs is refused: only the running audit is logged.
+    void dropIsRefusedDuringAnAudit() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.window->isAuditRunning());
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(DataFile(QStringLiteral("id_blue.jpg")))});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        QVERIFY(!enter.isAccepted());
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &drop);
+        QVERIFY(!drop.isAccepted());
+
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
+        QVERIFY(!finished.wait(500));  // no second audit follows
+        QVERIFY(
+            Log().endsWith(uitest::LogMessage(L"large.jpg不是纯背景，或者背景复杂，识别出错！")));
     }
 
     void closingDuringAnAuditEndsCleanly() {
