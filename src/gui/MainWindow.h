@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QMetaType>
+#include <QPoint>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -24,7 +25,8 @@ Q_DECLARE_METATYPE(quorvel::Verdict)
 // screen picture of the current audit state, with the Open photo, Save photo
 // and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
 // right. Esc, Exit and the window menu's Close reject it. An image file
-// dropped on it is audited.
+// dropped on it is audited; Ctrl+O opens a photo, Ctrl+S saves; dragging its
+// banner moves it.
 class MainWindow : public QDialog {
     Q_OBJECT
 
@@ -65,6 +67,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QImage composeResultPanel(const QImage& successPicture) const;
@@ -89,6 +94,8 @@ private:
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;
+    // Where the mouse holds the window while the banner is dragged by hand.
+    std::optional<QPoint> m_dragOffset;
     // Declared last so that it is destroyed first: it waits for a running
     // audit, which uses the session's auditor.
     std::unique_ptr<AuditWorker> m_auditWorker;

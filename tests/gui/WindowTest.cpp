@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -517,6 +518,83 @@ private slots:
         other.exit->setFocus();
         QTest::keyClick(other.exit, Qt::Key_Return);
         QTRY_VERIFY(!other.window->isVisible());
+    }
+
+    // Ctrl+O and Ctrl+S do what Open photo and Save photo do, and nothing
+    // while their buttons are disabled.
+    void controlKeysOpenAndSave() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        const QString target = WorkFile(QStringLiteral("ctrl-s.jpg"));
+        QFile::remove(target);
+
+        // Save is disabled: Ctrl+S asks nothing.
+        w.dialogs->saveAnswers.push_back(target);
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(w.dialogs->saveAnswers.size(), 1);
+        w.dialogs->saveAnswers.clear();
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(DataFile(QStringLiteral("id_blue.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::Passed);
+
+        w.dialogs->saveAnswers.push_back(target);
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(quorvel::HasPassMarker(target.toStdString()));
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
+
+        // During an audit Ctrl+O asks nothing.
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(w.window->isAuditRunning());
+        w.dialogs->openAnswers.push_back(DataFile(QStringLiteral("id_blue.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w.dialogs->openAnswers.size(), 1);
+        QVERIFY(finished.wait(120000));
+    }
+
+    // Dragging the banner with the left button moves the window; anywhere
+    // else, or with another button, the window stays.
+    void draggingTheBannerMovesTheWindow_data() {
+        QTest::addColumn<QPoint>("pressAt");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("banner, left button") << QPoint(100, 40) << int(Qt::LeftButton) << true;
+        QTest::newRow("banner's last row") << QPoint(519, 79) << int(Qt::LeftButton) << true;
+        QTest::newRow("banner, right button") << QPoint(100, 40) << int(Qt::RightButton) << false;
+        QTest::newRow("below the banner") << QPoint(100, 80) << int(Qt::LeftButton) << false;
+        QTest::newRow("top strip above the buttons")
+            << QPoint(600, 40) << int(Qt::LeftButton) << false;
+    }
+    void draggingTheBannerMovesTheWindow() {
+        QFETCH(QPoint, pressAt);
+        QFETCH(int, button);
+        QFETCH(bool, moves);
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const QPoint start = w.window->pos();
+        const auto mouse = [&w](QEvent::Type type, const QPoint& local, Qt::MouseButton which,
+                                Qt::MouseButtons held) {
+            QMouseEvent event(type, local, w.window->mapToGlobal(local), which, held,
+                              Qt::NoModifier);
+            QApplication::sendEvent(w.window.get(), &event);
+        };
+        const auto pressed = Qt::MouseButton(button);
+        mouse(QEvent::MouseButtonPress, pressAt, pressed, pressed);
+        mouse(QEvent::MouseMove, pressAt + QPoint(30, 20), Qt::NoButton, pressed);
+        mouse(QEvent::MouseButtonRelease, pressAt + QPoint(30, 20), pressed, Qt::NoButton);
+        QCOMPARE(w.window->pos(), moves ? start + QPoint(30, 20) : start);
+
+        // After the release, moving the mouse no longer moves the window.
+        const QPoint after = w.window->pos();
+        mouse(QEvent::MouseMove, pressAt + QPoint(60, 60), Qt::NoButton, Qt::NoButton);
+        QCOMPARE(w.window->pos(), after);
     }
 
     void windowMenuOffersTheAboutBox() {
