@@ -1,5 +1,6 @@
 #include "gui/Application.h"
 
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 
@@ -28,9 +29,11 @@ Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
 
 Application::~Application() = default;
 
-bool Application::run() {
+bool Application::run(const QString& photo) {
     MainWindow window(m_makeDialogs ? m_makeDialogs() : nullptr);
     if (!window.startUp()) return false;
+    // Its verdict arrives once the window's event loop runs.
+    if (!photo.isEmpty()) window.auditFile(photo);
     window.exec();
     return true;
 }
@@ -39,4 +42,11 @@ void Application::showMessage(const QString& text) {
     std::unique_ptr<UserDialogs> dialogs = m_makeDialogs ? m_makeDialogs() : nullptr;
     if (!dialogs) dialogs = std::make_unique<QtUserDialogs>(nullptr);
     dialogs->showMessage(text);
+}
+
+QString Application::photoArgument(int argc, char** argv, const std::filesystem::path& startDir) {
+    if (argc < 2 || argv[1] == nullptr || argv[1][0] == '\0') return {};
+    const std::filesystem::path given(argv[1]);
+    const std::filesystem::path path = given.is_absolute() ? given : startDir / given;
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
 #include <QTranslator>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -19,10 +21,15 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Runs the start-up checks and then the main window until it closes.
+    // Runs the start-up checks and then the main window until it closes;
+    // a photo path, when given, is audited as soon as the window has started.
     // false when a check failed: its message has been shown and the window
     // never opened.
-    bool run();
+    bool run(const QString& photo = {});
+
+    // The photo named on the command line (the first argument left after
+    // Qt's own options), made absolute against startDir; empty without one.
+    static QString photoArgument(int argc, char** argv, const std::filesystem::path& startDir);
 
     // Shows a message before any window is open (a start-up problem).
     void showMessage(const QString& text);

@@ -42,6 +42,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(m_icon);
     resize(kInitialSize);
+    setAcceptDrops(true);
 
     m_openButton.setObjectName(QStringLiteral("openButton"));
     m_saveButton.setObjectName(QStringLiteral("saveButton"));
@@ -58,6 +59,16 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
     connect(&m_exitButton, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(m_auditWorker.get(), &AuditWorker::audited, this, &MainWindow::applyVerdict);
+
+    // The usual keys for the two photo commands, when their buttons are enabled.
+    auto* openKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(openKey, &QShortcut::activated, this, [this] {
+        if (m_session && m_openButton.isEnabled()) openPhoto();
+    });
+    auto* saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(saveKey, &QShortcut::activated, this, [this] {
+        if (m_saveButton.isEnabled()) savePhoto();
+    });
 
     // Alt+Space opens the window menu, as it would on a window with a frame.
     auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

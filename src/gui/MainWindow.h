@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QMetaType>
+#include <QPoint>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "gui/UserDialogs.h"
 
 class AuditWorker;
+class QMimeData;
 class QThread;
 
 Q_DECLARE_METATYPE(quorvel::Verdict)
@@ -22,7 +24,9 @@ Q_DECLARE_METATYPE(quorvel::Verdict)
 // The main window: a frameless 800 x 600 window whose whole area is the
 // screen picture of the current audit state, with the Open photo, Save photo
 // and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
-// right. Esc, Exit and the window menu's Close reject it.
+// right. Esc, Exit and the window menu's Close reject it. An image file
+// dropped on it is audited; Ctrl+O opens a photo, Ctrl+S saves; dragging its
+// banner moves it.
 class MainWindow : public QDialog {
     Q_OBJECT
 
@@ -43,6 +47,12 @@ public:
     // The one thread every audit runs on (started by the first audit).
     QThread* auditThread() const;
 
+public slots:
+    // Audits the photo at path as if it had been chosen with Open photo.
+    // Ignored before a successful startUp and while an audit runs.
+    void auditFile(const QString& path);
+
+public:
     static const QString kScreenTooSmallMessage;
     static const QString kCascadeMissingMessage;
     static const QString kNoConfigMessage;
@@ -54,10 +64,17 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QImage composeResultPanel(const QImage& successPicture) const;
 
+    bool acceptsDrop(const QMimeData* data) const;
     void openPhoto();
     void startAudit();
     void applyVerdict(const quorvel::AuditReport& report);
@@ -77,6 +94,8 @@ private:
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;
+    // Where the mouse holds the window while the banner is dragged by hand.
+    std::optional<QPoint> m_dragOffset;
     // Declared last so that it is destroyed first: it waits for a running
     // audit, which uses the session's auditor.
     std::unique_ptr<AuditWorker> m_auditWorker;

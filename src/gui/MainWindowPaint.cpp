@@ -1,10 +1,12 @@
 // The window's painting: the screen picture of the audit state, with the
-// processed photo in the result frame of the success screen.
+// processed photo in the result frame of the success screen, and the waiting
+// panel in that frame while an audit runs.
 #include <QPainter>
 
 #include "gui/MainWindow.h"
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
+#include "gui/WaitingPanel.h"
 
 namespace {
 
@@ -15,10 +17,14 @@ constexpr int kIconSize = 32;
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QImage picture = loadPicture(screenPicture(m_auditState));
-    if (m_auditState == quorvel::Verdict::Passed) picture = composeResultPanel(picture);
+    // While an audit runs the frame is covered: no need to draw the photo into it.
+    if (m_auditState == quorvel::Verdict::Passed && !m_auditRunning) {
+        picture = composeResultPanel(picture);
+    }
     // A plain copy from the top-left corner, cut to the window; a picture
     // that could not be loaded paints nothing.
     if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
+    if (m_auditRunning) paintWaitingPanel(painter);
 
     if (isMinimized()) {
         // Where the platform paints a minimised window: the icon, centred.

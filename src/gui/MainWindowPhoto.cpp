@@ -18,17 +18,23 @@ std::filesystem::path localPath(const QString& path) {
 }  // namespace
 
 void MainWindow::openPhoto() {
-    // Whatever the user does next, the last result can no longer be saved.
-    m_saveButton.setEnabled(false);
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
-
+    // A cancelled dialog leaves the window as it was, an accepted photo
+    // still ready to be saved.
     const std::optional<QString> path = m_dialogs->openPath();
     if (!path) return;
     m_photoPath = localPath(*path);
     startAudit();
 }
 
+void MainWindow::auditFile(const QString& path) {
+    if (!m_session || m_auditRunning) return;
+    m_photoPath = localPath(path);
+    startAudit();
+}
+
 void MainWindow::startAudit() {
+    // The new photo replaces the last result, which can no longer be saved.
+    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
     setAuditRunning(true);
     m_auditWorker->start(m_session->auditor(), m_photoPath);
 }
@@ -36,6 +42,7 @@ void MainWindow::startAudit() {
 void MainWindow::setAuditRunning(bool running) {
     if (running == m_auditRunning) return;
     m_auditRunning = running;
+    update();  // the waiting panel comes and goes with the audit
     m_openButton.setEnabled(!running);
     m_exitButton.setEnabled(!running);
     if (running) {
@@ -64,15 +71,19 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
 void MainWindow::savePhoto() {
     m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
 
-    if (const std::optional<QString> path = m_dialogs->savePath()) {
-        const quorvel::SaveResult result =
-            quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
-        if (!result.ok) {
-            m_dialogs->showMessage(saveFailureMessage(result));
-            // The accepted photo stays, so that another folder or name can be tried.
-            m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
-            return;
-        }
+    const std::optional<QString> path = m_dialogs->savePath();
+    if (!path) {
+        // Cancelled: the accepted photo stays on screen, ready to be saved.
+        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        return;
+    }
+    const quorvel::SaveResult result =
+        quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
+    if (!result.ok) {
+        m_dialogs->showMessage(saveFailureMessage(result));
+        // The accepted photo stays, so that another folder or name can be tried.
+        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        return;
     }
 
     // The next step is another photo: a keyboard user on Save moves to Open.

@@ -1,10 +1,16 @@
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "gui/Application.h"
 #include "gui/UserFolder.h"
 
 int main(int argc, char* argv[]) {
+    // A relative photo path names a file of the directory the program started in.
+    std::error_code ignored;
+    const std::filesystem::path startDir = std::filesystem::current_path(ignored);
+
     // Started from the desktop entry: work in the per-user folder, which holds
     // cfg.ini, the cascade and Test.log.
     std::optional<std::string> folderProblem;
@@ -16,6 +22,6 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     // A failed start-up check has shown its message; that too ends with status 0.
-    app.run();
+    app.run(Application::photoArgument(argc, argv, startDir));
     return 0;
 }

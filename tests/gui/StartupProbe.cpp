@@ -1,14 +1,18 @@
 // Runs the application as the window executable does, with dialogs that
 // print instead of asking, and closes the window as soon as it is shown.
 // Output, one line each: "message: <text>" for every message box,
-// "shown: x y width height" when the window appears, then "closed" when the
-// window has run or "not started" when a start-up check failed.
+// "shown: x y width height" when the window appears, "verdict: <n>" when a
+// photo named on the command line has been audited (the window closes after
+// it), then "closed" when the window has run or "not started" when a start-up
+// check failed.
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 
 #include "gui/Application.h"
+#include "gui/MainWindow.h"
 
 namespace {
 
@@ -32,8 +36,19 @@ int main(int argc, char* argv[]) {
         const QRect g = window->geometry();
         std::printf("shown: %d %d %d %d\n", g.x(), g.y(), g.width(), g.height());
         std::fflush(stdout);
-        window->reject();
+        auto* mainWindow = qobject_cast<MainWindow*>(window);
+        if (mainWindow == nullptr || !mainWindow->isAuditRunning()) {
+            window->reject();
+            return;
+        }
+        QObject::connect(mainWindow, &MainWindow::auditFinished,
+                         [mainWindow](quorvel::Verdict verdict) {
+                             std::printf("verdict: %d\n", int(verdict));
+                             std::fflush(stdout);
+                             mainWindow->reject();
+                         });
     });
-    std::printf(app.run() ? "closed\n" : "not started\n");
+    const QString photo = Application::photoArgument(argc, argv, std::filesystem::current_path());
+    std::printf(app.run(photo) ? "closed\n" : "not started\n");
     return 0;
 }

@@ -21,13 +21,13 @@ struct Run {
     QStringList lines;
 };
 
-Run RunProbe(const QString& workDir, const QString& platform) {
+Run RunProbe(const QString& workDir, const QString& platform, const QStringList& args = {}) {
     QProcess probe;
     probe.setWorkingDirectory(workDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     probe.setProcessEnvironment(env);
-    probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), {});
+    probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), args);
     Run run;
     if (!probe.waitForFinished(120000)) {
         probe.kill();
@@ -69,7 +69,7 @@ QString OffscreenWithScreen(const QTemporaryDir& work, const QSize& screen) {
 
 QStringList ProbeLines(const Run& run) {
     return run.lines.filter(
-        QRegularExpression(QStringLiteral("^(message|shown|closed|not started)")));
+        QRegularExpression(QStringLiteral("^(message|shown|verdict|closed|not started)")));
 }
 
 }  // namespace
@@ -190,6 +190,45 @@ private slots:
             QCOMPARE(bytes.count('\n'), 1);
             QVERIFY(bytes.endsWith("\t" + uitest::LogMessage(L"系统启动")));
         }
+    }
+
+    // A photo named on the command line is audited right after start-up, as
+    // if it had been opened: its verdict is applied and logged.
+    void photoArgumentIsAuditedAtStartUp_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QString>("logText");
+        const QString blue = uitest::DataFile(QStringLiteral("id_blue.jpg"));
+        QTest::newRow("absolute path, passed")
+            << blue << int(quorvel::Verdict::Passed) << QStringLiteral("id_blue.jpg图像审核成功！");
+        QTest::newRow("path relative to the working directory")
+            << QStringLiteral("copy/照片.jpg") << int(quorvel::Verdict::Passed)
+            << QStringLiteral("照片.jpg图像审核成功！");
+        QTest::newRow("missing file")
+            << QStringLiteral("nowhere.jpg") << int(quorvel::Verdict::BadFormat)
+            << QStringLiteral("nowhere.jpg文件格式不符合要求！");
+    }
+    void photoArgumentIsAuditedAtStartUp() {
+        QFETCH(QString, argument);
+        QFETCH(int, verdict);
+        QFETCH(QString, logText);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), true, {}, true, uitest::kDefaultConfig);
+        QVERIFY(QDir(work.path()).mkdir(QStringLiteral("copy")));
+        QVERIFY(QFile::copy(uitest::DataFile(QStringLiteral("id_blue.jpg")),
+                            work.filePath(QStringLiteral("copy/照片.jpg"))));
+
+        const Run run =
+            RunProbe(work.path(), OffscreenWithScreen(work, QSize(1024, 768)), {argument});
+
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ProbeLines(run), (QStringList{QStringLiteral("shown: 0 0 800 600"),
+                                               QStringLiteral("verdict: %1").arg(verdict),
+                                               QStringLiteral("closed")}));
+        const QByteArray log = uitest::ReadAll(work.filePath(QStringLiteral("Test.log")));
+        QCOMPARE(log.count('\n'), 2);
+        QVERIFY(log.endsWith("\t" + uitest::LogMessage(logText.toStdWString())));
     }
 
     // A working directory that cannot be written: no log, but the window opens.

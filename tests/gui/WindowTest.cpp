@@ -4,6 +4,8 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -22,6 +24,7 @@
 #include "core/audit/Auditor.h"
 #include "core/save/SavePhoto.h"
 #include "gui/MainWindow.h"
+#include "gui/WaitingPanel.h"
 
 using uitest::DataFile;
 using uitest::ExpectedScreen;
@@ -49,6 +52,26 @@ QImage ExpectedPassedScreen(const cv::Mat& processedPhoto, bool saveEnabled) {
     cv::resize(processedPhoto, stretched, cv::Size(177, 228), 0, 0, cv::INTER_LINEAR);
     QPainter(&screen).drawImage(QPoint(280, 83), uitest::BgrToRgb32(stretched));
     return screen;
+}
+
+const QRect kResultFrame(280, 83, 177, 228);
+
+// Whether the result frame of the painted window holds the waiting panel: the
+// panel colour all around, with the text's darker pixels in its middle.
+bool ShowsWaitingPanel(const QImage& painted) {
+    const QRgb panel = kWaitingPanelColor.rgb();
+    int textPixels = 0;
+    for (int y = kResultFrame.top(); y <= kResultFrame.bottom(); ++y) {
+        for (int x = kResultFrame.left(); x <= kResultFrame.right(); ++x) {
+            const QRgb pixel = painted.pixel(x, y) | 0xFF000000u;
+            if (pixel == panel) continue;
+            const bool middleBand =
+                y >= kResultFrame.center().y() - 30 && y <= kResultFrame.center().y() + 30;
+            if (!middleBand) return false;
+            if (qGray(pixel) < qGray(panel)) ++textPixels;
+        }
+    }
+    return textPixels > 20;
 }
 
 // Runs act on the widget find returns, once a modal dialog's or a menu's
@@ -160,14 +183,14 @@ private slots:
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("passed"));
         QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
-        // Open, then cancel: the result stays on screen but can no longer be
-        // saved, and nothing is logged.
+        // Open, then cancel: the window stays exactly as it was, the result
+        // still ready to be saved, and nothing is logged.
         const QByteArray logBefore = Log();
         w.open->click();
-        QVERIFY(!w.save->isEnabled());
+        QVERIFY(w.save->isEnabled());
         QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
         QCOMPARE(Log(), logBefore);
-        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
         // A rejected photo next replaces the result; the old photo is not drawn.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(Verdict::TooSmall));
@@ -228,14 +251,15 @@ private slots:
         QVERIFY(w.window);
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
 
-        // Cancelled: nothing is written and the result is given up.
+        // Cancelled: nothing is written and the accepted photo stays on
+        // screen, ready to be saved.
         QCOMPARE(Audit(w, blue), int(Verdict::Passed));
         const QStringList before = QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden);
         w.save->click();
         QCOMPARE(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
-        QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
-        QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
+        QVERIFY(w.save->isEnabled());
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(w.window->processedPhoto(), true)), 0);
 
         // Failed (the folder is a regular file, which stops even root): the
         // user is told, and the accepted photo can be saved elsewhere.
@@ -266,20 +290,24 @@ private slots:
     void windowStaysResponsiveDuringAnAudit() {
         Window w = Make();
         QVERIFY(w.window);
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
         QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
         w.dialogs->openAnswers.push_back(LargePhoto());
         w.open->click();
 
         // The click has returned while the audit goes on elsewhere; the
-        // window paints, with its buttons disabled and a wait cursor.
+        // window paints, with its buttons disabled, a wait cursor and the
+        // waiting panel in the result frame.
         QVERIFY(w.window->isAuditRunning());
         QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
         const QList<QRect> buttons = {w.open->geometry(), w.save->geometry(), w.exit->geometry()};
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false), buttons),
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
+                             buttons + QList<QRect>{kResultFrame}),
                  0);
+        QVERIFY(ShowsWaitingPanel(w.window->grab().toImage()));
 
         QVERIFY(finished.wait(120000));
         QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
@@ -287,6 +315,131 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+    }
+
+    // After a passed photo, the next audit covers its photo and verdict in
+    // the result frame until the new verdict is shown; the rest of the
+    // screen stays as it was.
+    void waitingPanelReplacesThePreviousVerdict() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(Verdict::Passed));
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.window->isAuditRunning());
+        const QImage waiting = w.window->grab().toImage();
+        QVERIFY(ShowsWaitingPanel(waiting));
+        const QList<QRect> excluded = {w.open->geometry(), w.exit->geometry(), kResultFrame};
+        QCOMPARE(uitest::CountDifferences(waiting, ExpectedScreen(QStringLiteral("passed"), false),
+                                          kWindow, excluded),
+                 0);
+
+        QVERIFY(finished.wait(120000));
+        QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+    }
+
+    // Files dropped on the window: the first one is audited when it is a
+    // local image file; anything else is refused and changes nothing.
+    void droppedImageIsAudited_data() {
+        QTest::addColumn<QStringList>("urls");  // "local:NAME" is a file of the working folder
+        QTest::addColumn<int>("verdict");       // -1: refused
+        QTest::newRow("jpg photo")
+            << QStringList{QStringLiteral("local:id_blue.jpg")} << int(Verdict::Passed);
+        QTest::newRow("upper-case extension")
+            << QStringList{QStringLiteral("local:照片.JPEG")} << int(Verdict::Passed);
+        QTest::newRow("png extension")
+            << QStringList{QStringLiteral("local:no_face.png")} << int(Verdict::NoFace);
+        QTest::newRow("several files: the first is audited")
+            << QStringList{QStringLiteral("local:no_face.png"), QStringLiteral("local:id_blue.jpg")}
+            << int(Verdict::NoFace);
+        QTest::newRow("not an image extension")
+            << QStringList{QStringLiteral("local:notes.txt")} << -1;
+        QTest::newRow("first of several not an image")
+            << QStringList{QStringLiteral("local:notes.txt"), QStringLiteral("local:id_blue.jpg")}
+            << -1;
+        QTest::newRow("remote file")
+            << QStringList{QStringLiteral("sftp://host/id_blue.jpg")} << -1;
+        QTest::newRow("no file at all") << QStringList{} << -1;
+    }
+    void droppedImageIsAudited() {
+        QFETCH(QStringList, urls);
+        QFETCH(int, verdict);
+        QVERIFY(QFile::copy(DataFile(QStringLiteral("id_blue.jpg")),
+                            WorkFile(QStringLiteral("id_blue.jpg"))) ||
+                QFile::exists(WorkFile(QStringLiteral("id_blue.jpg"))));
+        QFile::copy(DataFile(QStringLiteral("id_blue.jpg")), WorkFile(QStringLiteral("照片.JPEG")));
+        QFile::copy(DataFile(QStringLiteral("no_face.jpg")),
+                    WorkFile(QStringLiteral("no_face.png")));
+        uitest::WriteAll(WorkFile(QStringLiteral("notes.txt")), "not a photo");
+
+        QMimeData data;
+        QList<QUrl> list;
+        for (const QString& url : urls) {
+            list << (url.startsWith(QStringLiteral("local:"))
+                         ? QUrl::fromLocalFile(WorkFile(url.mid(6)))
+                         : QUrl(url));
+        }
+        if (list.isEmpty()) {
+            data.setText(QStringLiteral("some text"));
+        } else {
+            data.setUrls(list);
+        }
+
+        Window w = Make();
+        QVERIFY(w.window);
+        const QByteArray logBefore = Log();
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        QCOMPARE(enter.isAccepted(), verdict >= 0);
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &drop);
+        QCOMPARE(drop.isAccepted(), verdict >= 0);
+
+        if (verdict < 0) {
+            QVERIFY(!w.window->isAuditRunning());
+            QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
+            QCOMPARE(Log(), logBefore);
+            return;
+        }
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(int(finished.first().at(0).value<Verdict>()), verdict);
+        const QString logged = QUrl(list.first()).fileName();
+        // One entry, for the audited file.
+        const QByteArray added = Log().mid(logBefore.size());
+        QCOMPARE(added.count('\n'), 1);
+        QVERIFY(added.contains("\t" + uitest::LogMessage(logged.toStdWString()).chopped(2)));
+    }
+
+    // A drop while an audit runs is refused: only the running audit is logged.
+    void dropIsRefusedDuringAnAudit() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        w.open->click();
+        QVERIFY(w.window->isAuditRunning());
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(DataFile(QStringLiteral("id_blue.jpg")))});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        QVERIFY(!enter.isAccepted());
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &drop);
+        QVERIFY(!drop.isAccepted());
+
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
+        QVERIFY(!finished.wait(500));  // no second audit follows
+        QVERIFY(
+            Log().endsWith(uitest::LogMessage(L"large.jpg不是纯背景，或者背景复杂，识别出错！")));
     }
 
     void closingDuringAnAuditEndsCleanly() {
@@ -342,8 +495,13 @@ private slots:
         QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);
 
-        // Space on Save (its dialog cancelled) ends the result; Open takes the focus.
+        // Space on Save (its dialog cancelled) keeps the result and the focus;
+        // a completed save returns to the start, and Open takes the focus.
         w.save->setFocus();
+        QTest::keyClick(w.save, Qt::Key_Space);
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
+        QCOMPARE(QApplication::focusWidget(), w.save);
+        w.dialogs->saveAnswers.push_back(m_work.filePath(QStringLiteral("keyboard.jpg")));
         QTest::keyClick(w.save, Qt::Key_Space);
         QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
         QCOMPARE(QApplication::focusWidget(), w.open);
@@ -360,6 +518,83 @@ private slots:
         other.exit->setFocus();
         QTest::keyClick(other.exit, Qt::Key_Return);
         QTRY_VERIFY(!other.window->isVisible());
+    }
+
+    // Ctrl+O and Ctrl+S do what Open photo and Save photo do, and nothing
+    // while their buttons are disabled.
+    void controlKeysOpenAndSave() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        const QString target = WorkFile(QStringLiteral("ctrl-s.jpg"));
+        QFile::remove(target);
+
+        // Save is disabled: Ctrl+S asks nothing.
+        w.dialogs->saveAnswers.push_back(target);
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(w.dialogs->saveAnswers.size(), 1);
+        w.dialogs->saveAnswers.clear();
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(DataFile(QStringLiteral("id_blue.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::Passed);
+
+        w.dialogs->saveAnswers.push_back(target);
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(quorvel::HasPassMarker(target.toStdString()));
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
+
+        // During an audit Ctrl+O asks nothing.
+        w.dialogs->openAnswers.push_back(LargePhoto());
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(w.window->isAuditRunning());
+        w.dialogs->openAnswers.push_back(DataFile(QStringLiteral("id_blue.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w.dialogs->openAnswers.size(), 1);
+        QVERIFY(finished.wait(120000));
+    }
+
+    // Dragging the banner with the left button moves the window; anywhere
+    // else, or with another button, the window stays.
+    void draggingTheBannerMovesTheWindow_data() {
+        QTest::addColumn<QPoint>("pressAt");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("banner, left button") << QPoint(100, 40) << int(Qt::LeftButton) << true;
+        QTest::newRow("banner's last row") << QPoint(519, 79) << int(Qt::LeftButton) << true;
+        QTest::newRow("banner, right button") << QPoint(100, 40) << int(Qt::RightButton) << false;
+        QTest::newRow("below the banner") << QPoint(100, 80) << int(Qt::LeftButton) << false;
+        QTest::newRow("top strip above the buttons")
+            << QPoint(600, 40) << int(Qt::LeftButton) << false;
+    }
+    void draggingTheBannerMovesTheWindow() {
+        QFETCH(QPoint, pressAt);
+        QFETCH(int, button);
+        QFETCH(bool, moves);
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const QPoint start = w.window->pos();
+        const auto mouse = [&w](QEvent::Type type, const QPoint& local, Qt::MouseButton which,
+                                Qt::MouseButtons held) {
+            QMouseEvent event(type, local, w.window->mapToGlobal(local), which, held,
+                              Qt::NoModifier);
+            QApplication::sendEvent(w.window.get(), &event);
+        };
+        const auto pressed = Qt::MouseButton(button);
+        mouse(QEvent::MouseButtonPress, pressAt, pressed, pressed);
+        mouse(QEvent::MouseMove, pressAt + QPoint(30, 20), Qt::NoButton, pressed);
+        mouse(QEvent::MouseButtonRelease, pressAt + QPoint(30, 20), pressed, Qt::NoButton);
+        QCOMPARE(w.window->pos(), moves ? start + QPoint(30, 20) : start);
+
+        // After the release, moving the mouse no longer moves the window.
+        const QPoint after = w.window->pos();
+        mouse(QEvent::MouseMove, pressAt + QPoint(60, 60), Qt::NoButton, Qt::NoButton);
+        QCOMPARE(w.window->pos(), after);
     }
 
     void windowMenuOffersTheAboutBox() {

@@ -1,0 +1,55 @@
+// Photos dropped on the window: the first of the dropped files is audited
+// when it is a local file with an image extension and no audit runs.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+#include "gui/MainWindow.h"
+
+namespace {
+
+// The local photo a drop carries: its first URL, when that is a local file
+// named .jpg, .jpeg, .png or .bmp (any case); otherwise an empty string.
+QString droppedPhoto(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return {};
+    const QUrl first = data->urls().first();
+    if (!first.isLocalFile()) return {};
+    const QString path = first.toLocalFile();
+    static const QStringList kImageSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                               QStringLiteral("png"), QStringLiteral("bmp")};
+    if (!kImageSuffixes.contains(QFileInfo(path).suffix().toLower())) return {};
+    return path;
+}
+
+}  // namespace
+
+bool MainWindow::acceptsDrop(const QMimeData* data) const {
+    return m_session && !m_auditRunning && !droppedPhoto(data).isEmpty();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (acceptsDrop(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (acceptsDrop(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    if (!acceptsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    auditFile(droppedPhoto(event->mimeData()));
+}
