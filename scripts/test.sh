@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs the whole test suite: the normal
-# build, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and a bounded run of each fuzzer.
+# Installs what is missing, checks the formatting, builds and runs the whole
+# test suite: the normal build with warnings as errors, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded run of each
+# fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,10 +17,13 @@ run_suite() {
     return "${PIPESTATUS[0]}"
 }
 
-echo "== tests"
-cmake --preset dev
-cmake --build --preset dev
-run_suite dev
+echo "== formatting"
+cmake --preset ci >/dev/null
+cmake --build --preset ci --target format-check
+
+echo "== tests (warnings are errors)"
+cmake --build --preset ci
+run_suite ci
 
 echo "== tests under sanitizers"
 cmake --preset ci-sanitize
