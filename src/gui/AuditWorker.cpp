@@ -1,20 +1,50 @@
 #include "gui/AuditWorker.h"
 
-AuditWorker::AuditWorker(QObject* parent) : QObject(parent), m_runner(new QObject) {
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<int> g_abandonedAudits{0};
+
+}  // namespace
+
+struct AuditWorker::Link {
+    std::mutex mutex;
+    AuditWorker* worker = nullptr;  // null once the worker is gone
+    bool running = false;
+};
+
+AuditWorker::AuditWorker(QObject* parent) : QObject(parent), m_link(std::make_shared<Link>()) {
     qRegisterMetaType<quorvel::AuditReport>();
-    m_thread.setObjectName(QStringLiteral("audit"));
-    m_runner->moveToThread(&m_thread);
+    m_link->worker = this;
 }
 
 AuditWorker::~AuditWorker() {
-    m_thread.quit();
-    m_thread.wait();
-    delete m_runner;
+    std::lock_guard<std::mutex> lock(m_link->mutex);
+    m_link->worker = nullptr;
+    if (m_link->running) ++g_abandonedAudits;
 }
 
-void AuditWorker::start(quorvel::Auditor& auditor, const std::filesystem::path& photo) {
-    if (!m_thread.isRunning()) m_thread.start();
-    QMetaObject::invokeMethod(
-        m_runner, [this, &auditor, photo] { emit audited(auditor.Audit(photo)); },
-        Qt::QueuedConnection);
+int AuditWorker::abandonedAudits() { return g_abandonedAudits.load(); }
+
+void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
+                        const std::filesystem::path& photo) {
+    {
+        std::lock_guard<std::mutex> lock(m_link->mutex);
+        m_link->running = true;
+    }
+    std::thread([link = m_link, session = std::move(session), photo] {
+        quorvel::AuditReport report = session->auditor().Audit(photo, quorvel::Trace::On);
+        std::lock_guard<std::mutex> lock(link->mutex);
+        link->running = false;
+        // Posted while the worker is known to exist; its destruction drops
+        // the call if it comes first.
+        if (AuditWorker* worker = link->worker) {
+            QMetaObject::invokeMethod(
+                worker, [worker, report = std::move(report)] { emit worker->audited(report); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
 }

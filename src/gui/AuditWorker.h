@@ -2,38 +2,40 @@
 
 #include <QMetaType>
 #include <QObject>
-#include <QThread>
 #include <filesystem>
+#include <memory>
 
 #include "core/audit/Auditor.h"
+#include "core/session/Session.h"
 
 Q_DECLARE_METATYPE(quorvel::AuditReport)
 
-// Runs the audits away from the window, on one thread that lives as long as
-// this object, one audit at a time. The auditor's own generator makes the
-// verdicts independent of which thread runs them.
+// Runs an audit away from the window, one at a time, on a thread of its own.
+// The auditor's own generator makes the verdicts independent of the thread.
+// A worker destroyed while its audit runs abandons it: the window can close at
+// once even when reading the photo never ends, and that audit's report goes
+// nowhere.
 class AuditWorker : public QObject {
     Q_OBJECT
 
 public:
     explicit AuditWorker(QObject* parent = nullptr);
-    // Waits for an audit that is still running; its report is dropped.
     ~AuditWorker() override;
 
     AuditWorker(const AuditWorker&) = delete;
     AuditWorker& operator=(const AuditWorker&) = delete;
 
-    // Decodes and audits the file with the auditor, which must outlive this
-    // object; audited() follows, delivered on the thread this object lives in.
-    void start(quorvel::Auditor& auditor, const std::filesystem::path& photo);
+    // Decodes and audits the file with the session's auditor, which the audit
+    // keeps alive; audited() follows on this object's thread.
+    void start(std::shared_ptr<quorvel::Session> session, const std::filesystem::path& photo);
 
-    // The thread the audits run on (started by the first audit).
-    QThread* auditThread() { return &m_thread; }
+    // Audits left running by workers destroyed before they ended, in this process.
+    static int abandonedAudits();
 
 signals:
     void audited(const quorvel::AuditReport& report);
 
 private:
-    QThread m_thread;
-    QObject* m_runner;  // lives in m_thread; the audits run in its context
+    struct Link;  // what the audit's thread shares with this object
+    std::shared_ptr<Link> m_link;
 };

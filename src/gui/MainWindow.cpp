@@ -109,13 +109,11 @@ bool MainWindow::startUp() {
                                    : kNoConfigMessage);
         return false;
     }
-    m_session.emplace(std::get<quorvel::Session>(std::move(opened)));
+    m_session = std::make_shared<quorvel::Session>(std::get<quorvel::Session>(std::move(opened)));
     m_session->OpenLogWithStartupLine();
     m_openButton.setFocus();
     return true;
 }
-
-QThread* MainWindow::auditThread() const { return m_auditWorker->auditThread(); }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showWindowMenu(event->globalPos()); }
 

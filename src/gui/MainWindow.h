@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QIcon>
 #include <QImage>
@@ -17,7 +18,6 @@
 
 class AuditWorker;
 class QMimeData;
-class QThread;
 
 Q_DECLARE_METATYPE(quorvel::Verdict)
 
@@ -44,8 +44,9 @@ public:
     quorvel::Verdict auditState() const { return m_auditState; }
     const cv::Mat& processedPhoto() const { return m_processedPhoto; }
     bool isAuditRunning() const { return m_auditRunning; }
-    // The one thread every audit runs on (started by the first audit).
-    QThread* auditThread() const;
+    // The line under the buttons: what the last audit measured, or where the
+    // photo was saved; empty when there is none.
+    const QString& measuredText() const { return m_measuredText; }
 
 public slots:
     // Audits the photo at path as if it had been chosen with Open photo.
@@ -86,7 +87,11 @@ private:
     QIcon m_icon;
     quorvel::Verdict m_auditState = quorvel::Verdict::Initial;
     std::filesystem::path m_photoPath;
-    std::optional<quorvel::Session> m_session;  // set by a successful startUp
+    std::shared_ptr<quorvel::Session> m_session;  // set by a successful startUp; shared
+                                                  // with a running audit
+    QString m_measuredText;
+    bool m_openHadFocus = false;  // when the running audit started
+    QColor m_measuredColor;
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;
@@ -96,7 +101,6 @@ private:
     bool m_auditRunning = false;
     // Where the mouse holds the window while the banner is dragged by hand.
     std::optional<QPoint> m_dragOffset;
-    // Declared last so that it is destroyed first: it waits for a running
-    // audit, which uses the session's auditor.
+    // A running audit is abandoned when the window goes.
     std::unique_ptr<AuditWorker> m_auditWorker;
 };

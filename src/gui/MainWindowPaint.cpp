@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "gui/MainWindow.h"
+#include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
 #include "gui/WaitingPanel.h"
@@ -24,7 +25,11 @@ void MainWindow::paintEvent(QPaintEvent*) {
     // A plain copy from the top-left corner, cut to the window; a picture
     // that could not be loaded paints nothing.
     if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
-    if (m_auditRunning) paintWaitingPanel(painter);
+    if (m_auditRunning) {
+        paintWaitingPanel(painter);
+    } else {
+        paintMeasuredLine(painter, m_measuredText, m_measuredColor);
+    }
 
     if (isMinimized()) {
         // Where the platform paints a minimised window: the icon, centred.

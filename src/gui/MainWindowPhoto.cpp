@@ -5,6 +5,7 @@
 #include "core/save/SavePhoto.h"
 #include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
+#include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/SaveMessage.h"
 
@@ -35,24 +36,28 @@ void MainWindow::auditFile(const QString& path) {
 void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
     m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_measuredText.clear();
     setAuditRunning(true);
-    m_auditWorker->start(m_session->auditor(), m_photoPath);
+    m_auditWorker->start(m_session, m_photoPath);
 }
 
 void MainWindow::setAuditRunning(bool running) {
     if (running == m_auditRunning) return;
     m_auditRunning = running;
     update();  // the waiting panel comes and goes with the audit
+    // Exit stays available: closing abandons a running audit.
+    if (running) m_openHadFocus = m_openButton.hasFocus();
     m_openButton.setEnabled(!running);
-    m_exitButton.setEnabled(!running);
     if (running) {
         m_saveButton.setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
     QApplication::restoreOverrideCursor();
-    // Disabling the buttons took the keyboard focus away; it returns to Open.
-    if (focusWidget() == nullptr || !focusWidget()->isEnabled()) m_openButton.setFocus();
+    // Disabling Open moved the keyboard focus away from it; it returns there.
+    if (m_openHadFocus || focusWidget() == nullptr || !focusWidget()->isEnabled()) {
+        m_openButton.setFocus();
+    }
 }
 
 void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
@@ -60,6 +65,8 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
     m_auditState = report.verdict;
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     m_session->LogVerdict(m_photoPath, m_auditState);
+    m_measuredText = measuredLine(report, m_session->settings());
+    m_measuredColor = kMeasuredLineRejectColor;
     if (m_auditState == quorvel::Verdict::Passed) {
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         m_saveButton.setEnabled(true);
@@ -91,5 +98,7 @@ void MainWindow::savePhoto() {
     m_saveButton.setEnabled(false);
     if (saveHadFocus) m_openButton.setFocus();
     m_auditState = quorvel::Verdict::Initial;
+    m_measuredText = savedLine(*path);
+    m_measuredColor = kMeasuredLineSavedColor;
     update();
 }

@@ -1,9 +1,12 @@
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "gui/Application.h"
+#include "gui/AuditWorker.h"
 #include "gui/UserFolder.h"
 
 int main(int argc, char* argv[]) {
@@ -23,5 +26,11 @@ int main(int argc, char* argv[]) {
     }
     // A failed start-up check has shown its message; that too ends with status 0.
     app.run(Application::photoArgument(argc, argv, startDir));
+    // An audit still reading its photo cannot be interrupted: end without
+    // waiting for it (every log entry is already flushed).
+    if (AuditWorker::abandonedAudits() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -23,7 +24,9 @@
 #include "UiTestSupport.h"
 #include "core/audit/Auditor.h"
 #include "core/save/SavePhoto.h"
+#include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
+#include "gui/MeasuredLine.h"
 #include "gui/WaitingPanel.h"
 
 using uitest::DataFile;
@@ -195,7 +198,9 @@ private slots:
         // A rejected photo next replaces the result; the old photo is not drawn.
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(Verdict::TooSmall));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("too-small"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("too-small"), false),
+                             {kMeasuredLineRect}),
+                 0);
     }
 
     void rejectedPhotosShowTheirScreens_data() {
@@ -204,23 +209,31 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QString>("logText");
+        QTest::addColumn<QString>("measured");  // the line under the buttons
         const QByteArray standard = uitest::kDefaultConfig;
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
+        const QString portrait = DataFile(QStringLiteral("portrait.jpg"));
+        const QString portraitKb = QString::number(QFileInfo(portrait).size() / 1024.0, 'f', 1);
         QTest::newRow("not an image, % in its name")
             << QStringLiteral("text %d.jpg") << standard << int(Verdict::BadFormat)
-            << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！");
+            << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！")
+            << QStringLiteral("文件无法读取或不是图片");
         QTest::newRow("file too short")
-            << DataFile(QStringLiteral("portrait.jpg")) << standard << int(Verdict::TooSmall)
-            << QStringLiteral("too-small") << QStringLiteral("图像大小或者尺寸不符合要求！");
+            << portrait << standard << int(Verdict::TooSmall) << QStringLiteral("too-small")
+            << QStringLiteral("图像大小或者尺寸不符合要求！")
+            << QStringLiteral("文件 %1 KB，要求至少 30 KB").arg(portraitKb);
         QTest::newRow("wrong background")
             << blue << QByteArray("[set]\ncolor=0\n") << int(Verdict::BadBackground)
-            << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！");
+            << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！")
+            << QStringLiteral("背景为蓝色，设置只接受白色");
         QTest::newRow("head proportion (size mode 3 frames nothing)")
             << blue << QByteArray("[set]\nsize=3\n") << int(Verdict::BadProportion)
-            << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！");
+            << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！")
+            << QStringLiteral("尺寸设置 3 无效，应为 1 或 2");
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
                                  << int(Verdict::NoFace) << QStringLiteral("no-face")
-                                 << QStringLiteral("不是纯背景，或者背景复杂，识别出错！");
+                                 << QStringLiteral("不是纯背景，或者背景复杂，识别出错！")
+                                 << QStringLiteral("未找到人脸");
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);
@@ -228,6 +241,7 @@ private slots:
         QFETCH(int, state);
         QFETCH(QString, screen);
         QFETCH(QString, logText);
+        QFETCH(QString, measured);
         if (QFileInfo(photo).isRelative()) {
             photo = WorkFile(photo);
             uitest::WriteAll(photo, "this is not a photo");
@@ -241,7 +255,10 @@ private slots:
         QCOMPARE(int(w.window->auditState()), state);
         QVERIFY(!w.save->isEnabled());
         uitest::SaveScreenshot(w.window->grab().toImage(), screen);
-        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false)), 0);
+        // The screen picture, with the measured line drawn in the card under the buttons.
+        QCOMPARE(w.window->measuredText(), measured);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false), {kMeasuredLineRect}), 0);
+        QVERIFY(Differences(*w.window, ExpectedScreen(screen, false)) > 20);
         const std::wstring line = (QFileInfo(photo).fileName() + logText).toStdWString();
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
     }
@@ -284,7 +301,10 @@ private slots:
         QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());
         QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
+        QCOMPARE(w.window->measuredText(), QStringLiteral("已保存：") + target);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
+                             {kMeasuredLineRect}),
+                 0);
     }
 
     void windowStaysResponsiveDuringAnAudit() {
@@ -296,10 +316,10 @@ private slots:
         w.open->click();
 
         // The click has returned while the audit goes on elsewhere; the
-        // window paints, with its buttons disabled, a wait cursor and the
-        // waiting panel in the result frame.
+        // window paints, with Open and Save disabled (Exit still ends the
+        // program), a wait cursor and the waiting panel in the result frame.
         QVERIFY(w.window->isAuditRunning());
-        QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && !w.exit->isEnabled());
+        QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
@@ -314,7 +334,9 @@ private slots:
         QVERIFY(!w.window->isAuditRunning());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false),
+                             {kMeasuredLineRect}),
+                 0);
     }
 
     // After a passed photo, the next audit covers its photo and verdict in
@@ -339,7 +361,9 @@ private slots:
 
         QVERIFY(finished.wait(120000));
         QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
-        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false)), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false),
+                             {kMeasuredLineRect}),
+                 0);
     }
 
     // Files dropped on the window: the first one is audited when it is a
@@ -451,11 +475,21 @@ private slots:
         w.open->click();
         QVERIFY(w.window->isAuditRunning());
 
-        w.window->reject();
+        // Exit works during the audit, and the window goes without waiting
+        // for the audit, which is abandoned: its verdict is neither shown
+        // nor logged, even once it ends.
+        const int abandonedBefore = AuditWorker::abandonedAudits();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(w.exit->isEnabled());
+        w.exit->click();
         QVERIFY(!w.window->isVisible());
-        w.window.reset();  // waits for the audit; its verdict goes nowhere
+        w.window.reset();
         QCoreApplication::processEvents();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(AuditWorker::abandonedAudits(), abandonedBefore + 1);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QTest::qWait(3000);  // long enough for the abandoned audit to end
         QCOMPARE(Log(), logBefore);
     }
 
@@ -487,7 +521,8 @@ private slots:
         QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
 
-        // The audit disables every button; afterwards the focus is on Open.
+        // The audit disables Open; afterwards the focus is back on it.
+        w.open->setFocus();
         QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(Verdict::Passed));
         QCOMPARE(QApplication::focusWidget(), w.open);
         QTest::keyClick(w.window.get(), Qt::Key_Tab);

@@ -1,0 +1,129 @@
+#include <QtTest>
+
+#include "gui/MeasuredLine.h"
+
+using namespace quorvel;
+
+namespace {
+
+const Settings kAnyMode1{BackgroundColor::Any, SizeMode::Mode1};
+
+AuditReport Rejected(Verdict verdict, AuditTrace trace, std::optional<cv::Rect> face = {}) {
+    AuditReport report;
+    report.verdict = verdict;
+    report.face = face;
+    report.trace = std::move(trace);
+    return report;
+}
+
+AuditTrace Decoded(cv::Size size) {
+    AuditTrace trace;
+    trace.photoSize = size;
+    trace.faces = std::vector<cv::Rect>{};
+    return trace;
+}
+
+}  // namespace
+
+// What the line under the buttons says for each way an audit can fail,
+// built from the measured values of the audit's trace.
+class MeasuredLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eachRejectionSaysWhatWasMeasured_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("file length") << 0 << QStringLiteral("文件 25.0 KB，要求至少 30 KB");
+        QTest::newRow("pixel size, mode 2")
+            << 1 << QStringLiteral("照片 300×440 像素，要求至少 295×447");
+        QTest::newRow("coverage") << 2 << QStringLiteral("背景蓝色覆盖 8.5%，要求超过 10%");
+        QTest::newRow("class refused") << 3 << QStringLiteral("背景为红色，设置只接受蓝色");
+        QTest::newRow("no class") << 4 << QStringLiteral("背景颜色不是红、蓝、白色之一");
+        QTest::newRow("setting out of range")
+            << 5 << QStringLiteral("背景为白色，颜色设置 7 不接受任何颜色");
+        QTest::newRow("three faces") << 6 << QStringLiteral("找到 3 张人脸，要求 1 或 2 张");
+        QTest::newRow("no face") << 7 << QStringLiteral("未找到人脸");
+        QTest::newRow("face too narrow")
+            << 8 << QStringLiteral("人脸宽度占照片 15.0%，要求 20%–80%");
+        QTest::newRow("no head top") << 9 << QStringLiteral("找不到头顶");
+        QTest::newRow("no frame fits") << 10 << QStringLiteral("没有能放进照片的裁剪框");
+        QTest::newRow("broken audit") << 11 << QStringLiteral("照片无法处理");
+        QTest::newRow("passed") << 12 << QString();
+    }
+
+    void eachRejectionSaysWhatWasMeasured() {
+        QFETCH(int, row);
+        QFETCH(QString, line);
+        Settings settings = kAnyMode1;
+        AuditReport report;
+        AuditTrace trace = Decoded(cv::Size(600, 800));
+        const cv::Rect face(200, 300, 200, 200);
+        switch (row) {
+            case 0:
+                trace.fileLength = 25600;
+                report = Rejected(Verdict::TooSmall, trace, face);
+                break;
+            case 1:
+                settings.size = SizeMode::Mode2;
+                trace = Decoded(cv::Size(300, 440));
+                trace.fileLength = 40000;
+                report = Rejected(Verdict::TooSmall, trace, face);
+                break;
+            case 2:
+            case 3:
+            case 4:
+            case 5: {
+                BackgroundTrace background;
+                if (row == 2) {
+                    background.backgroundClass = BackgroundColor::Blue;
+                    background.fills = BackgroundFills{{1, 2, 3}, 2, 0.085};
+                } else if (row == 3) {
+                    background.backgroundClass = BackgroundColor::Red;
+                    settings.color = BackgroundColor::Blue;
+                } else if (row == 5) {
+                    background.backgroundClass = BackgroundColor::White;
+                    settings.color = static_cast<BackgroundColor>(7);
+                }
+                trace.background = background;
+                report = Rejected(Verdict::BadBackground, trace, face);
+                break;
+            }
+            case 6:
+                trace.faces = std::vector<cv::Rect>(3, face);
+                report = Rejected(Verdict::NoFace, trace);
+                break;
+            case 7:
+                report = Rejected(Verdict::NoFace, trace);
+                break;
+            case 8:
+                trace.crop = CropTrace{};
+                report = Rejected(Verdict::BadProportion, trace, cv::Rect(250, 300, 90, 90));
+                break;
+            case 9:
+                trace.crop = CropTrace{};
+                report = Rejected(Verdict::BadProportion, trace, face);
+                break;
+            case 10:
+                trace.crop = CropTrace{120, FrameSearch{}, std::nullopt};
+                report = Rejected(Verdict::BadProportion, trace, face);
+                break;
+            case 11:
+                report = Rejected(Verdict::BadFormat, AuditTrace{});
+                report.error = "the audit failed: out of memory";
+                break;
+            default:
+                report = Rejected(Verdict::Passed, trace, face);
+                break;
+        }
+        QCOMPARE(measuredLine(report, settings), line);
+    }
+
+    void savedLineNamesTheFile() {
+        QCOMPARE(savedLine(QStringLiteral("/home/a/报名照片.jpg")),
+                 QStringLiteral("已保存：/home/a/报名照片.jpg"));
+    }
+};
+
+QTEST_MAIN(MeasuredLineTest)
+#include "MeasuredLineTest.moc"
