@@ -9,16 +9,11 @@
 
 using namespace quorvel;
 using testsupport::ReadBytes;
+using testsupport::SamplePhoto;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-cv::Mat SamplePhoto() {
-    cv::Mat photo(301, 215, CV_8UC3, cv::Scalar(219, 142, 67));
-    cv::circle(photo, {107, 150}, 60, cv::Scalar(120, 170, 220), cv::FILLED);
-    return photo;
-}
 
 std::string Encoded(const cv::Mat& photo, const std::string& ext) {
     std::vector<uchar> bytes;

@@ -7,24 +7,10 @@
 #include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
+using testsupport::FixedTime;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
-
-namespace {
-
-std::tm FixedTime() {
-    std::tm t{};
-    t.tm_year = 2015 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 5;
-    t.tm_hour = 9;
-    t.tm_min = 7;
-    t.tm_sec = 2;
-    return t;
-}
-
-}  // namespace
 
 // Run as the user nobody, for whom permissions count.
 TEST(LogPrivilege, EarlierEntriesSurviveWhateverTheLogMayBeOpenedFor) {

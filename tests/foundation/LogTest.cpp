@@ -7,21 +7,11 @@
 #include "support/TestSupport.h"
 
 using namespace quorvel;
+using testsupport::FixedTime;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 
 namespace {
-
-std::tm FixedTime() {
-    std::tm t{};
-    t.tm_year = 2015 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 5;
-    t.tm_hour = 9;
-    t.tm_min = 7;
-    t.tm_sec = 2;
-    return t;
-}
 
 const std::string kStamp = "2015-03-05 09:07:02\t";
 

@@ -16,16 +16,11 @@
 namespace fs = std::filesystem;
 using namespace quorvel;
 using testsupport::ReadBytes;
+using testsupport::SamplePhoto;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-cv::Mat SamplePhoto() {
-    cv::Mat photo(301, 215, CV_8UC3, cv::Scalar(219, 142, 67));
-    cv::circle(photo, {107, 150}, 60, cv::Scalar(120, 170, 220), cv::FILLED);
-    return photo;
-}
 
 std::string SavedBytes(const cv::Mat& photo) {
     std::vector<uchar> bytes;

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -62,6 +63,23 @@ cv::CascadeClassifier& Cascade() {
 cv::Mat LoadFixture(const std::string& name) {
     cv::Mat photo = cv::imread(DataPath(name).string(), cv::IMREAD_COLOR);
     EXPECT_FALSE(photo.empty()) << "fixture " << name;
+    return photo;
+}
+
+std::tm FixedTime() {
+    std::tm t{};
+    t.tm_year = 2015 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 5;
+    t.tm_hour = 9;
+    t.tm_min = 7;
+    t.tm_sec = 2;
+    return t;
+}
+
+cv::Mat SamplePhoto() {
+    cv::Mat photo(301, 215, CV_8UC3, cv::Scalar(219, 142, 67));
+    cv::circle(photo, {107, 150}, 60, cv::Scalar(120, 170, 220), cv::FILLED);
     return photo;
 }
 

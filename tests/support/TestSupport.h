@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
@@ -40,6 +41,12 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // Debian's frontal-face cascade, loaded once.
 cv::CascadeClassifier& Cascade();
+
+// The log's clock fixed at 2015-03-05 09:07:02.
+std::tm FixedTime();
+
+// A small photo to save: 215 x 301, a disc on a blue background.
+cv::Mat SamplePhoto();
 
 // A photo loaded from tests/data in colour mode; fails the test when empty.
 cv::Mat LoadFixture(const std::string& name);
