@@ -11,20 +11,19 @@ namespace quorvel::cli {
 
 namespace {
 
-constexpr int kAuditStateCount = quorvel::kVerdictCount;
-constexpr int AUDIT_PASSED = quorvel::VerdictNumber(quorvel::Verdict::Passed);
+constexpr int kPassedNumber = VerdictNumber(Verdict::Passed);
 
 // The name of a verdict number, e.g. "AUDIT_PASSED"; empty for other numbers.
-std::string AuditStateName(int state) {
-    const auto verdict = quorvel::VerdictFromNumber(state);
-    return verdict ? std::string(quorvel::VerdictName(*verdict)) : std::string();
+std::string VerdictNameOf(int state) {
+    const auto verdict = VerdictFromNumber(state);
+    return verdict ? std::string(VerdictName(*verdict)) : std::string();
 }
 
 // The verdict's Chinese text, or nullptr for the initial state and other numbers.
-const wchar_t* VerdictLogText(int state) {
-    const auto verdict = quorvel::VerdictFromNumber(state);
+const wchar_t* ChineseTextOf(int state) {
+    const auto verdict = VerdictFromNumber(state);
     if (!verdict) return nullptr;
-    const std::wstring_view text = quorvel::VerdictLogText(*verdict);
+    const std::wstring_view text = VerdictLogText(*verdict);
     return text.empty() ? nullptr : text.data();
 }
 
@@ -157,7 +156,7 @@ cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry) {
 }
 
 void HtmlReport::Add(const HtmlPhotoEntry& entry) {
-    if (entry.state >= 0 && entry.state < kAuditStateCount) {
+    if (entry.state >= 0 && entry.state < kVerdictCount) {
         ++m_counts[static_cast<std::size_t>(entry.state)];
     } else {
         ++m_otherStates;
@@ -166,12 +165,12 @@ void HtmlReport::Add(const HtmlPhotoEntry& entry) {
                        "\" data-state=\"" + std::to_string(entry.state) + "\">\n<h2>" +
                        Escape(entry.file) + "</h2>\n<div class=\"pics\">";
     card += ImageTag(AnnotatedThumbnail(entry), "photo");
-    if (entry.state == AUDIT_PASSED && !entry.processed.empty()) {
+    if (entry.state == kPassedNumber && !entry.processed.empty()) {
         card += ImageTag(Thumbnail(entry.processed), "processed photo");
     }
     card += "</div>\n<div class=\"verdict\">" + std::to_string(entry.state) + " " +
-            Escape(AuditStateName(entry.state));
-    const wchar_t* chinese = VerdictLogText(entry.state);
+            Escape(VerdictNameOf(entry.state));
+    const wchar_t* chinese = ChineseTextOf(entry.state);
     if (chinese != nullptr) card += " — " + Escape(Utf8(chinese));
     card += "</div>\n";
     if (entry.error) card += "<div class=\"error\">" + Escape(*entry.error) + "</div>\n";
@@ -195,11 +194,11 @@ std::string HtmlReport::Render() const {
         "</style>\n</head>\n<body>\n<h1>Quorvel audit report: " + std::to_string(m_cards.size()) +
         (m_cards.size() == 1 ? " photo" : " photos") +
         "</h1>\n<table class=\"summary\">\n<tr><th>verdict</th><th>photos</th></tr>\n";
-    for (int state = 0; state < kAuditStateCount; ++state) {
+    for (int state = 0; state < kVerdictCount; ++state) {
         const int count = m_counts[static_cast<std::size_t>(state)];
         if (count == 0) continue;
-        const wchar_t* chinese = VerdictLogText(state);
-        page += "<tr><td>" + std::to_string(state) + " " + AuditStateName(state) +
+        const wchar_t* chinese = ChineseTextOf(state);
+        page += "<tr><td>" + std::to_string(state) + " " + VerdictNameOf(state) +
                 (chinese != nullptr ? " — " + Escape(Utf8(chinese)) : std::string()) + "</td><td>" +
                 std::to_string(count) + "</td></tr>\n";
     }

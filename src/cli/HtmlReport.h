@@ -15,7 +15,7 @@ namespace quorvel::cli {
 
 struct HtmlPhotoEntry {
     std::string file;                                         // as given on the command line
-    int state = 0;                                            // the verdict (AuditState value)
+    int state = 0;                                            // the verdict's number (0-6)
     std::optional<cv::Rect> face;                             // the chosen face, photo pixels
     std::optional<int> headTopRow;                            // when the head top was found
     std::optional<cv::Rect> cropFrame;                        // the accepted frame, photo pixels

@@ -123,6 +123,22 @@ private slots:
         QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("Test.log"))));
     }
 
+    // A cfg.ini that is a folder counts as missing: it is never read.
+    void configThatIsAFolderCountsAsMissing() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), true, {}, false, {});
+        QVERIFY(QDir(work.path()).mkdir(QStringLiteral("cfg.ini")));
+        QVERIFY(QDir::setCurrent(work.path()));
+
+        auto dialogs = std::make_unique<FakeDialogs>();
+        FakeDialogs* shown = dialogs.get();
+        MainWindow window(std::move(dialogs));
+        QVERIFY(!window.startUp());
+        QCOMPARE(shown->messages, QStringList{kNoConfig});
+        QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("Test.log"))));
+    }
+
     // A configuration file without its section still starts, with the defaults.
     void configWithoutItsSectionStarts() {
         QTemporaryDir work;
