@@ -29,11 +29,11 @@ Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
 
 Application::~Application() = default;
 
-bool Application::run(const QString& photo) {
+bool Application::run(const std::filesystem::path& photo) {
     MainWindow window(m_makeDialogs ? m_makeDialogs() : nullptr);
     if (!window.startUp()) return false;
     // Its verdict arrives once the window's event loop runs.
-    if (!photo.isEmpty()) window.auditFile(photo);
+    if (!photo.empty()) window.auditFile(photo);
     window.exec();
     return true;
 }
@@ -44,9 +44,9 @@ void Application::showMessage(const QString& text) {
     dialogs->showMessage(text);
 }
 
-QString Application::photoArgument(int argc, char** argv, const std::filesystem::path& startDir) {
+std::filesystem::path Application::photoArgument(int argc, char** argv,
+                                                 const std::filesystem::path& startDir) {
     if (argc < 2 || argv[1] == nullptr || argv[1][0] == '\0') return {};
     const std::filesystem::path given(argv[1]);
-    const std::filesystem::path path = given.is_absolute() ? given : startDir / given;
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    return given.is_absolute() ? given : startDir / given;
 }

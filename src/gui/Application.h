@@ -25,11 +25,13 @@ public:
     // a photo path, when given, is audited as soon as the window has started.
     // false when a check failed: its message has been shown and the window
     // never opened.
-    bool run(const QString& photo = {});
+    bool run(const std::filesystem::path& photo = {});
 
     // The photo named on the command line (the first argument left after
     // Qt's own options), made absolute against startDir; empty without one.
-    static QString photoArgument(int argc, char** argv, const std::filesystem::path& startDir);
+    // The bytes of the name are kept: any file name the system accepts works.
+    static std::filesystem::path photoArgument(int argc, char** argv,
+                                               const std::filesystem::path& startDir);
 
     // Shows a message before any window is open (a start-up problem).
     void showMessage(const QString& text);

@@ -52,6 +52,7 @@ public slots:
     // Audits the photo at path as if it had been chosen with Open photo.
     // Ignored before a successful startUp and while an audit runs.
     void auditFile(const QString& path);
+    void auditFile(const std::filesystem::path& path);
 
 public:
     static const QString kScreenTooSmallMessage;

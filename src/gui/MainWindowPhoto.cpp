@@ -27,9 +27,11 @@ void MainWindow::openPhoto() {
     startAudit();
 }
 
-void MainWindow::auditFile(const QString& path) {
+void MainWindow::auditFile(const QString& path) { auditFile(localPath(path)); }
+
+void MainWindow::auditFile(const std::filesystem::path& path) {
     if (!m_session || m_auditRunning) return;
-    m_photoPath = localPath(path);
+    m_photoPath = path;
     startAudit();
 }
 

@@ -48,7 +48,8 @@ int main(int argc, char* argv[]) {
                              mainWindow->reject();
                          });
     });
-    const QString photo = Application::photoArgument(argc, argv, std::filesystem::current_path());
+    const std::filesystem::path photo =
+        Application::photoArgument(argc, argv, std::filesystem::current_path());
     std::printf(app.run(photo) ? "closed\n" : "not started\n");
     return 0;
 }
