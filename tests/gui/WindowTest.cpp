@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -478,15 +477,13 @@ private slots:
         // Exit works during the audit, and the window goes without waiting
         // for the audit, which is abandoned: its verdict is neither shown
         // nor logged, even once it ends.
+        // The audit was still running when the window went: it did not wait.
         const int abandonedBefore = AuditWorker::abandonedAudits();
-        QElapsedTimer clock;
-        clock.start();
         QVERIFY(w.exit->isEnabled());
         w.exit->click();
         QVERIFY(!w.window->isVisible());
         w.window.reset();
         QCoreApplication::processEvents();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(AuditWorker::abandonedAudits(), abandonedBefore + 1);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QTest::qWait(3000);  // long enough for the abandoned audit to end
