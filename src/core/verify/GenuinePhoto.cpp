@@ -18,16 +18,12 @@ namespace quorvel {
 
 namespace {
 
-// Colour classes and settings as numbers, as the messages name them.
-constexpr int BG_WHITE = static_cast<int>(BackgroundColor::White);
-constexpr int BG_RED = static_cast<int>(BackgroundColor::Red);
-constexpr int BG_BLUE = static_cast<int>(BackgroundColor::Blue);
-constexpr int BG_ANY = static_cast<int>(BackgroundColor::Any);
+constexpr BackgroundColor kClasses[] = {BackgroundColor::White, BackgroundColor::Red,
+                                        BackgroundColor::Blue};
 
-// The class of a colour as a number, -1 for none.
-int ClassNumber(const Hsv& hsv) {
-    const std::optional<BackgroundColor> found = ClassifyBackground(hsv);
-    return found ? static_cast<int>(*found) : -1;
+// Whether the "color" setting accepts a class (a setting outside 0..3 accepts none).
+bool Accepts(BackgroundColor setting, BackgroundColor backgroundClass) {
+    return setting == BackgroundColor::Any || setting == backgroundClass;
 }
 
 // The crop's frame is centred on the face and spans fw * (1 + s) for a spread s
@@ -63,17 +59,18 @@ std::string Percent(double share) {
     return out.str();
 }
 
-const char* ClassName(int backgroundClass) {
+const char* ClassName(BackgroundColor backgroundClass) {
     switch (backgroundClass) {
-        case BG_WHITE:
+        case BackgroundColor::White:
             return "white";
-        case BG_RED:
+        case BackgroundColor::Red:
             return "red";
-        case BG_BLUE:
+        case BackgroundColor::Blue:
             return "blue";
-        default:
-            return "no accepted colour";
+        case BackgroundColor::Any:
+            break;
     }
+    return "no accepted colour";
 }
 
 // Recognises complete JPEG, PNG or BMP data: the whole buffer from the
@@ -99,31 +96,32 @@ std::string CompleteImageFormat(const std::string& data) {
 }
 
 // Whether a colour can be a class once the saved photo's shifts are allowed for.
-bool NearClass(const Hsv& hsv, int backgroundClass) {
+bool NearClass(const Hsv& hsv, BackgroundColor backgroundClass) {
     if (hsv.value < 0.13 - kValueSlack) return false;
     switch (backgroundClass) {
-        case BG_WHITE:
+        case BackgroundColor::White:
             return hsv.value >= 0.9 - kValueSlack && hsv.saturation <= 0.13 + kSaturationSlack;
-        case BG_RED:
+        case BackgroundColor::Red:
             return hsv.hueDefined && (hsv.hue >= 330 - kHueSlack || hsv.hue < 30 + kHueSlack);
-        case BG_BLUE:
+        case BackgroundColor::Blue:
             return hsv.hueDefined && hsv.hue >= 180 - kHueSlack && hsv.hue <= 260 + kHueSlack;
-        default:
-            return false;
+        case BackgroundColor::Any:
+            break;
     }
+    return false;
 }
 
-// The class a colour is nearest to among those the setting allows, or -1.
-int AllowedClass(const Hsv& hsv, int color) {
-    const int exact = ClassNumber(hsv);
-    if (exact >= 0 && (color == BG_ANY || color == exact)) return exact;
-    for (int c : {BG_WHITE, BG_RED, BG_BLUE}) {
-        if ((color == BG_ANY || color == c) && NearClass(hsv, c)) return c;
+// The class a colour is nearest to among those the setting allows, if any.
+std::optional<BackgroundColor> AllowedClass(const Hsv& hsv, BackgroundColor color) {
+    const std::optional<BackgroundColor> exact = ClassifyBackground(hsv);
+    if (exact && Accepts(color, *exact)) return exact;
+    for (BackgroundColor c : kClasses) {
+        if (Accepts(color, c) && NearClass(hsv, c)) return c;
     }
-    return -1;
+    return std::nullopt;
 }
 
-void CheckBackgroundOf(const cv::Mat& photo, int color, GenuineCheck& result) {
+void CheckBackgroundOf(const cv::Mat& photo, BackgroundColor color, GenuineCheck& result) {
     const int patch = std::max(6, photo.cols / 30);
     const cv::Rect corners[2] = {cv::Rect(2, 2, patch, patch),
                                  cv::Rect(photo.cols - 2 - patch, 2, patch, patch)};
@@ -158,14 +156,15 @@ void CheckBackgroundOf(const cv::Mat& photo, int color, GenuineCheck& result) {
             Percent(result.backgroundCoverage) + " of the photo");
         return;
     }
-    const int allowed = AllowedClass(hsv, color);
-    if (allowed < 0) {
-        const int near = ClassNumber(hsv);
+    const std::optional<BackgroundColor> allowed = AllowedClass(hsv, color);
+    if (!allowed) {
+        const std::optional<BackgroundColor> near = ClassifyBackground(hsv);
+        const int setting = static_cast<int>(color);
         std::string text = "the background colour is ";
-        text += near >= 0 ? ClassName(near) : "not white, red or blue";
-        if (color < BG_WHITE || color > BG_ANY) {
-            text += ", and the colour setting " + std::to_string(color) + " accepts none";
-        } else if (near >= 0 && color != BG_ANY) {
+        text += near ? ClassName(*near) : "not white, red or blue";
+        if (setting < 0 || setting > 3) {
+            text += ", and the colour setting " + std::to_string(setting) + " accepts none";
+        } else if (near && color != BackgroundColor::Any) {
             text += std::string(", but the colour setting accepts only ") + ClassName(color);
         }
         result.problems.push_back(text);
@@ -280,7 +279,7 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifi
             " times as high");
     }
     if (photo.cols >= 2 * std::max(6, photo.cols / 30) + 4 && photo.rows >= 40) {
-        CheckBackgroundOf(photo, static_cast<int>(settings.color), result);
+        CheckBackgroundOf(photo, settings.color, result);
     } else {
         result.problems.push_back("the photo is too small to show a background");
     }

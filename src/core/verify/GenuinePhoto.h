@@ -24,11 +24,11 @@ struct GenuineCheck {
     std::string format;  // "jpeg", "png" or "bmp" when recognised
     cv::Size size;       // decoded photo, 0 x 0 when it does not decode
     std::vector<cv::Rect> faces;
-    std::optional<cv::Rect> face;   // the one measured (the wider of two)
-    double faceWidthShare = 0;      // face width / photo width
-    double centreOffset = 0;        // (face centre - photo centre) / face width
-    double faceTopShare = 0;        // face top row / photo width
-    int backgroundClass = -1;       // 0 white, 1 red, 2 blue; -1 when not plain or no class
+    std::optional<cv::Rect> face;                    // the one measured (the wider of two)
+    double faceWidthShare = 0;                       // face width / photo width
+    double centreOffset = 0;                         // (face centre - photo centre) / face width
+    double faceTopShare = 0;                         // face top row / photo width
+    std::optional<BackgroundColor> backgroundClass;  // none when not plain or no allowed class
     double backgroundCoverage = 0;  // share of the photo filled from the two top corners
 };
 
