@@ -35,8 +35,11 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
         std::lock_guard<std::mutex> lock(m_link->mutex);
         m_link->running = true;
     }
-    std::thread([link = m_link, session = std::move(session), photo] {
+    std::thread([link = m_link, session = std::move(session), photo]() mutable {
         quorvel::AuditReport report = session->auditor().Audit(photo, quorvel::Trace::On);
+        // Let go of the session before the audit counts as ended, so that a
+        // process ending after its last audit never destroys it from here.
+        session.reset();
         std::lock_guard<std::mutex> lock(link->mutex);
         link->running = false;
         // Posted while the worker is known to exist; its destruction drops
