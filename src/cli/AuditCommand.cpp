@@ -209,7 +209,6 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
     return kExitAllPassed;
 }
 
-// Loads the cascade an audit or a verification needs; false after telling why.
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     auto opened = Session::Open(SessionOptionsFor(options));
     if (const StartupError* problem = std::get_if<StartupError>(&opened)) {
@@ -217,8 +216,6 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     Session& session = std::get<Session>(opened);
-    cv::CascadeClassifier cascade =
-        std::get<cv::CascadeClassifier>(LoadFaceCascade(session.cascadePath()));
 
     bool allGenuine = true;
     bool printed = true;
@@ -231,7 +228,7 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
         } else if (!fs::is_regular_file(file, ec)) {
             error = "not a regular file";
         } else {
-            check = CheckGenuinePhotoFile(file, cascade, session.settings());
+            check = CheckGenuinePhotoFile(file, session.auditor().cascade(), session.settings());
         }
         if (error) check.problems.push_back(*error);
         allGenuine = allGenuine && check.genuine;
@@ -244,7 +241,7 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
 }
 
 // The card of one audited photo for the HTML report.
-HtmlPhotoEntry ReportEntry(const PhotoReport& report) {
+HtmlPhotoEntry ReportEntry(const PhotoReport& report, const cv::Mat& photo) {
     const AuditReport& audit = report.audit;
     HtmlPhotoEntry entry;
     entry.file = report.file.string();
@@ -264,7 +261,7 @@ HtmlPhotoEntry ReportEntry(const PhotoReport& report) {
         }
     }
     entry.values = FlatValues(TraceJson(trace));
-    if (trace.photoSize) entry.photo = DecodePhoto(report.file);
+    entry.photo = photo;
     return entry;
 }
 
@@ -302,13 +299,9 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     }
     Session& session = std::get<Session>(opened);
 
-    std::vector<std::string> listProblems;
-    std::vector<std::string> arguments;
-    for (const fs::path& file : options.files) arguments.push_back(file.string());
-    const std::vector<std::string> expanded =
-        ExpandPhotoArguments(arguments, options.recursive, listProblems);
-    const std::vector<fs::path> files(expanded.begin(), expanded.end());
-    for (const std::string& problem : listProblems) Message(err, problem);
+    const PhotoList list = ExpandPhotoArguments(options.files, options.recursive);
+    const std::vector<fs::path>& files = list.photos;
+    for (const std::string& problem : list.problems) Message(err, problem);
     std::optional<HtmlReport> html;
     if (options.reportPath) html.emplace();
 
@@ -318,7 +311,7 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
 
     std::set<fs::path> writtenThisRun;
     std::size_t passed = 0;
-    bool allOk = listProblems.empty();
+    bool allOk = list.problems.empty();
     bool printed = true;
     const std::size_t total = files.size();
     for (std::size_t index = 0; index < total; ++index) {
@@ -327,7 +320,10 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         PhotoReport report;
         report.file = file;
         report.showTrace = options.explain;
-        report.audit = session.Audit(file, options.explain || html ? Trace::On : Trace::Off);
+        // The report draws on the decoded photo, so it is decoded here once.
+        const cv::Mat photo = html ? DecodePhoto(file) : cv::Mat();
+        report.audit = html ? session.auditor().AuditDecoded(photo, file, Trace::On)
+                            : session.Audit(file, options.explain ? Trace::On : Trace::Off);
         report.error = report.audit.error;
 
         const bool audited = report.audit.verdict == Verdict::Passed;
@@ -345,7 +341,7 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         if (options.log) session.LogVerdict(file, report.audit.verdict);
 
         printed = PrintLine(out, PhotoJson(report)) && printed;
-        if (html) html->Add(ReportEntry(report));
+        if (html) html->Add(ReportEntry(report, photo));
         if (audited) ++passed;
         allOk = allOk && ok;
 
@@ -362,12 +358,6 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     }
     if (html) {
         if (std::optional<std::string> problem = html->WriteTo(*options.reportPath)) {
-            Message(err, *problem);
-            allOk = false;
-        }
-    }
-    if (html) {
-        if (std::optional<std::string> problem = html->WriteTo(options.reportPath->string())) {
             Message(err, *problem);
             allOk = false;
         }

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/audit/Verdict.h"
+#include "core/log/ActivityLog.h"
 
 namespace quorvel::cli {
 
@@ -17,14 +18,6 @@ constexpr int kPassedNumber = VerdictNumber(Verdict::Passed);
 std::string VerdictNameOf(int state) {
     const auto verdict = VerdictFromNumber(state);
     return verdict ? std::string(VerdictName(*verdict)) : std::string();
-}
-
-// The verdict's Chinese text, or nullptr for the initial state and other numbers.
-const wchar_t* ChineseTextOf(int state) {
-    const auto verdict = VerdictFromNumber(state);
-    if (!verdict) return nullptr;
-    const std::wstring_view text = VerdictLogText(*verdict);
-    return text.empty() ? nullptr : text.data();
 }
 
 std::string Escape(const std::string& text) {
@@ -54,27 +47,15 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-std::string Utf8(const wchar_t* text) {
-    std::string out;
-    for (; text != nullptr && *text != 0; ++text) {
-        const auto c = static_cast<char32_t>(*text);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+// "1 AUDIT_PASSED — 图像审核成功！": the number, the name and the Chinese text
+// of a verdict, escaped for the page.
+std::string VerdictLabel(int state) {
+    std::string label = std::to_string(state) + " " + Escape(VerdictNameOf(state));
+    const auto verdict = VerdictFromNumber(state);
+    if (verdict && !VerdictLogText(*verdict).empty()) {
+        label += " — " + Escape(WideToUtf8(VerdictLogText(*verdict)));
     }
-    return out;
+    return label;
 }
 
 std::string Base64(const std::vector<uchar>& bytes) {
@@ -158,8 +139,6 @@ cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry) {
 void HtmlReport::Add(const HtmlPhotoEntry& entry) {
     if (entry.state >= 0 && entry.state < kVerdictCount) {
         ++m_counts[static_cast<std::size_t>(entry.state)];
-    } else {
-        ++m_otherStates;
     }
     std::string card = "<div class=\"card\" data-file=\"" + Escape(entry.file) +
                        "\" data-state=\"" + std::to_string(entry.state) + "\">\n<h2>" +
@@ -168,11 +147,7 @@ void HtmlReport::Add(const HtmlPhotoEntry& entry) {
     if (entry.state == kPassedNumber && !entry.processed.empty()) {
         card += ImageTag(Thumbnail(entry.processed), "processed photo");
     }
-    card += "</div>\n<div class=\"verdict\">" + std::to_string(entry.state) + " " +
-            Escape(VerdictNameOf(entry.state));
-    const wchar_t* chinese = ChineseTextOf(entry.state);
-    if (chinese != nullptr) card += " — " + Escape(Utf8(chinese));
-    card += "</div>\n";
+    card += "</div>\n<div class=\"verdict\">" + VerdictLabel(entry.state) + "</div>\n";
     if (entry.error) card += "<div class=\"error\">" + Escape(*entry.error) + "</div>\n";
     if (!entry.values.empty()) {
         card += "<table class=\"values\">";
@@ -197,10 +172,8 @@ std::string HtmlReport::Render() const {
     for (int state = 0; state < kVerdictCount; ++state) {
         const int count = m_counts[static_cast<std::size_t>(state)];
         if (count == 0) continue;
-        const wchar_t* chinese = ChineseTextOf(state);
-        page += "<tr><td>" + std::to_string(state) + " " + VerdictNameOf(state) +
-                (chinese != nullptr ? " — " + Escape(Utf8(chinese)) : std::string()) + "</td><td>" +
-                std::to_string(count) + "</td></tr>\n";
+        page +=
+            "<tr><td>" + VerdictLabel(state) + "</td><td>" + std::to_string(count) + "</td></tr>\n";
     }
     page +=
         "</table>\n<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"
@@ -211,13 +184,14 @@ std::string HtmlReport::Render() const {
     return page;
 }
 
-std::optional<std::string> HtmlReport::WriteTo(const std::string& path) const {
+std::optional<std::string> HtmlReport::WriteTo(const std::filesystem::path& path) const {
     const std::string page = Render();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return "cannot write the report \"" + path + "\"";
+    const std::string quoted = "\"" + path.string() + "\"";
+    if (!out) return "cannot write the report " + quoted;
     out.write(page.data(), static_cast<std::streamsize>(page.size()));
     out.close();
-    if (!out) return "cannot write the report \"" + path + "\" completely";
+    if (!out) return "cannot write the report " + quoted + " completely";
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
@@ -37,14 +38,13 @@ public:
     std::string Render() const;
 
     // Writes the page; on failure returns why.
-    std::optional<std::string> WriteTo(const std::string& path) const;
+    std::optional<std::string> WriteTo(const std::filesystem::path& path) const;
 
     std::size_t Count() const { return m_cards.size(); }
 
 private:
     std::vector<std::string> m_cards;
-    std::array<int, 7> m_counts{};
-    int m_otherStates = 0;
+    std::array<int, 7> m_counts{};  // cards per verdict number
 };
 
 // The thumbnail with the face (green), the head-top row (orange) and the

@@ -119,13 +119,6 @@ JsonObject PhotoJson(const PhotoReport& report) {
     return json;
 }
 
-JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
-                      const std::optional<std::string>& error) {
-    JsonObject json{{"file", file.string()}, {"marker", marker}};
-    if (error) json["error"] = *error;
-    return json;
-}
-
 JsonObject SettingsJson(const Settings& settings) {
     return JsonObject{{"color", static_cast<int>(settings.color)},
                       {"size", static_cast<int>(settings.size)}};

@@ -31,9 +31,6 @@ JsonObject PhotoJson(const PhotoReport& report);
 // reach is null.
 JsonObject TraceJson(const AuditTrace& trace);
 
-JsonObject MarkerJson(const std::filesystem::path& file, bool marker,
-                      const std::optional<std::string>& error = std::nullopt);
-
 // The line of --verify: whether the file ends with the pass marker, whether
 // it is genuine, and each failed condition.
 JsonObject GenuineJson(const std::filesystem::path& file, bool marker, bool genuine,

@@ -7,8 +7,8 @@ namespace quorvel::cli {
 
 namespace fs = std::filesystem;
 
-bool HasPhotoExtension(const std::string& name) {
-    const std::string extension = fs::path(name).extension().string();
+bool HasPhotoExtension(const fs::path& name) {
+    const std::string extension = name.extension().string();
     for (const char* known : {".jpg", ".jpeg", ".png", ".bmp", ".JPG", ".JPEG", ".PNG", ".BMP"}) {
         if (extension == known) return true;
     }
@@ -18,13 +18,12 @@ bool HasPhotoExtension(const std::string& name) {
 namespace {
 
 // The photos of one folder, sorted by their path below it.
-std::vector<std::string> PhotosIn(const fs::path& folder, bool recursive, std::string& problem) {
+std::vector<fs::path> PhotosIn(const fs::path& folder, bool recursive, std::string& problem) {
     std::vector<fs::path> found;
     std::error_code ec;
     auto consider = [&](const fs::directory_entry& entry) {
         std::error_code typeError;
-        if (entry.is_regular_file(typeError) &&
-            HasPhotoExtension(entry.path().filename().string())) {
+        if (entry.is_regular_file(typeError) && HasPhotoExtension(entry.path().filename())) {
             found.push_back(entry.path());
         }
     };
@@ -47,31 +46,26 @@ std::vector<std::string> PhotosIn(const fs::path& folder, bool recursive, std::s
     if (found.empty()) {
         problem = "the folder \"" + folder.string() + "\" holds no jpg, jpeg, png or bmp files";
     }
-    std::vector<std::string> files;
-    for (const fs::path& p : found) files.push_back(p.string());
-    return files;
+    return found;
 }
 
 }  // namespace
 
-std::vector<std::string> ExpandPhotoArguments(const std::vector<std::string>& arguments,
-                                              bool recursive, std::vector<std::string>& problems) {
-    std::vector<std::string> files;
-    for (const std::string& argument : arguments) {
+PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recursive) {
+    PhotoList list;
+    for (const fs::path& argument : arguments) {
         std::error_code ec;
         if (!fs::is_directory(argument, ec)) {
-            files.push_back(argument);
+            list.photos.push_back(argument);
             continue;
         }
         std::string problem;
-        std::vector<std::string> inside = PhotosIn(argument, recursive, problem);
-        // A folder without photos stays in the list, so that it gets its
-        // verdict line (not decodable) instead of vanishing from the results.
-        if (inside.empty()) files.push_back(argument);
-        for (std::string& file : inside) files.push_back(std::move(file));
-        if (!problem.empty()) problems.push_back(problem);
+        std::vector<fs::path> inside = PhotosIn(argument, recursive, problem);
+        if (inside.empty()) list.photos.push_back(argument);
+        for (fs::path& file : inside) list.photos.push_back(std::move(file));
+        if (!problem.empty()) list.problems.push_back(problem);
     }
-    return files;
+    return list;
 }
 
 }  // namespace quorvel::cli

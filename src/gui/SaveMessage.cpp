@@ -1,11 +1,10 @@
 #include "gui/SaveMessage.h"
 
 #include <QFile>
+#include <cerrno>
 
 using quorvel::SaveError;
 using quorvel::SaveResult;
-
-#include <cerrno>
 
 namespace {
 

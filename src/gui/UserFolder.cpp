@@ -6,11 +6,21 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/audit/FaceDetect.h"
+#include "core/config/Settings.h"
+#include "core/session/Session.h"
+
 namespace fs = std::filesystem;
 
 const char kBuiltInConfig[] = "[set]\ncolor=3\nsize=1\n";
-const char kConfigFileName[] = "cfg.ini";
-const char kCascadeFileName[] = "haarcascade_frontalface_alt2.xml";
+
+namespace {
+
+// The names the window looks for in its working directory.
+const fs::path kConfigFileName = quorvel::kDefaultConfigPath.filename();
+const fs::path& kCascadeFileName = quorvel::kCascadeFileName;
+
+}  // namespace
 
 namespace {
 
@@ -141,7 +151,7 @@ UserFolderSources InstalledUserFolderSources() {
         sources.defaultConfigs.front().lexically_normal() != configured.lexically_normal()) {
         sources.defaultConfigs.push_back(configured);
     }
-    sources.cascade = QUORVEL_USERFOLDER_CASCADE;
+    sources.cascade = quorvel::SystemCascadePath();
     sources.home = EnvOrEmpty("HOME");
     sources.xdgDataHome = EnvOrEmpty("XDG_DATA_HOME");
     return sources;

@@ -26,10 +26,6 @@ struct UserFolderSources {
 // colour 3 (white, red or blue), size mode 1.
 extern const char kBuiltInConfig[];
 
-// The file names the window looks for in its working directory.
-extern const char kConfigFileName[];
-extern const char kCascadeFileName[];
-
 // The sources of an installed program: the cfg.ini installed beside the
 // running executable (<prefix>/share/quorvel), then the one of the configured
 // prefix; Debian's cascade; HOME and XDG_DATA_HOME from the environment.

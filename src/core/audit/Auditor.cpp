@@ -10,8 +10,8 @@ namespace quorvel {
 Auditor::Auditor(cv::CascadeClassifier cascade, Settings settings)
     : m_cascade(std::move(cascade)), m_settings(settings), m_rng(0xFFFFFFFFu) {}
 
-AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
-                                  Trace trace) {
+AuditReport Auditor::RunChecks(const cv::Mat& photo, const std::filesystem::path& photoFile,
+                               Trace trace) {
     AuditReport report;
     AuditTrace measured;
     auto finish = [&](Verdict verdict) {
@@ -36,9 +36,10 @@ AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::p
     return finish(rules.verdict);
 }
 
-AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
+AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
+                                  Trace trace) {
     try {
-        return AuditDecoded(DecodePhoto(photoFile), photoFile, trace);
+        return RunChecks(photo, photoFile, trace);
     } catch (const std::exception& e) {
         // Not a verdict of the rules: the audit itself broke. A photo that
         // cannot be processed is not a usable photo file.
@@ -48,6 +49,10 @@ AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) 
         if (trace == Trace::On) report.trace = AuditTrace{};
         return report;
     }
+}
+
+AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
+    return AuditDecoded(DecodePhoto(photoFile), photoFile, trace);
 }
 
 }  // namespace quorvel

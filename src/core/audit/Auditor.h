@@ -21,17 +21,18 @@ class Auditor {
 public:
     Auditor(cv::CascadeClassifier cascade, Settings settings);
 
-    // Decodes the file and audits it. A failure inside the audit (the image
-    // library throwing, memory running out) gives BadFormat with an error.
+    // Decodes the file and audits it.
     AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off);
 
     // The audit of a photo decoded from photoFile (empty when it did not
     // decode): face detection, then the rules. The file is read again only
-    // for its length.
+    // for its length. A failure inside the audit (the image library throwing,
+    // memory running out) gives BadFormat with an error.
     AuditReport AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
                              Trace trace = Trace::Off);
 
     const Settings& settings() const { return m_settings; }
+    cv::CascadeClassifier& cascade() { return m_cascade; }
 
     // The generator the fills draw from; its state is 0xFFFFFFFF before the first audit.
     cv::RNG& rng() { return m_rng; }
@@ -40,6 +41,9 @@ private:
     cv::CascadeClassifier m_cascade;
     Settings m_settings;
     cv::RNG m_rng;
+
+    AuditReport RunChecks(const cv::Mat& photo, const std::filesystem::path& photoFile,
+                          Trace trace);
 };
 
 }  // namespace quorvel

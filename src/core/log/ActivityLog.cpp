@@ -17,12 +17,12 @@ std::tm LocalNow() {
     return local;
 }
 
-}  // namespace
-
-std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* truncated) {
+// Converts wide text to `encoding`; a character it lacks becomes '?'.
+std::string WideTo(const char* encoding, std::wstring_view text, std::size_t maxBytes,
+                   bool* truncated) {
     if (truncated != nullptr) *truncated = false;
     std::string out;
-    iconv_t cd = iconv_open("GBK", "WCHAR_T");
+    iconv_t cd = iconv_open(encoding, "WCHAR_T");
     if (cd == reinterpret_cast<iconv_t>(-1)) return out;
 
     // One character at a time, so that an unconvertible character can be
@@ -48,6 +48,16 @@ std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* trun
     }
     iconv_close(cd);
     return out;
+}
+
+}  // namespace
+
+std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* truncated) {
+    return WideTo("GBK", text, maxBytes, truncated);
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    return WideTo("UTF-8", text, std::string::npos, nullptr);
 }
 
 ActivityLog::ActivityLog(std::filesystem::path fileName)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -54,5 +55,8 @@ private:
 // the first character that would take the result past maxBytes; sets
 // *truncated when it had to stop.
 std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* truncated = nullptr);
+
+// Converts wide text to UTF-8.
+std::string WideToUtf8(std::wstring_view text);
 
 }  // namespace quorvel

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <random>
-#include <sstream>
 #include <vector>
 
 namespace quorvel {
@@ -74,12 +73,17 @@ fs::path ResolveLinks(const fs::path& destination, int& error) {
     return path;
 }
 
-// Creates a new, empty file with a short name beside `target`, keeping the
-// extension so that the image library picks the same encoder. The name stays
-// short whatever the length of the target's name. A file that is to replace
-// another is created private and given the old file's mode once complete.
-// Returns the path, or an empty path with `error` set.
-fs::path CreateTemporaryBeside(const fs::path& target, bool replacing, int& error) {
+// A new, empty file beside the one it is to become, open for writing.
+struct TemporaryFile {
+    fs::path path;
+    int fd = -1;
+};
+
+// Creates a file with a short name beside `target`, keeping the extension:
+// the name stays short whatever the length of the target's name. A file that
+// is to replace another is created private and given the old file's mode
+// once complete. Returns the file, or one with fd -1 and `error` set.
+TemporaryFile CreateTemporaryBeside(const fs::path& target, bool replacing, int& error) {
     std::random_device rd;
     char suffix[16];
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -88,10 +92,7 @@ fs::path CreateTemporaryBeside(const fs::path& target, bool replacing, int& erro
         temp.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
         const int fd =
             ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return temp;
-        }
+        if (fd >= 0) return {temp, fd};
         if (errno != EEXIST) {
             error = errno;
             return {};
@@ -101,49 +102,32 @@ fs::path CreateTemporaryBeside(const fs::path& target, bool replacing, int& erro
     return {};
 }
 
-// Gives the new file the owner (where the process may) and the permission
-// bits of the file it replaces. Returns errno, 0 on success.
-int TakeOwnerAndMode(const fs::path& temp, const struct stat& old) {
-    if (::chown(temp.c_str(), old.st_uid, old.st_gid) != 0) {
-        // Not allowed to give the file away: keep at least the group if possible.
-        (void)::chown(temp.c_str(), static_cast<uid_t>(-1), old.st_gid);
+// Writes all the bytes; returns errno (ENOSPC for a write that stopped
+// short), 0 on success.
+int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return ENOSPC;
+        data += written;
+        size -= static_cast<std::size_t>(written);
     }
-    // After chown, which may clear the set-user-ID and set-group-ID bits.
-    if (::chmod(temp.c_str(), old.st_mode & 07777) != 0) return errno;
     return 0;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-// Appends the marker to a file that exists, without creating or truncating
-// it, and makes the file durable. Returns errno, 0 on success.
-int AppendMarker(const fs::path& path, std::string& error) {
-    const auto marker = MakePassMarker();
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) {
-        const int code = errno;
-        error = ErrnoText("cannot reopen the written image", code);
-        return code;
+// Gives the new file the owner (where the process may) and the permission
+// bits of the file it replaces. Returns errno, 0 on success.
+int TakeOwnerAndMode(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Not allowed to give the file away: keep at least the group if possible.
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     }
-    int code = 0;
-    ssize_t written = ::write(fd, marker.data(), marker.size());
-    if (written != static_cast<ssize_t>(marker.size())) {
-        code = written < 0 ? errno : ENOSPC;
-        error = ErrnoText("cannot append the pass marker", code);
-    } else if (::fsync(fd) != 0) {
-        code = errno;
-        error = ErrnoText("cannot flush the saved photo", code);
-    }
-    if (::close(fd) != 0 && code == 0) {
-        code = errno;
-        error = ErrnoText("cannot close the saved photo", code);
-    }
-    return code;
+    // After chown, which may clear the set-user-ID and set-group-ID bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0) return errno;
+    return 0;
 }
 
 }  // namespace
@@ -158,16 +142,15 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination)
         return result;
     };
     if (photo.empty()) return fail(SaveError::NoPhoto, "there is no processed photo to save");
-    const std::string narrowPath = destination.string();
     const std::string extension = destination.extension().string();
     const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, kSaveJpegQuality};
 
-    // The expected image bytes, to verify that the write reached the disk whole.
-    std::vector<uchar> expected;
+    // The image is encoded once, in memory, then written with the marker.
+    std::vector<uchar> image;
     const std::string noEncoder =
         "no image format for the file name \"" + destination.filename().string() + "\"";
     try {
-        if (extension.empty() || !cv::imencode(extension, photo, expected, params)) {
+        if (extension.empty() || !cv::imencode(extension, photo, image, params)) {
             return fail(SaveError::NoEncoder, noEncoder);
         }
     } catch (const cv::Exception&) {
@@ -200,8 +183,8 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination)
 
     // Written beside the file it replaces, then renamed over it once complete.
     int createError = 0;
-    const fs::path temp = CreateTemporaryBeside(target, replacing, createError);
-    if (temp.empty()) {
+    const TemporaryFile temp = CreateTemporaryBeside(target, replacing, createError);
+    if (temp.fd < 0) {
         const fs::path folder = target.parent_path().empty() ? "." : target.parent_path();
         if (replacing && (createError == EACCES || createError == EPERM || createError == EROFS)) {
             return fail(
@@ -217,54 +200,54 @@ SaveResult SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination)
                     createError);
     }
     std::error_code ec;
-    auto failAndClean = [&](SaveError code, std::string error, int systemError = 0) {
-        fs::remove(temp, ec);
+    auto failAndClean = [&](SaveError code, std::string error, int systemError) {
+        ::close(temp.fd);
+        fs::remove(temp.path, ec);
         return fail(code, std::move(error), systemError);
     };
 
-    bool written = false;
-    errno = 0;
-    try {
-        written = cv::imwrite(temp.string(), photo, params);
-    } catch (const cv::Exception& e) {
-        return failAndClean(SaveError::WriteFailed,
-                            std::string("cannot write the image: ") + e.what());
+    if (const int code = WriteAll(temp.fd, image.data(), image.size()); code != 0) {
+        const bool full = code == ENOSPC || code == EDQUOT;
+        return failAndClean(full ? SaveError::Incomplete : SaveError::WriteFailed,
+                            full ? std::string("the image was not written completely (is the "
+                                               "disk full?)")
+                                 : ErrnoText("cannot write the image to " + Quoted(target), code),
+                            code);
     }
-    if (!written) {
-        const int code = errno;
-        std::string error = "cannot write the image to " + Quoted(target);
-        if (code != 0) error = ErrnoText(error, code);
-        return failAndClean(SaveError::WriteFailed, error, code);
-    }
-
-    const std::string onDisk = ReadFile(temp);
-    if (onDisk.size() != expected.size() ||
-        std::memcmp(onDisk.data(), expected.data(), expected.size()) != 0) {
-        return failAndClean(SaveError::Incomplete,
-                            "the image was not written completely (is the disk full?)", ENOSPC);
-    }
-
-    std::string error;
-    if (const int code = AppendMarker(temp, error); code != 0) {
-        return failAndClean(SaveError::MarkerFailed, error, code);
+    const auto marker = MakePassMarker();
+    if (const int code = WriteAll(temp.fd, marker.data(), marker.size()); code != 0) {
+        return failAndClean(SaveError::MarkerFailed,
+                            ErrnoText("cannot append the pass marker", code), code);
     }
     if (replacing) {
-        if (const int code = TakeOwnerAndMode(temp, old); code != 0) {
+        if (const int code = TakeOwnerAndMode(temp.fd, old); code != 0) {
             return failAndClean(
                 SaveError::WriteFailed,
                 ErrnoText("cannot give the new file the permissions of " + Quoted(target), code),
                 code);
         }
     }
+    if (::fsync(temp.fd) != 0) {
+        const int code = errno;
+        return failAndClean(SaveError::MarkerFailed,
+                            ErrnoText("cannot flush the saved photo", code), code);
+    }
+    if (::close(temp.fd) != 0) {
+        const int code = errno;
+        fs::remove(temp.path, ec);
+        return fail(SaveError::MarkerFailed, ErrnoText("cannot close the saved photo", code), code);
+    }
 
-    fs::rename(temp, target, ec);
+    fs::rename(temp.path, target, ec);
     if (ec) {
-        return failAndClean(SaveError::WriteFailed,
-                            "cannot write " + Quoted(target) + ": " + ec.message(), ec.value());
+        const std::string error = "cannot write " + Quoted(target) + ": " + ec.message();
+        const int code = ec.value();
+        fs::remove(temp.path, ec);
+        return fail(SaveError::WriteFailed, error, code);
     }
 
     result.ok = true;
-    result.imageBytes = expected.size();
+    result.imageBytes = image.size();
     return result;
 }
 
