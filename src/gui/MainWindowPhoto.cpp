@@ -48,7 +48,7 @@ void MainWindow::setAuditRunning(bool running) {
     m_auditRunning = running;
     update();  // the waiting panel comes and goes with the audit
     // Exit stays available: closing abandons a running audit.
-    if (running) m_openHadFocus = m_openButton.hasFocus();
+    if (running) m_openHadFocus = focusWidget() == &m_openButton;
     m_openButton.setEnabled(!running);
     if (running) {
         m_saveButton.setEnabled(false);

@@ -509,6 +509,18 @@ private slots:
         }
     }
 
+    // A photo given at start-up is audited before the window is shown; the
+    // keyboard focus is back on Open afterwards, not left on Exit.
+    void photoAuditedAtStartUpLeavesTheFocusOnOpen() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QCOMPARE(w.window->focusWidget(), w.open);
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.window->auditFile(DataFile(QStringLiteral("id_blue.jpg")));
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(w.window->focusWidget(), w.open);
+    }
+
     void keyboardMovesFocusInOrderAndCloses() {
         Window w = Make();
         QVERIFY(w.window);
