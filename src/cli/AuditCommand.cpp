@@ -34,23 +34,10 @@ void Message(std::ostream& err, const std::string& text) {
     err << kProgramName << ": " << text << '\n';
 }
 
-// Why the configuration file cannot be used, for the message.
-std::string ConfigProblem(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    std::string text = "cannot open the configuration file \"" + path.string() + "\"";
-    if (status.type() == fs::file_type::not_found) return text + ": no such file";
-    if (status.type() == fs::file_type::directory) return text + ": it is a folder";
-    if (!ec && status.type() != fs::file_type::regular) return text + ": not a regular file";
-    return text;
-}
-
 // The start-up failure in the words the command has always used.
-std::string StartupMessage(const StartupError& problem) {
-    if (problem.kind == StartupError::Kind::Cascade) {
-        return "cannot load the face cascade \"" + problem.path.string() + "\": " + problem.reason;
-    }
-    return ConfigProblem(problem.path) + " (give --config FILE, or both --color and --size)";
+std::string StartupMessage(const Error& problem) {
+    if (problem.kind == ErrorKind::CascadeUnusable) return problem.message;
+    return problem.message + " (give --config FILE, or both --color and --size)";
 }
 
 ParsedCommand UsageError(std::ostream& err, const std::string& text) {
@@ -192,17 +179,17 @@ bool PrintLine(std::ostream& out, const JsonObject& object) {
 }
 
 int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    const SettingsFile file = ReadSettings(options.configPath);
-    if (!file.opened) {
-        Message(err, ConfigProblem(options.configPath));
+    const Result<SettingsFile> file = ReadSettings(options.configPath);
+    if (!file) {
+        Message(err, file.error().message);
         return kExitUsage;
     }
-    if (file.errorLine > 0) {
+    if (file->errorLine > 0) {
         Message(err, "\"" + options.configPath.string() + "\" line " +
-                         std::to_string(file.errorLine) +
+                         std::to_string(file->errorLine) +
                          ": not a section or key line (ignored, as the window does)");
     }
-    if (!PrintLine(out, SettingsJson(file.settings))) {
+    if (!PrintLine(out, SettingsJson(file->settings))) {
         Message(err, "cannot write the results to standard output");
         return kExitSomeFailed;
     }
@@ -210,12 +197,12 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
 }
 
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    auto opened = Session::Open(SessionOptionsFor(options));
-    if (const StartupError* problem = std::get_if<StartupError>(&opened)) {
-        Message(err, StartupMessage(*problem));
+    Result<Session> opened = Session::Open(SessionOptionsFor(options));
+    if (!opened) {
+        Message(err, StartupMessage(opened.error()));
         return kExitUsage;
     }
-    Session& session = std::get<Session>(opened);
+    Session& session = *opened;
 
     bool allGenuine = true;
     bool printed = true;
@@ -285,19 +272,19 @@ std::variant<fs::path, std::string> SaveIntoOutDir(const AuditOptions& options,
             return "cannot create the folder \"" + options.outDir->string() + "\": " + ec.message();
         }
     }
-    const SaveResult saved = SaveProcessedPhoto(processed, target);
-    if (!saved.ok) return saved.error;
+    const Result<SavedPhoto> saved = SaveProcessedPhoto(processed, target);
+    if (!saved) return saved.error().message;
     writtenThisRun.insert(target);
     return target;
 }
 
 int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress) {
-    auto opened = Session::Open(SessionOptionsFor(options));
-    if (const StartupError* problem = std::get_if<StartupError>(&opened)) {
-        Message(err, StartupMessage(*problem));
+    Result<Session> opened = Session::Open(SessionOptionsFor(options));
+    if (!opened) {
+        Message(err, StartupMessage(opened.error()));
         return kExitUsage;
     }
-    Session& session = std::get<Session>(opened);
+    Session& session = *opened;
 
     const PhotoList list = ExpandPhotoArguments(options.files, options.recursive);
     const std::vector<fs::path>& files = list.photos;
@@ -305,8 +292,10 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     std::optional<HtmlReport> html;
     if (options.reportPath) html.emplace();
 
-    if (options.log && !session.OpenLog()) {
-        Message(err, "cannot open Test.log in the working directory; verdicts are not logged");
+    if (options.log) {
+        if (const Result<bool> log = session.OpenLog(); !log) {
+            Message(err, log.error().message + "; verdicts are not logged");
+        }
     }
 
     std::set<fs::path> writtenThisRun;
@@ -323,8 +312,9 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         // The report draws on the decoded photo, so it is decoded here once.
         const cv::Mat photo = html ? DecodePhoto(file) : cv::Mat();
         report.audit = html ? session.auditor().AuditDecoded(photo, file, Trace::On)
-                            : session.Audit(file, options.explain ? Trace::On : Trace::Off);
+                            : session.Audit(file, Trace::On);  // the reason needs what was measured
         report.error = report.audit.error;
+        report.reason = ExplainAudit(report.audit, session.settings());
 
         const bool audited = report.audit.verdict == Verdict::Passed;
         bool ok = audited;

@@ -53,7 +53,7 @@ std::string VerdictLabel(int state) {
     std::string label = std::to_string(state) + " " + Escape(VerdictNameOf(state));
     const auto verdict = VerdictFromNumber(state);
     if (verdict && !VerdictLogText(*verdict).empty()) {
-        label += " — " + Escape(WideToUtf8(VerdictLogText(*verdict)));
+        label += " — " + Escape(std::string(VerdictLogText(*verdict)));
     }
     return label;
 }

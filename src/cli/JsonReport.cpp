@@ -115,8 +115,30 @@ JsonObject PhotoJson(const PhotoReport& report) {
         json["processed"] = nullptr;
     }
     if (report.error) json["error"] = *report.error;
+    json["reason"] = ReasonJson(report.reason);
     if (report.showTrace && audit.trace) json["trace"] = TraceJson(*audit.trace);
     return json;
+}
+
+namespace {
+
+JsonObject QuantityJson(const std::optional<Quantity>& quantity) {
+    if (!quantity) return nullptr;
+    JsonObject json = JsonObject::object();
+    for (const auto& [name, value] : quantity->numbers) json[name] = value;
+    for (const auto& [name, word] : quantity->words) json[name] = word;
+    json["unit"] = quantity->unit.empty() ? JsonObject() : JsonObject(quantity->unit);
+    return json;
+}
+
+}  // namespace
+
+JsonObject ReasonJson(const Explanation& reason) {
+    return JsonObject{{"rule", reason.rule},
+                      {"measured", QuantityJson(reason.measured)},
+                      {"limit", QuantityJson(reason.limit)},
+                      {"text", reason.text},
+                      {"text_en", reason.textEn}};
 }
 
 JsonObject SettingsJson(const Settings& settings) {

@@ -9,6 +9,7 @@
 
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
+#include "core/explain/Explanation.h"
 
 namespace quorvel::cli {
 
@@ -23,9 +24,14 @@ struct PhotoReport {
     std::optional<std::filesystem::path> savedPath;  // the file written for a passed photo
     std::optional<std::string> error;                // why it could not be saved or audited
     bool showTrace = false;                          // print the trace (--explain)
+    Explanation reason;                              // why the audit came out as it did
 };
 
 JsonObject PhotoJson(const PhotoReport& report);
+
+// The "reason" object: rule, measured, limit, text, text_en (null where a
+// value does not apply).
+JsonObject ReasonJson(const Explanation& reason);
 
 // The values the audit measured, stage by stage; a stage the audit did not
 // reach is null.

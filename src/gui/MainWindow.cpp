@@ -102,14 +102,15 @@ bool MainWindow::startUp() {
     m_exitButton.setGeometry(kExitButtonRect);
     m_exitButton.setPicture(loadPicture(pictures::kExitButton));
 
-    auto opened = quorvel::Session::Open(quorvel::WindowSessionOptions());
-    if (const auto* problem = std::get_if<quorvel::StartupError>(&opened)) {
-        m_dialogs->showMessage(problem->kind == quorvel::StartupError::Kind::Cascade
+    quorvel::Result<quorvel::Session> opened =
+        quorvel::Session::Open(quorvel::WindowSessionOptions());
+    if (!opened) {
+        m_dialogs->showMessage(opened.error().kind == quorvel::ErrorKind::CascadeUnusable
                                    ? kCascadeMissingMessage
                                    : kNoConfigMessage);
         return false;
     }
-    m_session = std::make_shared<quorvel::Session>(std::get<quorvel::Session>(std::move(opened)));
+    m_session = std::make_shared<quorvel::Session>(std::move(opened).value());
     m_session->OpenLogWithStartupLine();
     m_openButton.setFocus();
     return true;

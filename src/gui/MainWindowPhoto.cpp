@@ -86,10 +86,10 @@ void MainWindow::savePhoto() {
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         return;
     }
-    const quorvel::SaveResult result =
+    const quorvel::Result<quorvel::SavedPhoto> result =
         quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
-    if (!result.ok) {
-        m_dialogs->showMessage(saveFailureMessage(result));
+    if (!result) {
+        m_dialogs->showMessage(saveFailureMessage(result.error()));
         // The accepted photo stays, so that another folder or name can be tried.
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         return;

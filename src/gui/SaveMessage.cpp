@@ -3,42 +3,42 @@
 #include <QFile>
 #include <cerrno>
 
-using quorvel::SaveError;
-using quorvel::SaveResult;
+using quorvel::Error;
+using quorvel::ErrorKind;
 
 namespace {
 
-QString reasonText(SaveError code) {
+QString reasonText(ErrorKind code) {
     switch (code) {
-        case SaveError::NoPhoto:
+        case ErrorKind::NoPhoto:
             return QStringLiteral("没有可保存的照片，请重新打开照片。");
-        case SaveError::NoEncoder:
+        case ErrorKind::NoEncoder:
             return QStringLiteral("无法保存为这种文件类型，请使用扩展名为 .jpg 的文件名。");
-        case SaveError::IsFolder:
+        case ErrorKind::IsFolder:
             return QStringLiteral("所选名称是一个文件夹，请另取一个文件名。");
-        case SaveError::NotAFile:
+        case ErrorKind::NotAFile:
             return QStringLiteral("所选名称不是普通文件（设备、管道或套接字），请另取一个文件名。");
-        case SaveError::NotWritable:
+        case ErrorKind::NotWritable:
             return QStringLiteral(
                 "同名文件不能被替换（只读或无权限），请另取文件名或选择其他文件夹。");
-        case SaveError::FolderNotWritable:
+        case ErrorKind::FolderNotWritable:
             return QStringLiteral(
                 "同名文件所在的文件夹不允许写入：照片先写成同一文件夹中的新文件，再替换原文件，"
                 "因此无法替换。请选择其他文件夹。");
-        case SaveError::WriteFailed:
+        case ErrorKind::WriteFailed:
             return QStringLiteral("无法写入所选位置，请选择其他文件夹。");
-        case SaveError::Incomplete:
+        case ErrorKind::Incomplete:
             return QStringLiteral("照片没有完整写入（磁盘空间可能已满），请选择其他位置。");
-        case SaveError::MarkerFailed:
+        case ErrorKind::MarkerFailed:
             return QStringLiteral("照片的通过标记没有写入，请选择其他位置重新保存。");
-        case SaveError::None:
+        default:
             break;
     }
     return QStringLiteral("请选择其他位置重新保存。");
 }
 
-// The system's reason in Chinese; the English text of SaveResult::error is
-// for quorvel-audit.
+// The system's reason in Chinese; the English message of the error is for
+// quorvel-audit.
 QString systemReasonText(int systemError) {
     switch (systemError) {
         case EACCES:
@@ -76,20 +76,21 @@ QString systemReasonText(int systemError) {
 
 // The detail names the file and the system's reason; it adds nothing when
 // there is no photo or the name only lacks a known extension.
-bool detailHelps(SaveError code) {
-    return code != SaveError::NoPhoto && code != SaveError::NoEncoder;
+bool detailHelps(ErrorKind code) {
+    return code != ErrorKind::NoPhoto && code != ErrorKind::NoEncoder;
 }
 
 }  // namespace
 
-QString saveFailureMessage(const SaveResult& result) {
-    QString text = QStringLiteral("照片保存失败：") + reasonText(result.code);
-    if (result.code != SaveError::NoPhoto) {
+QString saveFailureMessage(const Error& result) {
+    QString text = QStringLiteral("照片保存失败：") + reasonText(result.kind);
+    if (result.kind != ErrorKind::NoPhoto) {
         text += QStringLiteral("\n审核通过的照片仍然保留，可以再次点击“保存照片”。");
     }
-    if (detailHelps(result.code) && !result.target.empty()) {
+    if (detailHelps(result.kind) && !result.path.empty()) {
         text += QStringLiteral("\n\n详细信息：“") +
-                QFile::decodeName(QByteArray::fromStdString(result.target)) + QStringLiteral("”");
+                QFile::decodeName(QByteArray::fromStdString(result.path.native())) +
+                QStringLiteral("”");
         const QString reason = systemReasonText(result.systemError);
         if (!reason.isEmpty()) text += QStringLiteral("：") + reason;
     }

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 #include "core/audit/FaceDetect.h"
 #include "core/config/Settings.h"
+#include "core/io/AtomicFile.h"
+#include "core/io/RegularFile.h"
 #include "core/session/Session.h"
 
 namespace fs = std::filesystem;
@@ -19,6 +20,10 @@ namespace {
 // The names the window looks for in its working directory.
 const fs::path kConfigFileName = quorvel::kDefaultConfigPath.filename();
 const fs::path& kCascadeFileName = quorvel::kCascadeFileName;
+
+// Larger files than these are not what the installed copies are.
+constexpr std::uintmax_t kMaxConfigBytes = 1 << 20;
+constexpr std::uintmax_t kMaxCascadeBytes = 64 << 20;
 
 }  // namespace
 
@@ -47,13 +52,6 @@ fs::path StagingName(const fs::path& target) {
     return staging;
 }
 
-bool WriteText(const fs::path& path, const char* text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
-}
-
 std::optional<std::string> InstallConfig(const UserFolderSources& sources, const fs::path& folder) {
     const fs::path target = folder / kConfigFileName;
     std::error_code ec;
@@ -61,32 +59,25 @@ std::optional<std::string> InstallConfig(const UserFolderSources& sources, const
         return std::nullopt;  // the user's own settings
     }
 
-    const fs::path staging = StagingName(target);
-    bool copied = false;
+    // The first installed default that can be read, else the built-in one.
+    // The copy is a new file of the user's, to edit whatever the installed
+    // file's mode.
+    std::string content = kBuiltInConfig;
     for (const fs::path& candidate : sources.defaultConfigs) {
-        if (!fs::is_regular_file(candidate, ec)) {
-            continue;
+        quorvel::Result<quorvel::RegularFile> file = quorvel::RegularFile::Open(candidate);
+        if (!file) continue;
+        quorvel::Result<std::string> bytes = file->ReadAll(kMaxConfigBytes);
+        if (!bytes) {
+            return Failure("无法复制默认配置文件", candidate,
+                           std::error_code(bytes.error().systemError, std::generic_category()));
         }
-        if (!fs::copy_file(candidate, staging, fs::copy_options::overwrite_existing, ec)) {
-            fs::remove(staging, ec);
-            return Failure("无法复制默认配置文件", candidate, ec);
-        }
-        // The copy is the user's to edit, whatever the installed file's mode.
-        fs::permissions(staging, fs::perms::owner_read | fs::perms::owner_write,
-                        fs::perm_options::add, ec);
-        copied = true;
+        content = std::move(bytes).value();
         break;
     }
-    if (!copied && !WriteText(staging, kBuiltInConfig)) {
-        fs::remove(staging, ec);
-        return Failure("无法写入配置文件", target, {});
-    }
-
-    fs::rename(staging, target, ec);
-    if (ec) {
-        const std::string text = Failure("无法写入配置文件", target, ec);
-        fs::remove(staging, ec);
-        return text;
+    const quorvel::Result<fs::path> written = quorvel::WriteFileAtomically(target, content);
+    if (!written) {
+        return Failure("无法写入配置文件", target,
+                       std::error_code(written.error().systemError, std::generic_category()));
     }
     return std::nullopt;
 }
@@ -122,9 +113,19 @@ std::optional<std::string> InstallCascade(const UserFolderSources& sources,
     const fs::path staging = StagingName(target);
     fs::remove(staging, ec);
     fs::create_symlink(sources.cascade, staging, ec);
-    if (ec && !fs::copy_file(sources.cascade, staging, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(staging, ec);
-        return Failure("无法复制人脸检测文件", target, ec);
+    if (ec) {
+        // No links here: a copy, written whole or not at all.
+        quorvel::Result<quorvel::RegularFile> file = quorvel::RegularFile::Open(sources.cascade);
+        quorvel::Result<std::string> bytes =
+            file ? file->ReadAll(kMaxCascadeBytes) : quorvel::Result<std::string>(file.error());
+        const quorvel::Result<fs::path> written = bytes
+                                                      ? quorvel::WriteFileAtomically(target, *bytes)
+                                                      : quorvel::Result<fs::path>(bytes.error());
+        if (!written) {
+            return Failure("无法复制人脸检测文件", target,
+                           std::error_code(written.error().systemError, std::generic_category()));
+        }
+        return std::nullopt;
     }
     fs::rename(staging, target, ec);
     if (ec) {

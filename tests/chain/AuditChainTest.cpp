@@ -5,6 +5,7 @@
 #include "core/audit/Auditor.h"
 #include "core/audit/PhotoRules.h"
 #include "core/log/VerdictLine.h"
+#include "core/text/Encoding.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;
@@ -197,48 +198,48 @@ TEST(AuditChain, NameThatIsNotUtf8IsAuditedAndLoggedWithAReplacement) {
     EXPECT_EQ(AuditFile(path, 3, 1).verdict, Verdict::Passed);
 
     ActivityLog log(dir / "Test.log");
-    log.Open();
+    (void)log.Open();
     WriteVerdictLine(log, path.filename(), Verdict::Passed);
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
-    EXPECT_EQ(content.substr(20), "caf?.jpg" + WideToGbk(L"图像审核成功！", 1024) + "\r\n");
+    EXPECT_EQ(content.substr(20), "caf?.jpg" + Utf8ToGbk("图像审核成功！", 1024).bytes + "\r\n");
 }
 
 TEST(AuditChain, VerdictLineHoldsTheNameLiterally) {
     TempDir dir;
     ActivityLog log(dir / "Test.log");
-    log.Open();
+    (void)log.Open();
     WriteVerdictLine(log, std::filesystem::path("/photos/100%s%n.jpg").filename(),
                      Verdict::BadFormat);
     WriteVerdictLine(log, "x.jpg", Verdict::Initial);
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
     EXPECT_EQ(content.substr(20),
-              "100%s%n.jpg" + WideToGbk(L"文件格式不符合要求！", 1024) + "\r\n");
+              "100%s%n.jpg" + Utf8ToGbk("文件格式不符合要求！", 1024).bytes + "\r\n");
 }
 
 TEST(AuditChain, EveryVerdictWritesItsLogText) {
     struct Row {
         Verdict verdict;
         const char* name;
-        const wchar_t* text;
+        const char* text;
     };
     const Row rows[] = {
-        {Verdict::Passed, "AUDIT_PASSED", L"图像审核成功！"},
-        {Verdict::BadBackground, "AUDIT_BAD_BACKGROUND", L"不是纯背景，或者不是红蓝白！"},
-        {Verdict::BadFormat, "AUDIT_BAD_FORMAT", L"文件格式不符合要求！"},
-        {Verdict::NoFace, "AUDIT_NO_FACE", L"不是纯背景，或者背景复杂，识别出错！"},
-        {Verdict::BadProportion, "AUDIT_BAD_PROPORTION", L"图像比例不符合要求！"},
-        {Verdict::TooSmall, "AUDIT_TOO_SMALL", L"图像大小或者尺寸不符合要求！"},
+        {Verdict::Passed, "AUDIT_PASSED", "图像审核成功！"},
+        {Verdict::BadBackground, "AUDIT_BAD_BACKGROUND", "不是纯背景，或者不是红蓝白！"},
+        {Verdict::BadFormat, "AUDIT_BAD_FORMAT", "文件格式不符合要求！"},
+        {Verdict::NoFace, "AUDIT_NO_FACE", "不是纯背景，或者背景复杂，识别出错！"},
+        {Verdict::BadProportion, "AUDIT_BAD_PROPORTION", "图像比例不符合要求！"},
+        {Verdict::TooSmall, "AUDIT_TOO_SMALL", "图像大小或者尺寸不符合要求！"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
         ActivityLog log(dir / "Test.log");
-        log.Open();
+        (void)log.Open();
         WriteVerdictLine(log, "a.jpg", row.verdict);
         EXPECT_EQ(ReadBytes(dir / "Test.log").substr(20),
-                  "a.jpg" + WideToGbk(row.text, 1024) + "\r\n");
+                  "a.jpg" + Utf8ToGbk(row.text, 1024).bytes + "\r\n");
         EXPECT_EQ(VerdictName(row.verdict), row.name);
         EXPECT_EQ(VerdictFromNumber(VerdictNumber(row.verdict)), row.verdict);
     }

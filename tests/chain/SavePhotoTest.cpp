@@ -45,7 +45,7 @@ TEST(SavePhoto, JpegIsTheEncodedImageFollowedByTheMarker) {
     TempDir dir;
     const cv::Mat photo = SamplePhoto();
     const auto path = dir / "报名照片.jpg";
-    SaveResult result = SaveProcessedPhoto(photo, path.string());
+    testsupport::SaveOutcome result = testsupport::Save(photo, path.string());
     ASSERT_TRUE(result.ok) << result.error;
 
     const std::string bytes = ReadBytes(path);
@@ -65,7 +65,7 @@ TEST(SavePhoto, PngNameWritesALosslessPngWithTheMarker) {
     TempDir dir;
     const cv::Mat photo = SamplePhoto();
     const auto path = dir / "photo.png";
-    ASSERT_TRUE(SaveProcessedPhoto(photo, path.string()).ok);
+    ASSERT_TRUE(testsupport::Save(photo, path.string()).ok);
     const std::string bytes = ReadBytes(path);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
     EXPECT_TRUE(EndsWithPassMarker(bytes));
@@ -78,7 +78,7 @@ TEST(SavePhoto, OverwritingPutsTheMarkerAfterTheNewImage) {
     const auto path = dir / "old.jpg";
     WriteBytes(path, std::string(100000, 'x'));
     const cv::Mat photo = SamplePhoto();
-    ASSERT_TRUE(SaveProcessedPhoto(photo, path.string()).ok);
+    ASSERT_TRUE(testsupport::Save(photo, path.string()).ok);
     EXPECT_EQ(ReadBytes(path), Encoded(photo, ".jpg") + MarkerBytes());
 }
 
@@ -89,20 +89,21 @@ TEST(SavePhoto, FailuresWriteNothingAndSayWhy) {
     struct Row {
         const char* description;
         std::filesystem::path path;
-        SaveError code;
+        quorvel::ErrorKind code;
     };
     const Row rows[] = {
-        {"folder is a regular file", dir / "plain" / "photo.jpg", SaveError::WriteFailed},
-        {"unknown extension", dir / "photo.xyz", SaveError::NoEncoder},
-        {"unknown extension over an existing file", dir / "existing.xyz", SaveError::NoEncoder},
-        {"no extension", dir / "photo", SaveError::NoEncoder},
-        {"a folder's name", dir / "folder.jpg", SaveError::IsFolder},
-        {"missing folder", dir / "missing" / "photo.jpg", SaveError::WriteFailed},
+        {"folder is a regular file", dir / "plain" / "photo.jpg", quorvel::ErrorKind::WriteFailed},
+        {"unknown extension", dir / "photo.xyz", quorvel::ErrorKind::NoEncoder},
+        {"unknown extension over an existing file", dir / "existing.xyz",
+         quorvel::ErrorKind::NoEncoder},
+        {"no extension", dir / "photo", quorvel::ErrorKind::NoEncoder},
+        {"a folder's name", dir / "folder.jpg", quorvel::ErrorKind::IsFolder},
+        {"missing folder", dir / "missing" / "photo.jpg", quorvel::ErrorKind::WriteFailed},
     };
     std::filesystem::create_directory(dir / "folder.jpg");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
-        SaveResult result = SaveProcessedPhoto(SamplePhoto(), row.path.string());
+        testsupport::SaveOutcome result = testsupport::Save(SamplePhoto(), row.path.string());
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.code, row.code);
         EXPECT_FALSE(result.error.empty());
@@ -110,7 +111,7 @@ TEST(SavePhoto, FailuresWriteNothingAndSayWhy) {
     }
     EXPECT_EQ(ReadBytes(dir / "existing.xyz"), "keep me");
     EXPECT_FALSE(std::filesystem::exists(dir / "photo.xyz"));
-    EXPECT_FALSE(SaveProcessedPhoto(cv::Mat(), (dir / "empty.jpg").string()).ok);
+    EXPECT_FALSE(testsupport::Save(cv::Mat(), (dir / "empty.jpg").string()).ok);
 }
 
 TEST(SavePhoto, FullDiskLeavesTheExistingFileAsItWas) {
@@ -125,7 +126,7 @@ TEST(SavePhoto, FullDiskLeavesTheExistingFileAsItWas) {
     // A photo of noise does not compress into 16 KiB.
     cv::Mat noisy(600, 400, CV_8UC3);
     cv::randu(noisy, 0, 255);
-    SaveResult result = SaveProcessedPhoto(noisy, path.string());
+    testsupport::SaveOutcome result = testsupport::Save(noisy, path.string());
     const std::string after = ReadBytes(path);
     const auto entries = std::distance(std::filesystem::directory_iterator(mountPoint), {});
     ::umount(mountPoint.c_str());
@@ -145,11 +146,11 @@ TEST(SavePhoto, ReadOnlyFolderAndFileAreLeftAloneAndAnotherPlaceWorks) {
     WriteBytes(existing, "old content");
     const bool readOnly =
         ::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
-    SaveResult intoFolder, ontoFile;
+    testsupport::SaveOutcome intoFolder, ontoFile;
     std::string after;
     if (readOnly) {
-        intoFolder = SaveProcessedPhoto(SamplePhoto(), (mountPoint / "new.jpg").string());
-        ontoFile = SaveProcessedPhoto(SamplePhoto(), existing.string());
+        intoFolder = testsupport::Save(SamplePhoto(), (mountPoint / "new.jpg").string());
+        ontoFile = testsupport::Save(SamplePhoto(), existing.string());
         after = ReadBytes(existing);
     }
     const bool newExists = std::filesystem::exists(mountPoint / "new.jpg");
@@ -162,7 +163,7 @@ TEST(SavePhoto, ReadOnlyFolderAndFileAreLeftAloneAndAnotherPlaceWorks) {
     EXPECT_FALSE(ontoFile.ok);
     EXPECT_EQ(after, "old content");
     // The same photo still saves elsewhere.
-    EXPECT_TRUE(SaveProcessedPhoto(SamplePhoto(), (dir / "elsewhere.jpg").string()).ok);
+    EXPECT_TRUE(testsupport::Save(SamplePhoto(), (dir / "elsewhere.jpg").string()).ok);
     EXPECT_TRUE(HasPassMarker((dir / "elsewhere.jpg").string()));
 }
 

@@ -55,7 +55,7 @@ TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
         ASSERT_EQ(saved.status, 0) << saved.err;
     }
     const cv::Mat flat(442, 295, CV_8UC3, cv::Scalar(200, 120, 40));
-    ASSERT_TRUE(SaveProcessedPhoto(flat, (dir / "flat.jpg").string()).ok);
+    ASSERT_TRUE(testsupport::Save(flat, (dir / "flat.jpg").string()).ok);
     WriteBytes(dir / "tiny", "ab");
     WriteBytes(dir / "cfg.ini", "[set]\ncolor=2\nsize=1\n");
 

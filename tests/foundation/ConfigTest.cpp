@@ -9,8 +9,8 @@ using testsupport::WriteBytes;
 
 TEST(Config, MissingFileCannotBeOpened) {
     TempDir dir;
-    const SettingsFile file = ReadSettings(dir / "cfg.ini");
-    EXPECT_FALSE(file.opened);
+    const Result<SettingsFile> file = ReadSettings(dir / "cfg.ini");
+    EXPECT_FALSE(file.ok());
 }
 
 TEST(Config, ParsingRules) {
@@ -48,18 +48,18 @@ TEST(Config, ParsingRules) {
         SCOPED_TRACE(row.description);
         TempDir dir;
         WriteBytes(dir / "cfg.ini", row.content);
-        const SettingsFile file = ReadSettings(dir / "cfg.ini");
-        EXPECT_TRUE(file.opened);
-        EXPECT_EQ(static_cast<int>(file.settings.color), row.color);
-        EXPECT_EQ(static_cast<int>(file.settings.size), row.size);
+        const Result<SettingsFile> file = ReadSettings(dir / "cfg.ini");
+        EXPECT_TRUE(file.ok());
+        EXPECT_EQ(static_cast<int>(file->settings.color), row.color);
+        EXPECT_EQ(static_cast<int>(file->settings.size), row.size);
     }
 }
 
 TEST(Config, SyntaxErrorIsReportedButNotFatal) {
     TempDir dir;
     WriteBytes(dir / "cfg.ini", "[set]\nnonsense\ncolor=1\n");
-    const SettingsFile file = ReadSettings(dir / "cfg.ini");
-    EXPECT_EQ(file.errorLine, 2);
-    EXPECT_TRUE(file.opened);
-    EXPECT_EQ(file.settings.color, BackgroundColor::Red);
+    const Result<SettingsFile> file = ReadSettings(dir / "cfg.ini");
+    EXPECT_EQ(file->errorLine, 2);
+    EXPECT_TRUE(file.ok());
+    EXPECT_EQ(file->settings.color, BackgroundColor::Red);
 }

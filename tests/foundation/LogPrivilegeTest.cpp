@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "core/log/ActivityLog.h"
+#include "core/text/Encoding.h"
 #include "support/TestSupport.h"
 #include "support/Unprivileged.h"
 
@@ -17,7 +18,7 @@ TEST(LogPrivilege, EarlierEntriesSurviveWhateverTheLogMayBeOpenedFor) {
     if (!testsupport::CanDropPrivileges()) GTEST_SKIP() << "needs root to become nobody";
     const std::string earlier = "2015-03-04 18:00:00\tearlier entry\r\n";
     const std::string entry =
-        std::string("2015-03-05 09:07:02\t") + quorvel::WideToGbk(L"系统启动", 100) + "\r\n";
+        std::string("2015-03-05 09:07:02\t") + quorvel::Utf8ToGbk("系统启动", 100).bytes + "\r\n";
     struct Row {
         const char* description;
         bool exists;
@@ -45,7 +46,7 @@ TEST(LogPrivilege, EarlierEntriesSurviveWhateverTheLogMayBeOpenedFor) {
             quorvel::ActivityLog log(logPath);
             log.SetClock(FixedTime);
             if (!log.Open()) return std::string("none");
-            log.Write(L"%ls\r\n", L"系统启动");
+            log.Write("系统启动\r\n");
             return std::string("opened");
         });
         ASSERT_TRUE(outcome.has_value());

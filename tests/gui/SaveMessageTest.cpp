@@ -4,8 +4,7 @@
 
 #include "gui/SaveMessage.h"
 
-using quorvel::SaveError;
-using quorvel::SaveResult;
+using SaveError = quorvel::ErrorKind;
 
 // The window's save failure message: Chinese throughout, the system's reason
 // included, whatever English text quorvel-audit gets for the same failure.
@@ -39,11 +38,11 @@ private slots:
         QFETCH(int, code);
         QFETCH(int, systemError);
         QFETCH(QString, reason);
-        SaveResult result;
-        result.code = static_cast<SaveError>(code);
+        quorvel::Error result;
+        result.kind = static_cast<SaveError>(code);
         result.systemError = systemError;
-        result.error = "cannot replace \"/tmp/photos/photo.jpg\": Permission denied";
-        result.target = "/tmp/photos/photo.jpg";
+        result.message = "cannot replace \"/tmp/photos/photo.jpg\": Permission denied";
+        result.path = "/tmp/photos/photo.jpg";
 
         const QString message = saveFailureMessage(result);
         QVERIFY2(message.startsWith(QStringLiteral("照片保存失败：")), qPrintable(message));

@@ -204,7 +204,7 @@ private slots:
         } else if (!logIsFolder) {
             const QByteArray bytes = uitest::ReadAll(log.filePath());
             QCOMPARE(bytes.count('\n'), 1);
-            QVERIFY(bytes.endsWith("\t" + uitest::LogMessage(L"系统启动")));
+            QVERIFY(bytes.endsWith("\t" + uitest::LogMessage("系统启动")));
         }
     }
 
@@ -244,7 +244,7 @@ private slots:
                                                QStringLiteral("closed")}));
         const QByteArray log = uitest::ReadAll(work.filePath(QStringLiteral("Test.log")));
         QCOMPARE(log.count('\n'), 2);
-        QVERIFY(log.endsWith("\t" + uitest::LogMessage(logText.toStdWString())));
+        QVERIFY(log.endsWith("\t" + uitest::LogMessage(logText.toStdString())));
     }
 
     // A working directory that cannot be written: no log, but the window opens.

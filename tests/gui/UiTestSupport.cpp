@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/log/ActivityLog.h"
+#include "core/text/Encoding.h"
 #include "gui/Pictures.h"
 
 namespace uitest {
@@ -33,8 +34,8 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
 }
 
-QByteArray LogMessage(const std::wstring& text) {
-    return QByteArray::fromStdString(quorvel::WideToGbk(text, 4096)) + "\r\n";
+QByteArray LogMessage(const std::string& text) {
+    return QByteArray::fromStdString(quorvel::Utf8ToGbk(text, 4096).bytes) + "\r\n";
 }
 
 QImage ExpectedScreen(const QString& name, bool saveEnabled) {

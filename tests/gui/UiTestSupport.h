@@ -23,7 +23,7 @@ QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& bytes);
 
 // The bytes of one log entry's message: GBK text and the line end.
-QByteArray LogMessage(const std::wstring& text);
+QByteArray LogMessage(const std::string& text);
 
 // The screen the window should show: screens/<name>.png with the three button
 // pictures where the buttons are (the greyed Save picture centred and cut).

@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false)), 0);
 
         // The window's session opened the log and wrote the start-up line once.
-        QCOMPARE(Log().count(uitest::LogMessage(L"系统启动")), 1);
+        QCOMPARE(Log().count(uitest::LogMessage("系统启动")), 1);
     }
 
     void passedPhotoIsShownInTheResultFrame() {
@@ -172,7 +172,7 @@ private slots:
         QVERIFY(w.window);
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
         QCOMPARE(Audit(w, blue), int(Verdict::Passed));
-        QVERIFY(Log().endsWith("\t" + uitest::LogMessage(L"id_blue.jpg图像审核成功！")));
+        QVERIFY(Log().endsWith("\t" + uitest::LogMessage("id_blue.jpg图像审核成功！")));
         QVERIFY(w.save->isEnabled());
 
         // The window holds the photo the chain makes of this file.
@@ -258,7 +258,7 @@ private slots:
         QCOMPARE(w.window->measuredText(), measured);
         QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false), {kMeasuredLineRect}), 0);
         QVERIFY(Differences(*w.window, ExpectedScreen(screen, false)) > 20);
-        const std::wstring line = (QFileInfo(photo).fileName() + logText).toStdWString();
+        const std::string line = (QFileInfo(photo).fileName() + logText).toStdString();
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
     }
 
@@ -436,7 +436,7 @@ private slots:
         // One entry, for the audited file.
         const QByteArray added = Log().mid(logBefore.size());
         QCOMPARE(added.count('\n'), 1);
-        QVERIFY(added.contains("\t" + uitest::LogMessage(logged.toStdWString()).chopped(2)));
+        QVERIFY(added.contains("\t" + uitest::LogMessage(logged.toStdString()).chopped(2)));
     }
 
     // A drop while an audit runs is refused: only the running audit is logged.
@@ -462,7 +462,7 @@ private slots:
         QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
         QVERIFY(!finished.wait(500));  // no second audit follows
         QVERIFY(
-            Log().endsWith(uitest::LogMessage(L"large.jpg不是纯背景，或者背景复杂，识别出错！")));
+            Log().endsWith(uitest::LogMessage("large.jpg不是纯背景，或者背景复杂，识别出错！")));
     }
 
     void closingDuringAnAuditEndsCleanly() {

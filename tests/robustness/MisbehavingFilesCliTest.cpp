@@ -20,7 +20,7 @@ using testsupport::WriteBytes;
 
 namespace {
 
-std::vector<std::string> Settings() {
+std::vector<std::string> SettingsArgs() {
     return {"--color", "3", "--size", "1", "--cascade", QUORVEL_TEST_CASCADE};
 }
 
@@ -62,7 +62,7 @@ clitest::RunOutput RunAuditAsNobody(const std::vector<std::string>& args, const 
 
 TEST(MisbehavingFilesCli, PhotoThatIsNotARegularFileIsNeverReadAndIsBadFormat) {
     TempDir dir;
-    std::vector<std::string> args = Settings();
+    std::vector<std::string> args = SettingsArgs();
     std::vector<fs::path> fifos;
     const auto& kinds = specialfiles::Kinds();
     for (std::size_t i = 0; i < kinds.size(); ++i) {
@@ -138,7 +138,7 @@ TEST(MisbehavingFilesCli, OutKeepsLinksPermissionsAndLongNames) {
     const std::string longName = std::string(251, 'n') + ".jpg";
     fs::copy_file(DataPath("id_blue.jpg"), photos / longName);
 
-    std::vector<std::string> args = Settings();
+    std::vector<std::string> args = SettingsArgs();
     args.insert(args.end(), {"--out", out.string(), (photos / "linked.jpg").string(),
                              (photos / "kept.jpg").string(), (photos / longName).string()});
     const clitest::RunOutput run = clitest::RunAudit(args, dir.path());
@@ -184,7 +184,7 @@ TEST(MisbehavingFilesCli, OutRefusesAWritableFileInAFolderThatCannotBeWritten) {
     fs::copy_file(DataPath("id_blue.jpg"), dir / "id_blue.jpg");
     ASSERT_EQ(::chmod((dir / "id_blue.jpg").c_str(), 0644), 0);
 
-    std::vector<std::string> args = Settings();
+    std::vector<std::string> args = SettingsArgs();
     args.insert(args.end(), {"--out", out.string(), (dir / "id_blue.jpg").string()});
     const clitest::RunOutput run = RunAuditAsNobody(args, dir.path());
     EXPECT_EQ(run.status, 1) << run.err;

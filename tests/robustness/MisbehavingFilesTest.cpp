@@ -81,12 +81,12 @@ TEST(MisbehavingFiles, ConfigurationThatIsNotARegularFileCountsAsMissing) {
         TempDir dir;
         row.make(dir / "cfg.ini");
         specialfiles::FifoRescuer rescuer({dir / "cfg.ini"}, std::chrono::seconds(10));
-        const SettingsFile file = ReadSettings(dir / "cfg.ini");
+        const Result<SettingsFile> file = ReadSettings(dir / "cfg.ini");
         EXPECT_FALSE(rescuer.Stop()) << "reading the settings waited for a writer";
-        EXPECT_EQ(file.opened, row.opened);
+        EXPECT_EQ(file.ok(), row.opened);
         if (row.opened) {
-            EXPECT_EQ(file.settings.color, BackgroundColor::Blue);
-            EXPECT_EQ(file.settings.size, SizeMode::Mode2);
+            EXPECT_EQ(file->settings.color, BackgroundColor::Blue);
+            EXPECT_EQ(file->settings.size, SizeMode::Mode2);
         }
     }
 }
@@ -122,7 +122,7 @@ TEST(MisbehavingFiles, SavingThroughALinkReplacesTheFileItPointsTo) {
         const fs::path linkPath = dir / row.link;
         const fs::path linkText = fs::read_symlink(linkPath);
 
-        const SaveResult result = SaveProcessedPhoto(photo, linkPath.string());
+        const testsupport::SaveOutcome result = testsupport::Save(photo, linkPath.string());
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_TRUE(fs::is_symlink(linkPath));
         EXPECT_EQ(fs::read_symlink(linkPath), linkText);
@@ -148,7 +148,7 @@ TEST(MisbehavingFiles, ReplacedFileKeepsItsPermissionBitsAndOwner) {
         }
         if (!root && (mode & 0200) == 0) continue;  // not replaceable without root
 
-        const SaveResult result = SaveProcessedPhoto(SamplePhoto(), path.string());
+        const testsupport::SaveOutcome result = testsupport::Save(SamplePhoto(), path.string());
         ASSERT_TRUE(result.ok) << result.error;
         struct stat after {};
         ASSERT_EQ(::stat(path.c_str(), &after), 0);
@@ -176,7 +176,7 @@ TEST(MisbehavingFiles, NamesUpToTheFileSystemLimitSave) {
         SCOPED_TRACE(row.description);
         TempDir dir;
         const fs::path path = dir / (std::string(row.nameBytes - 4, 'n') + ".jpg");
-        const SaveResult result = SaveProcessedPhoto(SamplePhoto(), path.string());
+        const testsupport::SaveOutcome result = testsupport::Save(SamplePhoto(), path.string());
         EXPECT_EQ(result.ok, row.ok) << result.error;
         if (row.ok) {
             EXPECT_EQ(ReadBytes(path), SavedBytes(SamplePhoto()));
@@ -195,9 +195,10 @@ TEST(MisbehavingFiles, DestinationThatIsNotARegularFileIsLeftAlone) {
     fs::create_symlink("/dev/null", dir / "null.jpg");
     for (const char* name : {"fifo.jpg", "null.jpg"}) {
         SCOPED_TRACE(name);
-        const SaveResult result = SaveProcessedPhoto(SamplePhoto(), (dir / name).string());
+        const testsupport::SaveOutcome result =
+            testsupport::Save(SamplePhoto(), (dir / name).string());
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.code, SaveError::NotAFile);
+        EXPECT_EQ(result.code, quorvel::ErrorKind::NotAFile);
         EXPECT_FALSE(result.error.empty());
     }
     EXPECT_TRUE(fs::is_fifo(dir / "fifo.jpg"));
@@ -217,14 +218,14 @@ TEST(MisbehavingFiles, WritableFileInAFolderThatCannotBeWrittenIsRefusedWithTheC
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
 
     const auto outcome = testsupport::RunAsNobody([&path] {
-        const SaveResult result = SaveProcessedPhoto(SamplePhoto(), path.string());
+        const testsupport::SaveOutcome result = testsupport::Save(SamplePhoto(), path.string());
         return std::to_string(result.ok) + " " + std::to_string(static_cast<int>(result.code)) +
                " " + std::to_string(result.systemError) + " " + result.error;
     });
     ASSERT_TRUE(outcome.has_value());
-    const std::string expected = "0 " +
-                                 std::to_string(static_cast<int>(SaveError::FolderNotWritable)) +
-                                 " " + std::to_string(EACCES) + " ";
+    const std::string expected =
+        "0 " + std::to_string(static_cast<int>(quorvel::ErrorKind::FolderNotWritable)) + " " +
+        std::to_string(EACCES) + " ";
     EXPECT_EQ(outcome->substr(0, expected.size()), expected) << *outcome;
     EXPECT_NE(outcome->find("the folder \"" + folder.string() + "\" cannot be written"),
               std::string::npos)

@@ -87,8 +87,8 @@ TEST(Robustness, LogThatCannotBeOpenedLeavesTheAuditRunning) {
     options.size = SizeMode::Mode1;
     options.cascadeCandidates = {QUORVEL_TEST_CASCADE};
     auto opened = Session::Open(options);
-    ASSERT_TRUE(std::holds_alternative<Session>(opened));
-    Session& session = std::get<Session>(opened);
+    ASSERT_TRUE(opened.ok());
+    Session& session = *opened;
     session.OpenLogWithStartupLine();
     EXPECT_FALSE(session.log().IsOpen());
     const AuditReport report = session.Audit(DataPath("id_blue.jpg"));

@@ -19,13 +19,13 @@ namespace {
 
 constexpr Settings kAnyMode1{BackgroundColor::Any, SizeMode::Mode1};
 
-struct Result {
+struct Outcome {
     Verdict verdict;
     cv::Mat processed;
 };
 
 // The audit chain drawing from the given generator.
-Result AuditWith(cv::RNG& rng, const std::filesystem::path& file) {
+Outcome AuditWith(cv::RNG& rng, const std::filesystem::path& file) {
     const cv::Mat photo = DecodePhoto(file);
     if (photo.empty()) return {Verdict::BadFormat, {}};
     const std::optional<cv::Rect> face = DetectFace(testsupport::Cascade(), photo).chosen;
@@ -86,7 +86,7 @@ TEST(Auditor, SequenceOnManyThreadsMatchesOneThreadWithOpenCvsGenerator) {
     files.push_back(MarkedPhoto(dir.path(), marker));
     files.push_back(DataPath("id_blue.jpg"));
 
-    std::vector<Result> reference;
+    std::vector<Outcome> reference;
     std::uint64_t referenceState = 0;
     std::thread([&] {
         for (const auto& file : files) reference.push_back(AuditWith(cv::theRNG(), file));

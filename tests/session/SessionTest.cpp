@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "core/session/Session.h"
+#include "core/text/Encoding.h"
 #include "support/FrontEnds.h"
 #include "support/TestSupport.h"
 
@@ -26,13 +27,13 @@ TEST(Session, StartupFailuresComeBackAsValues) {
         const char* description;
         bool cascadeInFolder;
         const char* config;  // nullptr: no cfg.ini
-        std::optional<StartupError::Kind> failure;
+        std::optional<ErrorKind> failure;
     };
     const Row rows[] = {
         {"both files present", true, "[set]\ncolor=2\nsize=2\n", std::nullopt},
-        {"no cascade", false, "[set]\n", StartupError::Kind::Cascade},
-        {"no cfg.ini", true, nullptr, StartupError::Kind::Config},
-        {"neither: the cascade is checked first", false, nullptr, StartupError::Kind::Cascade},
+        {"no cascade", false, "[set]\n", ErrorKind::CascadeUnusable},
+        {"no cfg.ini", true, nullptr, ErrorKind::ConfigUnusable},
+        {"neither: the cascade is checked first", false, nullptr, ErrorKind::CascadeUnusable},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
@@ -43,11 +44,11 @@ TEST(Session, StartupFailuresComeBackAsValues) {
         testsupport::ScopedCwd cwd(dir.path());
         auto opened = Session::Open(WindowSessionOptions());
         if (row.failure) {
-            ASSERT_TRUE(std::holds_alternative<StartupError>(opened));
-            EXPECT_EQ(std::get<StartupError>(opened).kind, *row.failure);
+            ASSERT_TRUE(!opened.ok());
+            EXPECT_EQ(opened.error().kind, *row.failure);
         } else {
-            ASSERT_TRUE(std::holds_alternative<Session>(opened));
-            const Settings& settings = std::get<Session>(opened).settings();
+            ASSERT_TRUE(opened.ok());
+            const Settings& settings = opened->settings();
             EXPECT_EQ(settings.color, BackgroundColor::Blue);
             EXPECT_EQ(settings.size, SizeMode::Mode2);
         }
@@ -63,18 +64,18 @@ TEST(Session, CascadeIsTheFirstCandidateThatExists) {
 
     options.cascadeCandidates = {dir / "missing.xml", kCascade};
     auto opened = Session::Open(options);
-    ASSERT_TRUE(std::holds_alternative<Session>(opened));
-    EXPECT_EQ(std::get<Session>(opened).cascadePath(), kCascade);
+    ASSERT_TRUE(opened.ok());
+    EXPECT_EQ(opened->cascadePath(), kCascade);
 
     // An existing but unreadable candidate is used, and fails; none existing names the last.
     options.cascadeCandidates = {dir / "broken.xml", kCascade};
     auto broken = Session::Open(options);
-    ASSERT_TRUE(std::holds_alternative<StartupError>(broken));
-    EXPECT_EQ(std::get<StartupError>(broken).path, dir / "broken.xml");
+    ASSERT_TRUE(!broken.ok());
+    EXPECT_EQ(broken.error().path, dir / "broken.xml");
     options.cascadeCandidates = {dir / "a.xml", dir / "b.xml"};
     auto none = Session::Open(options);
-    ASSERT_TRUE(std::holds_alternative<StartupError>(none));
-    EXPECT_EQ(std::get<StartupError>(none).path, dir / "b.xml");
+    ASSERT_TRUE(!none.ok());
+    EXPECT_EQ(none.error().path, dir / "b.xml");
 }
 
 TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
@@ -85,8 +86,8 @@ TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
     options.cascadeCandidates = {kCascade};
     options.logPath = dir / "Test.log";
     auto opened = Session::Open(options);
-    ASSERT_TRUE(std::holds_alternative<Session>(opened));
-    Session& session = std::get<Session>(opened);
+    ASSERT_TRUE(opened.ok());
+    Session& session = *opened;
     session.OpenLogWithStartupLine();
     session.OpenLogWithStartupLine();
     const auto photo = DataPath("id_blue.jpg");
@@ -94,7 +95,7 @@ TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
 
     const std::string log = ReadBytes(dir / "Test.log");
     const std::string startup = "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n";  // 系统启动 in GBK
-    const std::string passed = "id_blue.jpg" + WideToGbk(L"图像审核成功！", 1024) + "\r\n";
+    const std::string passed = "id_blue.jpg" + Utf8ToGbk("图像审核成功！", 1024).bytes + "\r\n";
     ASSERT_EQ(log.size(), 20 + startup.size() + 20 + passed.size()) << log;
     EXPECT_EQ(log.substr(20, startup.size()), startup);
     EXPECT_EQ(log.substr(40 + startup.size()), passed);

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/save/SavePhoto.h"
+
 namespace testsupport {
 
 TempDir::TempDir() {
@@ -81,6 +83,23 @@ cv::Mat SamplePhoto() {
     cv::Mat photo(301, 215, CV_8UC3, cv::Scalar(219, 142, 67));
     cv::circle(photo, {107, 150}, 60, cv::Scalar(120, 170, 220), cv::FILLED);
     return photo;
+}
+
+SaveOutcome Save(const cv::Mat& photo, const std::filesystem::path& destination) {
+    const quorvel::Result<quorvel::SavedPhoto> saved =
+        quorvel::SaveProcessedPhoto(photo, destination);
+    SaveOutcome outcome;
+    outcome.ok = saved.ok();
+    if (saved) {
+        outcome.target = saved->target.string();
+        outcome.imageBytes = saved->imageBytes;
+    } else {
+        outcome.code = saved.error().kind;
+        outcome.error = saved.error().message;
+        outcome.systemError = saved.error().systemError;
+        outcome.target = saved.error().path.string();
+    }
+    return outcome;
 }
 
 }  // namespace testsupport

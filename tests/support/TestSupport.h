@@ -6,6 +6,8 @@
 #include <opencv2/objdetect.hpp>
 #include <string>
 
+#include "core/common/Result.h"
+
 namespace testsupport {
 
 // A fresh directory under the system's temporary folder, removed at the end.
@@ -50,5 +52,18 @@ cv::Mat SamplePhoto();
 
 // A photo loaded from tests/data in colour mode; fails the test when empty.
 cv::Mat LoadFixture(const std::string& name);
+
+// A save's outcome as flat fields, for table rows that compare them.
+struct SaveOutcome {
+    bool ok = false;
+    quorvel::ErrorKind code = quorvel::ErrorKind::WriteFailed;
+    std::string error;
+    int systemError = 0;
+    std::string target;
+    std::uintmax_t imageBytes = 0;
+};
+
+// SaveProcessedPhoto, its outcome flattened.
+SaveOutcome Save(const cv::Mat& photo, const std::filesystem::path& destination);
 
 }  // namespace testsupport

@@ -33,7 +33,7 @@ std::string PassedBlueFile(const TempDir& dir, const std::string& name) {
     const AuditReport result = auditor.Audit(testsupport::DataPath("id_blue.jpg"));
     EXPECT_EQ(result.verdict, Verdict::Passed);
     const cv::Mat& processed = result.processedPhoto;
-    EXPECT_TRUE(SaveProcessedPhoto(processed, (dir / name).string()).ok);
+    EXPECT_TRUE(testsupport::Save(processed, (dir / name).string()).ok);
     return ReadBytes(dir / name);
 }
 
@@ -164,7 +164,7 @@ TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);
-        ASSERT_TRUE(SaveProcessedPhoto(c.photo, (dir / "forged.png").string()).ok);
+        ASSERT_TRUE(testsupport::Save(c.photo, (dir / "forged.png").string()).ok);
         const GenuineCheck check =
             CheckGenuinePhotoFile((dir / "forged.png").string(), Cascade(), GenuineSettings{3, 1});
         EXPECT_TRUE(check.marker);

@@ -61,7 +61,7 @@ std::vector<Source> Sources() {
 }
 
 void Save(const cv::Mat& photo, const fs::path& path) {
-    if (!SaveProcessedPhoto(photo, path.string()).ok) throw std::runtime_error(path.string());
+    if (!testsupport::Save(photo, path.string()).ok) throw std::runtime_error(path.string());
 }
 
 // A photo brought to a size a passed audit produces, without any crop.

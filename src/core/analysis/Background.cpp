@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "core/analysis/FloodFill.h"
+#include "core/rules/Rules.h"
 
 namespace quorvel {
 
 namespace {
 
-constexpr int kSampleRow = 5;
-constexpr double kFillDifference = 60;
+using rules::kSampleRow;
 
 }  // namespace
 
@@ -38,31 +38,34 @@ Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv) {
-    if (hsv.value < 0.13) return std::nullopt;
-    if (hsv.value >= 0.9 && hsv.saturation <= 0.13) return BackgroundColor::White;
+    if (hsv.value < rules::kDarkValueBelow) return std::nullopt;
+    if (hsv.value >= rules::kWhiteMinValue && hsv.saturation <= rules::kWhiteMaxSaturation) {
+        return BackgroundColor::White;
+    }
     if (!hsv.hueDefined) return std::nullopt;
-    if (hsv.hue >= 330 || hsv.hue < 30) return BackgroundColor::Red;
-    if (hsv.hue >= 180 && hsv.hue <= 260) return BackgroundColor::Blue;
+    if (hsv.hue >= rules::kRedHueFrom || hsv.hue < rules::kRedHueBelow) return BackgroundColor::Red;
+    if (hsv.hue >= rules::kBlueHueFrom && hsv.hue <= rules::kBlueHueTo)
+        return BackgroundColor::Blue;
     return std::nullopt;
 }
 
 std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y, cv::RNG& rng) {
     cv::Mat mask;
     DrawMarkerColour(rng);  // the marker paints nothing here, but the generator advances as usual
-    return FillRegionMask(photo, cv::Point(x, y), kFillDifference, mask);
+    return FillRegionMask(photo, cv::Point(x, y), rules::kBackgroundFillRange, mask);
 }
 
 BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv::RNG& rng) {
     BackgroundCheck check;
     BackgroundTrace& tr = check.trace;
 
-    // Samples and seeds lie on row 5, at columns 5 and cols - 5.
-    if (photo.type() != CV_8UC3 || photo.rows <= kSampleRow || photo.cols <= kSampleRow) {
+    // Samples and seeds lie on one row, near both edges and in the middle.
+    if (photo.type() != CV_8UC3 || photo.rows <= kSampleRow || photo.cols <= rules::kSampleInset) {
         return check;
     }
     const int cols = photo.cols;
     const int rows = photo.rows;
-    const int columns[3] = {5, cols / 2, cols - 5};
+    const int columns[3] = {rules::kSampleInset, cols / 2, cols - rules::kSampleInset};
 
     int sum[3] = {0, 0, 0};
     for (int c : columns) {
@@ -89,8 +92,8 @@ BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv:
             fills.areas[i] = fills.areas[sameRegionAs[i]];
             continue;
         }
-        fills.areas[i] =
-            FillRegionMask(photo, cv::Point(columns[i], kSampleRow), kFillDifference, mask);
+        fills.areas[i] = FillRegionMask(photo, cv::Point(columns[i], kSampleRow),
+                                        rules::kBackgroundFillRange, mask);
         const cv::Vec3b seedValue = photo.at<cv::Vec3b>(kSampleRow, columns[i]);
         for (int k = i + 1; k < 3; ++k) {
             if (sameRegionAs[k] < 0 && mask.at<uchar>(kSampleRow + 1, columns[k] + 1) != 0 &&
@@ -104,7 +107,7 @@ BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv:
                                 static_cast<std::uint64_t>(fills.areas[2]);
     fills.meanArea = total / 3;
     fills.coverage = static_cast<double>(fills.meanArea) / (static_cast<double>(rows) * cols);
-    check.accepted = fills.coverage > 0.1;
+    check.accepted = fills.coverage > rules::kMinCoverageAbove;
     return check;
 }
 

@@ -2,14 +2,9 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "core/rules/Rules.h"
+
 namespace quorvel {
-
-namespace {
-
-// 4-connectivity, mask value 255, range relative to the seed pixel, mask only.
-constexpr int kFillFlags = 4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE | cv::FLOODFILL_MASK_ONLY;
-
-}  // namespace
 
 cv::Vec3b DrawMarkerColour(cv::RNG& rng) {
     // Separate statements keep the draws in channel order.
@@ -24,7 +19,7 @@ int FillRegionMask(const cv::Mat& photo, cv::Point seed, double difference, cv::
     mask.setTo(0);
     cv::Mat image = photo;  // shares the pixels; a mask-only fill does not write them
     const cv::Scalar diff(difference, difference, difference, 0);
-    return cv::floodFill(image, mask, seed, cv::Scalar(), nullptr, diff, diff, kFillFlags);
+    return cv::floodFill(image, mask, seed, cv::Scalar(), nullptr, diff, diff, rules::kFillFlags);
 }
 
 }  // namespace quorvel

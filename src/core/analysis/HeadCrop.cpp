@@ -9,13 +9,7 @@ namespace quorvel {
 
 namespace {
 
-constexpr SizeModeParams kMode1{SizeMode::Mode1, 1.4, 2.8, 215, 295, true};
-constexpr SizeModeParams kMode2{SizeMode::Mode2, 1.5, 3.0, 295, 413, false};
-
-constexpr int kSeedRow = 5;
-constexpr double kFillDifference = 20;
-constexpr double kHeadShare = 0.05;
-constexpr double kMaxEnlargement = 1.25;
+constexpr int kSeedRow = rules::kSampleRow;
 
 bool ValidInput(const cv::Rect& face, const cv::Mat& photo) {
     if (photo.type() != CV_8UC3 || photo.rows <= kSeedRow || photo.cols <= 0) return false;
@@ -46,7 +40,7 @@ bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, Fra
         return true;
     }
     const double t = static_cast<double>(p.narrowWidth) / w;
-    if (t < kMaxEnlargement) {
+    if (t < rules::kMaxEnlargement) {
         Accept(result, f, s, t, p.narrowWidth);
         return true;
     }
@@ -63,12 +57,15 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
     result.minimumFrame = FrameForSpread(p, face, u, m, size);
     if (!result.minimumFrame.fits) return false;
 
-    const CandidateFrame preferred = FrameForSpread(p, face, 1.0, m, size);
+    const CandidateFrame preferred = FrameForSpread(p, face, rules::kPreferredSpread, m, size);
     if (preferred.fits) {
         // Wide enough: narrowed to Ww or kept, never enlarged.
-        if (preferred.width() >= p.narrowWidth) return DecideWidth(p, preferred, 1.0, result);
+        if (preferred.width() >= p.narrowWidth) {
+            return DecideWidth(p, preferred, rules::kPreferredSpread, result);
+        }
         // Too narrow: widen until a frame fits; the first one decides.
-        for (double s = 1.005; s <= 2.005; s += 0.005) {
+        for (double s = rules::kPreferredSpread + rules::kSpreadStep; s <= rules::kMaxSpread;
+             s += rules::kSpreadStep) {
             const CandidateFrame f = FrameForSpread(p, face, s, m, size);
             if (f.fits) return DecideWidth(p, f, s, result);
         }
@@ -76,8 +73,9 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
     }
 
     // Too wide for the photo: narrow down towards u; the first frame that fits decides.
-    if (u - 0.005 > 0.995) return false;
-    for (double s = 0.995; s >= u - 0.005; s -= 0.005) {
+    constexpr double kFirstNarrowed = rules::kPreferredSpread - rules::kSpreadStep;
+    if (u - rules::kSpreadStep > kFirstNarrowed) return false;
+    for (double s = kFirstNarrowed; s >= u - rules::kSpreadStep; s -= rules::kSpreadStep) {
         const CandidateFrame f = FrameForSpread(p, face, s, m, size);
         if (f.fits) return DecideWidth(p, f, s, result);
     }
@@ -87,13 +85,14 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
 }  // namespace
 
 std::optional<SizeModeParams> SizeModeParamsFor(SizeMode sizeMode) {
-    if (sizeMode == SizeMode::Mode1) return kMode1;
-    if (sizeMode == SizeMode::Mode2) return kMode2;
+    if (sizeMode == SizeMode::Mode1) return rules::kMode1;
+    if (sizeMode == SizeMode::Mode2) return rules::kMode2;
     return std::nullopt;
 }
 
 int HeadRoom(int faceTop, int headTopRow) {
-    return headTopRow < 10 ? faceTop : faceTop - headTopRow + 10;
+    return headTopRow < rules::kHeadRoomMargin ? faceTop
+                                               : faceTop - headTopRow + rules::kHeadRoomMargin;
 }
 
 CandidateFrame FrameForSpread(const SizeModeParams& p, const cv::Rect& face, double s, double m,
@@ -103,7 +102,7 @@ CandidateFrame FrameForSpread(const SizeModeParams& p, const cv::Rect& face, dou
     CandidateFrame f;
     f.left = static_cast<int>(face.x - e * s);
     f.right = static_cast<int>((face.x + face.width) + e * s);
-    f.top = static_cast<int>(face.y - ((p.slope * s + 0.8) * m) * q);
+    f.top = static_cast<int>(face.y - ((p.slope * s + rules::kFrameTopBase) * m) * q);
     const int bottom = static_cast<int>(f.width() * p.aspect + f.top);
     f.fits = f.left >= 0 && f.top >= 0 && f.right <= photoSize.width && bottom <= photoSize.height;
     return f;
@@ -118,7 +117,7 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
         return result;
     }
     // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
-    for (double k = 0.8; k <= 2.0; k += 0.05) {
+    for (double k = rules::kPassAStart; k <= rules::kPassAEnd; k += rules::kKStep) {
         ++result.trials;
         if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
             result.pass = 'A';
@@ -126,7 +125,7 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
         }
     }
     if (!p.passB) return result;
-    for (double k = 0.8; k >= 0.5; k -= 0.05) {
+    for (double k = rules::kPassAStart; k >= rules::kPassBEnd; k -= rules::kKStep) {
         ++result.trials;
         if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
             result.pass = 'B';
@@ -166,7 +165,7 @@ std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::R
     if (!ValidInput(face, photo)) return std::nullopt;
     const cv::Vec3b marker = DrawMarkerColour(rng);
     cv::Mat mask;
-    FillRegionMask(photo, cv::Point(photo.cols / 2, kSeedRow), kFillDifference, mask);
+    FillRegionMask(photo, cv::Point(photo.cols / 2, kSeedRow), rules::kHeadTopFillRange, mask);
 
     // Background is what the fill reached, and any other pixel that happens
     // to have the marker colour (a painted copy would not tell them apart).
@@ -177,7 +176,7 @@ std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::R
         for (int col = face.x; col < face.x + face.width; ++col) {
             if (filled[col] == 0 && px[col] != marker) ++count;
         }
-        if (static_cast<double>(count) / face.width >= kHeadShare) return row;
+        if (static_cast<double>(count) / face.width >= rules::kHeadTopShare) return row;
     }
     return std::nullopt;
 }
@@ -209,7 +208,7 @@ CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, c
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng) {
     if (photo.cols <= 0) return {};
     const double ratio = static_cast<double>(face.width) / photo.cols;
-    if (ratio > 0.8 || ratio < 0.2) return {};
+    if (ratio > rules::kMaxFaceShare || ratio < rules::kMinFaceShare) return {};
     const std::optional<SizeModeParams> params = SizeModeParamsFor(sizeMode);
     if (!params) return {};
     return CropForSizeMode(*params, face, photo, rng);

@@ -4,19 +4,11 @@
 #include <optional>
 
 #include "core/config/Settings.h"
+#include "core/rules/Rules.h"
 
 namespace quorvel {
 
-// Crop proportions of a size mode: output height = trunc(aspect * width), head slope g,
-// output widths narrowWidth..wideWidth, and whether the second pass (k below 0.8) runs.
-struct SizeModeParams {
-    SizeMode mode;
-    double aspect;
-    double slope;
-    int narrowWidth;
-    int wideWidth;
-    bool passB;
-};
+using rules::SizeModeParams;
 
 // Parameters of size mode 1 or 2; none for any other setting.
 std::optional<SizeModeParams> SizeModeParamsFor(SizeMode sizeMode);
@@ -30,7 +22,8 @@ struct CandidateFrame {
     int width() const { return right - left; }
 };
 
-// Head-room above the face: from 10 rows above the head top (never above row 0) to the face top.
+// Head-room above the face: from a margin of rows above the head top (never above row 0) to the
+// face top.
 int HeadRoom(int faceTop, int headTopRow);
 
 // The frame around `face` for spread s and head-room share m, and whether it fits in a photo
@@ -50,8 +43,8 @@ struct FrameSearch {
     int outputWidth = 0;
 };
 
-// Searches head-room factors k (pass A upward from 0.8, then pass B downward when the mode has
-// it) for a frame that fits the photo and scales to the mode's width range.
+// Searches head-room factors k (pass A upward, then pass B downward when the mode has it) for a
+// frame that fits the photo and scales to the mode's width range.
 FrameSearch SearchFrame(const SizeModeParams& params, const cv::Rect& face, int headTopRow,
                         cv::Size photoSize);
 
@@ -81,15 +74,15 @@ struct CropResult {
     bool accepted() const { return !photo.empty(); }
 };
 
-// First row above the face (rows 0..fy-1) where at least 5 % of the face's columns differ from
-// the background filled from (cols/2, 5). Advances rng by 3 draws.
+// First row above the face (rows 0..fy-1) where enough of the face's columns differ from the
+// background filled from the top middle. Advances rng by 3 draws.
 std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::RNG& rng);
 
 // Head-top search, frame search, then the scaled cut of the frame.
 CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, const cv::Mat& photo,
                            cv::RNG& rng);
 
-// Face width between 20 % and 80 % of the photo width, size mode 1 or 2, then the crop.
+// Face width within the allowed share of the photo width, size mode 1 or 2, then the crop.
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng);
 
 }  // namespace quorvel

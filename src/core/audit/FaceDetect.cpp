@@ -4,24 +4,34 @@
 #include <filesystem>
 #include <opencv2/imgproc.hpp>
 
+#include "core/common/ErrorText.h"
+#include "core/io/RegularFile.h"
+#include "core/rules/Rules.h"
+
 namespace quorvel {
 
-std::variant<cv::CascadeClassifier, std::string> LoadFaceCascade(
-    const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return std::string("no such file");
-    if (!std::filesystem::is_regular_file(path, ec)) return std::string("not a regular file");
+Result<cv::CascadeClassifier> LoadFaceCascade(const std::filesystem::path& path) {
+    const std::string cannotLoad = "cannot load the face cascade " + Quoted(path) + ": ";
+    Result<RegularFile> file = RegularFile::Open(path);
+    if (!file) {
+        Error error = file.error();
+        if (error.kind == ErrorKind::IsFolder) error.kind = ErrorKind::NotAFile;
+        error.message =
+            cannotLoad + (error.kind == ErrorKind::NotAFile ? "not a regular file" : error.message);
+        return error;
+    }
+    const std::string unreadable = cannotLoad + "not a cascade the detector can read";
     cv::CascadeClassifier cascade;
     try {
-        if (cascade.load(path.string()) && !cascade.empty()) return cascade;
+        if (cascade.load(file->DescriptorPath()) && !cascade.empty()) return cascade;
     } catch (const cv::Exception& e) {
         std::string reason = e.what();
         while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) {
             reason.pop_back();
         }
-        return std::string("not a cascade the detector can read (") + reason + ")";
+        return Fail(ErrorKind::BadContent, unreadable + " (" + reason + ")", 0, path);
     }
-    return std::string("not a cascade the detector can read");
+    return Fail(ErrorKind::BadContent, unreadable, 0, path);
 }
 
 std::vector<cv::Rect> FindFaces(cv::CascadeClassifier& cascade, const cv::Mat& photo) {
@@ -29,13 +39,15 @@ std::vector<cv::Rect> FindFaces(cv::CascadeClassifier& cascade, const cv::Mat& p
     cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY, 0);
     cv::equalizeHist(grey, grey);
     std::vector<cv::Rect> faces;
-    cascade.detectMultiScale(grey, faces, 1.1, 4, cv::CASCADE_SCALE_IMAGE, cv::Size(60, 60),
+    cascade.detectMultiScale(grey, faces, rules::kDetectScaleFactor, rules::kDetectMinNeighbours,
+                             cv::CASCADE_SCALE_IMAGE,
+                             cv::Size(rules::kDetectMinFaceSide, rules::kDetectMinFaceSide),
                              cv::Size(0, 0));
     return faces;
 }
 
 std::optional<cv::Rect> ChooseFace(const std::vector<cv::Rect>& faces) {
-    if (faces.empty() || faces.size() >= 3) return std::nullopt;
+    if (faces.empty() || faces.size() > rules::kMaxFaces) return std::nullopt;
     // Keep the last rectangle at least as wide as the widest seen so far.
     std::size_t chosen = 0;
     int widest = 0;

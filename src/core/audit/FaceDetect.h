@@ -5,18 +5,20 @@
 #include <opencv2/objdetect.hpp>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "core/common/Result.h"
 
 namespace quorvel {
 
 // The cascade's file name, looked up in the working directory.
 inline const std::filesystem::path kCascadeFileName = "haarcascade_frontalface_alt2.xml";
 
-// Loads the face cascade; otherwise says why it failed (missing, not a regular
-// file, or not a cascade the detector reads; the parser throws on some damaged
-// files and returns false on others).
-std::variant<cv::CascadeClassifier, std::string> LoadFaceCascade(const std::filesystem::path& path);
+// Loads the face cascade; otherwise says why it failed ("cannot load the face
+// cascade \"x.xml\": " and no such file, not a regular file, or not a cascade
+// the detector reads; the parser throws on some damaged files and returns
+// false on others).
+Result<cv::CascadeClassifier> LoadFaceCascade(const std::filesystem::path& path);
 
 // Runs the frontal-face detector on a colour photo (8-bit, blue-green-red):
 // grey conversion, histogram equalisation, detectMultiScale with scale 1.1,

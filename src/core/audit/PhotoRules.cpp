@@ -5,10 +5,13 @@
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/rules/Rules.h"
+
 namespace quorvel {
 
 cv::Size MinimumPhotoSize(SizeMode sizeMode) {
-    return sizeMode == SizeMode::Mode2 ? cv::Size(295, 447) : cv::Size(215, 300);
+    const rules::SizeModeParams& mode = sizeMode == SizeMode::Mode2 ? rules::kMode2 : rules::kMode1;
+    return cv::Size(mode.minPhotoWidth, mode.minPhotoHeight);
 }
 
 cv::Mat DecodePhoto(const std::filesystem::path& photoFile) {
@@ -52,7 +55,7 @@ RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
 
     check.fileLength = FileLength(photoFile);
     if (!check.fileLength) return reject(Verdict::BadFormat);  // the file can no longer be read
-    if (*check.fileLength < kMinFileLength) return reject(Verdict::TooSmall);
+    if (*check.fileLength < rules::kMinFileLength) return reject(Verdict::TooSmall);
 
     if (photo.rows < minimum.height) return reject(Verdict::TooSmall);
     if (photo.cols < minimum.width) return reject(Verdict::TooSmall);

@@ -7,13 +7,14 @@
 
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
+#include "core/rules/Rules.h"
 
 namespace quorvel {
 
-// A photo file must be at least this long (30 KiB).
-inline constexpr std::uintmax_t kMinFileLength = 30720;
+using rules::kMinFileLength;
 
-// Smallest accepted photo for a size mode, width x height (both inclusive).
+// Smallest accepted photo for a size mode, width x height (both inclusive);
+// that of mode 1 for any other setting.
 cv::Size MinimumPhotoSize(SizeMode sizeMode);
 
 // Decodes a photo in colour (8-bit, blue-green-red). Any failure, including

@@ -8,17 +8,17 @@ namespace {
 
 struct VerdictInfo {
     std::string_view name;
-    std::wstring_view logText;
+    std::string_view logText;
 };
 
 constexpr std::array<VerdictInfo, kVerdictCount> kVerdicts = {{
-    {"AUDIT_INITIAL", L""},
-    {"AUDIT_PASSED", L"图像审核成功！"},
-    {"AUDIT_BAD_BACKGROUND", L"不是纯背景，或者不是红蓝白！"},
-    {"AUDIT_BAD_FORMAT", L"文件格式不符合要求！"},
-    {"AUDIT_NO_FACE", L"不是纯背景，或者背景复杂，识别出错！"},
-    {"AUDIT_BAD_PROPORTION", L"图像比例不符合要求！"},
-    {"AUDIT_TOO_SMALL", L"图像大小或者尺寸不符合要求！"},
+    {"AUDIT_INITIAL", ""},
+    {"AUDIT_PASSED", "图像审核成功！"},
+    {"AUDIT_BAD_BACKGROUND", "不是纯背景，或者不是红蓝白！"},
+    {"AUDIT_BAD_FORMAT", "文件格式不符合要求！"},
+    {"AUDIT_NO_FACE", "不是纯背景，或者背景复杂，识别出错！"},
+    {"AUDIT_BAD_PROPORTION", "图像比例不符合要求！"},
+    {"AUDIT_TOO_SMALL", "图像大小或者尺寸不符合要求！"},
 }};
 
 const VerdictInfo& InfoOf(Verdict verdict) {
@@ -35,6 +35,6 @@ std::optional<Verdict> VerdictFromNumber(int number) {
 
 std::string_view VerdictName(Verdict verdict) { return InfoOf(verdict).name; }
 
-std::wstring_view VerdictLogText(Verdict verdict) { return InfoOf(verdict).logText; }
+std::string_view VerdictLogText(Verdict verdict) { return InfoOf(verdict).logText; }
 
 }  // namespace quorvel

@@ -27,7 +27,7 @@ constexpr int VerdictNumber(Verdict verdict) { return static_cast<int>(verdict);
 // The name shown in JSON lines, e.g. "AUDIT_PASSED".
 std::string_view VerdictName(Verdict verdict);
 
-// The text written to the log after the file name; empty for Initial.
-std::wstring_view VerdictLogText(Verdict verdict);
+// The text written to the log after the file name (UTF-8); empty for Initial.
+std::string_view VerdictLogText(Verdict verdict);
 
 }  // namespace quorvel

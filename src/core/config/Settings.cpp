@@ -1,9 +1,11 @@
 #include "core/config/Settings.h"
 
 #include <INIReader.h>
-#include <sys/stat.h>
 
 #include <climits>
+
+#include "core/common/ErrorText.h"
+#include "core/io/RegularFile.h"
 
 namespace quorvel {
 
@@ -19,17 +21,20 @@ int ClampToInt(long value) {
 
 }  // namespace
 
-SettingsFile ReadSettings(const std::filesystem::path& path) {
-    SettingsFile file;
-    // Only a regular file (or a link to one) is a configuration file: a folder
-    // would read as an empty file and a FIFO would block, so both count as
-    // missing.
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return file;
-    INIReader reader(path.string());
+Result<SettingsFile> ReadSettings(const std::filesystem::path& path) {
+    const std::string cannotOpen = "cannot open the configuration file " + Quoted(path);
+    // A folder would read as an empty file and a FIFO would block: the file
+    // is checked on the descriptor it is then read through.
+    Result<RegularFile> opened = RegularFile::Open(path);
+    if (!opened) {
+        Error error = opened.error();
+        error.message = cannotOpen + ": " + error.message;
+        return error;
+    }
+    INIReader reader(opened->DescriptorPath());
     const int parseError = reader.ParseError();
-    if (parseError == -1) return file;
-    file.opened = true;
+    if (parseError == -1) return Fail(ErrorKind::NotReadable, cannotOpen, 0, path);
+    SettingsFile file;
     file.errorLine = parseError > 0 ? parseError : 0;
     file.settings.color =
         static_cast<BackgroundColor>(ClampToInt(reader.GetInteger("set", "color", 3)));

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/common/Result.h"
+
 namespace quorvel {
 
 inline const std::filesystem::path kLogFileName = "Test.log";
@@ -25,24 +27,24 @@ public:
     ActivityLog(const ActivityLog&) = delete;
     ActivityLog& operator=(const ActivityLog&) = delete;
 
-    // Opens the log for appending with reading ("a+", creating it), falling
-    // back to appending only ("a") for a log that cannot be read. True only
-    // when this call opened it: false when it was already open or both opens
-    // failed.
-    bool Open();
+    // Opens the log for appending (creating it), read and write where it
+    // may be read, else write only. Only a regular file is a log: anything
+    // else (a FIFO, a device) is reported as NotAFile and not written. The
+    // value is true when this call opened it, false when it was open already.
+    Result<bool> Open();
 
     bool IsOpen() const { return m_stream != nullptr; }
 
-    // Formats a wide message (printf style, wide strings as %ls), converts it
-    // to GBK and writes it after the time stamp. Returns the message bytes
-    // written; 0 when no stream is open.
-    int Write(const wchar_t* format, ...);
+    // Converts a UTF-8 message (with its own line end) to GBK and writes it
+    // after the time stamp. A message too long for one entry is cut at a
+    // character and still ends its line. Returns the message bytes written;
+    // 0 when no stream is open.
+    int Write(std::string_view message);
 
     void SetClock(Clock clock);
 
     // Largest message, in bytes after conversion, that one entry carries.
     static constexpr std::size_t kMaxMessageBytes = 1024;
-    static constexpr std::size_t kMaxMessageChars = 1024;
 
 private:
     std::FILE* m_stream = nullptr;
@@ -50,13 +52,5 @@ private:
     std::mutex m_lock;
     Clock m_clock;
 };
-
-// Converts wide text to GBK; a character GBK lacks becomes '?'. Stops before
-// the first character that would take the result past maxBytes; sets
-// *truncated when it had to stop.
-std::string WideToGbk(const std::wstring& text, std::size_t maxBytes, bool* truncated = nullptr);
-
-// Converts wide text to UTF-8.
-std::string WideToUtf8(std::wstring_view text);
 
 }  // namespace quorvel

@@ -27,31 +27,36 @@ Session::Session(Auditor auditor, std::filesystem::path cascadePath, std::filesy
       m_cascadePath(std::move(cascadePath)),
       m_log(std::make_unique<ActivityLog>(std::move(logPath))) {}
 
-std::variant<Session, StartupError> Session::Open(const SessionOptions& options) {
+Result<Session> Session::Open(const SessionOptions& options) {
     const std::filesystem::path cascadePath = ChooseCascade(options.cascadeCandidates);
-    auto loaded = LoadFaceCascade(cascadePath);
-    if (const std::string* reason = std::get_if<std::string>(&loaded)) {
-        return StartupError{StartupError::Kind::Cascade, cascadePath, *reason};
+    Result<cv::CascadeClassifier> loaded = LoadFaceCascade(cascadePath);
+    if (!loaded) {
+        Error error = loaded.error();
+        error.kind = ErrorKind::CascadeUnusable;
+        error.path = cascadePath;
+        return error;
     }
 
     Settings settings;
     if (!options.color || !options.size) {
-        const SettingsFile file = ReadSettings(options.configPath);
-        if (!file.opened) {
-            return StartupError{StartupError::Kind::Config, options.configPath,
-                                "cannot open the configuration file"};
+        Result<SettingsFile> file = ReadSettings(options.configPath);
+        if (!file) {
+            Error error = file.error();
+            error.kind = ErrorKind::ConfigUnusable;
+            error.path = options.configPath;
+            return error;
         }
-        settings = file.settings;
+        settings = file->settings;
     }
     if (options.color) settings.color = *options.color;
     if (options.size) settings.size = *options.size;
 
-    return Session(Auditor(std::get<cv::CascadeClassifier>(std::move(loaded)), settings),
-                   cascadePath, options.logPath);
+    return Session(Auditor(std::move(loaded).value(), settings), cascadePath, options.logPath);
 }
 
 void Session::OpenLogWithStartupLine() {
-    if (m_log->Open()) WriteStartupLine(*m_log);
+    const Result<bool> opened = m_log->Open();
+    if (opened && *opened) WriteStartupLine(*m_log);
 }
 
 void Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {

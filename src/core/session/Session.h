@@ -4,11 +4,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "core/audit/Auditor.h"
 #include "core/audit/FaceDetect.h"
+#include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/log/ActivityLog.h"
 
@@ -32,20 +32,15 @@ struct SessionOptions {
 // The window's rule: the cascade and cfg.ini in the working directory.
 SessionOptions WindowSessionOptions();
 
-struct StartupError {
-    enum class Kind { Cascade, Config };
-    Kind kind;
-    std::filesystem::path path;  // the file that could not be used
-    std::string reason;          // why, in English
-};
-
 // What a front end shares: the settings, the auditor with its cascade, and
 // the activity log. Started by Open; a start-up failure comes back as a value.
 class Session {
 public:
     // Loads the cascade, then reads the configuration (unless both settings
-    // are given). The log is not opened yet.
-    static std::variant<Session, StartupError> Open(const SessionOptions& options);
+    // are given). The log is not opened yet. A failure is CascadeUnusable or
+    // ConfigUnusable, with the file that could not be used as its path and
+    // the reason in its message.
+    static Result<Session> Open(const SessionOptions& options);
 
     const Settings& settings() const { return m_auditor.settings(); }
     const std::filesystem::path& cascadePath() const { return m_cascadePath; }
@@ -56,8 +51,8 @@ public:
         return m_auditor.Audit(photoFile, trace);
     }
 
-    // Opens the log; true only when this call opened it.
-    bool OpenLog() { return m_log->Open(); }
+    // Opens the log; the value is true only when this call opened it.
+    Result<bool> OpenLog() { return m_log->Open(); }
     // Opens the log and, when this call opened it, writes the start-up line.
     void OpenLogWithStartupLine();
     // Writes the verdict line for a photo (its file name and the verdict text).

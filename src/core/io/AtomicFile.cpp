@@ -1,0 +1,224 @@
+#include "core/io/AtomicFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Follows a chain of symbolic links to the file they name, which need not
+// exist yet.
+Result<fs::path> ResolveLinks(const fs::path& destination) {
+    constexpr int kMaxLinks = 40;  // as the kernel's own limit
+    fs::path path = destination;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(path, ec)) return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            return Fail(ErrorKind::WriteFailed,
+                        ErrnoText("cannot follow the link " + Quoted(destination), ec.value()),
+                        ec.value());
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return Fail(ErrorKind::WriteFailed,
+                ErrnoText("cannot follow the link " + Quoted(destination), ELOOP), ELOOP);
+}
+
+// Creates a file with a short name beside `target`, keeping the extension:
+// the name stays short whatever the length of the target's name. A file that
+// is to replace another is created private and given the old file's mode
+// once complete. Returns the descriptor, or -1 with errno set.
+int CreateTemporaryBeside(const fs::path& target, bool replacing, fs::path& name) {
+    std::random_device rd;
+    char suffix[16];
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::snprintf(suffix, sizeof(suffix), "%08x", static_cast<unsigned>(rd()));
+        name = target;
+        name.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Gives the new file the owner (where the process may) and the permission
+// bits of the file it replaces. Returns errno, 0 on success.
+int TakeOwnerAndMode(int fd, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Not allowed to give the file away: keep at least the group if possible.
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    // After chown, which may clear the set-user-ID and set-group-ID bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0) return errno;
+    return 0;
+}
+
+// Why the target may not be replaced, if it may not.
+Result<void> CheckTarget(const fs::path& target, bool replacing, const struct stat& old) {
+    if (!replacing) return {};
+    if (S_ISDIR(old.st_mode)) {
+        return Fail(ErrorKind::IsFolder, Quoted(target) + " is a folder", EISDIR);
+    }
+    if (!S_ISREG(old.st_mode)) {
+        return Fail(ErrorKind::NotAFile, Quoted(target) + " is a device, pipe or socket");
+    }
+    if (::access(target.c_str(), W_OK) != 0) {
+        const int code = errno;
+        return Fail(ErrorKind::NotWritable, ErrnoText("cannot replace " + Quoted(target), code),
+                    code);
+    }
+    return {};
+}
+
+Error CreateError(const fs::path& target, bool replacing, int code) {
+    const fs::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    if (replacing && (code == EACCES || code == EPERM || code == EROFS)) {
+        return Fail(
+            ErrorKind::FolderNotWritable,
+            ErrnoText("cannot replace " + Quoted(target) + ": the folder " + Quoted(folder) +
+                          " cannot be written, and the file is written as a new "
+                          "file there that then takes the old one's place",
+                      code),
+            code);
+    }
+    return Fail(ErrorKind::WriteFailed,
+                ErrnoText("cannot write in the folder " + Quoted(folder), code), code);
+}
+
+}  // namespace
+
+namespace {
+
+Error About(Error error, const fs::path& path) {
+    error.path = path;
+    return error;
+}
+
+}  // namespace
+
+Result<AtomicFile> AtomicFile::Begin(const fs::path& destination) {
+    Result<fs::path> target = ResolveLinks(destination);
+    if (!target) return About(target.error(), destination);
+
+    AtomicFile file;
+    file.m_target = std::move(target.value());
+    file.m_replacing = ::stat(file.m_target.c_str(), &file.m_old) == 0;
+    if (Result<void> allowed = CheckTarget(file.m_target, file.m_replacing, file.m_old); !allowed) {
+        return About(allowed.error(), file.m_target);
+    }
+    file.m_fd = CreateTemporaryBeside(file.m_target, file.m_replacing, file.m_temporary);
+    if (file.m_fd < 0) {
+        const int code = errno;
+        file.m_temporary.clear();
+        return About(CreateError(file.m_target, file.m_replacing, code), file.m_target);
+    }
+    return file;
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : m_target(std::move(other.m_target)),
+      m_temporary(std::move(other.m_temporary)),
+      m_fd(other.m_fd),
+      m_replacing(other.m_replacing),
+      m_old(other.m_old),
+      m_written(other.m_written) {
+    other.m_fd = -1;
+    other.m_temporary.clear();
+}
+
+AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
+    if (this != &other) {
+        Abandon();
+        m_target = std::move(other.m_target);
+        m_temporary = std::move(other.m_temporary);
+        m_fd = other.m_fd;
+        m_replacing = other.m_replacing;
+        m_old = other.m_old;
+        m_written = other.m_written;
+        other.m_fd = -1;
+        other.m_temporary.clear();
+    }
+    return *this;
+}
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+void AtomicFile::Abandon() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+Result<void> AtomicFile::Write(const void* data, std::size_t size) {
+    if (m_fd < 0) return Fail(ErrorKind::WriteFailed, "the file is no longer open", EBADF);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(m_fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        const int code = written < 0 ? errno : ENOSPC;  // a write of 0 bytes: nothing fits
+        if (written <= 0) {
+            Abandon();
+            if (code == ENOSPC || code == EDQUOT) {
+                return Fail(ErrorKind::Incomplete,
+                            Quoted(m_target) + " was not written completely (is the disk full?)",
+                            code, m_target);
+            }
+            return Fail(ErrorKind::WriteFailed, ErrnoText("cannot write " + Quoted(m_target), code),
+                        code, m_target);
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+        m_written += static_cast<std::size_t>(written);
+    }
+    return {};
+}
+
+Result<void> AtomicFile::Commit() {
+    if (m_fd < 0) return Fail(ErrorKind::WriteFailed, "the file is no longer open", EBADF);
+    auto failed = [this](ErrorKind kind, const std::string& what, int code) {
+        Abandon();
+        return Fail(kind, ErrnoText(what, code), code, m_target);
+    };
+    if (m_replacing) {
+        if (const int code = TakeOwnerAndMode(m_fd, m_old); code != 0) {
+            return failed(ErrorKind::WriteFailed,
+                          "cannot give the new file the permissions of " + Quoted(m_target), code);
+        }
+    }
+    if (::fsync(m_fd) != 0) {
+        return failed(ErrorKind::Incomplete, "cannot flush " + Quoted(m_target), errno);
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        return failed(ErrorKind::Incomplete, "cannot close " + Quoted(m_target), errno);
+    }
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        return failed(ErrorKind::WriteFailed, "cannot write " + Quoted(m_target), errno);
+    }
+    m_temporary.clear();
+    return {};
+}
+
+Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_view content) {
+    Result<AtomicFile> file = AtomicFile::Begin(destination);
+    if (!file) return file.error();
+    if (Result<void> written = file->Write(content); !written) return written.error();
+    if (Result<void> committed = file->Commit(); !committed) return committed.error();
+    return file->target();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+
+#include "core/common/ErrorText.h"
+#include "core/common/Result.h"
+
+namespace quorvel {
+
+// A file that appears complete or not at all. It is written under a short
+// temporary name (".quorvel-" with eight hex digits and the target's
+// extension) in the target's folder, every write checked, then flushed and
+// renamed over the target; abandoned or destroyed uncommitted, it is removed
+// and the target stays as it was.
+//
+// A destination that is a symbolic link stays a link: the file it points to
+// (following a chain, created if it does not exist yet) is the target. A
+// replaced file keeps its permission bits, and its owner and group where the
+// process may set them. A device, FIFO, socket or folder is never replaced;
+// a writable file in a folder that cannot be written is refused rather than
+// overwritten in place.
+class AtomicFile {
+public:
+    // Checks the target and creates the temporary file beside it.
+    static Result<AtomicFile> Begin(const std::filesystem::path& destination);
+
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&& other) noexcept;
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    ~AtomicFile();
+
+    // Appends bytes. A write that stops short (disk full) is Incomplete.
+    Result<void> Write(const void* data, std::size_t size);
+    Result<void> Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+
+    // Gives the file the replaced file's owner and mode, flushes, closes and
+    // renames it over the target. Nothing is left behind when it fails.
+    Result<void> Commit();
+
+    // Closes and removes the temporary file; the target is untouched.
+    void Abandon();
+
+    // The file that receives the content: the destination, or the file its
+    // link points to.
+    const std::filesystem::path& target() const { return m_target; }
+    // The temporary file while it is open.
+    const std::filesystem::path& temporary() const { return m_temporary; }
+    std::size_t bytesWritten() const { return m_written; }
+
+private:
+    AtomicFile() = default;
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    int m_fd = -1;
+    bool m_replacing = false;
+    struct stat m_old {};
+    std::size_t m_written = 0;
+};
+
+// Writes the whole content at once through an AtomicFile; returns the target.
+Result<std::filesystem::path> WriteFileAtomically(const std::filesystem::path& destination,
+                                                  std::string_view content);
+
+}  // namespace quorvel

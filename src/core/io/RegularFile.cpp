@@ -1,0 +1,88 @@
+#include "core/io/RegularFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/common/ErrorText.h"
+
+namespace quorvel {
+
+Result<RegularFile> RegularFile::Open(const std::filesystem::path& path) {
+    RegularFile file;
+    file.m_path = path;
+    file.m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file.m_fd < 0) {
+        const int code = errno;
+        if (code == ENOENT) return Fail(ErrorKind::NotFound, "no such file", code, path);
+        return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(path), code), code,
+                    path);
+    }
+    if (::fstat(file.m_fd, &file.m_status) != 0) {
+        const int code = errno;
+        return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(path), code), code,
+                    path);
+    }
+    if (S_ISDIR(file.m_status.st_mode)) return Fail(ErrorKind::IsFolder, "it is a folder", 0, path);
+    if (!S_ISREG(file.m_status.st_mode)) {
+        return Fail(ErrorKind::NotAFile, "not a regular file", 0, path);
+    }
+    return file;
+}
+
+RegularFile::RegularFile(RegularFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_status(other.m_status) {
+    other.m_fd = -1;
+}
+
+RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_path = std::move(other.m_path);
+        m_fd = other.m_fd;
+        m_status = other.m_status;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+RegularFile::~RegularFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
+    if (length() > maxBytes) {
+        return Fail(ErrorKind::TooLarge,
+                    Quoted(m_path) + " is " + std::to_string(length()) +
+                        " bytes long, more than the " + std::to_string(maxBytes) + " read",
+                    EFBIG, m_path);
+    }
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(length()));
+    std::size_t done = 0;
+    while (true) {
+        if (done == bytes.size()) {
+            // The file may have grown since fstat: read on, within the limit.
+            if (bytes.size() >= maxBytes) break;
+            bytes.resize(std::min<std::uintmax_t>(maxBytes, bytes.size() + 65536));
+        }
+        const ssize_t got =
+            ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int code = errno;
+            return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(m_path), code),
+                        code, m_path);
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+std::string RegularFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+
+}  // namespace quorvel

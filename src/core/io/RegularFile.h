@@ -1,0 +1,48 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "core/common/Result.h"
+
+namespace quorvel {
+
+// A regular file opened for reading. It is opened once, without blocking (a
+// FIFO or device in its place cannot hang the reader), and checked with
+// fstat on that descriptor, so the file read is the file checked.
+class RegularFile {
+public:
+    // NotFound, IsFolder, NotAFile (device, FIFO, socket) or NotReadable.
+    static Result<RegularFile> Open(const std::filesystem::path& path);
+
+    RegularFile(RegularFile&& other) noexcept;
+    RegularFile& operator=(RegularFile&& other) noexcept;
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+    ~RegularFile();
+
+    // The length from the same fstat.
+    std::uintmax_t length() const { return static_cast<std::uintmax_t>(m_status.st_size); }
+    const struct stat& status() const { return m_status; }
+    int descriptor() const { return m_fd; }
+
+    // Every byte, read from the descriptor; TooLarge for a file longer than
+    // maxBytes, which is not read at all.
+    Result<std::string> ReadAll(std::uintmax_t maxBytes) const;
+
+    // A name of this very file ("/proc/self/fd/N") for a library that opens
+    // files by name only.
+    std::string DescriptorPath() const;
+
+private:
+    RegularFile() = default;
+
+    std::filesystem::path m_path;
+    int m_fd = -1;
+    struct stat m_status {};
+};
+
+}  // namespace quorvel

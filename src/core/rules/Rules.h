@@ -1,0 +1,121 @@
+#pragma once
+
+// Every number that decides a verdict or shapes the processed photo, and the
+// layout of the pass marker. The audit, the verifier, the explanation of a
+// verdict and the window's texts read them from here; no other file spells
+// them.
+
+#include <array>
+#include <cstdint>
+#include <opencv2/imgproc.hpp>
+
+#include "core/config/Settings.h"
+
+namespace quorvel::rules {
+
+// ---- File ---------------------------------------------------------------
+
+// A photo file must be at least this long (30 KiB).
+inline constexpr std::uintmax_t kMinFileLength = 30720;
+
+// ---- Size modes -----------------------------------------------------------
+
+// Crop proportions of a size mode: output height = trunc(aspect * width),
+// head slope g, output widths narrowWidth..wideWidth, whether the second
+// pass of the crop search (k below its start) runs, and the smallest photo
+// accepted (both inclusive).
+struct SizeModeParams {
+    SizeMode mode;
+    double aspect;
+    double slope;
+    int narrowWidth;
+    int wideWidth;
+    bool passB;
+    int minPhotoWidth;
+    int minPhotoHeight;
+};
+
+inline constexpr SizeModeParams kMode1{SizeMode::Mode1, 1.4, 2.8, 215, 295, true, 215, 300};
+inline constexpr SizeModeParams kMode2{SizeMode::Mode2, 1.5, 3.0, 295, 413, false, 295, 447};
+
+// The setting's text for a size mode's aspect, as shown to people.
+inline constexpr const char* kMode1AspectText = "1.4";
+inline constexpr const char* kMode2AspectText = "1.5";
+
+// ---- Face detection -------------------------------------------------------
+
+inline constexpr double kDetectScaleFactor = 1.1;
+inline constexpr int kDetectMinNeighbours = 4;
+inline constexpr int kDetectMinFaceSide = 60;
+// A photo with more faces than this has no usable face.
+inline constexpr std::size_t kMaxFaces = 2;
+
+// The face's width as a share of the photo's width (both inclusive).
+inline constexpr double kMinFaceShare = 0.2;
+inline constexpr double kMaxFaceShare = 0.8;
+
+// ---- Background -----------------------------------------------------------
+
+// The samples lie on this row, at this inset column, the middle column and
+// the same inset from the right edge; the fills start from them.
+inline constexpr int kSampleRow = 5;
+inline constexpr int kSampleInset = 5;
+
+// Colour classes of the mean sample, tested in the order dark, white, red, blue.
+inline constexpr double kDarkValueBelow = 0.13;      // value below this: no class
+inline constexpr double kWhiteMinValue = 0.9;        // white: value at least this ...
+inline constexpr double kWhiteMaxSaturation = 0.13;  // ... and saturation at most this
+inline constexpr double kRedHueFrom = 330;           // red: hue >= 330 or hue < 30
+inline constexpr double kRedHueBelow = 30;
+inline constexpr double kBlueHueFrom = 180;  // blue: 180 <= hue <= 260
+inline constexpr double kBlueHueTo = 260;
+
+// The extent fills: 4-connected, channels within this range of the seed pixel.
+inline constexpr double kBackgroundFillRange = 60;
+inline constexpr int kFillFlags =
+    4 | (255 << 8) | cv::FLOODFILL_FIXED_RANGE | cv::FLOODFILL_MASK_ONLY;
+
+// The mean fill area must cover strictly more than this share of the photo.
+inline constexpr double kMinCoverageAbove = 0.1;
+
+// ---- Head top and crop ----------------------------------------------------
+
+// The head top: the first row above the face where at least this share of
+// the face's columns is not background filled from (cols / 2, kSampleRow)
+// with this range.
+inline constexpr double kHeadTopFillRange = 20;
+inline constexpr double kHeadTopShare = 0.05;
+// Head-room starts this many rows above the head top (never above row 0).
+inline constexpr int kHeadRoomMargin = 10;
+
+// Head-room factor k: pass A from kPassAStart upward while k <= kPassAEnd,
+// pass B from kPassAStart downward while k >= kPassBEnd, in steps of kStep.
+inline constexpr double kPassAStart = 0.8;
+inline constexpr double kPassAEnd = 2.0;
+inline constexpr double kPassBEnd = 0.5;
+inline constexpr double kKStep = 0.05;
+
+// Spread s: the preferred frame has s = 1; a frame too narrow is widened
+// from 1 + step up to kMaxSpread, one too wide narrowed from 1 - step down
+// to u - step.
+inline constexpr double kPreferredSpread = 1.0;
+inline constexpr double kSpreadStep = 0.005;
+inline constexpr double kMaxSpread = 2.005;
+// Frame top: face top - (g * s + kFrameTopBase) * m * face height / 2.
+inline constexpr double kFrameTopBase = 0.8;
+// A frame narrower than the mode's narrow width is enlarged only by a
+// factor below this.
+inline constexpr double kMaxEnlargement = 1.25;
+
+// ---- Saving and the pass marker -------------------------------------------
+
+inline constexpr int kSaveJpegQuality = 50;
+
+// The eight seed bytes of the pass marker; the marker's bytes are
+// (seed[i] + i + 5) mod 256, followed by two zero bytes.
+inline constexpr std::array<std::uint8_t, 8> kPassMarkerSeed = {0x51, 0x75, 0x6F, 0x72,
+                                                                0x76, 0x65, 0x6C, 0xA7};
+inline constexpr int kPassMarkerOffset = 5;
+inline constexpr std::size_t kPassMarkerLength = 10;
+
+}  // namespace quorvel::rules

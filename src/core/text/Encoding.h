@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Text is UTF-8 everywhere in the core; it becomes GBK only where the log
+// writes it.
+
+// The result of a conversion that may have had to stop early.
+struct Converted {
+    std::string bytes;
+    bool truncated = false;  // stopped before a character that would pass the limit
+};
+
+// UTF-8 to GBK, one character at a time: a character GBK lacks, and each
+// byte that is not part of a UTF-8 character, becomes '?'. Stops before the
+// first character that would take the result past maxBytes.
+Converted Utf8ToGbk(std::string_view utf8, std::size_t maxBytes = std::string::npos);
+
+// The bytes as valid UTF-8: each byte that is not part of a UTF-8 character
+// becomes U+FFFD.
+std::string ValidUtf8(std::string_view bytes);
+
+// A file name as log text: its bytes as valid UTF-8.
+std::string FileNameText(const std::filesystem::path& fileName);
+
+}  // namespace quorvel
