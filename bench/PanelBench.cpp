@@ -7,6 +7,8 @@
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
 
+using namespace quorvel::gui;
+
 namespace {
 
 void BM_ComposeResultPanel(benchmark::State& state) {

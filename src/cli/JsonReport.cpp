@@ -1,5 +1,8 @@
 #include "cli/JsonReport.h"
 
+#include <cmath>
+#include <cstdint>
+
 namespace quorvel::cli {
 
 namespace {
@@ -125,7 +128,11 @@ namespace {
 JsonObject QuantityJson(const std::optional<Quantity>& quantity) {
     if (!quantity) return nullptr;
     JsonObject json = JsonObject::object();
-    for (const auto& [name, value] : quantity->numbers) json[name] = value;
+    for (const auto& [name, value] : quantity->numbers) {
+        // Counts and pixel sizes print as whole numbers.
+        const bool whole = std::floor(value) == value && std::fabs(value) < 1e15;
+        json[name] = whole ? JsonObject(static_cast<std::int64_t>(value)) : JsonObject(value);
+    }
     for (const auto& [name, word] : quantity->words) json[name] = word;
     json["unit"] = quantity->unit.empty() ? JsonObject() : JsonObject(quantity->unit);
     return json;

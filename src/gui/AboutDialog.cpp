@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace quorvel::gui {
+
 const QString AboutDialog::kCaption = QStringLiteral("关于 Quorvel");
 const QString AboutDialog::kVersionText = QString::fromUtf8("Quorvel，" QUORVEL_VERSION " 版");
 
@@ -43,3 +45,5 @@ AboutDialog::AboutDialog(const QIcon& icon, QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+}  // namespace quorvel::gui

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QIcon>
 
+namespace quorvel::gui {
+
 // The About box: the icon, the name and version, and an OK button.
 class AboutDialog : public QDialog {
     Q_OBJECT
@@ -13,3 +15,5 @@ public:
     static const QString kCaption;
     static const QString kVersionText;
 };
+
+}  // namespace quorvel::gui

@@ -7,6 +7,8 @@
 #include "gui/MainWindow.h"
 #include "gui/QtUserDialogs.h"
 
+namespace quorvel::gui {
+
 Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
     : m_makeDialogs(std::move(makeDialogs)) {
     // Sizes and positions are device pixels: the window is 800 x 600 pixels
@@ -50,3 +52,5 @@ std::filesystem::path Application::photoArgument(int argc, char** argv,
     const std::filesystem::path given(argv[1]);
     return given.is_absolute() ? given : startDir / given;
 }
+
+}  // namespace quorvel::gui

@@ -9,6 +9,8 @@
 
 #include "gui/UserDialogs.h"
 
+namespace quorvel::gui {
+
 // The application: owns Qt's application object and runs the main window.
 class Application {
 public:
@@ -41,3 +43,5 @@ private:
     QTranslator m_qtTexts;
     DialogsFactory m_makeDialogs;
 };
+
+}  // namespace quorvel::gui

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+namespace quorvel::gui {
+
 namespace {
 
 std::atomic<int> g_abandonedAudits{0};
@@ -51,3 +53,5 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
         }
     }).detach();
 }
+
+}  // namespace quorvel::gui

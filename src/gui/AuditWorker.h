@@ -8,7 +8,7 @@
 #include "core/audit/Auditor.h"
 #include "core/session/Session.h"
 
-Q_DECLARE_METATYPE(quorvel::AuditReport)
+namespace quorvel::gui {
 
 // Runs an audit away from the window, one at a time, on a thread of its own.
 // The auditor's own generator makes the verdicts independent of the thread.
@@ -39,3 +39,7 @@ private:
     struct Link;  // what the audit's thread shares with this object
     std::shared_ptr<Link> m_link;
 };
+
+}  // namespace quorvel::gui
+
+Q_DECLARE_METATYPE(quorvel::AuditReport)

@@ -11,6 +11,8 @@
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
 
+namespace quorvel::gui {
+
 const QString MainWindow::kScreenTooSmallMessage =
     QStringLiteral("屏幕分辨率太小，需要设置大的屏幕分辨率！");
 const QString MainWindow::kCascadeMissingMessage = QStringLiteral("文件缺失，请重新下载！");
@@ -141,3 +143,5 @@ void MainWindow::showAboutBox() {
     AboutDialog about(m_icon, this);
     about.exec();
 }
+
+}  // namespace quorvel::gui

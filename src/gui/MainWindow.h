@@ -16,10 +16,11 @@
 #include "gui/PictureButton.h"
 #include "gui/UserDialogs.h"
 
-class AuditWorker;
 class QMimeData;
 
-Q_DECLARE_METATYPE(quorvel::Verdict)
+namespace quorvel::gui {
+
+class AuditWorker;
 
 // The main window: a frameless 800 x 600 window whose whole area is the
 // screen picture of the current audit state, with the Open photo, Save photo
@@ -105,3 +106,7 @@ private:
     // A running audit is abandoned when the window goes.
     std::unique_ptr<AuditWorker> m_auditWorker;
 };
+
+}  // namespace quorvel::gui
+
+Q_DECLARE_METATYPE(quorvel::Verdict)

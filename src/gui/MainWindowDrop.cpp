@@ -8,6 +8,8 @@
 
 #include "gui/MainWindow.h"
 
+namespace quorvel::gui {
+
 namespace {
 
 // The local photo a drop carries: its first URL, when that is a local file
@@ -53,3 +55,5 @@ void MainWindow::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     auditFile(droppedPhoto(event->mimeData()));
 }
+
+}  // namespace quorvel::gui

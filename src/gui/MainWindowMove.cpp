@@ -5,6 +5,8 @@
 
 #include "gui/MainWindow.h"
 
+namespace quorvel::gui {
+
 namespace {
 
 constexpr int kBannerHeight = 80;
@@ -41,3 +43,5 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) m_dragOffset.reset();
     QDialog::mouseReleaseEvent(event);
 }
+
+}  // namespace quorvel::gui

@@ -9,6 +9,8 @@
 #include "gui/ResultPanel.h"
 #include "gui/WaitingPanel.h"
 
+namespace quorvel::gui {
+
 namespace {
 
 constexpr int kIconSize = 32;
@@ -42,3 +44,5 @@ void MainWindow::paintEvent(QPaintEvent*) {
 QImage MainWindow::composeResultPanel(const QImage& successPicture) const {
     return bgrToPicture(composeResultImage(pictureToBgr(successPicture), m_processedPhoto));
 }
+
+}  // namespace quorvel::gui

@@ -9,6 +9,8 @@
 #include "gui/Pictures.h"
 #include "gui/SaveMessage.h"
 
+namespace quorvel::gui {
+
 namespace {
 
 // The file system's name for a path the dialogs hand over.
@@ -104,3 +106,5 @@ void MainWindow::savePhoto() {
     m_measuredColor = kMeasuredLineSavedColor;
     update();
 }
+
+}  // namespace quorvel::gui

@@ -6,6 +6,8 @@
 
 #include "core/explain/Explanation.h"
 
+namespace quorvel::gui {
+
 QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings) {
     // A pass says nothing here: the passed photo itself is on screen.
     if (report.verdict == quorvel::Verdict::Initial || report.verdict == quorvel::Verdict::Passed) {
@@ -28,3 +30,5 @@ void paintMeasuredLine(QPainter& painter, const QString& text, const QColor& col
     painter.drawText(kMeasuredLineRect, Qt::AlignCenter, shown);
     painter.restore();
 }
+
+}  // namespace quorvel::gui

@@ -9,6 +9,8 @@
 
 class QPainter;
 
+namespace quorvel::gui {
+
 // One short line under the buttons that says what the audit measured against
 // its limit, or where a saved photo went. It lies in the white card below the
 // buttons, where no screen picture has text.
@@ -24,3 +26,5 @@ QString savedLine(const QString& path);
 
 // Draws the line in kMeasuredLineRect, shortened in the middle when too long.
 void paintMeasuredLine(QPainter& painter, const QString& text, const QColor& color);
+
+}  // namespace quorvel::gui

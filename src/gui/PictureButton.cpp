@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPen>
 
+namespace quorvel::gui {
+
 PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
@@ -57,3 +59,5 @@ void PictureButton::keyPressEvent(QKeyEvent* event) {
     }
     QAbstractButton::keyPressEvent(event);
 }
+
+}  // namespace quorvel::gui

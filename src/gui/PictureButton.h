@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QImage>
 
+namespace quorvel::gui {
+
 // A flat push button that shows nothing but a picture: centred, and cut to
 // the button where the picture is larger. It takes the keyboard focus, shows
 // it with a dotted frame, and clicks on Space, Enter and Return.
@@ -30,3 +32,5 @@ private:
     QImage m_picture;
     bool m_fadeWhenDisabled = true;
 };
+
+}  // namespace quorvel::gui

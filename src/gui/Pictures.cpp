@@ -1,5 +1,7 @@
 #include "gui/Pictures.h"
 
+namespace quorvel::gui {
+
 QString screenPicture(quorvel::Verdict verdict) {
     using quorvel::Verdict;
     switch (verdict) {
@@ -30,3 +32,5 @@ QIcon appIcon() {
     }
     return icon;
 }
+
+}  // namespace quorvel::gui

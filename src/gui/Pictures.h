@@ -6,6 +6,8 @@
 
 #include "core/audit/Verdict.h"
 
+namespace quorvel::gui {
+
 // The window's pictures, embedded in the executable under their paths in
 // resources/.
 namespace pictures {
@@ -26,3 +28,5 @@ QImage loadPicture(const QString& path);
 
 // The application icon with all its sizes.
 QIcon appIcon();
+
+}  // namespace quorvel::gui

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace quorvel::gui {
+
 const QString QtUserDialogs::kMessageTitle = QStringLiteral("Quorvel");
 const QString QtUserDialogs::kOpenFilter =
     QStringLiteral("JPEG文件(*.jpg,*.jpeg,*.jpe) (*.jpg *.jpeg *.jpe)");
@@ -48,3 +50,5 @@ std::optional<QString> QtUserDialogs::savePath() {
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     return runFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
 }
+
+}  // namespace quorvel::gui

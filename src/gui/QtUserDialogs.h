@@ -5,6 +5,8 @@
 
 #include "gui/UserDialogs.h"
 
+namespace quorvel::gui {
+
 // The dialogs as Qt shows them, owned by the given window.
 class QtUserDialogs : public UserDialogs {
 public:
@@ -24,3 +26,5 @@ public:
 private:
     QPointer<QWidget> m_owner;
 };
+
+}  // namespace quorvel::gui

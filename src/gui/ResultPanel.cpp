@@ -2,6 +2,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+namespace quorvel::gui {
+
 cv::Mat composeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto) {
     cv::Mat composed = successPicture.clone();
     const cv::Rect pictureRect(0, 0, composed.cols, composed.rows);
@@ -29,3 +31,5 @@ QImage bgrToPicture(const cv::Mat& bgr) {
                       QImage::Format_BGR888);
     return view.copy();
 }
+
+}  // namespace quorvel::gui

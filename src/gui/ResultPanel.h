@@ -3,6 +3,8 @@
 #include <QImage>
 #include <opencv2/core.hpp>
 
+namespace quorvel::gui {
+
 // The result frame of the success screen, in picture (and client) pixels:
 // columns 280 to 456, rows 83 to 310. The frame's light-blue border on
 // column 457 and row 311 stays visible.
@@ -19,3 +21,5 @@ cv::Mat pictureToBgr(const QImage& picture);
 
 // A copy of an 8-bit blue-green-red matrix as a QImage, top row first.
 QImage bgrToPicture(const cv::Mat& bgr);
+
+}  // namespace quorvel::gui

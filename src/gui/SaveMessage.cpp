@@ -3,6 +3,8 @@
 #include <QFile>
 #include <cerrno>
 
+namespace quorvel::gui {
+
 using quorvel::Error;
 using quorvel::ErrorKind;
 
@@ -96,3 +98,5 @@ QString saveFailureMessage(const Error& result) {
     }
     return text;
 }
+
+}  // namespace quorvel::gui

@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+namespace quorvel::gui {
+
 // The questions the window puts to the user: a message with an OK button and
 // the two file dialogs. Tests answer them with a fake.
 class UserDialogs {
@@ -18,3 +20,5 @@ public:
     // Where to save the accepted photo, or nothing when the user cancels.
     virtual std::optional<QString> savePath() = 0;
 };
+
+}  // namespace quorvel::gui

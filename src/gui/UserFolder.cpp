@@ -11,6 +11,8 @@
 #include "core/io/RegularFile.h"
 #include "core/session/Session.h"
 
+namespace quorvel::gui {
+
 namespace fs = std::filesystem;
 
 const char kBuiltInConfig[] = "[set]\ncolor=3\nsize=1\n";
@@ -213,3 +215,5 @@ std::optional<std::string> EnterUserFolder(const UserFolderSources& sources) {
     }
     return std::nullopt;
 }
+
+}  // namespace quorvel::gui

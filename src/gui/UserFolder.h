@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+namespace quorvel::gui {
+
 // The per-user working folder of the window started from the desktop entry:
 // $XDG_DATA_HOME/quorvel (default ~/.local/share/quorvel). It holds the
 // user's cfg.ini, the face cascade and Test.log, which the window expects in
@@ -50,3 +52,5 @@ bool TakeDesktopFlag(int& argc, char** argv);
 // Prepares the folder and makes it the working directory. Returns an error
 // text when either step fails (the working directory is then unchanged).
 std::optional<std::string> EnterUserFolder(const UserFolderSources& sources);
+
+}  // namespace quorvel::gui

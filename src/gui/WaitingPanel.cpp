@@ -5,6 +5,8 @@
 
 #include "gui/ResultPanel.h"
 
+namespace quorvel::gui {
+
 void paintWaitingPanel(QPainter& painter) {
     const QRect frame(kResultFrame.x, kResultFrame.y, kResultFrame.width, kResultFrame.height);
     painter.save();
@@ -16,3 +18,5 @@ void paintWaitingPanel(QPainter& painter) {
     painter.drawText(frame, Qt::AlignCenter, kWaitingText);
     painter.restore();
 }
+
+}  // namespace quorvel::gui

@@ -9,6 +9,8 @@
 #include "gui/AuditWorker.h"
 #include "gui/UserFolder.h"
 
+using namespace quorvel::gui;
+
 int main(int argc, char* argv[]) {
     // A relative photo path names a file of the directory the program started in.
     std::error_code ignored;

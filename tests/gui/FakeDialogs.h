@@ -7,7 +7,7 @@
 
 // Answers the window's dialogs from prepared lists and records its messages.
 // An exhausted list, or a null string in it, answers as a cancelled dialog.
-class FakeDialogs : public UserDialogs {
+class FakeDialogs : public quorvel::gui::UserDialogs {
 public:
     void showMessage(const QString& text) override { messages << text; }
     std::optional<QString> openPath() override { return next(openAnswers); }

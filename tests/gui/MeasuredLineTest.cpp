@@ -2,6 +2,8 @@
 
 #include "gui/MeasuredLine.h"
 
+using namespace quorvel::gui;
+
 using namespace quorvel;
 
 namespace {

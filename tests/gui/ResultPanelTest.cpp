@@ -6,6 +6,8 @@
 
 #include "gui/ResultPanel.h"
 
+using namespace quorvel::gui;
+
 namespace {
 
 cv::Mat NoisePicture(int cols, int rows, int seed) {

@@ -4,6 +4,8 @@
 
 #include "gui/SaveMessage.h"
 
+using namespace quorvel::gui;
+
 using SaveError = quorvel::ErrorKind;
 
 // The window's save failure message: Chinese throughout, the system's reason

@@ -14,6 +14,8 @@
 #include "gui/Application.h"
 #include "gui/MainWindow.h"
 
+using namespace quorvel::gui;
+
 namespace {
 
 class PrintingDialogs : public UserDialogs {

@@ -13,6 +13,8 @@
 #include "UiTestSupport.h"
 #include "gui/MainWindow.h"
 
+using namespace quorvel::gui;
+
 namespace {
 
 struct Run {

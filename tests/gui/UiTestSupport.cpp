@@ -9,6 +9,8 @@
 #include "core/text/Encoding.h"
 #include "gui/Pictures.h"
 
+using namespace quorvel::gui;
+
 namespace uitest {
 
 QString DataFile(const QString& name) {

@@ -28,6 +28,8 @@
 #include "gui/MeasuredLine.h"
 #include "gui/WaitingPanel.h"
 
+using namespace quorvel::gui;
+
 using uitest::DataFile;
 using uitest::ExpectedScreen;
 

@@ -12,6 +12,8 @@
 #include "gui/UserFolder.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel::gui;
+
 #ifndef QUORVEL_PACKAGING_DIR
 #error "QUORVEL_PACKAGING_DIR must name the packaging directory"
 #endif
