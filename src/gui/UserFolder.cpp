@@ -31,14 +31,18 @@ constexpr std::uintmax_t kMaxCascadeBytes = 64 << 20;
 
 namespace {
 
-using Result = std::variant<fs::path, std::string>;
+using quorvel::ErrorKind;
+using quorvel::Result;
 
-std::string Failure(const std::string& what, const fs::path& path, const std::error_code& ec) {
+// The window's message for a step that failed on `path`: this module's errors
+// are shown as they are, so their message is the window's own sentence.
+quorvel::Error Failure(const std::string& what, const fs::path& path, const std::error_code& ec,
+                       ErrorKind kind = ErrorKind::WriteFailed) {
     std::string text = what + "：" + path.string();
     if (ec) {
         text += "（" + ec.message() + "）";
     }
-    return text;
+    return quorvel::Fail(kind, text, ec.value(), path);
 }
 
 std::string EnvOrEmpty(const char* name) {
@@ -54,11 +58,11 @@ fs::path StagingName(const fs::path& target) {
     return staging;
 }
 
-std::optional<std::string> InstallConfig(const UserFolderSources& sources, const fs::path& folder) {
+Result<void> InstallConfig(const UserFolderSources& sources, const fs::path& folder) {
     const fs::path target = folder / kConfigFileName;
     std::error_code ec;
     if (fs::exists(fs::symlink_status(target, ec))) {
-        return std::nullopt;  // the user's own settings
+        return {};  // the user's own settings
     }
 
     // The first installed default that can be read, else the built-in one.
@@ -81,7 +85,7 @@ std::optional<std::string> InstallConfig(const UserFolderSources& sources, const
         return Failure("无法写入配置文件", target,
                        std::error_code(written.error().systemError, std::generic_category()));
     }
-    return std::nullopt;
+    return {};
 }
 
 // Whether the folder's cascade entry already serves: a link that resolves to
@@ -95,19 +99,19 @@ bool CascadeServes(const fs::path& entry, const fs::path& cascade) {
     return fs::is_regular_file(status);
 }
 
-std::optional<std::string> InstallCascade(const UserFolderSources& sources,
-                                          const fs::path& folder) {
+Result<void> InstallCascade(const UserFolderSources& sources, const fs::path& folder) {
     const fs::path target = folder / kCascadeFileName;
     if (CascadeServes(target, sources.cascade)) {
-        return std::nullopt;
+        return {};
     }
 
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(target, ec))) {
-        return Failure("人脸检测文件的位置被一个文件夹占用", target, {});
+        return Failure("人脸检测文件的位置被一个文件夹占用", target, {}, ErrorKind::IsFolder);
     }
     if (!fs::is_regular_file(sources.cascade, ec)) {
-        return Failure("人脸检测文件缺失（请安装 opencv-data）", sources.cascade, ec);
+        return Failure("人脸检测文件缺失（请安装 opencv-data）", sources.cascade, ec,
+                       ErrorKind::NotFound);
     }
 
     // A link follows updates of the system's copy; a copy where the file
@@ -127,15 +131,15 @@ std::optional<std::string> InstallCascade(const UserFolderSources& sources,
             return Failure("无法复制人脸检测文件", target,
                            std::error_code(written.error().systemError, std::generic_category()));
         }
-        return std::nullopt;
+        return {};
     }
     fs::rename(staging, target, ec);
     if (ec) {
-        const std::string text = Failure("无法放置人脸检测文件", target, ec);
+        const quorvel::Error error = Failure("无法放置人脸检测文件", target, ec);
         fs::remove(staging, ec);
-        return text;
+        return error;
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -160,33 +164,34 @@ UserFolderSources InstalledUserFolderSources() {
     return sources;
 }
 
-std::variant<fs::path, std::string> UserFolderPath(const UserFolderSources& sources) {
+Result<fs::path> UserFolderPath(const UserFolderSources& sources) {
     if (!sources.xdgDataHome.empty() && fs::path(sources.xdgDataHome).is_absolute()) {
         return fs::path(sources.xdgDataHome) / "quorvel";
     }
     if (sources.home.empty() || !fs::path(sources.home).is_absolute()) {
-        return std::string("无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
+        return quorvel::Fail(ErrorKind::NotFound,
+                             "无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
     }
     return fs::path(sources.home) / ".local" / "share" / "quorvel";
 }
 
-std::variant<fs::path, std::string> PrepareUserFolder(const UserFolderSources& sources) {
-    Result place = UserFolderPath(sources);
-    if (std::holds_alternative<std::string>(place)) {
+Result<fs::path> PrepareUserFolder(const UserFolderSources& sources) {
+    Result<fs::path> place = UserFolderPath(sources);
+    if (!place) {
         return place;
     }
-    const fs::path folder = std::get<fs::path>(place);
+    const fs::path folder = *place;
 
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder)) {
         return Failure("无法创建工作文件夹", folder, ec);
     }
-    if (auto error = InstallConfig(sources, folder)) {
-        return *error;
+    if (Result<void> installed = InstallConfig(sources, folder); !installed) {
+        return installed.error();
     }
-    if (auto error = InstallCascade(sources, folder)) {
-        return *error;
+    if (Result<void> installed = InstallCascade(sources, folder); !installed) {
+        return installed.error();
     }
     return folder;
 }
@@ -202,18 +207,17 @@ bool TakeDesktopFlag(int& argc, char** argv) {
     return true;
 }
 
-std::optional<std::string> EnterUserFolder(const UserFolderSources& sources) {
-    Result prepared = PrepareUserFolder(sources);
-    if (const auto* error = std::get_if<std::string>(&prepared)) {
-        return *error;
+Result<void> EnterUserFolder(const UserFolderSources& sources) {
+    Result<fs::path> prepared = PrepareUserFolder(sources);
+    if (!prepared) {
+        return prepared.error();
     }
-    const fs::path& folder = std::get<fs::path>(prepared);
     std::error_code ec;
-    fs::current_path(folder, ec);
+    fs::current_path(*prepared, ec);
     if (ec) {
-        return Failure("无法进入工作文件夹", folder, ec);
+        return Failure("无法进入工作文件夹", *prepared, ec);
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace quorvel::gui

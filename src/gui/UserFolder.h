@@ -1,10 +1,10 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "core/common/Result.h"
 
 namespace quorvel::gui {
 
@@ -33,24 +33,24 @@ extern const char kBuiltInConfig[];
 // prefix; Debian's cascade; HOME and XDG_DATA_HOME from the environment.
 UserFolderSources InstalledUserFolderSources();
 
-// The folder's path from the environment, or an error text when HOME is
-// needed but not set. A relative XDG_DATA_HOME is ignored, as the XDG base
-// directory rules ask.
-std::variant<std::filesystem::path, std::string> UserFolderPath(const UserFolderSources& sources);
+// The folder's path from the environment, or an error when HOME is needed
+// but not set. A relative XDG_DATA_HOME is ignored, as the XDG base directory
+// rules ask. The errors of this module carry the window's own sentence as
+// their message.
+quorvel::Result<std::filesystem::path> UserFolderPath(const UserFolderSources& sources);
 
 // Creates the folder when missing, copies the default cfg.ini into it when it
 // has none (an existing one is never replaced), and links the cascade into it
 // (a missing, dangling or differently aimed link is replaced; a regular file
-// the user put there is kept). Returns the folder or an error text.
-std::variant<std::filesystem::path, std::string> PrepareUserFolder(
-    const UserFolderSources& sources);
+// the user put there is kept). Returns the folder.
+quorvel::Result<std::filesystem::path> PrepareUserFolder(const UserFolderSources& sources);
 
 // Removes the desktop entry's mark "--desktop" when it is argv[1]; returns
 // whether it was there. The remaining arguments keep their order.
 bool TakeDesktopFlag(int& argc, char** argv);
 
-// Prepares the folder and makes it the working directory. Returns an error
-// text when either step fails (the working directory is then unchanged).
-std::optional<std::string> EnterUserFolder(const UserFolderSources& sources);
+// Prepares the folder and makes it the working directory; on failure the
+// working directory is unchanged.
+quorvel::Result<void> EnterUserFolder(const UserFolderSources& sources);
 
 }  // namespace quorvel::gui

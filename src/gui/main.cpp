@@ -19,7 +19,10 @@ int main(int argc, char* argv[]) {
     // Started from the desktop entry: work in the per-user folder, which holds
     // cfg.ini, the cascade and Test.log.
     std::optional<std::string> folderProblem;
-    if (TakeDesktopFlag(argc, argv)) folderProblem = EnterUserFolder(InstalledUserFolderSources());
+    if (TakeDesktopFlag(argc, argv)) {
+        const quorvel::Result<void> entered = EnterUserFolder(InstalledUserFolderSources());
+        if (!entered) folderProblem = entered.error().message;
+    }
 
     Application app(argc, argv);
     if (folderProblem) {

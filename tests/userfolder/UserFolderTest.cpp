@@ -47,19 +47,19 @@ struct Sandbox {
 
 fs::path Prepared(const UserFolderSources& sources) {
     auto result = PrepareUserFolder(sources);
-    if (const auto* error = std::get_if<std::string>(&result)) {
-        ADD_FAILURE() << "unexpected error: " << *error;
+    if (!result) {
+        ADD_FAILURE() << "unexpected error: " << result.error().message;
         return {};
     }
-    return std::get<fs::path>(result);
+    return *result;
 }
 
 std::string ErrorOf(const UserFolderSources& sources) {
     auto result = PrepareUserFolder(sources);
-    if (const auto* error = std::get_if<std::string>(&result)) {
-        return *error;
+    if (!result) {
+        return result.error().message;
     }
-    ADD_FAILURE() << "expected an error, got " << std::get<fs::path>(result);
+    ADD_FAILURE() << "expected an error, got " << *result;
     return {};
 }
 
@@ -277,11 +277,11 @@ TEST(UserFolder, EnterMovesIntoTheFolderOnlyWhenReady) {
     testsupport::ScopedCwd restore(box.dir.path());
 
     box.sources.cascade = box.dir / "system/missing.xml";
-    EXPECT_TRUE(EnterUserFolder(box.sources).has_value());
+    EXPECT_FALSE(EnterUserFolder(box.sources).ok());
     EXPECT_EQ(fs::current_path(), box.dir.path());
 
     box.sources.cascade = box.dir / "system/cascade.xml";
-    EXPECT_EQ(EnterUserFolder(box.sources), std::nullopt);
+    EXPECT_TRUE(EnterUserFolder(box.sources).ok());
     EXPECT_EQ(fs::current_path(), box.folder());
     EXPECT_EQ(ReadBytes("cfg.ini"), kDefaultConfig);
 }
@@ -300,8 +300,8 @@ TEST(UserFolder, InstalledSourcesFollowTheEnvironment) {
     } else {
         ::unsetenv("XDG_DATA_HOME");
     }
-    ASSERT_TRUE(std::holds_alternative<fs::path>(result)) << std::get<std::string>(result);
-    const fs::path folder = std::get<fs::path>(result);
+    ASSERT_TRUE(result.ok()) << result.error().message;
+    const fs::path folder = *result;
     EXPECT_EQ(folder, dir / "quorvel");
     EXPECT_EQ(ReadBytes(folder / "cfg.ini"), kDefaultConfig);
     EXPECT_EQ(ReadBytes(folder / "haarcascade_frontalface_alt2.xml"),
