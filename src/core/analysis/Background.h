@@ -21,16 +21,16 @@ struct Hsv {
 Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 
 // The class of a sample colour: White, Red or Blue, or none when it is too dark
-// (value < 0.13) or has no accepted colour. Tested in the order dark, white, red, blue.
+// or has no accepted colour. Tested in the order dark, white, red, blue.
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv);
 
-// Pixel count of the 4-connected region around (x, y) whose channels all lie within 60 of
-// the seed pixel's. Draws a marker colour (three draws of rng) as a painted fill would.
+// Pixel count of the 4-connected region around (x, y) whose channels all lie within the
+// background fill range of the seed pixel's. Draws a marker colour (three draws of rng) as a painted fill would.
 std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y, cv::RNG& rng);
 
-// The three fills from row 5, measured once the colour is accepted.
+// The three fills from the sample row, measured once the colour is accepted.
 struct BackgroundFills {
-    std::array<std::int64_t, 3> areas{};  // A1..A3, seeds at columns 5, cols/2, cols-5
+    std::array<std::int64_t, 3> areas{};  // A1..A3, seeds at the left, middle and right samples
     std::uint64_t meanArea = 0;
     double coverage = 0;  // meanArea / (rows*cols)
 };
@@ -48,8 +48,8 @@ struct BackgroundCheck {
 };
 
 // Accepted when the top band of the photo (8-bit, 3 channels, blue-green-red) shows a
-// background of a class that `color` accepts and the mean of the three fill areas from row 5
-// covers strictly more than a tenth of the photo. Advances rng by 9 draws when the colour
+// background of a class that `color` accepts and the mean of the three fill areas from the
+// sample row covers strictly more than the coverage limit of the photo. Advances rng by 9 draws when the colour
 // stage passes and by none otherwise.
 BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv::RNG& rng);
 

@@ -27,7 +27,7 @@ void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t
 }
 
 // The first fitting frame of a search decides: narrowed to Ww, kept as it is,
-// or enlarged to Wn when that takes a factor below 1.25. Narrowing also applies
+// or enlarged to Wn when that takes a small enough factor. Narrowing also applies
 // to a widened frame, so the output stays within the mode's widths.
 bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, FrameSearch& result) {
     const int w = f.width();

@@ -21,13 +21,13 @@ inline const std::filesystem::path kCascadeFileName = "haarcascade_frontalface_a
 Result<cv::CascadeClassifier> LoadFaceCascade(const std::filesystem::path& path);
 
 // Runs the frontal-face detector on a colour photo (8-bit, blue-green-red):
-// grey conversion, histogram equalisation, detectMultiScale with scale 1.1,
-// 4 neighbours, CASCADE_SCALE_IMAGE, minimum 60x60. The rectangles come in
-// the detector's order.
+// grey conversion, histogram equalisation, detectMultiScale with the rules'
+// scale factor, neighbours and minimum size, CASCADE_SCALE_IMAGE. The
+// rectangles come in the detector's order.
 std::vector<cv::Rect> FindFaces(cv::CascadeClassifier& cascade, const cv::Mat& photo);
 
 // The usable face of a detector result: the only one, or the wider of two
-// (ties go to the second). None for zero or three or more faces.
+// (ties go to the second). None for no face or more than the rules allow.
 std::optional<cv::Rect> ChooseFace(const std::vector<cv::Rect>& faces);
 
 struct FaceSearch {

@@ -21,7 +21,7 @@ Quantity SizeOf(cv::Size size) {
 // "12.3%" from a share of 0.123.
 std::string Percent(double share) { return FormatNumber(share * 100, 1) + "%"; }
 
-// A limit as written in sentences: "10" for 0.1, "20" for 0.2.
+// A limit as written in sentences: a share as a whole percentage.
 std::string WholePercent(double share) { return FormatNumber(share * 100, 0); }
 
 std::string KiloBytes(std::uintmax_t bytes) {
