@@ -276,6 +276,14 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
     head += nav;
 
     if (page == 1) {
+        const std::size_t passed =
+            m_counts[static_cast<std::size_t>(VerdictNumber(Verdict::Passed))];
+        const std::size_t notSaved =
+            m_groups[static_cast<std::size_t>(ReportGroup::NotSaved)].size();
+        head += "<p class=\"totals\">通过 " + std::to_string(passed) + "（未能保存 " +
+                std::to_string(notSaved) + "），未通过 " + std::to_string(m_total - passed) +
+                " · " + std::to_string(passed) + " passed (" + std::to_string(notSaved) +
+                " not saved), " + std::to_string(m_total - passed) + " rejected</p>\n";
         // The counts: one row per group, in page order, linked to the group.
         head +=
             "<table class=\"summary\">\n<tr><th>组 · group</th><th>verdict</th><th>photos</th>"

@@ -95,6 +95,10 @@ HtmlPhotoEntry ReportEntry(const PhotoReport& report, const cv::Mat& photo) {
     entry.file = report.file.string();
     entry.state = VerdictNumber(audit.verdict);
     entry.reason = report.reason;
+    if (audit.verdict == Verdict::Passed && report.error) {
+        entry.reason.advice = kNotSavedAdvice;
+        entry.reason.adviceEn = kNotSavedAdviceEn;
+    }
     entry.face = audit.face;
     entry.error = report.error;
     entry.savedPath = report.savedPath;

@@ -306,6 +306,13 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     ASSERT_EQ(Browse(browser, dir.path(), dir / "rep" / "r.html", "1280,2000", "--dump-dom",
                      dom.string()),
               0);
+    // The README's screenshot (tools/report-screenshot.sh).
+    if (const char* shots = std::getenv("QUORVEL_SCREENSHOT_DIR")) {
+        const fs::path shot = fs::path(shots) / "report.png";
+        EXPECT_EQ(Browse(browser, dir.path(), dir / "rep" / "r.html", "1280,2000",
+                         "--screenshot=" + shot.string()),
+                  0);
+    }
     const std::string html = ReadBytes(dom);
     const std::string shown = "photos/b\xEF\xBF\xBDlue.jpg";  // U+FFFD for the byte 0xFF
 
@@ -376,7 +383,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
          ""},
         {"passed, save refused",
          "photos/c_blue.jpg",
-         {"审核通过", "is a folder"},
+         {"审核通过", "is a folder", "check the output folder and the file name, then save again"},
          "../photos/c_blue.jpg",
          ""},
         {"passed and saved",
