@@ -117,11 +117,11 @@ bool Rejected(ReportGroup group) {
 // The reason of a row in one line: what a member of staff acts on.
 std::string RowReason(const HtmlPhotoEntry& entry, ReportGroup group) {
     if (group == ReportGroup::NotSaved) {
-        return "未能保存 · not saved: " + HtmlEscape(ValidUtf8(entry.error.value_or("")));
+        return "未能保存 · not saved: " + ShownText(entry.error.value_or(""));
     }
     std::string text = HtmlEscape(entry.reason.text);
     if (!entry.reason.textEn.empty()) {
-        text += " <span lang=\"en\">· " + HtmlEscape(ValidUtf8(entry.reason.textEn)) + "</span>";
+        text += " <span lang=\"en\">· " + ShownText(entry.reason.textEn) + "</span>";
     }
     return text;
 }
@@ -175,7 +175,7 @@ std::string HtmlEscape(std::string_view text) {
     return out;
 }
 
-std::string ShownName(std::string_view bytes) {
+std::string ShownText(std::string_view bytes) {
     const std::string valid = ValidUtf8(bytes);
     std::string shown;
     shown.reserve(valid.size());
@@ -254,7 +254,7 @@ std::string VerdictLabel(int state) {
 }
 
 std::string RowHtml(const HtmlPhotoEntry& entry, std::size_t number) {
-    return "<tr><td><a href=\"#" + CardAnchor(number) + "\">" + ShownName(entry.file) +
+    return "<tr><td><a href=\"#" + CardAnchor(number) + "\">" + ShownText(entry.file) +
            "</a></td><td>" + RowReason(entry, GroupOf(entry)) + "</td></tr>\n";
 }
 
@@ -267,7 +267,7 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
     const char* kindWords = Rejected(group)                  ? "未通过 · rejected"
                             : group == ReportGroup::NotSaved ? "未能保存 · not saved"
                                                              : "通过 · passed";
-    const std::string name = ShownName(entry.file);
+    const std::string name = ShownText(entry.file);
     std::string card = "<div class=\"card\" id=\"" + CardAnchor(number) + "\" data-file=\"" + name +
                        "\" data-state=\"" + std::to_string(entry.state) + "\" data-kind=\"" + kind +
                        "\">\n<h3><span class=\"sign\">" + GroupSign(group) + " " + kindWords +
@@ -281,15 +281,14 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
         card += "<p class=\"reason\" lang=\"zh\">" + HtmlEscape(reason.text) + "</p>\n";
     }
     if (!reason.textEn.empty()) {
-        card +=
-            "<p class=\"reason-en\" lang=\"en\">" + HtmlEscape(ValidUtf8(reason.textEn)) + "</p>\n";
+        card += "<p class=\"reason-en\" lang=\"en\">" + ShownText(reason.textEn) + "</p>\n";
     }
     if (!reason.advice.empty() || !reason.adviceEn.empty()) {
         card += "<p class=\"advice\">下一步：" + HtmlEscape(reason.advice) +
                 " <span lang=\"en\">· next: " + HtmlEscape(reason.adviceEn) + "</span></p>\n";
     }
     if (entry.error) {
-        card += "<p class=\"error\">" + HtmlEscape(ValidUtf8(*entry.error)) + "</p>\n";
+        card += "<p class=\"error\">" + ShownText(*entry.error) + "</p>\n";
     }
     card += DecidedValues(reason);
 
@@ -306,8 +305,7 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
             "<details class=\"trace\"><summary>全部测量值 · all measured values</summary>"
             "<table class=\"values\">";
         for (const auto& [label, value] : entry.values) {
-            card += "<tr><td>" + HtmlEscape(label) + "</td><td>" + HtmlEscape(ValidUtf8(value)) +
-                    "</td></tr>";
+            card += "<tr><td>" + HtmlEscape(label) + "</td><td>" + ShownText(value) + "</td></tr>";
         }
         card += "</table></details>\n";
     }

@@ -14,9 +14,9 @@ namespace quorvel::cli {
 // Text escaped for element content and attribute values.
 std::string HtmlEscape(std::string_view text);
 
-// A name's bytes as text: invalid UTF-8 as U+FFFD, control characters as
-// "\xNN", then escaped.
-std::string ShownName(std::string_view bytes);
+// Bytes that may hold a name (a file name, a message naming a file) as
+// text: invalid UTF-8 as U+FFFD, control characters as "\xNN", then escaped.
+std::string ShownText(std::string_view bytes);
 
 // The anchor of the card with the given number ("p17").
 std::string CardAnchor(std::size_t number);
