@@ -312,7 +312,7 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
                     const std::size_t to = std::min(start + count, p * kCardsPerPage);
                     if (from >= to) continue;
                     held[p - 1] += std::string(held[p - 1].empty() ? "" : ", ") + GroupSign(group) +
-                                   " " + GroupTitle(group) + " " + std::to_string(to - from);
+                                   " " + GroupTitle(group) + " (" + std::to_string(to - from) + ")";
                 }
                 start += count;
             }
