@@ -242,17 +242,101 @@ Result<void> HtmlReport::Finish() {
     return {};
 }
 
-Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const {
-    // Cards are numbered by their position in the page order; a page holds
-    // positions [begin, end).
-    const std::size_t begin = (page - 1) * kCardsPerPage;
-    const std::size_t end = std::min(m_total, page * kCardsPerPage);
-    auto pageHref = [&](std::size_t number) {
-        return number == page ? std::string()
-                              : PercentEncode(ReportPagePath(m_path, number).filename().string());
-    };
-    auto pageOf = [](std::size_t position) { return position / kCardsPerPage + 1; };
+std::string HtmlReport::PageHref(std::size_t page, std::size_t from) const {
+    return page == from ? std::string()
+                        : PercentEncode(ReportPagePath(m_path, page).filename().string());
+}
 
+std::string HtmlReport::PageNav(std::size_t page, std::size_t pages) const {
+    if (pages <= 1) return {};
+    std::string nav = "<nav class=\"pages\">页 · pages:";
+    for (std::size_t number = 1; number <= pages; ++number) {
+        const std::string label = std::to_string(number);
+        nav += number == page ? " <b>" + label + "</b>"
+                              : " <a href=\"" + PageHref(number, page) + "\">" + label + "</a>";
+    }
+    return nav + "</nav>\n";
+}
+
+std::string HtmlReport::CountsTable() const {
+    const std::size_t passed = m_counts[static_cast<std::size_t>(VerdictNumber(Verdict::Passed))];
+    const std::size_t notSaved = m_groups[static_cast<std::size_t>(ReportGroup::NotSaved)].size();
+    const std::size_t rejected = m_total - passed;
+    std::string html = "<p class=\"totals\">通过 " + std::to_string(passed) + "（未能保存 " +
+                       std::to_string(notSaved) + "），未通过 " + std::to_string(rejected) + " · " +
+                       std::to_string(passed) + " passed (" + std::to_string(notSaved) +
+                       " not saved), " + std::to_string(rejected) + " rejected</p>\n";
+    // One row per group, in page order, linked to the page where it starts.
+    html +=
+        "<table class=\"summary\">\n<tr><th>组 · group</th><th>verdict</th><th>photos</th>"
+        "</tr>\n";
+    std::size_t position = 0;
+    for (ReportGroup group : kGroupOrder) {
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
+        if (count == 0) continue;
+        html += "<tr data-group=\"" + GroupAnchor(group) + "\"><td><a href=\"" +
+                PageHref(position / kCardsPerPage + 1, 1) + "#" + GroupAnchor(group) + "\">" +
+                GroupSign(group) + " " + GroupTitle(group) + "</a></td><td>" +
+                VerdictLabel(StateOf(group)) + "</td><td>" + std::to_string(count) + "</td></tr>\n";
+        position += count;
+    }
+    return html + "</table>\n";
+}
+
+std::string HtmlReport::PageIndex(std::size_t pages) const {
+    std::vector<std::string> held(pages);  // the groups on each page, with their counts
+    std::size_t start = 0;
+    for (ReportGroup group : kGroupOrder) {
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
+        for (std::size_t page = 1; page <= pages && count > 0; ++page) {
+            const std::size_t from = std::max(start, (page - 1) * kCardsPerPage);
+            const std::size_t to = std::min(start + count, page * kCardsPerPage);
+            if (from >= to) continue;
+            held[page - 1] += std::string(held[page - 1].empty() ? "" : ", ") + GroupSign(group) +
+                              " " + GroupTitle(group) + " (" + std::to_string(to - from) + ")";
+        }
+        start += count;
+    }
+    std::string html =
+        "<table class=\"summary pages\">\n<tr><th>页 · page</th><th>photos</th></tr>\n";
+    for (std::size_t page = 1; page <= pages; ++page) {
+        const std::string label = std::to_string(page);
+        html += "<tr><td>" +
+                (page == 1 ? label : "<a href=\"" + PageHref(page, 1) + "\">" + label + "</a>") +
+                "</td><td>" + held[page - 1] + "</td></tr>\n";
+    }
+    return html + "</table>\n";
+}
+
+Result<void> HtmlReport::WriteSection(AtomicFile& file, ReportGroup group, std::size_t from,
+                                      std::size_t to) const {
+    const auto& cards = m_groups[static_cast<std::size_t>(group)];
+    std::string section = "<section class=\"group\" id=\"" + GroupAnchor(group) +
+                          "\" data-group=\"" + GroupAnchor(group) + "\" data-kind=\"" +
+                          KindOf(group) + "\">\n<h2>" + GroupSign(group) + " " + GroupTitle(group) +
+                          " — " + Plural(cards.size(), "photo", "photos");
+    if (to - from < cards.size()) {
+        section += " (" + std::to_string(from + 1) + "–" + std::to_string(to) + " here)";
+    }
+    section +=
+        "</h2>\n<table class=\"index\">\n<tr><th>文件 · file</th><th>原因 · reason</th></tr>\n";
+    for (std::size_t i = from; i < to; ++i) {
+        Result<std::string> row = ReadSpool(cards[i].offset, cards[i].rowBytes);
+        if (!row) return row.error();
+        section += *row;
+    }
+    section += "</table>\n<div class=\"cards\">\n";
+    if (Result<void> written = file.Write(section); !written) return written;
+    for (std::size_t i = from; i < to; ++i) {
+        Result<std::string> card =
+            ReadSpool(cards[i].offset + cards[i].rowBytes, cards[i].cardBytes);
+        if (!card) return card.error();
+        if (Result<void> written = file.Write(*card); !written) return written;
+    }
+    return file.Write("</div>\n</section>\n");
+}
+
+Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const {
     std::string head =
         "<!DOCTYPE html>\n<html lang=\"zh\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -261,113 +345,31 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
     head += "</style>\n</head>\n<body>\n<h1>Quorvel audit report: " +
             Plural(m_total, "photo", "photos");
     if (pages > 1) head += " — page " + std::to_string(page) + " of " + std::to_string(pages);
-    head += "</h1>\n";
-
-    std::string nav;
-    if (pages > 1) {
-        nav = "<nav class=\"pages\">页 · pages:";
-        for (std::size_t number = 1; number <= pages; ++number) {
-            nav += number == page
-                       ? " <b>" + std::to_string(number) + "</b>"
-                       : " <a href=\"" + pageHref(number) + "\">" + std::to_string(number) + "</a>";
-        }
-        nav += "</nav>\n";
-    }
-    head += nav;
-
-    if (page == 1) {
-        const std::size_t passed =
-            m_counts[static_cast<std::size_t>(VerdictNumber(Verdict::Passed))];
-        const std::size_t notSaved =
-            m_groups[static_cast<std::size_t>(ReportGroup::NotSaved)].size();
-        head += "<p class=\"totals\">通过 " + std::to_string(passed) + "（未能保存 " +
-                std::to_string(notSaved) + "），未通过 " + std::to_string(m_total - passed) +
-                " · " + std::to_string(passed) + " passed (" + std::to_string(notSaved) +
-                " not saved), " + std::to_string(m_total - passed) + " rejected</p>\n";
-        // The counts: one row per group, in page order, linked to the group.
-        head +=
-            "<table class=\"summary\">\n<tr><th>组 · group</th><th>verdict</th><th>photos</th>"
-            "</tr>\n";
-        std::size_t position = 0;
-        for (ReportGroup group : kGroupOrder) {
-            const auto& cards = m_groups[static_cast<std::size_t>(group)];
-            if (cards.empty()) continue;
-            head += "<tr data-group=\"" + GroupAnchor(group) + "\"><td><a href=\"" +
-                    pageHref(pageOf(position)) + "#" + GroupAnchor(group) + "\">" +
-                    GroupSign(group) + " " + GroupTitle(group) + "</a></td><td>" +
-                    VerdictLabel(StateOf(group)) + "</td><td>" + std::to_string(cards.size()) +
-                    "</td></tr>\n";
-            position += cards.size();
-        }
-        head += "</table>\n";
-        if (pages > 1) {
-            // Which groups each page holds.
-            head += "<table class=\"summary pages\">\n<tr><th>页 · page</th><th>photos</th></tr>\n";
-            std::size_t start = 0;
-            std::vector<std::string> held(pages);
-            for (ReportGroup group : kGroupOrder) {
-                const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
-                for (std::size_t p = 1; p <= pages && count > 0; ++p) {
-                    const std::size_t from = std::max(start, (p - 1) * kCardsPerPage);
-                    const std::size_t to = std::min(start + count, p * kCardsPerPage);
-                    if (from >= to) continue;
-                    held[p - 1] += std::string(held[p - 1].empty() ? "" : ", ") + GroupSign(group) +
-                                   " " + GroupTitle(group) + " (" + std::to_string(to - from) + ")";
-                }
-                start += count;
-            }
-            for (std::size_t p = 1; p <= pages; ++p) {
-                const std::string label = std::to_string(p);
-                head += "<tr><td>" +
-                        (p == 1 ? label : "<a href=\"" + pageHref(p) + "\">" + label + "</a>") +
-                        "</td><td>" + held[p - 1] + "</td></tr>\n";
-            }
-            head += "</table>\n";
-        }
-    }
+    head += "</h1>\n" + PageNav(page, pages);
+    if (page == 1) head += CountsTable() + (pages > 1 ? PageIndex(pages) : std::string());
     head +=
         "<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"
         "<span style=\"color:#f80\">&#9632; head top</span>"
         "<span style=\"color:#f0f\">&#9632; crop frame</span></p>\n";
     if (Result<void> written = file.Write(head); !written) return written;
 
+    // The page holds the cards at positions [begin, end) of the page order.
+    const std::size_t begin = (page - 1) * kCardsPerPage;
+    const std::size_t end = std::min(m_total, page * kCardsPerPage);
     std::size_t start = 0;  // position of the group's first card
     for (ReportGroup group : kGroupOrder) {
-        const auto& cards = m_groups[static_cast<std::size_t>(group)];
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
         const std::size_t from = std::max(start, begin);
-        const std::size_t to = std::min(start + cards.size(), end);
+        const std::size_t to = std::min(start + count, end);
         if (from < to) {
-            std::string section = "<section class=\"group\" id=\"" + GroupAnchor(group) +
-                                  "\" data-group=\"" + GroupAnchor(group) + "\" data-kind=\"" +
-                                  KindOf(group) + "\">\n<h2>" + GroupSign(group) + " " +
-                                  GroupTitle(group) + " — " +
-                                  Plural(cards.size(), "photo", "photos");
-            if (to - from < cards.size()) {
-                section += " (" + std::to_string(from - start + 1) + "–" +
-                           std::to_string(to - start) + " here)";
+            if (Result<void> written = WriteSection(file, group, from - start, to - start);
+                !written) {
+                return written;
             }
-            section +=
-                "</h2>\n<table class=\"index\">\n<tr><th>文件 · file</th><th>原因 · reason</th>"
-                "</tr>\n";
-            for (std::size_t i = from; i < to; ++i) {
-                const Spooled& at = cards[i - start];
-                Result<std::string> row = ReadSpool(at.offset, at.rowBytes);
-                if (!row) return row.error();
-                section += *row;
-            }
-            section += "</table>\n<div class=\"cards\">\n";
-            if (Result<void> written = file.Write(section); !written) return written;
-            for (std::size_t i = from; i < to; ++i) {
-                const Spooled& at = cards[i - start];
-                Result<std::string> card = ReadSpool(at.offset + at.rowBytes, at.cardBytes);
-                if (!card) return card.error();
-                if (Result<void> written = file.Write(*card); !written) return written;
-            }
-            if (Result<void> written = file.Write("</div>\n</section>\n"); !written) return written;
         }
-        start += cards.size();
+        start += count;
     }
-    return file.Write(nav + "</body>\n</html>\n");
+    return file.Write(PageNav(page, pages) + "</body>\n</html>\n");
 }
 
 }  // namespace quorvel::cli

@@ -100,6 +100,14 @@ private:
 
     Result<void> Spool(const std::string& row, const std::string& card, ReportGroup group);
     Result<std::string> ReadSpool(std::uint64_t offset, std::size_t size) const;
+    // The pieces of a page (pages are numbered from 1).
+    std::string PageHref(std::size_t page, std::size_t from) const;  // empty on the page itself
+    std::string PageNav(std::size_t page, std::size_t pages) const;
+    std::string CountsTable() const;
+    std::string PageIndex(std::size_t pages) const;
+    // The group's heading, its table and its cards from..to (within the group).
+    Result<void> WriteSection(AtomicFile& file, ReportGroup group, std::size_t from,
+                              std::size_t to) const;
     Result<void> WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const;
 
     std::filesystem::path m_path;       // the first page, as given

@@ -446,11 +446,16 @@ TEST(HtmlReport, SplitsIntoPagesOfFiveHundred) {
         std::string name;
         std::size_t cards;
         std::vector<std::string> groups;
+        std::string passedHeading;  // which of the passed cards the page holds
     };
     const std::vector<Page> pages = {
-        {"first: all rejected, then passed", "r.html", 500, {"g-2", "g-passed"}},
-        {"second: passed only", "r-2.html", 500, {"g-passed"}},
-        {"third: the last card", "r-3.html", 1, {"g-passed"}},
+        {"first: all rejected, then passed",
+         "r.html",
+         500,
+         {"g-2", "g-passed"},
+         "667 photos (1–166 here)"},
+        {"second: passed only", "r-2.html", 500, {"g-passed"}, "667 photos (167–666 here)"},
+        {"third: the last card", "r-3.html", 1, {"g-passed"}, "667 photos (667–667 here)"},
     };
     std::vector<std::string> order;
     for (const Page& p : pages) {
@@ -460,6 +465,7 @@ TEST(HtmlReport, SplitsIntoPagesOfFiveHundred) {
         EXPECT_EQ(files.size(), p.cards);
         order.insert(order.end(), files.begin(), files.end());
         EXPECT_EQ(Attributes(html, "data-group", "<section"), p.groups);
+        EXPECT_NE(html.find(p.passedHeading), std::string::npos) << p.passedHeading;
         EXPECT_NE(html.find("<a href=\"r.html\">1</a>") == std::string::npos, p.name != "r.html")
             << "every other page links back to the first";
     }
