@@ -340,7 +340,9 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
     std::string head =
         "<!DOCTYPE html>\n<html lang=\"zh\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-        "<title>Quorvel audit report</title>\n<style>";
+        "<title>Quorvel audit report" +
+        (pages > 1 ? " " + std::to_string(page) + "/" + std::to_string(pages) : std::string()) +
+        "</title>\n<style>";
     head += kReportStyle;
     head += "</style>\n</head>\n<body>\n<h1>Quorvel audit report: " +
             Plural(m_total, "photo", "photos");

@@ -27,13 +27,14 @@ namespace quorvel::cli {
 // ...); the first holds the counts and the links to every page.
 
 struct HtmlPhotoEntry {
-    std::filesystem::path path;                               // the photo, bytes as given
-    std::string file;                                         // its name as shown (valid UTF-8)
-    int state = 0;                                            // the verdict's number (0-6)
-    Explanation reason;                                       // why, with the limit and advice
-    std::optional<cv::Rect> face;                             // the chosen face, photo pixels
-    std::optional<int> headTopRow;                            // when the head top was found
-    std::optional<cv::Rect> cropFrame;                        // the accepted frame, photo pixels
+    std::filesystem::path path;         // the photo, bytes as given
+    std::string file;                   // its name as shown (valid UTF-8)
+    int state = 0;                      // the verdict's number (0-6)
+    Explanation reason;                 // why, with the limit and advice
+    std::optional<cv::Rect> face;       // the chosen face, photo pixels
+    std::vector<cv::Rect> faces;        // the detector's faces when none was chosen
+    std::optional<int> headTopRow;      // when the head top was found
+    std::optional<cv::Rect> cropFrame;  // the accepted frame, photo pixels
     std::vector<std::pair<std::string, std::string>> values;  // measured values, label and text
     std::optional<std::filesystem::path> savedPath;           // the processed file written
     std::optional<std::string> error;                         // why the audit or the save failed
@@ -130,8 +131,9 @@ std::filesystem::path ReportPagePath(const std::filesystem::path& first, std::si
 // when no relative path exists.
 std::string LinkFrom(const std::filesystem::path& folder, const std::filesystem::path& target);
 
-// The thumbnail with the face (green), the head-top row (orange) and the
-// accepted crop frame (magenta) drawn on it; longest side at most 240 pixels.
+// The thumbnail with the face (green; the detector's faces thinner when none
+// was chosen), the head-top row (orange) and the accepted crop frame
+// (magenta) drawn on it; longest side at most 240 pixels.
 cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry);
 
 }  // namespace quorvel::cli

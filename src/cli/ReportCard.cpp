@@ -145,6 +145,11 @@ cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry) {
         cv::line(thumb, {0, y}, {thumb.cols - 1, y}, cv::Scalar(0, 140, 255), 2);
     }
     if (entry.face) cv::rectangle(thumb, scaled(*entry.face), cv::Scalar(0, 200, 0), 2);
+    if (!entry.face) {
+        for (const cv::Rect& face : entry.faces) {
+            cv::rectangle(thumb, scaled(face), cv::Scalar(0, 200, 0), 1);
+        }
+    }
     return thumb;
 }
 

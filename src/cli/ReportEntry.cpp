@@ -104,6 +104,7 @@ HtmlPhotoEntry ReportEntry(const PhotoReport& report, const cv::Mat& photo) {
     entry.savedPath = report.savedPath;
     entry.processed = audit.processedPhoto;
     const AuditTrace trace = audit.trace.value_or(AuditTrace{});
+    if (!audit.face && trace.faces) entry.faces = *trace.faces;
     if (trace.crop) {
         entry.headTopRow = trace.crop->headTopRow;
         const std::optional<FrameSearch>& search = trace.crop->search;

@@ -206,6 +206,15 @@ TEST(HtmlReport, ThumbnailShowsFaceHeadTopAndFrame) {
         EXPECT_EQ(thumb.at<cv::Vec3b>(p.at), p.colour) << p.description;
     }
     EXPECT_TRUE(AnnotatedThumbnail(HtmlPhotoEntry{}).empty()) << "no photo, no thumbnail";
+
+    // Without a chosen face, the detector's faces (three in a group photo).
+    HtmlPhotoEntry group;
+    group.photo = cv::Mat(480, 480, CV_8UC3, cv::Scalar(200, 200, 200));
+    group.faces = {cv::Rect(0, 100, 160, 160), cv::Rect(320, 100, 160, 160)};
+    const cv::Mat faces = AnnotatedThumbnail(group);
+    EXPECT_EQ(faces.at<cv::Vec3b>(50, 40), cv::Vec3b(0, 200, 0)) << "first face's edge";
+    EXPECT_EQ(faces.at<cv::Vec3b>(50, 200), cv::Vec3b(0, 200, 0)) << "second face's edge";
+    EXPECT_EQ(faces.at<cv::Vec3b>(50, 120), cv::Vec3b(200, 200, 200)) << "between the faces";
 }
 
 TEST(HtmlReport, StaysUnderEightyKilobytesPerPhoto) {
