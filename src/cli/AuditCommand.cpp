@@ -9,6 +9,7 @@
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/PhotoList.h"
+#include "cli/ReportEntry.h"
 #include "core/audit/FaceDetect.h"
 #include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
@@ -227,31 +228,6 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;
 }
 
-// The card of one audited photo for the HTML report.
-HtmlPhotoEntry ReportEntry(const PhotoReport& report, const cv::Mat& photo) {
-    const AuditReport& audit = report.audit;
-    HtmlPhotoEntry entry;
-    entry.file = report.file.string();
-    entry.state = VerdictNumber(audit.verdict);
-    entry.face = audit.face;
-    entry.error = report.error;
-    entry.processed = audit.processedPhoto;
-    const AuditTrace trace = audit.trace.value_or(AuditTrace{});
-    if (trace.crop) {
-        entry.headTopRow = trace.crop->headTopRow;
-        const std::optional<FrameSearch>& search = trace.crop->search;
-        if (search && search->accepted && !audit.processedPhoto.empty()) {
-            const int width = search->frame.width();
-            entry.cropFrame =
-                cv::Rect(search->frame.left, search->frame.top, width,
-                         width * audit.processedPhoto.rows / audit.processedPhoto.cols);
-        }
-    }
-    entry.values = FlatValues(TraceJson(trace));
-    entry.photo = photo;
-    return entry;
-}
-
 // The path written for a passed photo under --out, or why it was not written.
 std::variant<fs::path, std::string> SaveIntoOutDir(const AuditOptions& options,
                                                    const fs::path& photo, const cv::Mat& processed,
@@ -290,7 +266,15 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
     const std::vector<fs::path>& files = list.photos;
     for (const std::string& problem : list.problems) Message(err, problem);
     std::optional<HtmlReport> html;
-    if (options.reportPath) html.emplace();
+    bool reportOk = true;
+    if (options.reportPath) {
+        if (Result<HtmlReport> begun = HtmlReport::Begin(*options.reportPath); begun) {
+            html.emplace(std::move(*begun));
+        } else {
+            Message(err, begun.error().message);
+            reportOk = false;
+        }
+    }
 
     if (options.log) {
         if (const Result<bool> log = session.OpenLog(); !log) {
@@ -347,11 +331,12 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
             << (total - passed) << " not passed\n";
     }
     if (html) {
-        if (std::optional<std::string> problem = html->WriteTo(*options.reportPath)) {
-            Message(err, *problem);
-            allOk = false;
+        if (Result<void> finished = html->Finish(); !finished) {
+            Message(err, finished.error().message);
+            reportOk = false;
         }
     }
+    allOk = allOk && reportOk;
     if (!printed) Message(err, "cannot write the results to standard output");
     return allOk && printed ? kExitAllPassed : kExitSomeFailed;
 }

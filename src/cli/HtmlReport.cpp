@@ -1,198 +1,377 @@
 #include "cli/HtmlReport.h"
 
-#include <algorithm>
-#include <fstream>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "cli/ReportCard.h"
 #include "core/audit/Verdict.h"
-#include "core/log/ActivityLog.h"
+#include "core/common/ErrorText.h"
 
 namespace quorvel::cli {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-constexpr int kPassedNumber = VerdictNumber(Verdict::Passed);
+constexpr std::array<ReportGroup, kReportGroupCount> kGroupOrder = {
+    ReportGroup::BadBackground, ReportGroup::BadFormat, ReportGroup::NoFace,
+    ReportGroup::BadProportion, ReportGroup::TooSmall,  ReportGroup::Other,
+    ReportGroup::NotSaved,      ReportGroup::Passed,
+};
 
-// The name of a verdict number, e.g. "AUDIT_PASSED"; empty for other numbers.
-std::string VerdictNameOf(int state) {
-    const auto verdict = VerdictFromNumber(state);
-    return verdict ? std::string(VerdictName(*verdict)) : std::string();
+const char* KindOf(ReportGroup group) {
+    if (group == ReportGroup::Passed) return "passed";
+    if (group == ReportGroup::NotSaved) return "not-saved";
+    return "rejected";
 }
 
-std::string Escape(const std::string& text) {
+// The verdict number a group stands for; Other and its numbers vary.
+int StateOf(ReportGroup group) {
+    switch (group) {
+        case ReportGroup::BadBackground:
+            return VerdictNumber(Verdict::BadBackground);
+        case ReportGroup::BadFormat:
+            return VerdictNumber(Verdict::BadFormat);
+        case ReportGroup::NoFace:
+            return VerdictNumber(Verdict::NoFace);
+        case ReportGroup::BadProportion:
+            return VerdictNumber(Verdict::BadProportion);
+        case ReportGroup::TooSmall:
+            return VerdictNumber(Verdict::TooSmall);
+        case ReportGroup::Other:
+            return VerdictNumber(Verdict::Initial);
+        case ReportGroup::NotSaved:
+        case ReportGroup::Passed:
+            break;
+    }
+    return VerdictNumber(Verdict::Passed);
+}
+
+bool Unreserved(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+           (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+           byte == '~' || byte == '/';
+}
+
+// Every byte outside [A-Za-z0-9-._~/] as %XX, so that any name is a valid
+// URL path that names the same bytes.
+std::string PercentEncode(const std::string& bytes) {
+    static const char* const kHex = "0123456789ABCDEF";
     std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (Unreserved(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
         }
     }
     return out;
 }
 
-// "1 AUDIT_PASSED — 图像审核成功！": the number, the name and the Chinese text
-// of a verdict, escaped for the page.
-std::string VerdictLabel(int state) {
-    std::string label = std::to_string(state) + " " + Escape(VerdictNameOf(state));
-    const auto verdict = VerdictFromNumber(state);
-    if (verdict && !VerdictLogText(*verdict).empty()) {
-        label += " — " + Escape(std::string(VerdictLogText(*verdict)));
+std::string Plural(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+Result<void> WriteAll(int fd, const std::string& bytes, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            return Fail(ErrorKind::Incomplete, ErrnoText("cannot spool the report's cards", error),
+                        error);
+        }
+        done += static_cast<std::size_t>(n);
     }
-    return label;
+    return {};
 }
-
-std::string Base64(const std::vector<uchar>& bytes) {
-    static const char* const kDigits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::uint32_t n = (bytes[i] << 16) | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
-                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        out += kDigits[(n >> 18) & 63];
-        out += kDigits[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
-    }
-    return out;
-}
-
-double ThumbnailScale(const cv::Mat& photo) {
-    const int side = std::max(photo.cols, photo.rows);
-    return side > kThumbnailSide ? static_cast<double>(kThumbnailSide) / side : 1.0;
-}
-
-cv::Mat Thumbnail(const cv::Mat& photo) {
-    const double scale = ThumbnailScale(photo);
-    cv::Mat out;
-    const cv::Size size(std::max(1, static_cast<int>(photo.cols * scale)),
-                        std::max(1, static_cast<int>(photo.rows * scale)));
-    cv::resize(photo, out, size, 0, 0, cv::INTER_AREA);
-    return out;
-}
-
-// An <img> with the picture as an embedded JPEG (quality 80).
-std::string ImageTag(const cv::Mat& picture, const std::string& alt) {
-    std::vector<uchar> jpeg;
-    if (picture.empty() || !cv::imencode(".jpg", picture, jpeg, {cv::IMWRITE_JPEG_QUALITY, 80})) {
-        return "<div class=\"nopic\">" + Escape(alt) + ": no picture</div>";
-    }
-    return "<img alt=\"" + Escape(alt) + "\" width=\"" + std::to_string(picture.cols) +
-           "\" height=\"" + std::to_string(picture.rows) + "\" src=\"data:image/jpeg;base64," +
-           Base64(jpeg) + "\">";
-}
-
-const char* const kStyle =
-    "body{font-family:sans-serif;margin:16px;background:#f4f4f4;color:#222}"
-    "h1{font-size:20px}table.summary{border-collapse:collapse;margin-bottom:16px}"
-    "table.summary td,table.summary th{border:1px solid #bbb;padding:4px 10px;text-align:left}"
-    ".cards{display:flex;flex-wrap:wrap;gap:12px}"
-    ".card{background:#fff;border:1px solid #ccc;border-left:6px solid #c33;padding:8px;"
-    "width:520px;box-sizing:border-box}"
-    ".card[data-state=\"1\"]{border-left-color:#2a2}"
-    ".card h2{font-size:14px;margin:0 0 6px;word-break:break-all}"
-    ".pics{display:flex;gap:8px;align-items:flex-start}"
-    ".verdict{font-weight:bold;margin:6px 0}"
-    ".values{font-size:11px;border-collapse:collapse}.values td{padding:1px 6px 1px 0}"
-    ".error{color:#c33}.nopic{width:120px;height:60px;background:#ddd;font-size:11px}"
-    ".legend span{display:inline-block;margin-right:12px}";
 
 }  // namespace
 
-cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry) {
-    if (entry.photo.empty()) return {};
-    cv::Mat thumb = Thumbnail(entry.photo);
-    const double scale = ThumbnailScale(entry.photo);
-    auto scaled = [&](const cv::Rect& r) {
-        return cv::Rect(static_cast<int>(r.x * scale), static_cast<int>(r.y * scale),
-                        std::max(1, static_cast<int>(r.width * scale)),
-                        std::max(1, static_cast<int>(r.height * scale)));
-    };
-    if (entry.cropFrame) {
-        cv::rectangle(thumb, scaled(*entry.cropFrame), cv::Scalar(255, 0, 255), 1);
+ReportGroup GroupOf(const HtmlPhotoEntry& entry) {
+    switch (entry.state) {
+        case VerdictNumber(Verdict::BadBackground):
+            return ReportGroup::BadBackground;
+        case VerdictNumber(Verdict::BadFormat):
+            return ReportGroup::BadFormat;
+        case VerdictNumber(Verdict::NoFace):
+            return ReportGroup::NoFace;
+        case VerdictNumber(Verdict::BadProportion):
+            return ReportGroup::BadProportion;
+        case VerdictNumber(Verdict::TooSmall):
+            return ReportGroup::TooSmall;
+        case VerdictNumber(Verdict::Passed):
+            return entry.error ? ReportGroup::NotSaved : ReportGroup::Passed;
+        default:
+            return ReportGroup::Other;
     }
-    if (entry.headTopRow) {
-        const int y = static_cast<int>(*entry.headTopRow * scale);
-        cv::line(thumb, {0, y}, {thumb.cols - 1, y}, cv::Scalar(0, 140, 255), 2);
+}
+
+fs::path ReportPagePath(const fs::path& first, std::size_t page) {
+    if (page <= 1) return first;
+    fs::path name = first.stem();
+    name += "-" + std::to_string(page);
+    name += first.extension();
+    return first.parent_path() / name;
+}
+
+std::string LinkFrom(const fs::path& folder, const fs::path& target) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(target, ec).lexically_normal();
+    if (ec) return "file://" + PercentEncode(target.string());
+    const fs::path relative = absolute.lexically_relative(folder);
+    if (!relative.empty()) return PercentEncode(relative.generic_string());
+    return "file://" + PercentEncode(absolute.string());
+}
+
+HtmlReport::Descriptor::Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+
+HtmlReport::Descriptor& HtmlReport::Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd >= 0) ::close(fd);
+        fd = std::exchange(other.fd, -1);
     }
-    if (entry.face) cv::rectangle(thumb, scaled(*entry.face), cv::Scalar(0, 200, 0), 2);
-    return thumb;
+    return *this;
+}
+
+HtmlReport::Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
+
+Result<HtmlReport> HtmlReport::Begin(const fs::path& path) {
+    HtmlReport report;
+    report.m_path = path;
+    std::error_code ec;
+    report.m_folder = fs::absolute(path, ec).lexically_normal().parent_path();
+    if (ec) report.m_folder = path.parent_path();
+
+    Result<AtomicFile> first = AtomicFile::Begin(path);
+    if (!first) {
+        Error error = first.error();
+        error.message = "cannot write the report: " + error.message;
+        return error;
+    }
+    // The spool lies beside the report, where there is room for it, and is
+    // unlinked at once: nothing is left behind, however the run ends.
+    std::string spool = (first->target().parent_path() / ".quorvel-spool-XXXXXX").string();
+    if (first->target().parent_path().empty()) spool = ".quorvel-spool-XXXXXX";
+    report.m_spool.fd = ::mkstemp(spool.data());
+    if (report.m_spool.fd < 0) {
+        const int error = errno;
+        return Fail(ErrorKind::WriteFailed, ErrnoText("cannot write the report's spool", error),
+                    error, spool);
+    }
+    ::unlink(spool.c_str());
+    report.m_first.emplace(std::move(*first));
+    return report;
 }
 
 void HtmlReport::Add(const HtmlPhotoEntry& entry) {
+    const std::size_t number = ++m_total;
     if (entry.state >= 0 && entry.state < kVerdictCount) {
         ++m_counts[static_cast<std::size_t>(entry.state)];
     }
-    std::string card = "<div class=\"card\" data-file=\"" + Escape(entry.file) +
-                       "\" data-state=\"" + std::to_string(entry.state) + "\">\n<h2>" +
-                       Escape(entry.file) + "</h2>\n<div class=\"pics\">";
-    card += ImageTag(AnnotatedThumbnail(entry), "photo");
-    if (entry.state == kPassedNumber && !entry.processed.empty()) {
-        card += ImageTag(Thumbnail(entry.processed), "processed photo");
+    if (m_spoolError) return;
+    if (Result<void> spooled =
+            Spool(RowHtml(entry, number), CardHtml(entry, m_folder, number), GroupOf(entry));
+        !spooled) {
+        m_spoolError = spooled.error();
     }
-    card += "</div>\n<div class=\"verdict\">" + VerdictLabel(entry.state) + "</div>\n";
-    if (entry.error) card += "<div class=\"error\">" + Escape(*entry.error) + "</div>\n";
-    if (!entry.values.empty()) {
-        card += "<table class=\"values\">";
-        for (const auto& [label, value] : entry.values) {
-            card += "<tr><td>" + Escape(label) + "</td><td>" + Escape(value) + "</td></tr>";
+}
+
+Result<void> HtmlReport::Spool(const std::string& row, const std::string& card, ReportGroup group) {
+    const Spooled at{m_spoolSize, static_cast<std::uint32_t>(card.size()),
+                     static_cast<std::uint32_t>(row.size())};
+    if (Result<void> written = WriteAll(m_spool.fd, row + card, m_spoolSize); !written) {
+        return written;
+    }
+    m_spoolSize += row.size() + card.size();
+    m_groups[static_cast<std::size_t>(group)].push_back(at);
+    return {};
+}
+
+Result<std::string> HtmlReport::ReadSpool(std::uint64_t offset, std::size_t size) const {
+    std::string bytes(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(m_spool.fd, bytes.data() + done, size - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            return Fail(ErrorKind::NotReadable,
+                        ErrnoText("cannot read the report's spooled cards", error), error);
         }
-        card += "</table>\n";
+        done += static_cast<std::size_t>(n);
     }
-    card += "</div>\n";
-    m_cards.push_back(std::move(card));
+    return bytes;
 }
 
-std::string HtmlReport::Render() const {
-    std::string page =
-        "<!DOCTYPE html>\n<html lang=\"zh\">\n<head>\n<meta charset=\"utf-8\">\n"
-        "<title>Quorvel audit report</title>\n<style>";
-    page += kStyle;
-    page +=
-        "</style>\n</head>\n<body>\n<h1>Quorvel audit report: " + std::to_string(m_cards.size()) +
-        (m_cards.size() == 1 ? " photo" : " photos") +
-        "</h1>\n<table class=\"summary\">\n<tr><th>verdict</th><th>photos</th></tr>\n";
-    for (int state = 0; state < kVerdictCount; ++state) {
-        const int count = m_counts[static_cast<std::size_t>(state)];
+Result<void> HtmlReport::Finish() {
+    if (!m_first) return Fail(ErrorKind::WriteFailed, "the report is already finished");
+    AtomicFile first = std::move(*m_first);
+    m_first.reset();
+    auto failed = [](Error error) {
+        error.message = "cannot write the report: " + error.message;
+        return error;
+    };
+    if (m_spoolError) return failed(*m_spoolError);  // `first` is abandoned on return
+    const std::size_t pages =
+        std::max<std::size_t>(1, (m_total + kCardsPerPage - 1) / kCardsPerPage);
+    // The later pages first, so that the first page never links to a page
+    // that is not there yet.
+    for (std::size_t page = pages; page >= 2; --page) {
+        Result<AtomicFile> file = AtomicFile::Begin(ReportPagePath(m_path, page));
+        if (!file) return failed(file.error());
+        if (Result<void> written = WritePage(*file, page, pages); !written) {
+            return failed(written.error());
+        }
+        if (Result<void> committed = file->Commit(); !committed) return failed(committed.error());
+    }
+    if (Result<void> written = WritePage(first, 1, pages); !written) return failed(written.error());
+    if (Result<void> committed = first.Commit(); !committed) return failed(committed.error());
+    return {};
+}
+
+std::string HtmlReport::PageHref(std::size_t page, std::size_t from) const {
+    return page == from ? std::string()
+                        : PercentEncode(ReportPagePath(m_path, page).filename().string());
+}
+
+std::string HtmlReport::PageNav(std::size_t page, std::size_t pages) const {
+    if (pages <= 1) return {};
+    std::string nav = "<nav class=\"pages\">页 · pages:";
+    for (std::size_t number = 1; number <= pages; ++number) {
+        const std::string label = std::to_string(number);
+        nav += number == page ? " <b>" + label + "</b>"
+                              : " <a href=\"" + PageHref(number, page) + "\">" + label + "</a>";
+    }
+    return nav + "</nav>\n";
+}
+
+std::string HtmlReport::CountsTable() const {
+    const std::size_t passed = m_counts[static_cast<std::size_t>(VerdictNumber(Verdict::Passed))];
+    const std::size_t notSaved = m_groups[static_cast<std::size_t>(ReportGroup::NotSaved)].size();
+    const std::size_t rejected = m_total - passed;
+    std::string html = "<p class=\"totals\">通过 " + std::to_string(passed) + "（未能保存 " +
+                       std::to_string(notSaved) + "），未通过 " + std::to_string(rejected) + " · " +
+                       std::to_string(passed) + " passed (" + std::to_string(notSaved) +
+                       " not saved), " + std::to_string(rejected) + " rejected</p>\n";
+    // One row per group, in page order, linked to the page where it starts.
+    html +=
+        "<table class=\"summary\">\n<tr><th>组 · group</th><th>verdict</th><th>photos</th>"
+        "</tr>\n";
+    std::size_t position = 0;
+    for (ReportGroup group : kGroupOrder) {
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
         if (count == 0) continue;
-        page +=
-            "<tr><td>" + VerdictLabel(state) + "</td><td>" + std::to_string(count) + "</td></tr>\n";
+        html += "<tr data-group=\"" + GroupAnchor(group) + "\"><td><a href=\"" +
+                PageHref(position / kCardsPerPage + 1, 1) + "#" + GroupAnchor(group) + "\">" +
+                GroupSign(group) + " " + GroupTitle(group) + "</a></td><td>" +
+                VerdictLabel(StateOf(group)) + "</td><td>" + std::to_string(count) + "</td></tr>\n";
+        position += count;
     }
-    page +=
-        "</table>\n<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"
-        "<span style=\"color:#f80\">&#9632; head top</span>"
-        "<span style=\"color:#f0f\">&#9632; crop frame</span></p>\n<div class=\"cards\">\n";
-    for (const std::string& card : m_cards) page += card;
-    page += "</div>\n</body>\n</html>\n";
-    return page;
+    return html + "</table>\n";
 }
 
-std::optional<std::string> HtmlReport::WriteTo(const std::filesystem::path& path) const {
-    const std::string page = Render();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::string quoted = "\"" + path.string() + "\"";
-    if (!out) return "cannot write the report " + quoted;
-    out.write(page.data(), static_cast<std::streamsize>(page.size()));
-    out.close();
-    if (!out) return "cannot write the report " + quoted + " completely";
-    return std::nullopt;
+std::string HtmlReport::PageIndex(std::size_t pages) const {
+    std::vector<std::string> held(pages);  // the groups on each page, with their counts
+    std::size_t start = 0;
+    for (ReportGroup group : kGroupOrder) {
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
+        for (std::size_t page = 1; page <= pages && count > 0; ++page) {
+            const std::size_t from = std::max(start, (page - 1) * kCardsPerPage);
+            const std::size_t to = std::min(start + count, page * kCardsPerPage);
+            if (from >= to) continue;
+            held[page - 1] += std::string(held[page - 1].empty() ? "" : ", ") + GroupSign(group) +
+                              " " + GroupTitle(group) + " (" + std::to_string(to - from) + ")";
+        }
+        start += count;
+    }
+    std::string html =
+        "<table class=\"summary pages\">\n<tr><th>页 · page</th><th>photos</th></tr>\n";
+    for (std::size_t page = 1; page <= pages; ++page) {
+        const std::string label = std::to_string(page);
+        html += "<tr><td>" +
+                (page == 1 ? label : "<a href=\"" + PageHref(page, 1) + "\">" + label + "</a>") +
+                "</td><td>" + held[page - 1] + "</td></tr>\n";
+    }
+    return html + "</table>\n";
+}
+
+Result<void> HtmlReport::WriteSection(AtomicFile& file, ReportGroup group, std::size_t from,
+                                      std::size_t to) const {
+    const auto& cards = m_groups[static_cast<std::size_t>(group)];
+    std::string section = "<section class=\"group\" id=\"" + GroupAnchor(group) +
+                          "\" data-group=\"" + GroupAnchor(group) + "\" data-kind=\"" +
+                          KindOf(group) + "\">\n<h2>" + GroupSign(group) + " " + GroupTitle(group) +
+                          " — " + Plural(cards.size(), "photo", "photos");
+    if (to - from < cards.size()) {
+        section += " (" + std::to_string(from + 1) + "–" + std::to_string(to) + " here)";
+    }
+    section +=
+        "</h2>\n<table class=\"index\">\n<tr><th>文件 · file</th><th>原因 · reason</th></tr>\n";
+    for (std::size_t i = from; i < to; ++i) {
+        Result<std::string> row = ReadSpool(cards[i].offset, cards[i].rowBytes);
+        if (!row) return row.error();
+        section += *row;
+    }
+    section += "</table>\n<div class=\"cards\">\n";
+    if (Result<void> written = file.Write(section); !written) return written;
+    for (std::size_t i = from; i < to; ++i) {
+        Result<std::string> card =
+            ReadSpool(cards[i].offset + cards[i].rowBytes, cards[i].cardBytes);
+        if (!card) return card.error();
+        if (Result<void> written = file.Write(*card); !written) return written;
+    }
+    return file.Write("</div>\n</section>\n");
+}
+
+Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const {
+    std::string head =
+        "<!DOCTYPE html>\n<html lang=\"zh\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<title>Quorvel audit report" +
+        (pages > 1 ? " " + std::to_string(page) + "/" + std::to_string(pages) : std::string()) +
+        "</title>\n<style>";
+    head += kReportStyle;
+    head += "</style>\n</head>\n<body>\n<h1>Quorvel audit report: " +
+            Plural(m_total, "photo", "photos");
+    if (pages > 1) head += " — page " + std::to_string(page) + " of " + std::to_string(pages);
+    head += "</h1>\n" + PageNav(page, pages);
+    if (page == 1) head += CountsTable() + (pages > 1 ? PageIndex(pages) : std::string());
+    head +=
+        "<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"
+        "<span style=\"color:#f80\">&#9632; head top</span>"
+        "<span style=\"color:#f0f\">&#9632; crop frame</span></p>\n";
+    if (Result<void> written = file.Write(head); !written) return written;
+
+    // The page holds the cards at positions [begin, end) of the page order.
+    const std::size_t begin = (page - 1) * kCardsPerPage;
+    const std::size_t end = std::min(m_total, page * kCardsPerPage);
+    std::size_t start = 0;  // position of the group's first card
+    for (ReportGroup group : kGroupOrder) {
+        const std::size_t count = m_groups[static_cast<std::size_t>(group)].size();
+        const std::size_t from = std::max(start, begin);
+        const std::size_t to = std::min(start + count, end);
+        if (from < to) {
+            if (Result<void> written = WriteSection(file, group, from - start, to - start);
+                !written) {
+                return written;
+            }
+        }
+        start += count;
+    }
+    return file.Write(PageNav(page, pages) + "</body>\n</html>\n");
 }
 
 }  // namespace quorvel::cli

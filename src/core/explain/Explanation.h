@@ -57,6 +57,11 @@ inline constexpr const char* kHeadTop = "head.top";
 inline constexpr const char* kCropFrame = "crop.frame";
 }  // namespace rule_id
 
+// The next step for a passed photo whose save failed or was refused.
+inline constexpr const char* kNotSavedAdvice = "请检查输出文件夹和文件名，然后重新保存";
+inline constexpr const char* kNotSavedAdviceEn =
+    "check the output folder and the file name, then save again";
+
 // The explanation of an audit, from the verdict and what the audit measured
 // (its trace; without one the sentences still name the rule).
 Explanation ExplainAudit(const AuditReport& report, const Settings& settings);
