@@ -310,8 +310,9 @@ int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& er
         report.file = file;
         report.showTrace = options.explain;
         // The report draws on the decoded photo, so it is decoded here once.
-        const cv::Mat photo = html ? DecodePhoto(file) : cv::Mat();
-        report.audit = html ? session.auditor().AuditDecoded(photo, file, Trace::On)
+        const DecodedPhoto decoded = html ? DecodePhoto(file) : DecodedPhoto();
+        const cv::Mat& photo = decoded.image;
+        report.audit = html ? session.auditor().AuditDecoded(decoded, Trace::On)
                             : session.Audit(file, Trace::On);  // the reason needs what was measured
         report.error = report.audit.error;
         report.reason = ExplainAudit(report.audit, session.settings());
