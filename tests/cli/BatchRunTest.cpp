@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/RunAudit.h"
+#include "core/audit/Auditor.h"
 #include "core/io/AtomicFile.h"
 #include "core/text/Encoding.h"
 #include "support/TestSupport.h"
@@ -284,6 +285,37 @@ TEST(ManyCores, JobsGiveTheLinesOfOneJobInInputOrder) {
         // generators give the same verdicts.
         EXPECT_EQ(run.out, plain.out);
     }
+}
+
+// The rare photo holding a fill's marker colour: its crop depends on the
+// generator. With --jobs it is cropped as a fresh window crops its first
+// photo, wherever it stands in the list; a plain run carries the generator
+// over from the photo before, as the window does.
+TEST(ManyCores, EveryPhotoOfAJobsRunIsAuditedAsAFreshWindowsFirstPhoto) {
+    TempDir dir;
+    // The head-top fill of a fresh window's first passed audit draws its
+    // marker after the background's 9 draws.
+    cv::RNG peek(quorvel::Auditor::kFreshGeneratorState);
+    for (int i = 0; i < 9; ++i) peek.next();
+    cv::Scalar marker;
+    for (int ch = 0; ch < 3; ++ch) marker[ch] = static_cast<uchar>(unsigned(peek) & 255);
+    cv::Mat photo = testsupport::LoadFixture("id_blue.jpg");
+    photo(cv::Rect(200, 150, 60, 3)).setTo(marker);  // a bar above the head
+    ASSERT_TRUE(cv::imwrite((dir / "marked.png").string(), photo));
+    CopyFixture("id_red.jpg", dir / "first.jpg");
+
+    auto saved = [&](const std::string& out, std::vector<std::string> photos,
+                     std::vector<std::string> options) {
+        options.insert(options.end(), {"--out", out});
+        const auto run = RunAudit(With(With(kSettings, options), photos), dir.path());
+        EXPECT_EQ(run.status, 0) << run.err;
+        return ReadBytes(dir / out / "marked.jpg");
+    };
+    const std::string alone = saved("alone", {"marked.png"}, {});
+    ASSERT_FALSE(alone.empty());
+    EXPECT_EQ(saved("jobs", {"first.jpg", "marked.png"}, {"--jobs", "1"}), alone);
+    EXPECT_EQ(saved("shard", {"first.jpg", "marked.png"}, {"--shard", "0/1"}), alone);
+    EXPECT_NE(saved("plain", {"first.jpg", "marked.png"}, {}), alone);
 }
 
 TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
