@@ -101,6 +101,16 @@ Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& pho
         auditors.emplace_back(std::move(cascade).value(), session.settings());
     }
 
+    // One worker lets the detector spread each photo over the cores; several
+    // workers each take one core, which keeps every core busy without the
+    // detector's threads waiting on one another.
+    const int detectorThreads = cv::getNumThreads();
+    if (options.workers > 1) cv::setNumThreads(1);
+    struct RestoreThreads {
+        int count;
+        ~RestoreThreads() { cv::setNumThreads(count); }
+    } restore{detectorThreads};
+
     const auto workers = static_cast<std::size_t>(options.workers);
     OrderedResults results(positions.size(), 2 * workers + 2);
     std::vector<std::thread> threads;
