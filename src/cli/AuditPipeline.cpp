@@ -93,12 +93,16 @@ Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& pho
         return {};
     }
 
-    // Each worker its own auditor: a cascade is not shared between threads.
-    std::vector<Auditor> auditors;
-    for (int i = 0; i < options.workers; ++i) {
+    // Each worker its own auditor, as a cascade is not shared between
+    // threads: the session's, which the calling thread does not use
+    // meanwhile, and one more loaded for each further worker.
+    std::vector<Auditor*> auditors = {&session.auditor()};
+    std::vector<Auditor> loaded;
+    loaded.reserve(static_cast<std::size_t>(options.workers));
+    for (int i = 1; i < options.workers; ++i) {
         Result<cv::CascadeClassifier> cascade = LoadFaceCascade(session.cascadePath());
         if (!cascade) return cascade.error();
-        auditors.emplace_back(std::move(cascade).value(), session.settings());
+        auditors.push_back(&loaded.emplace_back(std::move(cascade).value(), session.settings()));
     }
 
     // One worker lets the detector spread each photo over the cores; several
@@ -114,12 +118,12 @@ Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& pho
     const auto workers = static_cast<std::size_t>(options.workers);
     OrderedResults results(positions.size(), 2 * workers + 2);
     std::vector<std::thread> threads;
-    for (Auditor& auditor : auditors) {
-        threads.emplace_back([&results, &auditor, &photos, &positions, &options] {
+    for (Auditor* auditor : auditors) {
+        threads.emplace_back([&results, auditor, &photos, &positions, &options] {
             std::size_t item = 0;
             while (results.Take(item)) {
-                auditor.RestartGenerator();
-                results.Put(item, AuditOne(auditor, photos[positions[item]], options.keepPhoto));
+                auditor->RestartGenerator();
+                results.Put(item, AuditOne(*auditor, photos[positions[item]], options.keepPhoto));
             }
         });
     }
