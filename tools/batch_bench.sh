@@ -2,7 +2,7 @@
 # Figures of "Auditing many photos": throughput of --jobs 1, 2 and 4 on
 # 480 x 640 portrait photos (median of alternating runs), and the peak memory
 # of a 20,000-entry run against a 100-entry run.
-#   bash tools/batch_bench.sh [rounds] [photos]
+#   bash tools/batch_bench.sh [rounds] [photos]    (SKIP_MEMORY=1: throughput only)
 # Needs the dev build of quorvel-audit and quorvel_memory_probe.
 set -euo pipefail
 ROUNDS=${1:-5}
@@ -39,12 +39,20 @@ for round in $(seq 1 "$ROUNDS"); do
         times[$jobs]+="$t "
     done
 done
+# Two figures per setting: the ratio of the medians, and the median of the
+# ratios within each round (runs of one round are close in time, so they
+# share the load of a machine that other work also uses).
 base=$(echo ${times[1]} | tr ' ' '\n' | median)
+read -r -a ones <<< "${times[1]}"
 for jobs in plain 1 2 4; do
-    m=$(echo ${times[$jobs]} | tr ' ' '\n' | median)
-    printf 'jobs %-5s median %.2f s for %d photos: %.1f photos/s, %.2f x one job\n' \
-        "$jobs" "$m" "$PHOTOS" "$(echo "$PHOTOS / $m" | bc -l)" "$(echo "$base / $m" | bc -l)"
+    read -r -a these <<< "${times[$jobs]}"
+    m=$(printf '%s\n' "${these[@]}" | median)
+    paired=$(for i in "${!these[@]}"; do echo "${ones[$i]} / ${these[$i]}" | bc -l; done | median)
+    printf 'jobs %-5s median %.2f s for %d photos: %.1f photos/s, %.2f x one job (paired %.2f x)\n' \
+        "$jobs" "$m" "$PHOTOS" "$(echo "$PHOTOS / $m" | bc -l)" "$(echo "$base / $m" | bc -l)" "$paired"
 done
+
+[ "${SKIP_MEMORY:-}" = 1 ] && exit 0
 
 # Memory: entries are links to two small files (one not an image, one a
 # 64 x 64 PNG), so that the run measures what is kept per entry.
