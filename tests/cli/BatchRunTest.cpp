@@ -2,6 +2,7 @@
 // given, treats file names as data, reads lists, resumes, and splits a run
 // over workers and machines with the same lines as one run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -187,6 +188,19 @@ TEST(NamesAsData, ControlCharactersNeitherForgeLogEntriesNorReachTheTerminal) {
     }
     EXPECT_EQ(run.err.find("\xc2\x9b"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("a/\\x1b]0;title\\x07\\xc2\\x9b2J.jpg"), std::string::npos) << run.err;
+}
+
+// A FIFO in the log's place would block the run once its buffer is full:
+// it is reported and not written, and the audit goes on.
+TEST(NeverHarm, LogThatIsAFifoIsReportedAndNotWritten) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "Test.log").c_str(), 0644), 0);
+    CopyFixture("id_blue.jpg", dir / "a.jpg");
+    const auto run = RunAudit(With(kSettings, {"--log", "a.jpg", "a.jpg"}), dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.Lines().size(), 2u);
+    EXPECT_NE(run.err.find("Test.log"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_fifo(dir / "Test.log"));
 }
 
 TEST(NamesAsData, ReportShowsANameThatIsNotUtf8WithAReplacementCharacter) {
