@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     cv::CascadeClassifier cascade(quorvel::SystemCascadePath().string());
     int state = -1;
     if (mode == "detect") {
-        cv::Mat photo = quorvel::DecodePhoto(path);
+        cv::Mat photo = quorvel::DecodePhoto(path).image;
         state = static_cast<int>(quorvel::FindFaces(cascade, photo).size());
     } else {
         quorvel::Auditor auditor(cascade,

@@ -34,10 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (static_cast<double>(photo.total()) > kMaxPixels) return 0;
 
-    const std::string& path = ScratchPath(".img");
-    WriteScratch(path, data + 1, size - 1);
     quorvel::Auditor auditor(Cascade(), settings);
-    const quorvel::AuditReport report = auditor.AuditDecoded(photo, path);
+    const quorvel::AuditReport report = auditor.AuditDecoded({photo, std::uintmax_t{size - 1}});
     if (report.verdict == quorvel::Verdict::Initial) std::abort();
     if (report.verdict != quorvel::Verdict::Passed && !report.processedPhoto.empty()) std::abort();
     if (report.verdict == quorvel::Verdict::Passed) {

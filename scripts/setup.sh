@@ -11,7 +11,7 @@ PACKAGES=(
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
     clang libclang-rt-14-dev
     desktop-file-utils dpkg-dev appstream
-    chromium
+    chromium parallel
 )
 
 missing=()

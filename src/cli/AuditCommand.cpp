@@ -1,18 +1,21 @@
 #include "cli/AuditCommand.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
 #include <filesystem>
+#include <istream>
 #include <ostream>
-#include <set>
-#include <variant>
 
+#include "cli/AuditPipeline.h"
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
-#include "cli/PhotoList.h"
+#include "cli/NameText.h"
+#include "cli/OutputPlan.h"
 #include "cli/ReportEntry.h"
-#include "core/audit/FaceDetect.h"
-#include "core/audit/PhotoRules.h"
+#include "cli/ResumeFile.h"
 #include "core/save/SavePhoto.h"
+#include "core/text/Encoding.h"
 #include "core/verify/GenuinePhoto.h"
 
 namespace quorvel::cli {
@@ -22,17 +25,21 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProgramName = "quorvel-audit";
+constexpr int kMaxJobs = 256;
 
 const char* const kDescription =
     "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
     "  quorvel-audit [options] PHOTO|FOLDER...\n"
+    "  quorvel-audit [options] --files-from LIST [-0]\n"
     "  quorvel-audit [--config FILE] --show-config\n"
     "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] --verify FILE...\n"
     "Exit status: 0 all passed (or all genuine), 1 some did not, "
     "2 usage or start-up error.";
 
+// A message on standard error; names in it are shown escaped, so that no
+// byte of a file name acts on the terminal.
 void Message(std::ostream& err, const std::string& text) {
-    err << kProgramName << ": " << text << '\n';
+    err << kProgramName << ": " << TerminalText(text) << '\n';
 }
 
 // The start-up failure in the words the command has always used.
@@ -42,11 +49,84 @@ std::string StartupMessage(const Error& problem) {
 }
 
 ParsedCommand UsageError(std::ostream& err, const std::string& text) {
-    Message(err, text + "\nRun " + kProgramName + " --help for the options.");
+    Message(err, text);
+    err << "Run " << kProgramName << " --help for the options.\n";
     return {std::nullopt, kExitUsage};
 }
 
 }  // namespace
+
+bool AuditOptions::Given(const std::string& name) const {
+    return std::find(given.begin(), given.end(), name) != given.end();
+}
+
+std::optional<Shard> ParseShard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return std::nullopt;
+    auto number = [](std::string_view digits) -> std::optional<std::size_t> {
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const std::optional<std::size_t> index = number(std::string_view(text).substr(0, slash));
+    const std::optional<std::size_t> count = number(std::string_view(text).substr(slash + 1));
+    if (!index || !count || *count == 0 || *index >= *count) return std::nullopt;
+    return Shard{*index, *count};
+}
+
+Result<AuditOptions> ValidateOptions(AuditOptions options) {
+    auto usage = [](const std::string& text) { return Fail(ErrorKind::BadContent, text); };
+    const bool showConfig = options.mode == CommandMode::ShowConfig;
+    const bool verify = options.mode == CommandMode::Verify;
+
+    // Options of an audit mean nothing to the other two modes.
+    if (showConfig || verify) {
+        std::vector<std::string> foreign = {"--out",    "--ext",       "--explain",    "--log",
+                                            "--report", "--recursive", "--files-from", "-0",
+                                            "--resume", "--jobs",      "--shard"};
+        if (showConfig) foreign.insert(foreign.end(), {"--color", "--size", "--cascade"});
+        if (verify) foreign.push_back("--show-config");
+        for (const std::string& option : foreign) {
+            if (options.Given(option)) {
+                return usage(std::string(verify ? "--verify" : "--show-config") +
+                             " cannot be used with " + option);
+            }
+        }
+    }
+    switch (options.mode) {
+        case CommandMode::ShowConfig:
+            if (!options.files.empty()) return usage("--show-config takes no files");
+            break;
+        case CommandMode::Verify:
+            if (options.files.empty()) return usage("no files given to --verify");
+            break;
+        case CommandMode::Audit:
+            if (options.files.empty() && !options.filesFrom) return usage("no photos given");
+            break;
+    }
+    if (options.outDir && options.outDir->empty()) return usage("--out needs a folder name");
+    if (options.reportPath && options.reportPath->empty()) {
+        return usage("--report needs a file name");
+    }
+    if (options.filesFrom && options.filesFrom->empty()) {
+        return usage("--files-from needs a file name (- for standard input)");
+    }
+    if (options.Given("-0") && !options.filesFrom) return usage("-0 needs --files-from");
+    if (options.resumePath && options.resumePath->empty()) {
+        return usage("--resume needs a file name");
+    }
+    if (options.jobs && (*options.jobs < 1 || *options.jobs > kMaxJobs)) {
+        return usage("--jobs needs a number from 1 to " + std::to_string(kMaxJobs));
+    }
+    if (options.shardText) {
+        options.shard = ParseShard(*options.shardText);
+        if (!options.shard) return usage("--shard needs K/N with 0 <= K < N, such as 0/4");
+    }
+    return options;
+}
 
 ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                std::ostream& err) {
@@ -54,44 +134,57 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     AuditOptions options;
     int color = 0;
     int size = 0;
+    int jobs = 1;
     std::string configPath;
     std::string cascade;
     std::string outDir;
     std::vector<std::string> files;
     std::string reportPath;
+    std::string filesFrom;
+    std::string resumePath;
+    std::string shard;
     bool showConfig = false;
     bool verify = false;
+    bool nul = false;
 
-    CLI::Option* configOpt =
+    const std::vector<CLI::Option*> named = {
         app.add_option("--config", configPath, "configuration file (default ./cfg.ini)")
-            ->type_name("FILE");
-    CLI::Option* colorOpt =
+            ->type_name("FILE"),
         app.add_option("--color", color,
                        "background colour: 0 white, 1 red, 2 blue, 3 any (overrides the file)")
-            ->type_name("N");
-    CLI::Option* sizeOpt =
-        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")->type_name("N");
-    CLI::Option* cascadeOpt =
-        app.add_option("--cascade", cascade, "face cascade file")->type_name("FILE");
-    CLI::Option* outOpt = app.add_option("--out", outDir, "save each passed photo into this folder")
-                              ->type_name("DIR");
-    CLI::Option* extOpt =
+            ->type_name("N"),
+        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")->type_name("N"),
+        app.add_option("--cascade", cascade, "face cascade file")->type_name("FILE"),
+        app.add_option("--out", outDir, "save each passed photo into this folder")
+            ->type_name("DIR"),
         app.add_option("--ext", options.extension, "format of the saved photos (default jpg)")
             ->type_name("jpg|png")
-            ->check(CLI::IsMember({"jpg", "png"}).description(""));
-    CLI::Option* explainOpt =
-        app.add_flag("--explain", options.explain, "add the measured values to each line");
-    CLI::Option* logOpt =
-        app.add_flag("--log", options.log, "append the verdicts to Test.log as the window does");
-    CLI::Option* showOpt =
-        app.add_flag("--show-config", showConfig, "print the settings of the configuration file");
-    CLI::Option* reportOpt =
+            ->check(CLI::IsMember({"jpg", "png"}).description("")),
+        app.add_flag("--explain", options.explain, "add the measured values to each line"),
+        app.add_flag("--log", options.log, "append the verdicts to Test.log as the window does"),
+        app.add_flag("--show-config", showConfig, "print the settings of the configuration file"),
         app.add_option("--report", reportPath, "also write an HTML report of the audit")
-            ->type_name("FILE.html");
-    CLI::Option* recursiveOpt = app.add_flag("--recursive", options.recursive,
-                                             "audit the photos in sub-folders of a FOLDER too");
-    app.add_flag("--verify", verify,
-                 "tell for each FILE whether it is a photo saved by a passed audit");
+            ->type_name("FILE.html"),
+        app.add_flag("--recursive", options.recursive,
+                     "audit the photos in sub-folders of a FOLDER too"),
+        app.add_option("--files-from", filesFrom,
+                       "also audit the photos listed in this file, one a line (- reads standard "
+                       "input)")
+            ->type_name("LIST"),
+        app.add_flag("-0", nul, "the list of --files-from is separated by NUL bytes"),
+        app.add_option("--resume", resumePath,
+                       "skip the photos that have a line in this file of JSON lines, and append "
+                       "the new lines to it")
+            ->type_name("RESULTS.jsonl"),
+        app.add_option("--jobs", jobs, "audit N photos at a time (each as a fresh window would)")
+            ->type_name("N"),
+        app.add_option("--shard", shard,
+                       "audit only part K of N: the photos whose rank in the list sorted by path "
+                       "leaves remainder K divided by N")
+            ->type_name("K/N"),
+        app.add_flag("--verify", verify,
+                     "tell for each FILE whether it is a photo saved by a passed audit"),
+    };
     app.add_option("PHOTO", files, "photos or folders to audit (files to check with --verify)")
         ->type_name("FILE");
 
@@ -104,50 +197,28 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
         return UsageError(err, e.what());
     }
 
-    if (configOpt->count() > 0) options.configPath = configPath;
-    if (colorOpt->count() > 0) options.color = static_cast<BackgroundColor>(color);
-    if (sizeOpt->count() > 0) options.size = static_cast<SizeMode>(size);
+    for (CLI::Option* option : named) {
+        if (option->count() > 0) options.given.push_back(option->get_name());
+    }
+    if (options.Given("--config")) options.configPath = configPath;
+    if (options.Given("--color")) options.color = static_cast<BackgroundColor>(color);
+    if (options.Given("--size")) options.size = static_cast<SizeMode>(size);
+    if (options.Given("--cascade")) options.cascadePath = cascade;
+    if (options.Given("--out")) options.outDir = outDir;
+    if (options.Given("--report")) options.reportPath = reportPath;
+    if (options.Given("--files-from")) options.filesFrom = filesFrom;
+    if (nul) options.separator = ListSeparator::Nul;
+    if (options.Given("--resume")) options.resumePath = resumePath;
+    if (options.Given("--jobs")) options.jobs = jobs;
+    if (options.Given("--shard")) options.shardText = shard;
     options.files.assign(files.begin(), files.end());
-    if (cascadeOpt->count() > 0) options.cascadePath = cascade;
-    if (outOpt->count() > 0) options.outDir = outDir;
-    if (reportOpt->count() > 0) options.reportPath = reportPath;
     options.mode = showConfig ? CommandMode::ShowConfig
                    : verify   ? CommandMode::Verify
                               : CommandMode::Audit;
 
-    // What the parser cannot tell: options of an audit mean nothing to the
-    // other two modes, and each mode needs its files or none.
-    auto usageProblem = [&]() -> std::string {
-        if (showConfig || verify) {
-            std::vector<CLI::Option*> foreign = {outOpt, extOpt,    explainOpt,
-                                                 logOpt, reportOpt, recursiveOpt};
-            if (showConfig) foreign.insert(foreign.end(), {colorOpt, sizeOpt, cascadeOpt});
-            if (verify) foreign.push_back(showOpt);
-            for (CLI::Option* option : foreign) {
-                if (option->count() > 0) {
-                    return std::string(verify ? "--verify" : "--show-config") +
-                           " cannot be used with " + option->get_name();
-                }
-            }
-        }
-        switch (options.mode) {
-            case CommandMode::ShowConfig:
-                if (!options.files.empty()) return "--show-config takes no files";
-                break;
-            case CommandMode::Verify:
-                if (options.files.empty()) return "no files given to --verify";
-                break;
-            case CommandMode::Audit:
-                if (options.files.empty()) return "no photos given";
-                break;
-        }
-        if (options.outDir && options.outDir->empty()) return "--out needs a folder name";
-        if (options.reportPath && options.reportPath->empty()) return "--report needs a file name";
-        return {};
-    };
-    const std::string problem = usageProblem();
-    if (!problem.empty()) return UsageError(err, problem);
-    return {std::move(options), kExitAllPassed};
+    Result<AuditOptions> valid = ValidateOptions(std::move(options));
+    if (!valid) return UsageError(err, valid.error().message);
+    return {std::move(valid).value(), kExitAllPassed};
 }
 
 SessionOptions SessionOptionsFor(const AuditOptions& options) {
@@ -163,20 +234,24 @@ SessionOptions SessionOptionsFor(const AuditOptions& options) {
     return session;
 }
 
-fs::path OutputPathFor(const fs::path& outDir, const fs::path& photo,
-                       const std::string& extension) {
-    fs::path name = photo.stem();
-    name += "." + extension;
-    return outDir / name;
-}
-
 namespace {
 
 // Prints a line and reports whether it reached the stream.
-bool PrintLine(std::ostream& out, const JsonObject& object) {
-    out << JsonLine(object) << '\n';
+bool PrintLine(std::ostream& out, const std::string& line) {
+    out << line << '\n';
     out.flush();
     return static_cast<bool>(out);
+}
+
+// The session of an audit or a verification, or nothing after telling why
+// it cannot start.
+std::optional<Session> OpenSession(const AuditOptions& options, std::ostream& err) {
+    Result<Session> opened = Session::Open(SessionOptionsFor(options));
+    if (!opened) {
+        Message(err, StartupMessage(opened.error()));
+        return std::nullopt;
+    }
+    return std::move(opened).value();
 }
 
 int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err) {
@@ -190,7 +265,7 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
                          std::to_string(file->errorLine) +
                          ": not a section or key line (ignored, as the window does)");
     }
-    if (!PrintLine(out, SettingsJson(file->settings))) {
+    if (!PrintLine(out, JsonLine(SettingsJson(file->settings)))) {
         Message(err, "cannot write the results to standard output");
         return kExitSomeFailed;
     }
@@ -198,12 +273,8 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
 }
 
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
-    Result<Session> opened = Session::Open(SessionOptionsFor(options));
-    if (!opened) {
-        Message(err, StartupMessage(opened.error()));
-        return kExitUsage;
-    }
-    Session& session = *opened;
+    std::optional<Session> session = OpenSession(options, err);
+    if (!session) return kExitUsage;
 
     bool allGenuine = true;
     bool printed = true;
@@ -216,143 +287,244 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
         } else if (!fs::is_regular_file(file, ec)) {
             error = "not a regular file";
         } else {
-            check = CheckGenuinePhotoFile(file, session.auditor().cascade(), session.settings());
+            check = CheckGenuinePhotoFile(file, session->auditor().cascade(), session->settings());
         }
         if (error) check.problems.push_back(*error);
         allGenuine = allGenuine && check.genuine;
-        printed =
-            PrintLine(out, GenuineJson(file, check.marker, check.genuine, check.problems, error)) &&
-            printed;
+        printed = PrintLine(out, JsonLine(GenuineJson(file, check.marker, check.genuine,
+                                                      check.problems, error))) &&
+                  printed;
     }
     if (!printed) Message(err, "cannot write the results to standard output");
     return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;
 }
 
-// The path written for a passed photo under --out, or why it was not written.
-std::variant<fs::path, std::string> SaveIntoOutDir(const AuditOptions& options,
-                                                   const fs::path& photo, const cv::Mat& processed,
-                                                   std::set<fs::path>& writtenThisRun) {
-    const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
-    const std::string quoted = "\"" + target.string() + "\"";
-
-    // Two photos with the same stem would otherwise leave only the last one.
-    if (writtenThisRun.count(target) > 0) {
-        return quoted + " was already written for an earlier photo of this run";
+// All the photos of the run: those named on the command line (folders
+// expanded), then those of the list file.
+Result<PhotoList> CollectPhotos(const AuditOptions& options, std::istream& in) {
+    std::vector<fs::path> arguments = options.files;
+    if (options.filesFrom) {
+        Result<std::vector<fs::path>> listed =
+            ReadNameList(*options.filesFrom, options.separator, in);
+        if (!listed) return listed.error();
+        arguments.insert(arguments.end(), std::make_move_iterator(listed->begin()),
+                         std::make_move_iterator(listed->end()));
     }
-    std::error_code ec;
-    if (fs::equivalent(target, photo, ec))
-        return quoted + " is the photo itself; it is not replaced";
-    if (!fs::is_directory(*options.outDir, ec)) {
-        fs::create_directories(*options.outDir, ec);
-        if (ec) {
-            return "cannot create the folder \"" + options.outDir->string() + "\": " + ec.message();
-        }
-    }
-    const Result<SavedPhoto> saved = SaveProcessedPhoto(processed, target);
-    if (!saved) return saved.error().message;
-    writtenThisRun.insert(target);
-    return target;
+    return ExpandPhotoArguments(arguments, options.recursive);
 }
 
-int AuditPhotos(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress) {
-    Result<Session> opened = Session::Open(SessionOptionsFor(options));
-    if (!opened) {
-        Message(err, StartupMessage(opened.error()));
-        return kExitUsage;
-    }
-    Session& session = *opened;
+// One audit run: what it knows before the first audit, and what each
+// finished photo goes through, in input order.
+class BatchRun {
+public:
+    BatchRun(const AuditOptions& options, const CommandStreams& streams, Session& session,
+             const std::vector<fs::path>& photos, const OutputPlan& plan)
+        : m_options(options),
+          m_streams(streams),
+          m_session(session),
+          m_photos(photos),
+          m_plan(plan) {}
 
-    const PhotoList list = ExpandPhotoArguments(options.files, options.recursive);
-    const std::vector<fs::path>& files = list.photos;
-    for (const std::string& problem : list.problems) Message(err, problem);
-    std::optional<HtmlReport> html;
-    bool reportOk = true;
-    if (options.reportPath) {
-        if (Result<HtmlReport> begun = HtmlReport::Begin(*options.reportPath); begun) {
-            html.emplace(std::move(*begun));
+    // The positions this run audits: its part of a split run, without those
+    // an earlier run finished.
+    std::vector<std::size_t> Positions(const ResumeFile* resume) const {
+        std::vector<std::size_t> positions;
+        if (m_options.shard) {
+            positions = ShardPositions(m_photos, *m_options.shard);
         } else {
-            Message(err, begun.error().message);
-            reportOk = false;
+            positions.resize(m_photos.size());
+            for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+        }
+        if (resume != nullptr) {
+            std::erase_if(positions, [&](std::size_t position) {
+                return resume->Finished(m_photos[position]);
+            });
+        }
+        return positions;
+    }
+
+    void Start(std::size_t total, ResumeFile* resume) {
+        m_total = total;
+        m_resume = resume;
+        if (m_options.reportPath) {
+            Result<HtmlReport> begun =
+                HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries);
+            if (begun) {
+                m_html.emplace(std::move(begun).value());
+            } else {
+                Message(m_streams.err, begun.error().message);
+                m_reportOk = false;
+            }
+        }
+        if (m_options.log) {
+            if (const Result<bool> log = m_session.OpenLog(); !log) {
+                Message(m_streams.err, log.error().message + "; verdicts are not logged");
+            }
         }
     }
 
-    if (options.log) {
-        if (const Result<bool> log = session.OpenLog(); !log) {
-            Message(err, log.error().message + "; verdicts are not logged");
-        }
-    }
-
-    std::set<fs::path> writtenThisRun;
-    std::size_t passed = 0;
-    bool allOk = list.problems.empty();
-    bool printed = true;
-    const std::size_t total = files.size();
-    for (std::size_t index = 0; index < total; ++index) {
-        const fs::path& file = files[index];
-
+    // Saves, logs, prints and reports one photo.
+    void Finish(std::size_t position, AuditedPhoto audited) {
+        const fs::path& file = m_photos[position];
         PhotoReport report;
         report.file = file;
-        report.showTrace = options.explain;
-        // The report draws on the decoded photo, so it is decoded here once.
-        const cv::Mat photo = html ? DecodePhoto(file) : cv::Mat();
-        report.audit = html ? session.auditor().AuditDecoded(photo, file, Trace::On)
-                            : session.Audit(file, Trace::On);  // the reason needs what was measured
+        report.showTrace = m_options.explain;
+        report.audit = std::move(audited.audit);
         report.error = report.audit.error;
-        report.reason = ExplainAudit(report.audit, session.settings());
+        report.reason = ExplainAudit(report.audit, m_session.settings());
 
-        const bool audited = report.audit.verdict == Verdict::Passed;
-        bool ok = audited;
-        if (audited && options.outDir) {
-            auto saved = SaveIntoOutDir(options, file, report.audit.processedPhoto, writtenThisRun);
-            if (fs::path* path = std::get_if<fs::path>(&saved)) {
-                report.savedPath = *path;
-            } else {
-                report.error = std::get<std::string>(saved);
+        const bool passed = report.audit.verdict == Verdict::Passed;
+        bool ok = passed;
+        if (passed && m_options.outDir) ok = Save(position, report) && ok;
+        if (report.error) Message(m_streams.err, file.string() + ": " + *report.error);
+        if (m_options.log) m_session.LogVerdict(file, report.audit.verdict);
+
+        const std::string line = JsonLine(PhotoJson(report));
+        m_printed = PrintLine(m_streams.out, line) && m_printed;
+        if (m_resume != nullptr && m_appended) {
+            if (Result<void> appended = m_resume->Append(line + "\n"); !appended) {
+                Message(m_streams.err, appended.error().message);
+                m_appended = false;
+            }
+        }
+        if (m_html) m_html->Add(ReportEntry(report, audited.photo));
+        ++m_done;
+        if (passed) ++m_passed;
+        m_allOk = m_allOk && ok;
+        if (m_streams.progress) Progress(file, report);
+    }
+
+    // The summary, the report and the exit status.
+    int End(bool listComplete) {
+        if (m_streams.progress) {
+            m_streams.err << m_done << (m_done == 1 ? " photo, " : " photos, ") << m_passed
+                          << " passed, " << (m_done - m_passed) << " not passed\n";
+        }
+        bool ok = m_allOk && listComplete && m_appended && m_reportOk;
+        if (m_html) {
+            // Complete or not at all, and never in place of another file.
+            if (const Result<void> written = m_html->Finish(); !written) {
+                Message(m_streams.err, written.error().message);
                 ok = false;
             }
         }
-        if (report.error) Message(err, file.string() + ": " + *report.error);
-        if (options.log) session.LogVerdict(file, report.audit.verdict);
+        if (!m_printed) Message(m_streams.err, "cannot write the results to standard output");
+        return ok && m_printed ? kExitAllPassed : kExitSomeFailed;
+    }
 
-        printed = PrintLine(out, PhotoJson(report)) && printed;
-        if (html) html->Add(ReportEntry(report, photo));
-        if (audited) ++passed;
-        allOk = allOk && ok;
+private:
+    // Saves a passed photo under --out; false (with the report's error)
+    // when it may not or could not be written.
+    bool Save(std::size_t position, PhotoReport& report) {
+        if (const std::optional<std::string>& refusal = m_plan.Refusal(position)) {
+            report.error = *refusal;
+            return false;
+        }
+        const fs::path& outDir = *m_options.outDir;
+        std::error_code ec;
+        if (!fs::is_directory(outDir, ec)) {
+            fs::create_directories(outDir, ec);
+            if (ec) {
+                report.error =
+                    "cannot create the folder \"" + outDir.string() + "\": " + ec.message();
+                return false;
+            }
+        }
+        const fs::path target = OutputPathFor(outDir, m_photos[position], m_options.extension);
+        const Result<SavedPhoto> saved =
+            SaveProcessedPhoto(report.audit.processedPhoto, target, m_streams.temporaries);
+        if (!saved) {
+            report.error = saved.error().message;
+            return false;
+        }
+        report.savedPath = target;
+        return true;
+    }
 
-        if (progress) {
-            err << "[" << (index + 1) << "/" << total << "] " << file.string() << ": "
-                << VerdictName(report.audit.verdict);
-            if (report.savedPath) err << " -> " << report.savedPath->string();
-            err << '\n';
+    void Progress(const fs::path& file, const PhotoReport& report) {
+        std::ostream& err = m_streams.err;
+        err << "[" << m_done << "/" << m_total << "] " << TerminalText(file.native()) << ": "
+            << VerdictName(report.audit.verdict);
+        if (report.savedPath) err << " -> " << TerminalText(report.savedPath->native());
+        err << '\n';
+    }
+
+    const AuditOptions& m_options;
+    const CommandStreams& m_streams;
+    Session& m_session;
+    const std::vector<fs::path>& m_photos;
+    const OutputPlan& m_plan;
+    std::optional<HtmlReport> m_html;
+    bool m_reportOk = true;
+    ResumeFile* m_resume = nullptr;
+    std::size_t m_total = 0;
+    std::size_t m_done = 0;
+    std::size_t m_passed = 0;
+    bool m_allOk = true;
+    bool m_printed = true;
+    bool m_appended = true;
+};
+
+int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
+    std::optional<Session> session = OpenSession(options, streams.err);
+    if (!session) return kExitUsage;
+
+    Result<PhotoList> list = CollectPhotos(options, streams.in);
+    if (!list) {
+        Message(streams.err, list.error().message);
+        return kExitUsage;
+    }
+    for (const std::string& problem : list->problems) Message(streams.err, problem);
+    const std::vector<fs::path>& photos = list->photos;
+
+    // Before the first audit: every input and every name the run could write.
+    const OutputPlan plan(photos, options.outDir, options.extension);
+    if (options.reportPath) {
+        if (std::optional<std::string> problem = ReportPathProblem(*options.reportPath, plan)) {
+            Message(streams.err, *problem);
+            return kExitUsage;
         }
     }
-    if (progress) {
-        err << total << (total == 1 ? " photo, " : " photos, ") << passed << " passed, "
-            << (total - passed) << " not passed\n";
-    }
-    if (html) {
-        if (Result<void> finished = html->Finish(); !finished) {
-            Message(err, finished.error().message);
-            reportOk = false;
+    std::optional<ResumeFile> resume;
+    if (options.resumePath) {
+        Result<ResumeFile> opened = ResumeFile::Open(*options.resumePath);
+        if (!opened) {
+            Message(streams.err, opened.error().message);
+            return kExitUsage;
         }
+        resume.emplace(std::move(opened).value());
     }
-    allOk = allOk && reportOk;
-    if (!printed) Message(err, "cannot write the results to standard output");
-    return allOk && printed ? kExitAllPassed : kExitSomeFailed;
+
+    BatchRun run(options, streams, *session, photos, plan);
+    const std::vector<std::size_t> positions = run.Positions(resume ? &*resume : nullptr);
+    run.Start(positions.size(), resume ? &*resume : nullptr);
+
+    PipelineOptions pipeline;
+    pipeline.keepPhoto = options.reportPath.has_value();
+    if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
+    const Result<void> ran = RunAuditPipeline(*session, photos, positions, pipeline,
+                                              [&run](std::size_t position, AuditedPhoto audited) {
+                                                  run.Finish(position, std::move(audited));
+                                              });
+    if (!ran) {
+        Message(streams.err, StartupMessage(ran.error()));
+        return kExitUsage;
+    }
+    return run.End(list->problems.empty());
 }
 
 }  // namespace
 
-int RunCommand(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress) {
+int RunCommand(const AuditOptions& options, const CommandStreams& streams) {
     switch (options.mode) {
         case CommandMode::ShowConfig:
-            return ShowConfig(options, out, err);
+            return ShowConfig(options, streams.out, streams.err);
         case CommandMode::Verify:
-            return Verify(options, out, err);
+            return Verify(options, streams.out, streams.err);
         case CommandMode::Audit:
             break;
     }
-    return AuditPhotos(options, out, err, progress);
+    return AuditPhotos(options, streams);
 }
 
 }  // namespace quorvel::cli

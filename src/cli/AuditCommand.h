@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/PhotoList.h"
+#include "core/common/Result.h"
 #include "core/config/Settings.h"
+#include "core/io/AtomicFile.h"
 #include "core/session/Session.h"
 
 namespace quorvel::cli {
@@ -35,10 +38,30 @@ struct AuditOptions {
     std::string extension = "jpg";
     bool explain = false;
     bool log = false;
-    std::optional<std::filesystem::path> reportPath;  // HTML report of the audit
-    bool recursive = false;                           // folders among the photos: descend
-    std::vector<std::filesystem::path> files;         // photos, or files to verify; bytes as given
+    std::optional<std::filesystem::path> reportPath;   // HTML report of the audit
+    bool recursive = false;                            // folders among the photos: descend
+    std::vector<std::filesystem::path> files;          // photos, or files to verify; bytes as given
+    std::optional<std::filesystem::path> filesFrom;    // a list of photos ("-": standard input)
+    ListSeparator separator = ListSeparator::Newline;  // -0: the list is NUL-separated
+    std::optional<std::filesystem::path> resumePath;   // JSON lines of earlier runs, appended to
+    std::optional<int> jobs;                           // photos audited at a time
+    std::optional<std::string> shardText;              // --shard as given, "K/N"
+    std::optional<Shard> shard;                        // --shard, once validated
+
+    // The options given on the command line by name ("--out"), for the
+    // checks that depend on which were given.
+    std::vector<std::string> given;
+
+    bool Given(const std::string& name) const;
 };
+
+// The checks the parser cannot make: options that mean nothing to the mode,
+// the files each mode needs, the ranges of --jobs and --shard. Returns the
+// options completed (the shard parsed), or why they cannot be used.
+Result<AuditOptions> ValidateOptions(AuditOptions options);
+
+// "K/N" with 0 <= K < N.
+std::optional<Shard> ParseShard(const std::string& text);
 
 // Either the options to run with, or the exit status of a command line that
 // has been answered already (help printed, or a usage error reported).
@@ -47,7 +70,7 @@ struct ParsedCommand {
     int exitStatus = kExitAllPassed;
 };
 
-// Reads the command line. Help goes to `out`, usage errors to `err`.
+// Reads and validates the command line. Help goes to `out`, usage errors to `err`.
 ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                std::ostream& err);
 
@@ -56,13 +79,16 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
 // else the system's copy.
 SessionOptions SessionOptionsFor(const AuditOptions& options);
 
-// Where a passed photo is saved: <outDir>/<stem of the photo>.<extension>.
-std::filesystem::path OutputPathFor(const std::filesystem::path& outDir,
-                                    const std::filesystem::path& photo,
-                                    const std::string& extension);
+// Where a command reads and writes.
+struct CommandStreams {
+    std::istream& in;   // the list of --files-from -
+    std::ostream& out;  // JSON lines
+    std::ostream& err;  // messages, and with `progress` a line per photo
+    bool progress = false;
+    TemporaryFiles* temporaries = nullptr;  // files being written, for a signal handler
+};
 
-// Runs the command and returns its exit status. JSON lines go to `out`;
-// messages go to `err`, and with `progress` a line per photo as well.
-int RunCommand(const AuditOptions& options, std::ostream& out, std::ostream& err, bool progress);
+// Runs the command and returns its exit status.
+int RunCommand(const AuditOptions& options, const CommandStreams& streams);
 
 }  // namespace quorvel::cli

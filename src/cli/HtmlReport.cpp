@@ -147,14 +147,15 @@ HtmlReport::Descriptor::~Descriptor() {
     if (fd >= 0) ::close(fd);
 }
 
-Result<HtmlReport> HtmlReport::Begin(const fs::path& path) {
+Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* temporaries) {
     HtmlReport report;
     report.m_path = path;
+    report.m_temporaries = temporaries;
     std::error_code ec;
     report.m_folder = fs::absolute(path, ec).lexically_normal().parent_path();
     if (ec) report.m_folder = path.parent_path();
 
-    Result<AtomicFile> first = AtomicFile::Begin(path);
+    Result<AtomicFile> first = AtomicFile::Begin(path, temporaries);
     if (!first) {
         Error error = first.error();
         error.message = "cannot write the report: " + error.message;
@@ -230,7 +231,7 @@ Result<void> HtmlReport::Finish() {
     // The later pages first, so that the first page never links to a page
     // that is not there yet.
     for (std::size_t page = pages; page >= 2; --page) {
-        Result<AtomicFile> file = AtomicFile::Begin(ReportPagePath(m_path, page));
+        Result<AtomicFile> file = AtomicFile::Begin(ReportPagePath(m_path, page), m_temporaries);
         if (!file) return failed(file.error());
         if (Result<void> written = WritePage(*file, page, pages); !written) {
             return failed(written.error());

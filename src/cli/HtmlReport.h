@@ -67,7 +67,8 @@ ReportGroup GroupOf(const HtmlPhotoEntry& entry);
 class HtmlReport {
 public:
     // Checks that the report can be written at `path` and prepares the spool.
-    static Result<HtmlReport> Begin(const std::filesystem::path& path);
+    static Result<HtmlReport> Begin(const std::filesystem::path& path,
+                                    TemporaryFiles* temporaries = nullptr);
 
     // Renders the card of one photo at once, so that the photos need not be
     // kept. Cards keep the order of the calls within their group.
@@ -111,10 +112,11 @@ private:
                               std::size_t to) const;
     Result<void> WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const;
 
-    std::filesystem::path m_path;       // the first page, as given
-    std::filesystem::path m_folder;     // its folder, absolute: the base of the links
-    std::optional<AtomicFile> m_first;  // the first page, begun early to check the target
-    Descriptor m_spool;                 // unlinked file of rows and cards
+    std::filesystem::path m_path;             // the first page, as given
+    TemporaryFiles* m_temporaries = nullptr;  // files being written, for a signal handler
+    std::filesystem::path m_folder;           // its folder, absolute: the base of the links
+    std::optional<AtomicFile> m_first;        // the first page, begun early to check the target
+    Descriptor m_spool;                       // unlinked file of rows and cards
     std::uint64_t m_spoolSize = 0;
     std::optional<Error> m_spoolError;  // the first failed spool write
     std::array<std::vector<Spooled>, kReportGroupCount> m_groups;

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "core/common/Result.h"
 
 namespace quorvel::cli {
 
@@ -18,7 +22,33 @@ struct PhotoList {
 // it was given, so that it gets its verdict line instead of vanishing.
 PhotoList ExpandPhotoArguments(const std::vector<std::filesystem::path>& arguments, bool recursive);
 
-// True for a name ending in .jpg, .jpeg, .png or .bmp, all lower or all upper case.
-bool HasPhotoExtension(const std::filesystem::path& name);
+// The image files of one folder, sorted by their path below it; an error
+// when it cannot be read or holds none.
+Result<std::vector<std::filesystem::path>> PhotosIn(const std::filesystem::path& folder,
+                                                    bool recursive);
+
+// How the names of a list file are separated.
+enum class ListSeparator { Newline, Nul };
+
+// The names of a list: one a line (or NUL-separated), bytes as they are;
+// empty entries are skipped.
+std::vector<std::filesystem::path> SplitNameList(const std::string& bytes, ListSeparator separator);
+
+// Reads a list file ("-" for standard input, read from `in`) and splits it.
+Result<std::vector<std::filesystem::path>> ReadNameList(const std::filesystem::path& file,
+                                                        ListSeparator separator, std::istream& in);
+
+// One part of a run that is split into `count` parts.
+struct Shard {
+    std::size_t index = 0;  // 0 .. count-1
+    std::size_t count = 1;
+};
+
+// The positions (in list order) of the photos of one part: those whose rank
+// in the list sorted by the bytes of their paths leaves remainder
+// shard.index when divided by shard.count. Every part sees the same list, so
+// the parts together hold each entry once.
+std::vector<std::size_t> ShardPositions(const std::vector<std::filesystem::path>& photos,
+                                        Shard shard);
 
 }  // namespace quorvel::cli

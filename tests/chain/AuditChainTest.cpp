@@ -174,16 +174,22 @@ TEST(AuditChain, UnreadableFilesAreBadFormat) {
     }
 }
 
+// The file is read once: its length is measured on the descriptor it was
+// decoded from, so a file removed after reading no longer matters, and a
+// photo without a measured length is BadFormat.
 TEST(AuditChain, FileGoneAfterDecodingIsBadFormatWithoutAProcessedPhoto) {
     TempDir dir;
     const auto path = dir / "gone.jpg";
     std::filesystem::copy_file(DataPath("id_blue.jpg"), path);
-    const cv::Mat photo = DecodePhoto(path);
-    ASSERT_FALSE(photo.empty());
+    const DecodedPhoto decoded = DecodePhoto(path);
+    ASSERT_FALSE(decoded.image.empty());
+    EXPECT_EQ(decoded.fileLength, std::filesystem::file_size(path));
     std::filesystem::remove(path);
 
     Auditor auditor(Cascade(), SettingsOf(3, 1));
-    const AuditReport result = auditor.AuditDecoded(photo, path, Trace::On);
+    EXPECT_EQ(auditor.AuditDecoded(decoded, Trace::On).verdict, Verdict::Passed);
+
+    const AuditReport result = auditor.AuditDecoded({decoded.image, std::nullopt}, Trace::On);
     EXPECT_EQ(result.verdict, Verdict::BadFormat);
     EXPECT_TRUE(result.face.has_value());
     EXPECT_TRUE(result.processedPhoto.empty());

@@ -143,6 +143,19 @@ TEST(CommandModes, UsageAndStartUpErrorsExitWithTwoBeforeAuditing) {
         {"--report without a name",
          {"--color", "3", "--size", "1", "--report", "", photo},
          "--report"},
+        {"no jobs", {"--color", "3", "--size", "1", "--jobs", "0", photo}, "--jobs"},
+        {"shard index not below the count",
+         {"--color", "3", "--size", "1", "--shard", "2/2", photo},
+         "--shard"},
+        {"shard that is not K/N",
+         {"--color", "3", "--size", "1", "--shard", "1", photo},
+         "--shard"},
+        {"-0 without a list", {"--color", "3", "--size", "1", "-0", photo}, "--files-from"},
+        {"missing list", {"--color", "3", "--size", "1", "--files-from", "none.txt"}, "none.txt"},
+        {"--resume with --verify", {"--verify", "--resume", "r.jsonl", photo}, "--resume"},
+        {"--resume that is a folder",
+         {"--color", "3", "--size", "1", "--resume", ".", photo},
+         "results"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);

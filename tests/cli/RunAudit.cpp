@@ -23,8 +23,11 @@ std::vector<nlohmann::json> RunOutput::Lines() const {
     return lines;
 }
 
-RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                   const std::string& input) {
     testsupport::TempDir capture;
+    const std::string inPath = (capture / "in").string();
+    testsupport::WriteBytes(inPath, input);
     const std::string outPath = (capture / "out").string();
     const std::string errPath = (capture / "err").string();
 
@@ -37,7 +40,7 @@ RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::
 
     pid_t pid = ::fork();
     if (pid == 0) {
-        int in = ::open("/dev/null", O_RDONLY);
+        int in = ::open(inPath.c_str(), O_RDONLY);
         int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||

@@ -17,7 +17,9 @@ struct RunOutput {
     std::vector<nlohmann::json> Lines() const;
 };
 
-// Runs quorvel-audit with `args` in the folder `cwd`, standard input empty.
-RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+// Runs quorvel-audit with `args` in the folder `cwd`; standard input holds
+// `input` (empty by default).
+RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                   const std::string& input = {});
 
 }  // namespace clitest

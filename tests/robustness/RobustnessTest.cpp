@@ -72,7 +72,7 @@ TEST(Robustness, ExifOrientationIsAppliedBeforeTheAudit) {
         return c.description.find("EXIF") != std::string::npos;
     });
     ASSERT_NE(exif, cases.end());
-    const cv::Mat photo = DecodePhoto(exif->make(dir.path()));
+    const cv::Mat photo = DecodePhoto(exif->make(dir.path())).image;
     EXPECT_EQ(photo.size(), cv::Size(480, 640));  // stored as 640 x 480
 }
 

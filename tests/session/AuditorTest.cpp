@@ -26,11 +26,12 @@ struct Outcome {
 
 // The audit chain drawing from the given generator.
 Outcome AuditWith(cv::RNG& rng, const std::filesystem::path& file) {
-    const cv::Mat photo = DecodePhoto(file);
+    const DecodedPhoto decoded = DecodePhoto(file);
+    const cv::Mat& photo = decoded.image;
     if (photo.empty()) return {Verdict::BadFormat, {}};
     const std::optional<cv::Rect> face = DetectFace(testsupport::Cascade(), photo).chosen;
     if (!face) return {Verdict::NoFace, {}};
-    RulesCheck rules = CheckPhotoRules(*face, photo, file, kAnyMode1, rng);
+    RulesCheck rules = CheckPhotoRules(*face, photo, decoded.fileLength, kAnyMode1, rng);
     return {rules.verdict, rules.processedPhoto};
 }
 

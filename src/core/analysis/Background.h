@@ -25,7 +25,8 @@ Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv);
 
 // Pixel count of the 4-connected region around (x, y) whose channels all lie within the
-// background fill range of the seed pixel's. Draws a marker colour (three draws of rng) as a painted fill would.
+// background fill range of the seed pixel's. Draws a marker colour (three draws of rng) as a
+// painted fill would.
 std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y, cv::RNG& rng);
 
 // The three fills from the sample row, measured once the colour is accepted.
@@ -49,8 +50,8 @@ struct BackgroundCheck {
 
 // Accepted when the top band of the photo (8-bit, 3 channels, blue-green-red) shows a
 // background of a class that `color` accepts and the mean of the three fill areas from the
-// sample row covers strictly more than the coverage limit of the photo. Advances rng by 9 draws when the colour
-// stage passes and by none otherwise.
+// sample row covers strictly more than the coverage limit of the photo. Advances rng by 9 draws
+// when the colour stage passes and by none otherwise.
 BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv::RNG& rng);
 
 }  // namespace quorvel

@@ -8,10 +8,10 @@
 namespace quorvel {
 
 Auditor::Auditor(cv::CascadeClassifier cascade, Settings settings)
-    : m_cascade(std::move(cascade)), m_settings(settings), m_rng(0xFFFFFFFFu) {}
+    : m_cascade(std::move(cascade)), m_settings(settings), m_rng(kFreshGeneratorState) {}
 
-AuditReport Auditor::RunChecks(const cv::Mat& photo, const std::filesystem::path& photoFile,
-                               Trace trace) {
+AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
+    const cv::Mat& photo = decoded.image;
     AuditReport report;
     AuditTrace measured;
     auto finish = [&](Verdict verdict) {
@@ -28,7 +28,7 @@ AuditReport Auditor::RunChecks(const cv::Mat& photo, const std::filesystem::path
     measured.faces = std::move(faces.faces);
     if (!report.face) return finish(Verdict::NoFace);
 
-    RulesCheck rules = CheckPhotoRules(*report.face, photo, photoFile, m_settings, m_rng);
+    RulesCheck rules = CheckPhotoRules(*report.face, photo, decoded.fileLength, m_settings, m_rng);
     measured.fileLength = rules.fileLength;
     measured.background = std::move(rules.background);
     measured.crop = std::move(rules.crop);
@@ -36,10 +36,9 @@ AuditReport Auditor::RunChecks(const cv::Mat& photo, const std::filesystem::path
     return finish(rules.verdict);
 }
 
-AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
-                                  Trace trace) {
+AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
     try {
-        return RunChecks(photo, photoFile, trace);
+        return RunChecks(photo, trace);
     } catch (const std::exception& e) {
         // Not a verdict of the rules: the audit itself broke. A photo that
         // cannot be processed is not a usable photo file.
@@ -52,7 +51,7 @@ AuditReport Auditor::AuditDecoded(const cv::Mat& photo, const std::filesystem::p
 }
 
 AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
-    return AuditDecoded(DecodePhoto(photoFile), photoFile, trace);
+    return AuditDecoded(DecodePhoto(photoFile), trace);
 }
 
 }  // namespace quorvel

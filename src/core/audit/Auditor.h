@@ -5,6 +5,7 @@
 #include <opencv2/objdetect.hpp>
 
 #include "core/audit/AuditReport.h"
+#include "core/audit/PhotoRules.h"
 #include "core/config/Settings.h"
 
 namespace quorvel {
@@ -24,12 +25,11 @@ public:
     // Decodes the file and audits it.
     AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off);
 
-    // The audit of a photo decoded from photoFile (empty when it did not
-    // decode): face detection, then the rules. The file is read again only
-    // for its length. A failure inside the audit (the image library throwing,
+    // The audit of a photo read by DecodePhoto: face detection, then the
+    // rules, with the file length measured when it was read (the file is not
+    // opened again). A failure inside the audit (the image library throwing,
     // memory running out) gives BadFormat with an error.
-    AuditReport AuditDecoded(const cv::Mat& photo, const std::filesystem::path& photoFile,
-                             Trace trace = Trace::Off);
+    AuditReport AuditDecoded(const DecodedPhoto& photo, Trace trace = Trace::Off);
 
     const Settings& settings() const { return m_settings; }
     cv::CascadeClassifier& cascade() { return m_cascade; }
@@ -37,13 +37,18 @@ public:
     // The generator the fills draw from; its state is 0xFFFFFFFF before the first audit.
     cv::RNG& rng() { return m_rng; }
 
+    // Puts the generator back as before the first audit, so that the next
+    // photo is audited as a fresh window audits its first photo.
+    void RestartGenerator() { m_rng = cv::RNG(kFreshGeneratorState); }
+
+    static constexpr std::uint64_t kFreshGeneratorState = 0xFFFFFFFFu;
+
 private:
     cv::CascadeClassifier m_cascade;
     Settings m_settings;
     cv::RNG m_rng;
 
-    AuditReport RunChecks(const cv::Mat& photo, const std::filesystem::path& photoFile,
-                          Trace trace);
+    AuditReport RunChecks(const DecodedPhoto& photo, Trace trace);
 };
 
 }  // namespace quorvel

@@ -1,10 +1,9 @@
 #include "core/audit/PhotoRules.h"
 
-#include <sys/stat.h>
-
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -14,37 +13,27 @@ cv::Size MinimumPhotoSize(SizeMode sizeMode) {
     return cv::Size(mode.minPhotoWidth, mode.minPhotoHeight);
 }
 
-cv::Mat DecodePhoto(const std::filesystem::path& photoFile) {
-    // Only a regular file (or a link to one) is read: a FIFO nobody writes to,
-    // a device or a socket would block the reader or never end. The type is
-    // taken from stat, which does not open the file.
-    struct stat status {};
-    if (::stat(photoFile.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
+DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
+    DecodedPhoto decoded;
+    Result<RegularFile> file = RegularFile::Open(photoFile);
+    if (!file) return decoded;
+    Result<std::string> bytes = file->ReadAll(kMaxPhotoFileBytes);
+    if (!bytes) return decoded;
+    decoded.fileLength = file->length();
+    if (bytes->empty()) return decoded;
     try {
-        return cv::imread(photoFile.string(), cv::IMREAD_COLOR);
+        const cv::Mat buffer(1, static_cast<int>(bytes->size()), CV_8UC1, bytes->data());
+        decoded.image = cv::imdecode(buffer, cv::IMREAD_COLOR);
     } catch (const cv::Exception&) {
-        return {};
+        decoded.image.release();
     } catch (const std::bad_alloc&) {
-        return {};
+        decoded.image.release();
     }
+    return decoded;
 }
-
-namespace {
-
-// The file's length, or nothing when it cannot be read (removed or replaced
-// by something that is not a regular file since it was decoded).
-std::optional<std::uintmax_t> FileLength(const std::filesystem::path& photoFile) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(photoFile, ec)) return std::nullopt;
-    const std::uintmax_t length = std::filesystem::file_size(photoFile, ec);
-    if (ec) return std::nullopt;
-    return length;
-}
-
-}  // namespace
 
 RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
-                           const std::filesystem::path& photoFile, const Settings& settings,
+                           std::optional<std::uintmax_t> fileLength, const Settings& settings,
                            cv::RNG& rng) {
     RulesCheck check;
     auto reject = [&check](Verdict verdict) {
@@ -53,8 +42,8 @@ RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
     };
     const cv::Size minimum = MinimumPhotoSize(settings.size);
 
-    check.fileLength = FileLength(photoFile);
-    if (!check.fileLength) return reject(Verdict::BadFormat);  // the file can no longer be read
+    check.fileLength = fileLength;
+    if (!check.fileLength) return reject(Verdict::BadFormat);  // the file could not be read
     if (*check.fileLength < rules::kMinFileLength) return reject(Verdict::TooSmall);
 
     if (photo.rows < minimum.height) return reject(Verdict::TooSmall);

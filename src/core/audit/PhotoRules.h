@@ -17,10 +17,21 @@ using rules::kMinFileLength;
 // that of mode 1 for any other setting.
 cv::Size MinimumPhotoSize(SizeMode sizeMode);
 
-// Decodes a photo in colour (8-bit, blue-green-red). Any failure, including
-// the decoder throwing on an oversized or damaged file, gives an empty image;
-// so does a path that is not a regular file, which is never opened.
-cv::Mat DecodePhoto(const std::filesystem::path& photoFile);
+// Longest photo file that is read; a longer one is not a usable photo.
+inline constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{1} << 30;
+
+// A photo as read from its file: the image and the file's length, both from
+// one descriptor, so the file measured is the file decoded.
+struct DecodedPhoto {
+    cv::Mat image;                             // empty when it did not decode
+    std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
+};
+
+// Opens the file once (without blocking; only a regular file is read),
+// reads it and decodes it in colour (8-bit, blue-green-red) from memory. Any
+// failure, including the decoder throwing on an oversized or damaged file,
+// gives an empty image.
+DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile);
 
 // The verdict of the rules after face detection, with what they measured.
 struct RulesCheck {
@@ -32,9 +43,11 @@ struct RulesCheck {
 };
 
 // The rules after face detection, in order: file length, rows, columns,
-// background, head proportion with crop. The fills draw from rng.
+// background, head proportion with crop. The file length is the one measured
+// when the photo was read; without one the photo is BadFormat. The fills draw
+// from rng.
 RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
-                           const std::filesystem::path& photoFile, const Settings& settings,
+                           std::optional<std::uintmax_t> fileLength, const Settings& settings,
                            cv::RNG& rng);
 
 }  // namespace quorvel

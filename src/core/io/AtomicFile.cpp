@@ -108,7 +108,31 @@ Error About(Error error, const fs::path& path) {
 
 }  // namespace
 
-Result<AtomicFile> AtomicFile::Begin(const fs::path& destination) {
+int TemporaryFiles::Add(const char* name) noexcept {
+    const std::size_t length = std::strlen(name);
+    if (length >= kNameBytes) return -1;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (m_slots[i].state.compare_exchange_strong(expected, kFilling)) {
+            std::memcpy(m_slots[i].name, name, length + 1);
+            m_slots[i].state.store(kLive);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void TemporaryFiles::Remove(int slot) noexcept {
+    if (slot >= 0 && static_cast<std::size_t>(slot) < kSlots) m_slots[slot].state.store(kFree);
+}
+
+void TemporaryFiles::RemoveAll() noexcept {
+    for (Slot& slot : m_slots) {
+        if (slot.state.load() == kLive) ::unlink(slot.name);
+    }
+}
+
+Result<AtomicFile> AtomicFile::Begin(const fs::path& destination, TemporaryFiles* temporaries) {
     Result<fs::path> target = ResolveLinks(destination);
     if (!target) return About(target.error(), destination);
 
@@ -124,6 +148,8 @@ Result<AtomicFile> AtomicFile::Begin(const fs::path& destination) {
         file.m_temporary.clear();
         return About(CreateError(file.m_target, file.m_replacing, code), file.m_target);
     }
+    file.m_temporaries = temporaries;
+    if (temporaries != nullptr) file.m_slot = temporaries->Add(file.m_temporary.c_str());
     return file;
 }
 
@@ -133,9 +159,12 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       m_fd(other.m_fd),
       m_replacing(other.m_replacing),
       m_old(other.m_old),
-      m_written(other.m_written) {
+      m_written(other.m_written),
+      m_temporaries(other.m_temporaries),
+      m_slot(other.m_slot) {
     other.m_fd = -1;
     other.m_temporary.clear();
+    other.m_slot = -1;
 }
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
@@ -147,8 +176,11 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         m_replacing = other.m_replacing;
         m_old = other.m_old;
         m_written = other.m_written;
+        m_temporaries = other.m_temporaries;
+        m_slot = other.m_slot;
         other.m_fd = -1;
         other.m_temporary.clear();
+        other.m_slot = -1;
     }
     return *this;
 }
@@ -160,6 +192,12 @@ void AtomicFile::Abandon() {
     m_fd = -1;
     if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
     m_temporary.clear();
+    Forget();
+}
+
+void AtomicFile::Forget() {
+    if (m_temporaries != nullptr) m_temporaries->Remove(m_slot);
+    m_slot = -1;
 }
 
 Result<void> AtomicFile::Write(const void* data, std::size_t size) {
@@ -210,11 +248,13 @@ Result<void> AtomicFile::Commit() {
         return failed(ErrorKind::WriteFailed, "cannot write " + Quoted(m_target), errno);
     }
     m_temporary.clear();
+    Forget();
     return {};
 }
 
-Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_view content) {
-    Result<AtomicFile> file = AtomicFile::Begin(destination);
+Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_view content,
+                                     TemporaryFiles* temporaries) {
+    Result<AtomicFile> file = AtomicFile::Begin(destination, temporaries);
     if (!file) return file.error();
     if (Result<void> written = file->Write(content); !written) return written.error();
     if (Result<void> committed = file->Commit(); !committed) return committed.error();

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <string_view>
@@ -10,6 +12,32 @@
 #include "core/common/Result.h"
 
 namespace quorvel {
+
+// The temporary files being written, so that a signal handler can remove
+// them when the process is interrupted (SIGINT, SIGTERM). A front end that
+// wants this keeps one, hands it to its writers and calls RemoveAll from its
+// handler; writers without one leave a file behind on such an interruption.
+class TemporaryFiles {
+public:
+    static constexpr std::size_t kSlots = 64;        // files written at the same time
+    static constexpr std::size_t kNameBytes = 4096;  // PATH_MAX
+
+    // Records a name; returns its slot, or -1 when the name is too long or
+    // every slot is taken (the file is then not removed on a signal).
+    int Add(const char* name) noexcept;
+    // Forgets the name of a slot Add returned (nothing for -1).
+    void Remove(int slot) noexcept;
+    // Removes every recorded file. Async-signal-safe: only atomics and unlink.
+    void RemoveAll() noexcept;
+
+private:
+    enum State : int { kFree, kFilling, kLive };
+    struct Slot {
+        std::atomic<int> state{kFree};
+        char name[kNameBytes] = {};
+    };
+    std::array<Slot, kSlots> m_slots;
+};
 
 // A file that appears complete or not at all. It is written under a short
 // temporary name (".quorvel-" with eight hex digits and the target's
@@ -25,8 +53,10 @@ namespace quorvel {
 // overwritten in place.
 class AtomicFile {
 public:
-    // Checks the target and creates the temporary file beside it.
-    static Result<AtomicFile> Begin(const std::filesystem::path& destination);
+    // Checks the target and creates the temporary file beside it. With
+    // `temporaries`, the temporary file is recorded there while it exists.
+    static Result<AtomicFile> Begin(const std::filesystem::path& destination,
+                                    TemporaryFiles* temporaries = nullptr);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
@@ -61,10 +91,15 @@ private:
     bool m_replacing = false;
     struct stat m_old {};
     std::size_t m_written = 0;
+    TemporaryFiles* m_temporaries = nullptr;
+    int m_slot = -1;
+
+    void Forget();
 };
 
 // Writes the whole content at once through an AtomicFile; returns the target.
 Result<std::filesystem::path> WriteFileAtomically(const std::filesystem::path& destination,
-                                                  std::string_view content);
+                                                  std::string_view content,
+                                                  TemporaryFiles* temporaries = nullptr);
 
 }  // namespace quorvel

@@ -61,12 +61,13 @@ Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& d
     return image;
 }
 
-Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination) {
+Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination,
+                                      TemporaryFiles* temporaries) {
     // The image is encoded once, in memory, then written with the marker.
     Result<std::vector<uchar>> image = EncodeForSave(photo, destination);
     if (!image) return image.error();
 
-    Result<AtomicFile> file = AtomicFile::Begin(destination);
+    Result<AtomicFile> file = AtomicFile::Begin(destination, temporaries);
     if (!file) return file.error();
     if (Result<void> written = file->Write(image->data(), image->size()); !written) {
         return written.error();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/common/Result.h"
+#include "core/io/AtomicFile.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -35,8 +36,10 @@ Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo,
 // name is replaced only by a finished save and left as it was when the save
 // fails; a link stays a link; a replaced file keeps its permission bits and
 // owner. The error's path is the file that was to receive the photo.
+// With `temporaries`, the temporary file is recorded there while it exists.
 Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo,
-                                      const std::filesystem::path& destination);
+                                      const std::filesystem::path& destination,
+                                      TemporaryFiles* temporaries = nullptr);
 
 // True when the bytes end with this tool's pass marker.
 bool EndsWithPassMarker(const std::string& bytes);

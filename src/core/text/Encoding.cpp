@@ -91,7 +91,23 @@ std::string ValidUtf8(std::string_view bytes) {
 }
 
 std::string FileNameText(const std::filesystem::path& fileName) {
-    return ValidUtf8(fileName.native());
+    const std::string text = ValidUtf8(fileName.native());
+    // A control character in a name (a line end, an escape) would let the
+    // name forge or break log entries: each becomes '?'.
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;  // U+0080..U+009F
+        if (byte < 0x20 || byte == 0x7F || c1) {
+            shown += '?';
+            if (c1) ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
 }
 
 }  // namespace quorvel

@@ -25,7 +25,8 @@ Converted Utf8ToGbk(std::string_view utf8, std::size_t maxBytes = std::string::n
 // becomes U+FFFD.
 std::string ValidUtf8(std::string_view bytes);
 
-// A file name as log text: its bytes as valid UTF-8.
+// A file name as log text: its bytes as valid UTF-8, each control character
+// (C0, DEL, C1) as '?'.
 std::string FileNameText(const std::filesystem::path& fileName);
 
 }  // namespace quorvel
