@@ -118,9 +118,10 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     // other two modes, and each mode needs its files or none.
     auto usageProblem = [&]() -> std::string {
         if (showConfig || verify) {
-            std::vector<CLI::Option*> foreign = {outOpt, extOpt,    explainOpt,
-                                                 logOpt, reportOpt, recursiveOpt};
-            if (showConfig) foreign.insert(foreign.end(), {colorOpt, sizeOpt, cascadeOpt});
+            std::vector<CLI::Option*> foreign = {outOpt, extOpt, logOpt, reportOpt, recursiveOpt};
+            if (showConfig) {
+                foreign.insert(foreign.end(), {colorOpt, sizeOpt, cascadeOpt, explainOpt});
+            }
             if (verify) foreign.push_back(showOpt);
             for (CLI::Option* option : foreign) {
                 if (option->count() > 0) {
@@ -207,21 +208,12 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     bool allGenuine = true;
     bool printed = true;
     for (const fs::path& file : options.files) {
-        std::optional<std::string> error;
-        std::error_code ec;
-        GenuineCheck check;
-        if (!fs::exists(file, ec)) {
-            error = "no such file";
-        } else if (!fs::is_regular_file(file, ec)) {
-            error = "not a regular file";
-        } else {
-            check = CheckGenuinePhotoFile(file, session.auditor().cascade(), session.settings());
-        }
-        if (error) check.problems.push_back(*error);
+        // A file that cannot be read, is too large or runs out of memory is
+        // that file's line; the run goes on.
+        const GenuineCheck check =
+            CheckGenuinePhotoFile(file, session.auditor().cascade(), session.settings());
         allGenuine = allGenuine && check.genuine;
-        printed =
-            PrintLine(out, GenuineJson(file, check.marker, check.genuine, check.problems, error)) &&
-            printed;
+        printed = PrintLine(out, GenuineJson(file, check, options.explain)) && printed;
     }
     if (!printed) Message(err, "cannot write the results to standard output");
     return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;
