@@ -167,14 +167,12 @@ Explanation ExplainBackgroundRegion(bool left, bool right) {
     const std::string sides = !left && !right ? "on either side"
                               : !left         ? "on the left"
                                               : "on the right";
-    Explanation e =
-        left && right
-            ? Make(verify_rule::kBackgroundRegion, "头部两侧都有纯色背景到达上边缘",
-                   "plain background of white, red or blue reaches the top edge on both sides "
-                   "of the head")
-            : Make(verify_rule::kBackgroundRegion, "头部一侧没有到达上边缘的纯色背景",
-                   "no plain background of white, red or blue reaches the top edge " + sides +
-                       " of the head; a saved photo has it on both sides");
+    Explanation e = left && right
+                        ? Make(verify_rule::kBackgroundRegion, "头部两侧都有纯色背景到达上边缘",
+                               "plain background reaches the top edge on both sides of the head")
+                        : Make(verify_rule::kBackgroundRegion, "头部一侧没有到达上边缘的纯色背景",
+                               "no plain background reaches the top edge " + sides +
+                                   " of the head; a saved photo has it on both sides");
     e.measured = Words({{"left", left ? "yes" : "no"}, {"right", right ? "yes" : "no"}});
     e.limit = Words({{"left", "yes"}, {"right", "yes"}});
     return e;
