@@ -26,7 +26,8 @@ const char* const kDescription =
     "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
     "  quorvel-audit [options] PHOTO|FOLDER...\n"
     "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] --verify FILE...\n"
+    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] [--explain] --verify "
+    "FILE...\n"
     "Exit status: 0 all passed (or all genuine), 1 some did not, "
     "2 usage or start-up error.";
 
