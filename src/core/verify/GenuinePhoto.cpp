@@ -252,7 +252,7 @@ void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting
 
 // What the crop search can produce in a size mode: the spread s of the frame
 // (the face is 1 / (1 + s) of the output width) and the head-room share m
-// (the face's top lies (g s + 0.8) m / 2 face widths below the frame's top).
+// (the face's top lies (g s + base) m / 2 face widths below the frame's top).
 struct CropBounds {
     double minSpread, maxSpread, minShare, maxShare;
 };
@@ -260,7 +260,7 @@ struct CropBounds {
 CropBounds BoundsOf(const rules::SizeModeParams& mode) {
     CropBounds b;
     // The narrowing search stops at u - step, and u >= 1 / aspect - 1; a
-    // frame whose top lies above the face needs g s + 0.8 >= 0.
+    // frame whose top lies above the face needs g s + base >= 0.
     b.minSpread =
         std::max(1 / mode.aspect - 1, -rules::kFrameTopBase / mode.slope) - rules::kSpreadStep;
     b.maxSpread = rules::kMaxSpread;
@@ -294,9 +294,9 @@ void CheckFace(const cv::Mat& photo, cv::CascadeClassifier& cascade,
     const double allowedOffset = kFaceCentreJitter * face.width + kPixelSlack;
     AddCheck(result, ExplainFaceCentre(offset, allowedOffset), offset <= allowedOffset);
 
-    // The face's top lies (g s + 0.8) m q t rows below the output's top, with
+    // The face's top lies (g s + base) m q t rows below the output's top, with
     // q = fw / 2 for the detector's square faces and s = W / (fw t) - 1 for
-    // output width W: y = m / 2 * (g W - (g - 0.8) w) for the true face
+    // output width W: y = m / 2 * (g W - (g - base) w) for the true face
     // width w in the output, which lies within the jitter of the measured
     // one and within the spreads the search tries. y falls as w grows.
     const double widest =

@@ -13,14 +13,14 @@
 
 namespace quorvel {
 
-// Whether a file is what a passed audit saves: complete JPEG (quality 50) or
+// Whether a file is what a passed audit saves: complete JPEG (at the save's quality) or
 // PNG data directly followed by the pass marker, at a size the size mode
 // produces, on a plain background of a colour the setting allows that
 // reaches the top edge on both sides of the head, with one face as wide, as
 // centred and as high as the crop search can place it.
 
 // The longest file the verifier reads: far above any save the tool makes
-// (an uncompressed 413 x 619 BMP is 0.8 MB).
+// (an uncompressed BMP of the widest output is under 1 MB).
 inline constexpr std::uintmax_t kMaxVerifiedFileBytes = 4 * 1024 * 1024;
 
 // One check and its outcome; the explanation names the rule, what was

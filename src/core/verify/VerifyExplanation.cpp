@@ -146,17 +146,19 @@ Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
 Explanation ExplainQuantisation(int tables, int matching, int expected,
                                 std::optional<int> quality) {
     const bool same = tables == expected && matching == expected;
-    const std::string saved = "quality-" + std::to_string(rules::kSaveJpegQuality);
+    const std::string quality50 = std::to_string(rules::kSaveJpegQuality);
+    const std::string saved = "quality-" + quality50;
     const std::string about = quality ? " (about quality " + std::to_string(*quality) + ")" : "";
     Explanation e =
-        same ? Make(verify_rule::kQuantisation, "JPEG 量化表与质量 50 的保存相同",
-                    "the JPEG carries the " + std::to_string(expected) +
-                        " quantisation tables of a " + saved + " save")
-             : Make(verify_rule::kQuantisation, "JPEG 量化表不是质量 50 保存的量化表",
-                    "the JPEG's quantisation tables are not those of a " + saved +
-                        " save: " + std::to_string(tables) + " tables, " +
-                        std::to_string(matching) + " equal to the save's" + about +
-                        "; a saved photo carries the save's " + std::to_string(expected));
+        same
+            ? Make(verify_rule::kQuantisation, "JPEG 量化表与质量 " + quality50 + " 的保存相同",
+                   "the JPEG carries the " + std::to_string(expected) +
+                       " quantisation tables of a " + saved + " save")
+            : Make(verify_rule::kQuantisation, "JPEG 量化表不是质量 " + quality50 + " 保存的量化表",
+                   "the JPEG's quantisation tables are not those of a " + saved +
+                       " save: " + std::to_string(tables) + " tables, " + std::to_string(matching) +
+                       " equal to the save's" + about + "; a saved photo carries the save's " +
+                       std::to_string(expected));
     e.measured = Values({{"tables", tables}, {"matching", matching}}, "");
     if (quality) e.measured->numbers.emplace_back("quality", *quality);
     e.limit = Values({{"tables", expected}, {"quality", rules::kSaveJpegQuality}}, "");
