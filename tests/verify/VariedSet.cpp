@@ -314,6 +314,11 @@ std::vector<Forgery> BuildForgeries(const fs::path& dir, const std::vector<Saved
               {1, size});
         forge("repainted very dark blue (value 0.10)", name, Repainted(p, Hsv(225, 0.8, 0.10), rng),
               {3, size});
+        cv::Mat halves = Repainted(p, Rgb(200, 40, 40), rng);
+        const cv::Rect leftHalf(0, 0, p.cols / 2, p.rows);
+        cv::Mat blueLeft = Repainted(p, Rgb(60, 130, 220), rng);
+        blueLeft(leftHalf).copyTo(halves(leftHalf));
+        forge("blue wall left of the head, red wall right of it", name, halves, {3, size});
         cv::Mat banded = Repainted(p, Hsv(120, 0.6, 0.7), rng);
         banded(cv::Rect(0, 0, p.cols, p.rows / 30)).setTo(Rgb(245, 245, 245));
         forge("green under a white band along the top", name, banded, {3, size});

@@ -37,6 +37,11 @@ constexpr ColourTolerance kColourTolerance{1.0, 0.03, 0.01};
 // photo. Smallest on genuine saves: 4.3 % and 4.6 % (faces 77 % of the
 // width, whose background is a band above the head).
 constexpr double kMinBackgroundCoverage = 0.04;
+// Regions left and right of the head that share no pixels (a head reaching
+// the top edge parts them) are one backdrop when their shades differ by no
+// more than two fill ranges: a smooth gradient between such shades is
+// covered by the two fills from its ends.
+constexpr double kMaxShadeDifference = 2 * rules::kBackgroundFillRange;
 // The detector finds the face of a saved photo again within these shares of
 // its width (largest seen on genuine saves: width 19.1 %, centre 2.1 %, top
 // 8.5 %).
@@ -164,12 +169,11 @@ cv::Vec3b BlockMean(const cv::Mat& photo, cv::Point at) {
                      cv::saturate_cast<uchar>(mean[2]));
 }
 
-// The largest region filled as the audit fills (fixed range from the seed)
-// from seeds on the top rows between the corner and the head's middle
-// column: one of a class the setting accepts when there is one (not the hair
-// in a corner), else one of any colour class, else any.
-Side FindSide(const cv::Mat& photo, int middle, bool left, BackgroundColor setting) {
-    Side best, bestClass, bestAny;
+// The regions filled as the audit fills (fixed range from the seed) from
+// seeds on the top rows between the corner and the head's middle column,
+// each seed not yet inside an earlier region.
+std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left) {
+    std::vector<Side> regions;
     cv::Mat covered = cv::Mat::zeros(photo.rows + 2, photo.cols + 2, CV_8UC1);
     const int step = std::max(1, photo.cols / (2 * kSeedsPerSide));
     for (int row : kSeedRows) {
@@ -185,14 +189,46 @@ Side FindSide(const cv::Mat& photo, int middle, bool left, BackgroundColor setti
                 FillRegionMask(photo, cv::Point(x, row), rules::kBackgroundFillRange, side.mask);
             cv::bitwise_or(covered, side.mask, covered);
             side.bgr = BlockMean(photo, cv::Point(x, row));
-            const std::optional<BackgroundColor> found = ClassWithin(HsvOf(side.bgr));
-            side.inClass = found.has_value();
-            if (found && Accepts(setting, *found) && side.area > best.area) best = side;
-            if (side.inClass && side.area > bestClass.area) bestClass = side;
-            if (side.area > bestAny.area) bestAny = side;
+            side.inClass = ClassWithin(HsvOf(side.bgr)).has_value();
+            regions.push_back(std::move(side));
         }
     }
-    return best.found ? best : bestClass.found ? bestClass : bestAny;
+    return regions;
+}
+
+// The largest region of a class the setting accepts when there is one (not
+// the hair in a corner), else of any colour class, else any.
+Side LargestRegion(const std::vector<Side>& regions, BackgroundColor setting) {
+    const Side* best = nullptr;
+    int bestRank = -1;
+    for (const Side& side : regions) {
+        const std::optional<BackgroundColor> found = ClassWithin(HsvOf(side.bgr));
+        const int rank = found && Accepts(setting, *found) ? 2 : found ? 1 : 0;
+        if (best == nullptr || rank > bestRank || (rank == bestRank && side.area > best->area)) {
+            best = &side;
+            bestRank = rank;
+        }
+    }
+    return best != nullptr ? *best : Side{};
+}
+
+// The largest channel difference of two regions' colours.
+int ShadeDifference(const Side& a, const Side& b) {
+    int difference = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        difference = std::max(difference, std::abs(a.bgr[ch] - b.bgr[ch]));
+    }
+    return difference;
+}
+
+// Whether two regions are one backdrop: they share pixels (above the head),
+// or their shades are close enough for a gradient between them.
+bool OneBackdrop(const Side& a, const Side& b) {
+    if (ShadeDifference(a, b) <= kMaxShadeDifference) return true;
+    const cv::Rect inside(1, 1, a.mask.cols - 2, a.mask.rows - 2);
+    cv::Mat shared;
+    cv::bitwise_and(a.mask(inside), b.mask(inside), shared);
+    return cv::countNonZero(shared) > 0;
 }
 
 // The first class the setting accepts among mixes of the two colours (a
@@ -215,10 +251,30 @@ std::optional<BackgroundColor> AcceptedMix(const cv::Vec3b& a, const cv::Vec3b& 
 
 void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting,
                        GenuineCheck& result) {
-    const Side left = FindSide(photo, middle, true, setting);
-    const Side right = FindSide(photo, middle, false, setting);
-    AddCheck(result, ExplainBackgroundRegion(left.found, right.found), left.found && right.found);
-    if (!left.found || !right.found) return;
+    const std::vector<Side> lefts = FindRegions(photo, middle, true);
+    const std::vector<Side> rights = FindRegions(photo, middle, false);
+    // The largest pair of one backdrop in a class the setting accepts; else
+    // each side's largest region, to say what is wrong.
+    Side left, right;
+    for (const Side& l : lefts) {
+        for (const Side& r : rights) {
+            if (l.inClass && r.inClass && l.area + r.area > left.area + right.area &&
+                OneBackdrop(l, r) && AcceptedMix(l.bgr, r.bgr, setting)) {
+                left = l;
+                right = r;
+            }
+        }
+    }
+    if (!left.found) {
+        left = LargestRegion(lefts, setting);
+        right = LargestRegion(rights, setting);
+    }
+    const bool found = left.found && right.found;
+    const int difference = found ? ShadeDifference(left, right) : 0;
+    AddCheck(result,
+             ExplainBackgroundRegion(left.found, right.found, difference, kMaxShadeDifference),
+             found && OneBackdrop(left, right));
+    if (!found) return;
 
     const Hsv leftHsv = HsvOf(left.bgr);
     const Hsv rightHsv = HsvOf(right.bgr);
@@ -377,7 +433,7 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifi
     if (photo.rows > kSeedRows[0] && photo.cols > 2 * rules::kSampleInset) {
         CheckBackgroundOf(photo, middle, settings.color, result);
     } else {
-        AddCheck(result, ExplainBackgroundRegion(false, false), false);
+        AddCheck(result, ExplainBackgroundRegion(false, false, 0, kMaxShadeDifference), false);
     }
     for (VerifyCheck& check : faceChecks.checks)
         AddCheck(result, std::move(check.explanation), check.passed);

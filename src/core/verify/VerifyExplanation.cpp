@@ -165,18 +165,33 @@ Explanation ExplainQuantisation(int tables, int matching, int expected,
     return e;
 }
 
-Explanation ExplainBackgroundRegion(bool left, bool right) {
-    const std::string sides = !left && !right ? "on either side"
-                              : !left         ? "on the left"
-                                              : "on the right";
-    Explanation e = left && right
-                        ? Make(verify_rule::kBackgroundRegion, "头部两侧都有纯色背景到达上边缘",
-                               "plain background reaches the top edge on both sides of the head")
-                        : Make(verify_rule::kBackgroundRegion, "头部一侧没有到达上边缘的纯色背景",
-                               "no plain background reaches the top edge " + sides +
-                                   " of the head; a saved photo has it on both sides");
-    e.measured = Words({{"left", left ? "yes" : "no"}, {"right", right ? "yes" : "no"}});
-    e.limit = Words({{"left", "yes"}, {"right", "yes"}});
+Explanation ExplainBackgroundRegion(bool left, bool right, int difference, double allowed) {
+    const std::string limit = FormatNumber(allowed, 0);
+    const std::string levels = std::to_string(difference);
+    Explanation e;
+    if (!left || !right) {
+        const std::string sides = !left && !right ? "on either side"
+                                  : !left         ? "on the left"
+                                                  : "on the right";
+        e = Make(verify_rule::kBackgroundRegion, "头部一侧没有到达上边缘的纯色背景",
+                 "no plain background reaches the top edge " + sides +
+                     " of the head; a saved photo has it on both sides");
+    } else if (difference > allowed) {
+        e = Make(verify_rule::kBackgroundRegion,
+                 "头部两侧的背景不是同一背景：颜色相差 " + levels + "，允许 " + limit,
+                 "the plain regions left and right of the head are not one backdrop: they share "
+                 "no pixels and their shades differ by " +
+                     levels + " levels, " + limit + " allowed");
+    } else {
+        e = Make(verify_rule::kBackgroundRegion, "头部两侧都有同一纯色背景到达上边缘",
+                 "one plain backdrop reaches the top edge on both sides of the head (shades " +
+                     levels + " levels apart, " + limit + " allowed where they share no pixels)");
+    }
+    e.measured = Quantity{{{"shade_difference", difference}},
+                          {{"left", left ? "yes" : "no"}, {"right", right ? "yes" : "no"}},
+                          ""};
+    e.limit =
+        Quantity{{{"max_shade_difference", allowed}}, {{"left", "yes"}, {"right", "yes"}}, ""};
     return e;
 }
 

@@ -51,7 +51,9 @@ Explanation ExplainSavedSize(cv::Size size, int sizeSetting);
 // `quality` is the libjpeg quality the luminance table corresponds to, when
 // it can be told.
 Explanation ExplainQuantisation(int tables, int matching, int expected, std::optional<int> quality);
-Explanation ExplainBackgroundRegion(bool left, bool right);
+// `difference` is the largest channel difference of the two sides' shades;
+// regions that share no pixels are one backdrop when it is at most `allowed`.
+Explanation ExplainBackgroundRegion(bool left, bool right, int difference, double allowed);
 Explanation ExplainBackgroundColourOf(const Hsv& left, const Hsv& right, bool inClass,
                                       const ColourTolerance& tolerance);
 Explanation ExplainBackgroundSettingOf(std::optional<BackgroundColor> found,
