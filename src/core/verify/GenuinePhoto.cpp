@@ -23,7 +23,7 @@ namespace {
 
 // ---- The verifier's own tolerances ----------------------------------------
 // Measured by test_verify's genuine set (the README's verification section
-// gives the figures): what JPEG quality 50, a sampling place other than the
+// gives the figures): what the save's JPEG quality, a sampling place other than the
 // audit's and re-running the detector on the smaller saved photo move.
 
 // The colour classes are the audit's, widened a little. Where the verifier
@@ -286,11 +286,11 @@ void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting
         cv::Vec3b mean;
         for (int ch = 0; ch < 3; ++ch)
             mean[ch] = static_cast<uchar>((left.bgr[ch] + right.bgr[ch]) / 2);
-        std::optional<BackgroundColor> found = result.backgroundClass;
-        if (!found) found = ClassWithin(HsvOf(mean));
-        if (!found) found = ClassWithin(leftHsv);
+        std::optional<BackgroundColor> named = result.backgroundClass;
+        if (!named) named = ClassWithin(HsvOf(mean));
+        if (!named) named = ClassWithin(leftHsv);
         AddCheck(result,
-                 ExplainBackgroundSettingOf(found, setting, result.backgroundClass.has_value()),
+                 ExplainBackgroundSettingOf(named, setting, result.backgroundClass.has_value()),
                  result.backgroundClass.has_value());
     }
 
