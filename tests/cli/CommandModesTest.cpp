@@ -221,6 +221,8 @@ TEST(CommandModes, VerifyExplainsEveryCheckAndGoesOnPastFilesItCannotRead) {
             EXPECT_FALSE(line.contains("error")) << line.dump();
         }
     }
+    EXPECT_EQ(lines[0]["checks"][0]["measured"]["value"], 3221225482.0) << "the length, unread";
+    EXPECT_EQ(lines[0]["checks"][0]["limit"]["max"], 4194304.0);
     // With --explain every check of the genuine save is listed, passed, with
     // what was measured against its limit.
     const json& checks = lines[2]["checks"];

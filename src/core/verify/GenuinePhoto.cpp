@@ -381,12 +381,13 @@ cv::Mat Decode(std::string_view image) {
     }
 }
 
-GenuineCheck FileFailure(const Error& error, const std::string& message) {
+GenuineCheck FileFailure(const Error& error, const std::string& message,
+                         std::optional<std::uintmax_t> length = std::nullopt) {
     GenuineCheck result;
     Error shown = error;
     shown.message = message;
     result.error = message;
-    AddCheck(result, ExplainFileRead(shown, kMaxVerifiedFileBytes), false);
+    AddCheck(result, ExplainFileRead(shown, kMaxVerifiedFileBytes, length), false);
     return result;
 }
 
@@ -457,7 +458,8 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
             return FileFailure(bytes.error(), bytes.error().message);
         }
         return FileFailure(bytes.error(),
-                           "the file is " + std::to_string(file->length()) + " bytes long");
+                           "the file is " + std::to_string(file->length()) + " bytes long",
+                           file->length());
     }
     try {
         return CheckGenuinePhoto(*bytes, cascade, settings);

@@ -42,11 +42,13 @@ Numbers HsvNumbers(const std::string& side, const Hsv& hsv) {
 
 }  // namespace
 
-Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes) {
+Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes,
+                            std::optional<std::uintmax_t> length) {
     if (error.kind == ErrorKind::TooLarge) {
         const std::string limit = std::to_string(maxBytes);
         Explanation e = Make(verify_rule::kFile, "文件过大，保存的照片最多 " + limit + " 字节",
                              error.message + "; a saved photo is at most " + limit + " bytes");
+        if (length) e.measured = Values({{"value", static_cast<double>(*length)}}, "B");
         e.limit = Values({{"max", static_cast<double>(maxBytes)}}, "B");
         return e;
     }

@@ -41,7 +41,9 @@ struct ColourTolerance {
 
 // The explanation of each check of the verifier, from what it measured. The
 // English sentence names the measured value and the allowed range.
-Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes);
+// `length` is the file's length when it is known (a file too large to read).
+Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes,
+                            std::optional<std::uintmax_t> length = std::nullopt);
 Explanation ExplainMarker(bool present);
 // `markerAt` is where the pass marker starts; `decoded` tells whether data
 // of another format decodes.
