@@ -160,7 +160,7 @@ Explanation ExplainQuantisation(int tables, int matching, int expected,
                    "the JPEG's quantisation tables are not those of a " + saved +
                        " save: " + std::to_string(tables) + " tables, " + std::to_string(matching) +
                        " equal to the save's" + about + "; a saved photo carries the save's " +
-                       std::to_string(expected));
+                       std::to_string(expected) + " tables");
     e.measured = Values({{"tables", tables}, {"matching", matching}}, "");
     if (quality) e.measured->numbers.emplace_back("quality", *quality);
     e.limit = Values({{"tables", expected}, {"quality", rules::kSaveJpegQuality}}, "");
