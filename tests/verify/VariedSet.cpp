@@ -160,8 +160,9 @@ std::vector<Original> Originals() {
     };
     // Faces across the accepted range, off the middle, and with little
     // head-room (the second pass of size mode 1).
-    const std::vector<Place> places = {{1.0, 0, 0},   {0.75, 30, 0}, {1.2, -20, 0}, {0.6, 0, 0},
-                                       {0.9, -60, 0}, {1.35, 0, 40}, {1.0, 0, 150}, {0.8, 40, 200}};
+    const std::vector<Place> places = {{1.0, 0, 0},   {0.75, 30, 0}, {1.2, -20, 0},  {0.6, 0, 0},
+                                       {0.9, -60, 0}, {1.35, 0, 40}, {1.0, 0, 150},  {0.8, 40, 200},
+                                       {0.45, 0, 0},  {0.38, 20, 0}, {0.5, -40, 100}};
     cv::RNG rng(16);
     std::vector<Original> originals;
     for (std::size_t i = 0; i < backdrops.size(); ++i) {
