@@ -13,7 +13,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 status=0
-for target in config audit marker; do
+for target in config audit marker layout; do
     cp -r "fuzz/corpus/$target" "$WORK/$target"
     echo "== fuzz_$target for ${SECONDS_PER_TARGET}s"
     if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -32,7 +32,8 @@ const char* const kDescription =
     "  quorvel-audit [options] PHOTO|FOLDER...\n"
     "  quorvel-audit [options] --files-from LIST [-0]\n"
     "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] --verify FILE...\n"
+    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] [--explain] --verify "
+    "FILE...\n"
     "Exit status: 0 all passed (or all genuine), 1 some did not, "
     "2 usage or start-up error.";
 
@@ -84,10 +85,13 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
 
     // Options of an audit mean nothing to the other two modes.
     if (showConfig || verify) {
-        std::vector<std::string> foreign = {"--out",    "--ext",       "--explain",    "--log",
-                                            "--report", "--recursive", "--files-from", "-0",
-                                            "--resume", "--jobs",      "--shard"};
-        if (showConfig) foreign.insert(foreign.end(), {"--color", "--size", "--cascade"});
+        // --explain adds every measured value to --verify's lines too.
+        std::vector<std::string> foreign = {"--out",        "--ext",  "--log",    "--report",
+                                            "--recursive",  "-0",     "--resume", "--jobs",
+                                            "--files-from", "--shard"};
+        if (showConfig) {
+            foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
+        }
         if (verify) foreign.push_back("--show-config");
         for (const std::string& option : foreign) {
             if (options.Given(option)) {
@@ -279,21 +283,12 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
     bool allGenuine = true;
     bool printed = true;
     for (const fs::path& file : options.files) {
-        std::optional<std::string> error;
-        std::error_code ec;
-        GenuineCheck check;
-        if (!fs::exists(file, ec)) {
-            error = "no such file";
-        } else if (!fs::is_regular_file(file, ec)) {
-            error = "not a regular file";
-        } else {
-            check = CheckGenuinePhotoFile(file, session->auditor().cascade(), session->settings());
-        }
-        if (error) check.problems.push_back(*error);
+        // A file that cannot be read, is too large or runs out of memory is
+        // that file's line; the run goes on.
+        const GenuineCheck check =
+            CheckGenuinePhotoFile(file, session->auditor().cascade(), session->settings());
         allGenuine = allGenuine && check.genuine;
-        printed = PrintLine(out, JsonLine(GenuineJson(file, check.marker, check.genuine,
-                                                      check.problems, error))) &&
-                  printed;
+        printed = PrintLine(out, JsonLine(GenuineJson(file, check, options.explain))) && printed;
     }
     if (!printed) Message(err, "cannot write the results to standard output");
     return allGenuine && printed ? kExitAllPassed : kExitSomeFailed;

@@ -153,12 +153,19 @@ JsonObject SettingsJson(const Settings& settings) {
                       {"size", static_cast<int>(settings.size)}};
 }
 
-JsonObject GenuineJson(const std::filesystem::path& file, bool marker, bool genuine,
-                       const std::vector<std::string>& problems,
-                       const std::optional<std::string>& error) {
-    JsonObject json{{"file", file.string()}, {"marker", marker}, {"genuine", genuine}};
-    json["problems"] = problems;
-    if (error) json["error"] = *error;
+JsonObject GenuineJson(const std::filesystem::path& file, const GenuineCheck& check,
+                       bool everyCheck) {
+    JsonObject json{{"file", file.string()}, {"marker", check.marker}, {"genuine", check.genuine}};
+    json["problems"] = check.problems;
+    JsonObject checks = JsonObject::array();
+    for (const VerifyCheck& item : check.checks) {
+        if (item.passed && !everyCheck) continue;
+        JsonObject entry = ReasonJson(item.explanation);
+        entry["passed"] = item.passed;
+        checks.push_back(std::move(entry));
+    }
+    json["checks"] = std::move(checks);
+    if (check.error) json["error"] = *check.error;
     return json;
 }
 

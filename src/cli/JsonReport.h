@@ -10,6 +10,7 @@
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
 #include "core/explain/Explanation.h"
+#include "core/verify/GenuinePhoto.h"
 
 namespace quorvel::cli {
 
@@ -38,10 +39,11 @@ JsonObject ReasonJson(const Explanation& reason);
 JsonObject TraceJson(const AuditTrace& trace);
 
 // The line of --verify: whether the file ends with the pass marker, whether
-// it is genuine, and each failed condition.
-JsonObject GenuineJson(const std::filesystem::path& file, bool marker, bool genuine,
-                       const std::vector<std::string>& problems,
-                       const std::optional<std::string>& error = std::nullopt);
+// it is genuine, each failed check as a sentence ("problems") and as
+// structured values ("checks": rule, measured, limit, text, text_en,
+// passed); with everyCheck (--explain) "checks" holds the passed ones too.
+JsonObject GenuineJson(const std::filesystem::path& file, const GenuineCheck& check,
+                       bool everyCheck);
 
 JsonObject SettingsJson(const Settings& settings);
 

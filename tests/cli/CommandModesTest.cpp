@@ -2,7 +2,9 @@
 // it refuses before auditing anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -62,8 +64,10 @@ TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
     const auto genuine = RunAudit({"--verify", "saved/plain.jpg", "saved/plain.png"}, dir.path());
     EXPECT_EQ(genuine.status, 0) << genuine.err;
     EXPECT_EQ(genuine.out,
-              "{\"file\":\"saved/plain.jpg\",\"marker\":true,\"genuine\":true,\"problems\":[]}\n"
-              "{\"file\":\"saved/plain.png\",\"marker\":true,\"genuine\":true,\"problems\":[]}\n");
+              "{\"file\":\"saved/plain.jpg\",\"marker\":true,\"genuine\":true,\"problems\":[],"
+              "\"checks\":[]}\n"
+              "{\"file\":\"saved/plain.png\",\"marker\":true,\"genuine\":true,\"problems\":[],"
+              "\"checks\":[]}\n");
 
     struct Row {
         const char* file;
@@ -178,4 +182,77 @@ TEST(CommandModes, BrokenCascadeInTheWorkingFolderIsNotSkipped) {
         RunAudit({"--color", "3", "--size", "1", DataPath("id_blue.jpg").string()}, dir.path());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("haarcascade_frontalface_alt2.xml"), std::string::npos) << run.err;
+}
+
+TEST(CommandModes, VerifyExplainsEveryCheckAndGoesOnPastFilesItCannotRead) {
+    TempDir dir;
+    fs::copy_file(DataPath("id_blue.jpg"), dir / "plain.jpg");
+    const auto saved =
+        RunAudit({"--color", "3", "--size", "1", "--out", "saved", "plain.jpg"}, dir.path());
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    // A sparse 3 GB file ending in the marker: refused unread, the run goes on.
+    {
+        std::ofstream huge(dir / "huge.jpg", std::ios::binary);
+        huge.seekp(3LL * 1024 * 1024 * 1024);
+        const auto marker = MakePassMarker();
+        huge.write(reinterpret_cast<const char*>(marker.data()),
+                   static_cast<std::streamsize>(marker.size()));
+    }
+    fs::create_directory(dir / "folder.jpg");
+
+    const auto run = RunAudit({"--color", "3", "--size", "1", "--explain", "--verify", "huge.jpg",
+                               "folder.jpg", "saved/plain.jpg"},
+                              dir.path());
+    EXPECT_EQ(run.status, 1) << run.err;
+    const auto lines = run.Lines();
+    ASSERT_EQ(lines.size(), 3u) << run.out << run.err;
+
+    struct Row {
+        const char* description;
+        bool genuine;
+        const char* errorMentions;  // "" for no error
+        const char* firstRule;
+    };
+    const std::vector<Row> rows = {
+        {"3 GB file", false, "3221225482 bytes", "verify.file"},
+        {"a folder", false, "folder", "verify.file"},
+        {"a genuine save", true, "", "verify.marker"},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].description);
+        const json& line = lines[i];
+        EXPECT_EQ(line["genuine"], rows[i].genuine);
+        ASSERT_FALSE(line["checks"].empty()) << line.dump();
+        EXPECT_EQ(line["checks"][0]["rule"], rows[i].firstRule);
+        if (*rows[i].errorMentions != '\0') {
+            EXPECT_NE(line["error"].get<std::string>().find(rows[i].errorMentions),
+                      std::string::npos)
+                << line.dump();
+            EXPECT_NE(line["problems"][0].get<std::string>().find("verify.file"),
+                      std::string::npos);
+        } else {
+            EXPECT_FALSE(line.contains("error")) << line.dump();
+        }
+    }
+    EXPECT_EQ(lines[0]["checks"][0]["measured"]["value"], 3221225482.0) << "the length, unread";
+    EXPECT_EQ(lines[0]["checks"][0]["limit"]["max"], 4194304.0);
+    // With --explain every check of the genuine save is listed, passed, with
+    // what was measured against its limit.
+    const json& checks = lines[2]["checks"];
+    std::vector<std::string> rules;
+    for (const json& check : checks) {
+        EXPECT_TRUE(check["passed"].get<bool>()) << check.dump();
+        rules.push_back(check["rule"]);
+    }
+    for (const char* rule : {"verify.layout", "verify.quantisation", "verify.size",
+                             "verify.background.colour", "verify.background.coverage",
+                             "verify.face.share", "verify.face.centre", "verify.face.top"}) {
+        EXPECT_NE(std::find(rules.begin(), rules.end(), rule), rules.end()) << rule;
+    }
+    for (const json& check : checks) {
+        if (check["rule"] == "verify.background.coverage") {
+            EXPECT_GT(check["measured"]["value"].get<double>(),
+                      check["limit"]["min"].get<double>());
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
@@ -8,36 +9,52 @@
 #include <vector>
 
 #include "core/config/Settings.h"
+#include "core/explain/Explanation.h"
 
 namespace quorvel {
 
-// Whether a file is what a passed audit saves: complete image data followed
-// by the pass marker, at a size the size mode produces, with one face
-// centred and sized as the crop places it, on a plain background of a colour
-// the colour setting allows.
+// Whether a file is what a passed audit saves: complete JPEG (at the save's quality) or
+// PNG data directly followed by the pass marker, at a size the size mode
+// produces, on a plain background of a colour the setting allows that
+// reaches the top edge on both sides of the head, with one face as wide, as
+// centred and as high as the crop search can place it.
+
+// The longest file the verifier reads: far above any save the tool makes
+// (an uncompressed BMP of the widest output is under 1 MB).
+inline constexpr std::uintmax_t kMaxVerifiedFileBytes = 4 * 1024 * 1024;
+
+// One check and its outcome; the explanation names the rule, what was
+// measured and the allowed range.
+struct VerifyCheck {
+    Explanation explanation;
+    bool passed = false;
+};
 
 struct GenuineCheck {
     bool marker = false;                // the file ends with the pass marker
-    bool genuine = false;               // every condition holds
-    std::vector<std::string> problems;  // one plain-English entry per failed condition
+    bool genuine = false;               // every check passed
+    std::vector<std::string> problems;  // "rule: sentence" for each failed check
+    std::vector<VerifyCheck> checks;    // every check made, in order
+    std::optional<std::string> error;   // the file could not be read (missing, too large, ...)
 
-    std::string format;  // "jpeg", "png" or "bmp" when recognised
+    std::string format;  // "JPEG", "PNG", "BMP" or "image" for other formats
     cv::Size size;       // decoded photo, 0 x 0 when it does not decode
     std::vector<cv::Rect> faces;
     std::optional<cv::Rect> face;                    // the one measured (the wider of two)
     double faceWidthShare = 0;                       // face width / photo width
     double centreOffset = 0;                         // (face centre - photo centre) / face width
     double faceTopShare = 0;                         // face top row / photo width
-    std::optional<BackgroundColor> backgroundClass;  // none when not plain or no allowed class
-    double backgroundCoverage = 0;  // share of the photo filled from the two top corners
+    std::optional<BackgroundColor> backgroundClass;  // the accepted class found, if any
+    double backgroundCoverage = 0;  // share of the photo in the plain regions at the top
 };
 
 // Checks the bytes of a file.
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,
                                const Settings& settings);
 
-// Reads the file and checks it; a file that cannot be read gets that as its
-// only problem.
+// Reads the file (at most kMaxVerifiedFileBytes; a longer one is not read)
+// and checks it. A file that cannot be read, or whose check runs out of
+// memory, gets an error and that as its only problem.
 GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
                                    cv::CascadeClassifier& cascade, const Settings& settings);
 

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <opencv2/core.hpp>
+#include <optional>
+#include <string>
+
+#include "core/analysis/Background.h"
+#include "core/common/Result.h"
+#include "core/config/Settings.h"
+#include "core/explain/Explanation.h"
+#include "core/verify/ImageLayout.h"
+
+namespace quorvel {
+
+// The stable identifiers of the verifier's checks, in the order they run.
+namespace verify_rule {
+inline constexpr const char* kFile = "verify.file";
+inline constexpr const char* kMarker = "verify.marker";
+inline constexpr const char* kLayout = "verify.layout";
+inline constexpr const char* kDecode = "verify.decode";
+inline constexpr const char* kSize = "verify.size";
+inline constexpr const char* kQuantisation = "verify.quantisation";
+inline constexpr const char* kBackgroundRegion = "verify.background.region";
+inline constexpr const char* kBackgroundColour = "verify.background.colour";
+inline constexpr const char* kBackgroundSetting = "verify.background.setting";
+inline constexpr const char* kBackgroundCoverage = "verify.background.coverage";
+inline constexpr const char* kFaceCount = "verify.face.count";
+inline constexpr const char* kFaceShare = "verify.face.share";
+inline constexpr const char* kFaceCentre = "verify.face.centre";
+inline constexpr const char* kFaceTop = "verify.face.top";
+}  // namespace verify_rule
+
+// A colour class widened for what saving and a different sampling place can
+// move: hue in degrees, saturation and value as shares.
+struct ColourTolerance {
+    double hue = 0;
+    double saturation = 0;
+    double value = 0;
+};
+
+// The explanation of each check of the verifier, from what it measured. The
+// English sentence names the measured value and the allowed range.
+// `length` is the file's length when it is known (a file too large to read).
+Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes,
+                            std::optional<std::uintmax_t> length = std::nullopt);
+Explanation ExplainMarker(bool present);
+// `markerAt` is where the pass marker starts; `decoded` tells whether data
+// of another format decodes.
+Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool decoded);
+Explanation ExplainDecode(bool decoded, cv::Size size);
+Explanation ExplainSavedSize(cv::Size size, int sizeSetting);
+// `quality` is the libjpeg quality the luminance table corresponds to, when
+// it can be told.
+Explanation ExplainQuantisation(int tables, int matching, int expected, std::optional<int> quality);
+// `difference` is the largest channel difference of the two sides' shades;
+// regions that share no pixels are one backdrop when it is at most `allowed`.
+Explanation ExplainBackgroundRegion(bool left, bool right, int difference, double allowed);
+Explanation ExplainBackgroundColourOf(const Hsv& left, const Hsv& right, bool inClass,
+                                      const ColourTolerance& tolerance);
+Explanation ExplainBackgroundSettingOf(std::optional<BackgroundColor> found,
+                                       BackgroundColor setting, bool accepted);
+Explanation ExplainBackgroundCoverageOf(double coverage, double minimum);
+Explanation ExplainFaceCountOf(std::size_t count);
+Explanation ExplainFaceShareOf(double share, double minimum, double maximum);
+Explanation ExplainFaceCentre(double offset, double allowed);
+Explanation ExplainFaceTop(int row, int lowest, int highest);
+
+}  // namespace quorvel
