@@ -15,27 +15,13 @@ JsonObject SizeJson(const cv::Size& size) {
     return JsonObject{{"width", size.width}, {"height", size.height}};
 }
 
-const char* BackgroundClassName(BackgroundColor backgroundClass) {
-    switch (backgroundClass) {
-        case BackgroundColor::White:
-            return "BG_WHITE";
-        case BackgroundColor::Red:
-            return "BG_RED";
-        case BackgroundColor::Blue:
-            return "BG_BLUE";
-        case BackgroundColor::Any:
-            break;
-    }
-    return "";
-}
-
 JsonObject BackgroundJson(const BackgroundTrace& bg) {
     JsonObject json;
     json["accepted_colour"] = bg.fills.has_value();
     json["class"] =
         bg.backgroundClass ? JsonObject(static_cast<int>(*bg.backgroundClass)) : JsonObject();
     json["class_name"] =
-        bg.backgroundClass ? JsonObject(BackgroundClassName(*bg.backgroundClass)) : JsonObject();
+        bg.backgroundClass ? JsonObject(NamesOf(*bg.backgroundClass).code) : JsonObject();
     json["sample_rgb"] = JsonObject::array({bg.sampleRgb[0], bg.sampleRgb[1], bg.sampleRgb[2]});
     json["hsv"] = JsonObject{{"hue", bg.hsv.hueDefined ? JsonObject(bg.hsv.hue) : JsonObject()},
                              {"saturation", bg.hsv.saturation},

@@ -2,10 +2,12 @@
 // when it is a local file with an image extension and no audit runs.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
+#include "core/io/ImageFiles.h"
 #include "gui/MainWindow.h"
 
 namespace quorvel::gui {
@@ -13,15 +15,14 @@ namespace quorvel::gui {
 namespace {
 
 // The local photo a drop carries: its first URL, when that is a local file
-// named .jpg, .jpeg, .png or .bmp (any case); otherwise an empty string.
+// with an image file's extension (any case); otherwise an empty string.
 QString droppedPhoto(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return {};
     const QUrl first = data->urls().first();
     if (!first.isLocalFile()) return {};
     const QString path = first.toLocalFile();
-    static const QStringList kImageSuffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
-                                               QStringLiteral("png"), QStringLiteral("bmp")};
-    if (!kImageSuffixes.contains(QFileInfo(path).suffix().toLower())) return {};
+    const std::filesystem::path name = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
+    if (!HasImageExtension(name, ExtensionCase::Any)) return {};
     return path;
 }
 

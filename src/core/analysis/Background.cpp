@@ -37,16 +37,44 @@ Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return hsv;
 }
 
-std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv) {
-    if (hsv.value < rules::kDarkValueBelow) return std::nullopt;
-    if (hsv.value >= rules::kWhiteMinValue && hsv.saturation <= rules::kWhiteMaxSaturation) {
-        return BackgroundColor::White;
+bool InBackgroundClass(const Hsv& hsv, BackgroundColor backgroundClass,
+                       const ColourTolerance& tol) {
+    if (hsv.value < rules::kDarkValueBelow - tol.value) return false;
+    switch (backgroundClass) {
+        case BackgroundColor::White:
+            return hsv.value >= rules::kWhiteMinValue - tol.value &&
+                   hsv.saturation <= rules::kWhiteMaxSaturation + tol.saturation;
+        case BackgroundColor::Red:
+            return hsv.hueDefined && (hsv.hue >= rules::kRedHueFrom - tol.hue ||
+                                      hsv.hue < rules::kRedHueBelow + tol.hue);
+        case BackgroundColor::Blue:
+            return hsv.hueDefined && hsv.hue >= rules::kBlueHueFrom - tol.hue &&
+                   hsv.hue <= rules::kBlueHueTo + tol.hue;
+        case BackgroundColor::Any:
+            break;
     }
-    if (!hsv.hueDefined) return std::nullopt;
-    if (hsv.hue >= rules::kRedHueFrom || hsv.hue < rules::kRedHueBelow) return BackgroundColor::Red;
-    if (hsv.hue >= rules::kBlueHueFrom && hsv.hue <= rules::kBlueHueTo)
-        return BackgroundColor::Blue;
+    return false;
+}
+
+std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv) {
+    for (BackgroundColor backgroundClass : kBackgroundClasses) {
+        if (InBackgroundClass(hsv, backgroundClass)) return backgroundClass;
+    }
     return std::nullopt;
+}
+
+ColourNames NamesOf(BackgroundColor colour) {
+    switch (colour) {
+        case BackgroundColor::White:
+            return {"BG_WHITE", "白色", "white"};
+        case BackgroundColor::Red:
+            return {"BG_RED", "红色", "red"};
+        case BackgroundColor::Blue:
+            return {"BG_BLUE", "蓝色", "blue"};
+        case BackgroundColor::Any:
+            break;
+    }
+    return {"", "红、蓝、白色", "red, blue or white"};
 }
 
 std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y, cv::RNG& rng) {

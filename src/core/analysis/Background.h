@@ -20,9 +20,36 @@ struct Hsv {
 
 Hsv RgbToHsv(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 
+// The three background classes, in the order they are tested.
+inline constexpr BackgroundColor kBackgroundClasses[] = {
+    BackgroundColor::White, BackgroundColor::Red, BackgroundColor::Blue};
+
+// How far a class's limits are widened (the verifier allows for what saving
+// and a different sampling place can move): hue in degrees, saturation and
+// value as shares. The audit's classes are the unwidened ones.
+struct ColourTolerance {
+    double hue = 0;
+    double saturation = 0;
+    double value = 0;
+};
+
+// Whether a colour is of one class (White, Red or Blue; never when too dark),
+// each limit widened by the tolerance.
+bool InBackgroundClass(const Hsv& hsv, BackgroundColor backgroundClass,
+                       const ColourTolerance& tolerance = {});
+
 // The class of a sample colour: White, Red or Blue, or none when it is too dark
 // or has no accepted colour. Tested in the order dark, white, red, blue.
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv);
+
+// The names of a class: the code of the JSON lines ("BG_BLUE"), Chinese
+// ("蓝色") and English ("blue"). Any names all three.
+struct ColourNames {
+    const char* code;
+    const char* zh;
+    const char* en;
+};
+ColourNames NamesOf(BackgroundColor colour);
 
 // Pixel count of the 4-connected region around (x, y) whose channels all lie within the
 // background fill range of the seed pixel's. Draws a marker colour (three draws of rng) as a

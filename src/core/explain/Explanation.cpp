@@ -65,33 +65,9 @@ std::string FormatNumber(double value, int decimals) {
     return buffer;
 }
 
-std::string ColourNameZh(BackgroundColor colour) {
-    switch (colour) {
-        case BackgroundColor::White:
-            return "白色";
-        case BackgroundColor::Red:
-            return "红色";
-        case BackgroundColor::Blue:
-            return "蓝色";
-        case BackgroundColor::Any:
-            break;
-    }
-    return "红、蓝、白色";
-}
+std::string ColourNameZh(BackgroundColor colour) { return NamesOf(colour).zh; }
 
-std::string ColourNameEn(BackgroundColor colour) {
-    switch (colour) {
-        case BackgroundColor::White:
-            return "white";
-        case BackgroundColor::Red:
-            return "red";
-        case BackgroundColor::Blue:
-            return "blue";
-        case BackgroundColor::Any:
-            break;
-    }
-    return "red, blue or white";
-}
+std::string ColourNameEn(BackgroundColor colour) { return NamesOf(colour).en; }
 
 Explanation ExplainFileLength(std::uintmax_t length) {
     const std::string minimum = FormatNumber(static_cast<double>(rules::kMinFileLength) / 1024, 0);

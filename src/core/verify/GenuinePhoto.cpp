@@ -63,9 +63,6 @@ constexpr int kColourBlock = 3;
 // Mixes of the two sides' colours tried for a class the setting accepts.
 constexpr int kMixSteps = 6;
 
-constexpr BackgroundColor kClasses[] = {BackgroundColor::White, BackgroundColor::Red,
-                                        BackgroundColor::Blue};
-
 void AddCheck(GenuineCheck& result, Explanation explanation, bool passed) {
     if (!passed) result.problems.push_back(explanation.rule + ": " + explanation.textEn);
     result.checks.push_back({std::move(explanation), passed});
@@ -75,28 +72,9 @@ bool Accepts(BackgroundColor setting, BackgroundColor backgroundClass) {
     return setting == BackgroundColor::Any || setting == backgroundClass;
 }
 
-// The audit's class test for one class, each limit widened by the tolerance.
-bool InClass(const Hsv& hsv, BackgroundColor c, const ColourTolerance& tol) {
-    if (hsv.value < rules::kDarkValueBelow - tol.value) return false;
-    switch (c) {
-        case BackgroundColor::White:
-            return hsv.value >= rules::kWhiteMinValue - tol.value &&
-                   hsv.saturation <= rules::kWhiteMaxSaturation + tol.saturation;
-        case BackgroundColor::Red:
-            return hsv.hueDefined && (hsv.hue >= rules::kRedHueFrom - tol.hue ||
-                                      hsv.hue < rules::kRedHueBelow + tol.hue);
-        case BackgroundColor::Blue:
-            return hsv.hueDefined && hsv.hue >= rules::kBlueHueFrom - tol.hue &&
-                   hsv.hue <= rules::kBlueHueTo + tol.hue;
-        case BackgroundColor::Any:
-            break;
-    }
-    return false;
-}
-
 std::optional<BackgroundColor> ClassWithin(const Hsv& hsv) {
-    for (BackgroundColor c : kClasses) {
-        if (InClass(hsv, c, kColourTolerance)) return c;
+    for (BackgroundColor c : kBackgroundClasses) {
+        if (InBackgroundClass(hsv, c, kColourTolerance)) return c;
     }
     return std::nullopt;
 }
@@ -244,8 +222,8 @@ std::optional<BackgroundColor> AcceptedMix(const cv::Vec3b& a, const cv::Vec3b& 
             mix[ch] = static_cast<uchar>((a[ch] * (kMixSteps - step) + b[ch] * step) / kMixSteps);
         }
         const Hsv hsv = HsvOf(mix);
-        for (BackgroundColor c : kClasses) {
-            if (Accepts(setting, c) && InClass(hsv, c, kColourTolerance)) return c;
+        for (BackgroundColor c : kBackgroundClasses) {
+            if (Accepts(setting, c) && InBackgroundClass(hsv, c, kColourTolerance)) return c;
         }
     }
     return std::nullopt;

@@ -31,14 +31,6 @@ inline constexpr const char* kFaceCentre = "verify.face.centre";
 inline constexpr const char* kFaceTop = "verify.face.top";
 }  // namespace verify_rule
 
-// A colour class widened for what saving and a different sampling place can
-// move: hue in degrees, saturation and value as shares.
-struct ColourTolerance {
-    double hue = 0;
-    double saturation = 0;
-    double value = 0;
-};
-
 // The explanation of each check of the verifier, from what it measured. The
 // English sentence names the measured value and the allowed range.
 // `length` is the file's length when it is known (a file too large to read).
