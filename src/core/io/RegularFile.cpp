@@ -83,6 +83,11 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
     return bytes;
 }
 
-std::string RegularFile::DescriptorPath() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+std::string RegularFile::DescriptorPath() const {
+    // Without /proc (a bare chroot) the name it was opened by is the best left.
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::access(byDescriptor.c_str(), R_OK) != 0) return m_path.string();
+    return byDescriptor;
+}
 
 }  // namespace quorvel

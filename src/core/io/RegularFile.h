@@ -34,7 +34,7 @@ public:
     Result<std::string> ReadAll(std::uintmax_t maxBytes) const;
 
     // A name of this very file ("/proc/self/fd/N") for a library that opens
-    // files by name only.
+    // files by name only; the path it was opened by where /proc is missing.
     std::string DescriptorPath() const;
 
 private:
