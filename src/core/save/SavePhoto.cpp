@@ -1,11 +1,13 @@
 #include "core/save/SavePhoto.h"
 
+#include <unistd.h>
+
 #include <cstring>
-#include <fstream>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
 
 #include "core/io/AtomicFile.h"
+#include "core/io/RegularFile.h"
 
 namespace quorvel {
 
@@ -28,18 +30,13 @@ bool EndsWithPassMarker(const std::string& bytes) {
 }
 
 bool HasPassMarker(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    const auto length = static_cast<std::streamoff>(rules::kPassMarkerLength);
-    if (size < length) return false;
+    // Opened once and checked on its descriptor: a FIFO cannot hang the check.
+    const Result<RegularFile> opened = RegularFile::Open(file);
+    if (!opened || opened->length() < rules::kPassMarkerLength) return false;
     std::string tail(rules::kPassMarkerLength, '\0');
-    in.seekg(size - length);
-    in.read(tail.data(), length);
-    return in.good() && EndsWithPassMarker(tail);
+    const auto offset = static_cast<off_t>(opened->length() - rules::kPassMarkerLength);
+    const ssize_t got = ::pread(opened->descriptor(), tail.data(), tail.size(), offset);
+    return got == static_cast<ssize_t>(tail.size()) && EndsWithPassMarker(tail);
 }
 
 Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& destination) {

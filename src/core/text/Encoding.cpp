@@ -4,38 +4,39 @@
 
 namespace quorvel {
 
-namespace {
-
-// Length of the UTF-8 character at the start of `text`, or 0 when the bytes
-// there are not one (a stray continuation byte, an overlong form, a
-// surrogate, a cut-off sequence).
-std::size_t Utf8CharLength(std::string_view text) {
+Utf8Character DecodeUtf8(std::string_view text) {
+    if (text.empty()) return {};
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
+    if (lead < 0x80) return {lead, 1};
     std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // the allowed range of the second byte
+    char32_t code = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
+        code = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
+        code = lead & 0x0F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
+        code = lead & 0x07;
     } else {
-        return 0;
+        return {};
     }
-    if (text.size() < length) return 0;
-    if (byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    if (text.size() < length) return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return {};
+        code = (code << 6) | (byte(i) & 0x3F);
     }
-    return length;
+    // Overlong forms, surrogates and values past U+10FFFF are not characters.
+    const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
+    return {code, length};
 }
+
+namespace {
+
+std::size_t Utf8CharLength(std::string_view text) { return DecodeUtf8(text).length; }
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 

@@ -16,6 +16,15 @@ struct Converted {
     bool truncated = false;  // stopped before a character that would pass the limit
 };
 
+// The UTF-8 character at the start of some bytes: its code point and
+// length, or length 0 when the bytes there are not one (a stray continuation
+// byte, an overlong form, a surrogate, a cut-off sequence).
+struct Utf8Character {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+Utf8Character DecodeUtf8(std::string_view bytes);
+
 // UTF-8 to GBK, one character at a time: a character GBK lacks, and each
 // byte that is not part of a UTF-8 character, becomes '?'. Stops before the
 // first character that would take the result past maxBytes.
