@@ -14,6 +14,7 @@
 #include "cli/OutputPlan.h"
 #include "cli/ReportEntry.h"
 #include "cli/ResumeFile.h"
+#include "core/config/ConfigPlaces.h"
 #include "core/save/SavePhoto.h"
 #include "core/text/Encoding.h"
 #include "core/verify/GenuinePhoto.h"
@@ -152,7 +153,9 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     bool nul = false;
 
     const std::vector<CLI::Option*> named = {
-        app.add_option("--config", configPath, "configuration file (default ./cfg.ini)")
+        app.add_option("--config", configPath,
+                       "configuration file (default ./cfg.ini, else the per-user and then the "
+                       "installed cfg.ini)")
             ->type_name("FILE"),
         app.add_option("--color", color,
                        "background colour: 0 white, 1 red, 2 blue, 3 any (overrides the file)")
@@ -510,7 +513,27 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
 
 }  // namespace
 
-int RunCommand(const AuditOptions& options, const CommandStreams& streams) {
+AuditOptions WithSettingsFallback(AuditOptions options, const ConfigChoice& choice,
+                                  std::ostream& err) {
+    const bool readsFile =
+        options.mode == CommandMode::ShowConfig || !options.color || !options.size;
+    if (options.Given("--config") || !readsFile ||
+        choice.source == ConfigChoice::Source::WorkingDirectory) {
+        return options;
+    }
+    const char* whose = choice.source == ConfigChoice::Source::UserFolder
+                            ? "the per-user settings "
+                            : "the installed default settings ";
+    Message(err, "no " + options.configPath.string() + "; reading " + whose + choice.path.string());
+    options.configPath = choice.path;
+    return options;
+}
+
+int RunCommand(const AuditOptions& given, const CommandStreams& streams) {
+    const AuditOptions options = WithSettingsFallback(
+        given,
+        ChooseConfig(given.configPath, UserDataFolderFromEnvironment(), InstalledDefaultConfigs()),
+        streams.err);
     switch (options.mode) {
         case CommandMode::ShowConfig:
             return ShowConfig(options, streams.out, streams.err);

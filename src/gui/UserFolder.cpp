@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
+#include <ostream>
 #include <system_error>
 
 #include "core/audit/FaceDetect.h"
+#include "core/config/ConfigPlaces.h"
 #include "core/config/Settings.h"
 #include "core/io/AtomicFile.h"
 #include "core/io/RegularFile.h"
@@ -146,18 +149,7 @@ Result<void> InstallCascade(const UserFolderSources& sources, const fs::path& fo
 
 UserFolderSources InstalledUserFolderSources() {
     UserFolderSources sources;
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && exe.has_parent_path()) {
-        sources.defaultConfigs.push_back(exe.parent_path().parent_path() / QUORVEL_INSTALL_DATADIR /
-                                         "quorvel" / kConfigFileName);
-    }
-    const fs::path configured =
-        fs::path(QUORVEL_INSTALL_FULL_DATADIR) / "quorvel" / kConfigFileName;
-    if (sources.defaultConfigs.empty() ||
-        sources.defaultConfigs.front().lexically_normal() != configured.lexically_normal()) {
-        sources.defaultConfigs.push_back(configured);
-    }
+    sources.defaultConfigs = quorvel::InstalledDefaultConfigs();
     sources.cascade = quorvel::SystemCascadePath();
     sources.home = EnvOrEmpty("HOME");
     sources.xdgDataHome = EnvOrEmpty("XDG_DATA_HOME");
@@ -165,14 +157,12 @@ UserFolderSources InstalledUserFolderSources() {
 }
 
 Result<fs::path> UserFolderPath(const UserFolderSources& sources) {
-    if (!sources.xdgDataHome.empty() && fs::path(sources.xdgDataHome).is_absolute()) {
-        return fs::path(sources.xdgDataHome) / "quorvel";
-    }
-    if (sources.home.empty() || !fs::path(sources.home).is_absolute()) {
+    std::optional<fs::path> folder = quorvel::UserDataFolder(sources.home, sources.xdgDataHome);
+    if (!folder) {
         return quorvel::Fail(ErrorKind::NotFound,
                              "无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
     }
-    return fs::path(sources.home) / ".local" / "share" / "quorvel";
+    return *folder;
 }
 
 Result<fs::path> PrepareUserFolder(const UserFolderSources& sources) {
@@ -218,6 +208,28 @@ Result<void> EnterUserFolder(const UserFolderSources& sources) {
         return Failure("无法进入工作文件夹", *prepared, ec);
     }
     return {};
+}
+
+bool HoldsStartupFiles(const fs::path& folder) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(folder / kConfigFileName, ec)) ||
+           fs::exists(fs::symlink_status(folder / kCascadeFileName, ec));
+}
+
+Result<void> ChooseWorkingFolder(int& argc, char** argv, const UserFolderSources& sources,
+                                 std::ostream& err) {
+    const bool desktop = TakeDesktopFlag(argc, argv);
+    std::error_code ec;
+    const fs::path here = fs::current_path(ec);
+    if (!desktop && (ec || HoldsStartupFiles(here))) return {};
+
+    Result<void> entered = EnterUserFolder(sources);
+    if (entered && !desktop) {
+        err << "quorvel: neither " << kConfigFileName.string() << " nor "
+            << kCascadeFileName.string() << " in " << here.string() << "; working in "
+            << fs::current_path(ec).string() << " as when started from the desktop entry\n";
+    }
+    return entered;
 }
 
 }  // namespace quorvel::gui

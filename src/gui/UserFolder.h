@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,16 @@ bool TakeDesktopFlag(int& argc, char** argv);
 // Prepares the folder and makes it the working directory; on failure the
 // working directory is unchanged.
 quorvel::Result<void> EnterUserFolder(const UserFolderSources& sources);
+
+// Whether the folder holds cfg.ini or the cascade (even a broken link to one).
+bool HoldsStartupFiles(const std::filesystem::path& folder);
+
+// Picks the window's working folder. Started from the desktop entry
+// ("--desktop", removed from the arguments), or in a folder that holds
+// neither cfg.ini nor the cascade, the window works in the per-user folder,
+// and in the second case says so on `err`. A folder holding one of them stays
+// the working folder, and the start-up checks report what is missing there.
+quorvel::Result<void> ChooseWorkingFolder(int& argc, char** argv, const UserFolderSources& sources,
+                                          std::ostream& err);
 
 }  // namespace quorvel::gui

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -16,13 +17,12 @@ int main(int argc, char* argv[]) {
     std::error_code ignored;
     const std::filesystem::path startDir = std::filesystem::current_path(ignored);
 
-    // Started from the desktop entry: work in the per-user folder, which holds
-    // cfg.ini, the cascade and Test.log.
+    // From the desktop entry, or where nothing of the window's is at hand:
+    // work in the per-user folder, which holds cfg.ini, the cascade and Test.log.
     std::optional<std::string> folderProblem;
-    if (TakeDesktopFlag(argc, argv)) {
-        const quorvel::Result<void> entered = EnterUserFolder(InstalledUserFolderSources());
-        if (!entered) folderProblem = entered.error().message;
-    }
+    const quorvel::Result<void> entered =
+        ChooseWorkingFolder(argc, argv, InstalledUserFolderSources(), std::cerr);
+    if (!entered) folderProblem = entered.error().message;
 
     Application app(argc, argv);
     if (folderProblem) {

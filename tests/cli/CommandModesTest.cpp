@@ -47,6 +47,57 @@ TEST(CommandModes, ShowConfigPrintsTheSettingsAsTheWindowReadsThem) {
     EXPECT_EQ(named.out, "{\"color\":1,\"size\":1}\n");
 }
 
+// Without ./cfg.ini the per-user settings are read, and standard error says
+// so; ./cfg.ini, --config, and both settings on the command line come first.
+TEST(CommandModes, MissingLocalSettingsFallBackToThePerUserOnes) {
+    struct Case {
+        const char* description;
+        bool localFile;
+        std::vector<std::string> args;
+        int status;
+        const char* out;    // the start of standard output
+        const char* notes;  // in standard error; empty: nothing at all
+    };
+    const std::string photo = DataPath("id_blue.jpg").string();
+    const std::vector<Case> cases = {
+        {"per-user file read",
+         false,
+         {"--show-config"},
+         0,
+         "{\"color\":1,\"size\":2}",
+         "no ./cfg.ini; reading the per-user settings "},
+        {"./cfg.ini first", true, {"--show-config"}, 0, "{\"color\":2,\"size\":1}", ""},
+        {"--config is never replaced",
+         false,
+         {"--config", "none.ini", "--show-config"},
+         2,
+         "",
+         "none.ini"},
+        {"both settings given: no file read",
+         false,
+         {"--color", "3", "--size", "1", photo},
+         0,
+         "{",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        TempDir dir;
+        fs::create_directories(dir / "data" / "quorvel");
+        WriteBytes(dir / "data" / "quorvel" / "cfg.ini", "[set]\ncolor=1\nsize=2\n");
+        fs::create_directories(dir / "work");
+        if (c.localFile) WriteBytes(dir / "work" / "cfg.ini", "[set]\ncolor=2\n");
+        const auto run = RunAudit(c.args, dir / "work", {}, dir / "data");
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.out.rfind(c.out, 0), 0u) << run.out;
+        if (std::string(c.notes).empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_NE(run.err.find(c.notes), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
     TempDir dir;
     fs::copy_file(DataPath("id_blue.jpg"), dir / "plain.jpg");

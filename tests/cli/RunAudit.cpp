@@ -24,7 +24,7 @@ std::vector<nlohmann::json> RunOutput::Lines() const {
 }
 
 RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                   const std::string& input) {
+                   const std::string& input, const std::filesystem::path& dataHome) {
     testsupport::TempDir capture;
     const std::string inPath = (capture / "in").string();
     testsupport::WriteBytes(inPath, input);
@@ -38,6 +38,18 @@ RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::
     for (std::string& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
+    // The per-user folder is the given one, else one that does not exist, so
+    // that no settings of the person running the tests are read.
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::string(*variable).rfind("XDG_DATA_HOME=", 0) != 0) variables.push_back(*variable);
+    }
+    variables.push_back("XDG_DATA_HOME=" +
+                        (dataHome.empty() ? (capture / "no-user-data") : dataHome).string());
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
     pid_t pid = ::fork();
     if (pid == 0) {
         int in = ::open(inPath.c_str(), O_RDONLY);
@@ -47,7 +59,7 @@ RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::
             ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) {
             ::_exit(127);
         }
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
 

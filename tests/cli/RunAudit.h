@@ -18,8 +18,9 @@ struct RunOutput {
 };
 
 // Runs quorvel-audit with `args` in the folder `cwd`; standard input holds
-// `input` (empty by default).
+// `input` (empty by default). XDG_DATA_HOME is `dataHome`, by default a
+// folder that does not exist.
 RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                   const std::string& input = {});
+                   const std::string& input = {}, const std::filesystem::path& dataHome = {});
 
 }  // namespace clitest

@@ -10,9 +10,11 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 
 #include "gui/Application.h"
 #include "gui/MainWindow.h"
+#include "gui/UserFolder.h"
 
 using namespace quorvel::gui;
 
@@ -31,7 +33,15 @@ public:
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const std::filesystem::path startDir = std::filesystem::current_path();
+    const quorvel::Result<void> entered =
+        ChooseWorkingFolder(argc, argv, InstalledUserFolderSources(), std::cerr);
     Application app(argc, argv, [] { return std::make_unique<PrintingDialogs>(); });
+    if (!entered) {
+        app.showMessage(QString::fromStdString(entered.error().message));
+        std::printf("not started\n");
+        return 0;
+    }
     QTimer::singleShot(0, [] {
         auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (window == nullptr) return;
@@ -50,8 +60,7 @@ int main(int argc, char* argv[]) {
                              mainWindow->reject();
                          });
     });
-    const std::filesystem::path photo =
-        Application::photoArgument(argc, argv, std::filesystem::current_path());
+    const std::filesystem::path photo = Application::photoArgument(argc, argv, startDir);
     std::printf(app.run(photo) ? "closed\n" : "not started\n");
     return 0;
 }

@@ -21,13 +21,16 @@ struct Run {
     int exitCode = -1;
     QProcess::ExitStatus status = QProcess::CrashExit;
     QStringList lines;
+    QString errors;  // standard error
 };
 
-Run RunProbe(const QString& workDir, const QString& platform, const QStringList& args = {}) {
+Run RunProbe(const QString& workDir, const QString& platform, const QStringList& args = {},
+             const QString& dataHome = {}) {
     QProcess probe;
     probe.setWorkingDirectory(workDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (!dataHome.isEmpty()) env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     probe.setProcessEnvironment(env);
     probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), args);
     Run run;
@@ -39,6 +42,7 @@ Run RunProbe(const QString& workDir, const QString& platform, const QStringList&
     run.exitCode = probe.exitCode();
     run.status = probe.exitStatus();
     run.lines = QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    run.errors = QString::fromUtf8(probe.readAllStandardError());
     return run;
 }
 
@@ -102,8 +106,6 @@ private slots:
             << QStringList{kCascadeMissing};
         QTest::newRow("no cfg.ini")
             << true << QByteArray() << false << QByteArray() << QStringList{kNoConfig};
-        QTest::newRow("neither: only the cascade message")
-            << false << QByteArray() << false << QByteArray() << QStringList{kCascadeMissing};
     }
     void failedCheckShowsOneMessage() {
         QFETCH(bool, cascade);
@@ -208,6 +210,29 @@ private slots:
             QCOMPARE(bytes.count('\n'), 1);
             QVERIFY(bytes.endsWith("\t" + uitest::LogMessage("系统启动")));
         }
+    }
+
+    // Started where neither cfg.ini nor the cascade is, the window works in
+    // the per-user folder as from the desktop entry, and says so; where one
+    // of them is, the missing one is reported as before.
+    void folderWithoutEitherFileUsesThePerUserFolder() {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString data = work.filePath(QStringLiteral("data"));
+        const QString empty = work.filePath(QStringLiteral("empty"));
+        QVERIFY(QDir(work.path()).mkdir(QStringLiteral("empty")));
+
+        const Run run = RunProbe(empty, OffscreenWithScreen(work, QSize(1024, 768)), {}, data);
+
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ProbeLines(run),
+                 (QStringList{QStringLiteral("shown: 0 0 800 600"), QStringLiteral("closed")}));
+        QVERIFY2(
+            run.errors.contains(QStringLiteral("working in ") + data + QStringLiteral("/quorvel")),
+            qPrintable(run.errors));
+        QVERIFY(QDir(empty).isEmpty());
+        const QByteArray log = uitest::ReadAll(data + QStringLiteral("/quorvel/Test.log"));
+        QVERIFY(log.endsWith("\t" + uitest::LogMessage("系统启动")));
     }
 
     // A photo named on the command line is audited right after start-up, as
