@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 
 #include "gui/AboutDialog.h"
 #include "gui/AuditWorker.h"
+#include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
 
@@ -56,6 +58,29 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     m_saveButton.setFadeWhenDisabled(false);
     setTabOrder(&m_openButton, &m_saveButton);
     setTabOrder(&m_saveButton, &m_exitButton);
+
+    // Where the saved photo went, a link that shows its folder.
+    m_savedLabel = new QLabel(this);
+    m_savedLabel->setObjectName(QStringLiteral("savedLabel"));
+    m_savedLabel->setGeometry(kSavedLineRect);
+    m_savedLabel->setAlignment(Qt::AlignCenter);
+    m_savedLabel->setTextFormat(Qt::RichText);
+    m_savedLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                          Qt::LinksAccessibleByKeyboard);
+    QFont savedFont(QStringLiteral("Noto Sans CJK SC"));
+    savedFont.setPixelSize(kSavedLinePixelSize);
+    m_savedLabel->setFont(savedFont);
+    QPalette savedPalette = m_savedLabel->palette();
+    savedPalette.setColor(QPalette::WindowText, kSavedLineColor);
+    savedPalette.setColor(QPalette::Link, kSavedLineColor);
+    m_savedLabel->setPalette(savedPalette);
+    m_savedLabel->hide();
+    connect(m_savedLabel, &QLabel::linkActivated, this, [this] {
+        if (!m_dialogs->showFolder(m_savedFolder)) {
+            m_dialogs->showMessage(QStringLiteral("无法打开文件夹：") + m_savedFolder);
+        }
+        takeFocusBack();
+    });
 
     connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
     connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
@@ -142,6 +167,18 @@ void MainWindow::showWindowMenu(const QPoint& globalPos) {
 void MainWindow::showAboutBox() {
     AboutDialog about(m_icon, this);
     about.exec();
+    takeFocusBack();
+}
+
+void MainWindow::takeFocusBack() {
+    // Without a window manager nobody else hands the focus back after a
+    // dialog, and the keys would reach nothing until the window is clicked.
+    activateWindow();
+    QWidget* focus = focusWidget();
+    if (focus == nullptr || !focus->isEnabled() || !focus->isVisible()) {
+        focus = &m_openButton;
+    }
+    focus->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace quorvel::gui

@@ -14,8 +14,10 @@
 
 #include "core/session/Session.h"
 #include "gui/PictureButton.h"
+#include "gui/RecentFolder.h"
 #include "gui/UserDialogs.h"
 
+class QLabel;
 class QMimeData;
 
 namespace quorvel::gui {
@@ -45,9 +47,12 @@ public:
     quorvel::Verdict auditState() const { return m_auditState; }
     const cv::Mat& processedPhoto() const { return m_processedPhoto; }
     bool isAuditRunning() const { return m_auditRunning; }
-    // The line under the buttons: what the last audit measured, or where the
-    // photo was saved; empty when there is none.
+    // What the last audit measured against its limit, shown under the reason
+    // of a rejection; empty when there is none.
     const QString& measuredText() const { return m_measuredText; }
+    // The line under the buttons after a save: the folder's name and the
+    // file's; empty when there is none.
+    QString savedText() const;
 
 public slots:
     // Audits the photo at path as if it had been chosen with Open photo.
@@ -85,6 +90,9 @@ private:
     void showWindowMenu(const QPoint& globalPos);
     void showAboutBox();
     void setAuditRunning(bool running);
+    void showSavedLine(const QString& path);
+    // After a dialog: the window is active again, with the focus on a button.
+    void takeFocusBack();
 
     QIcon m_icon;
     quorvel::Verdict m_auditState = quorvel::Verdict::Initial;
@@ -93,11 +101,13 @@ private:
                                                   // with a running audit
     QString m_measuredText;
     bool m_openHadFocus = false;  // when the running audit started
-    QColor m_measuredColor;
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;
     PictureButton m_saveButton;
+    QLabel* m_savedLabel = nullptr;  // a child: the line under the buttons after a save
+    QString m_savedFolder;
+    RecentFolder m_recentFolder;
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;

@@ -1,6 +1,7 @@
 // The window's painting: the screen picture of the audit state, with the
-// processed photo in the result frame of the success screen, and the waiting
-// panel in that frame while an audit runs.
+// processed photo in the result frame of the success screen, the measured
+// line under the reason of a rejection, and while an audit runs the neutral
+// initial screen with the waiting panel in its frame.
 #include <QPainter>
 
 #include "gui/MainWindow.h"
@@ -19,9 +20,10 @@ constexpr int kIconSize = 32;
 
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QImage picture = loadPicture(screenPicture(m_auditState));
-    // While an audit runs the frame is covered: no need to draw the photo into it.
-    if (m_auditState == quorvel::Verdict::Passed && !m_auditRunning) {
+    // While an audit runs nothing speaks of the previous verdict.
+    const quorvel::Verdict shown = m_auditRunning ? quorvel::Verdict::Initial : m_auditState;
+    QImage picture = loadPicture(screenPicture(shown));
+    if (shown == quorvel::Verdict::Passed) {
         picture = composeResultPanel(picture);
     }
     // A plain copy from the top-left corner, cut to the window; a picture
@@ -30,7 +32,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
     if (m_auditRunning) {
         paintWaitingPanel(painter);
     } else {
-        paintMeasuredLine(painter, m_measuredText, m_measuredColor);
+        paintMeasuredLine(painter, m_measuredText, measuredLineRect(picture));
     }
 
     if (isMinimized()) {

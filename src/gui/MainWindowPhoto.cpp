@@ -1,6 +1,9 @@
 // The photo commands of the window: open and audit, save.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
 
 #include "core/save/SavePhoto.h"
 #include "gui/AuditWorker.h"
@@ -23,7 +26,8 @@ std::filesystem::path localPath(const QString& path) {
 void MainWindow::openPhoto() {
     // A cancelled dialog leaves the window as it was, an accepted photo
     // still ready to be saved.
-    const std::optional<QString> path = m_dialogs->openPath();
+    const std::optional<QString> path = m_dialogs->openPath(m_recentFolder.startFolder());
+    takeFocusBack();
     if (!path) return;
     m_photoPath = localPath(*path);
     startAudit();
@@ -41,6 +45,8 @@ void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
     m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
     m_measuredText.clear();
+    m_savedLabel->hide();
+    m_recentFolder.rememberPhoto(QFile::decodeName(m_photoPath.c_str()));
     setAuditRunning(true);
     m_auditWorker->start(m_session, m_photoPath);
 }
@@ -70,7 +76,6 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     m_session->LogVerdict(m_photoPath, m_auditState);
     m_measuredText = measuredLine(report, m_session->settings());
-    m_measuredColor = kMeasuredLineRejectColor;
     if (m_auditState == quorvel::Verdict::Passed) {
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         m_saveButton.setEnabled(true);
@@ -82,7 +87,8 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
 void MainWindow::savePhoto() {
     m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
 
-    const std::optional<QString> path = m_dialogs->savePath();
+    const std::optional<QString> path = m_dialogs->savePath(m_recentFolder.startFolder());
+    takeFocusBack();
     if (!path) {
         // Cancelled: the accepted photo stays on screen, ready to be saved.
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
@@ -92,6 +98,7 @@ void MainWindow::savePhoto() {
         quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
     if (!result) {
         m_dialogs->showMessage(saveFailureMessage(result.error()));
+        takeFocusBack();
         // The accepted photo stays, so that another folder or name can be tried.
         m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
         return;
@@ -102,9 +109,36 @@ void MainWindow::savePhoto() {
     m_saveButton.setEnabled(false);
     if (saveHadFocus) m_openButton.setFocus();
     m_auditState = quorvel::Verdict::Initial;
-    m_measuredText = savedLine(*path);
-    m_measuredColor = kMeasuredLineSavedColor;
+    m_measuredText.clear();
+    showSavedLine(*path);
     update();
+}
+
+void MainWindow::showSavedLine(const QString& path) {
+    const SavedLine line = savedLine(path);
+    m_savedFolder = line.folder;
+    // A long folder name is shortened at its start; the file's name is kept
+    // whole where it fits at all.
+    const QFontMetrics metrics(m_savedLabel->font());
+    const QString fileName = QFileInfo(path).fileName();
+    const QString folderName = line.text.mid(kSavedPrefix.size()).chopped(fileName.size() + 1);
+    const int room = kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix) -
+                     metrics.horizontalAdvance(QLatin1Char('/') + fileName);
+    const QString shown =
+        room > metrics.horizontalAdvance(QStringLiteral("……"))
+            ? metrics.elidedText(folderName, Qt::ElideLeft, room) + QLatin1Char('/') + fileName
+            : metrics.elidedText(folderName + QLatin1Char('/') + fileName, Qt::ElideLeft,
+                                 kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix));
+    m_savedLabel->setText(kSavedPrefix.toHtmlEscaped() + QStringLiteral("<a href=\"folder\">") +
+                          shown.toHtmlEscaped() + QStringLiteral("</a>"));
+    m_savedLabel->setToolTip(path + QStringLiteral("\n点击打开所在文件夹"));
+    m_savedLabel->setAccessibleName(line.text);
+    m_savedLabel->setCursor(Qt::PointingHandCursor);
+    m_savedLabel->show();
+}
+
+QString MainWindow::savedText() const {
+    return m_savedLabel->isHidden() ? QString() : m_savedLabel->accessibleName();
 }
 
 }  // namespace quorvel::gui

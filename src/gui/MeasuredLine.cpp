@@ -1,5 +1,7 @@
 #include "gui/MeasuredLine.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -7,6 +9,27 @@
 #include "core/explain/Explanation.h"
 
 namespace quorvel::gui {
+
+namespace {
+
+// The reason's text column in the card, and the gap left under it.
+constexpr int kReasonLeft = 290;
+constexpr int kReasonRight = 450;
+constexpr int kReasonTop = 140;
+constexpr int kGapBelowReason = 14;
+// A rule like the one under "原因：" parts the measurement from the reason.
+const QColor kRuleColor(210, 224, 238);
+constexpr int kRuleAboveLine = 6;
+
+bool IsInk(QRgb pixel) { return qRed(pixel) + qGreen(pixel) + qBlue(pixel) < 3 * 255 - 60; }
+
+QFont LineFont(int pixelSize) {
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+}  // namespace
 
 QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings) {
     // A pass says nothing here: the passed photo itself is on screen.
@@ -16,19 +39,42 @@ QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings
     return QString::fromStdString(quorvel::ExplainAudit(report, settings).text);
 }
 
-QString savedLine(const QString& path) { return QStringLiteral("已保存：") + path; }
+QRect measuredLineRect(const QImage& screen) {
+    int lastInk = kMeasuredLineArea.top() - kGapBelowReason - 1;
+    for (int y = kReasonTop; y <= kMeasuredLineArea.bottom() && y < screen.height(); ++y) {
+        for (int x = kReasonLeft; x <= kReasonRight && x < screen.width(); ++x) {
+            if (IsInk(screen.pixel(x, y))) {
+                lastInk = y;
+                break;
+            }
+        }
+    }
+    const int top = std::max(kMeasuredLineArea.top(), lastInk + 1 + kGapBelowReason);
+    return QRect(QPoint(kMeasuredLineArea.left(), top), kMeasuredLineArea.bottomRight());
+}
 
-void paintMeasuredLine(QPainter& painter, const QString& text, const QColor& color) {
-    if (text.isEmpty()) return;
+void paintMeasuredLine(QPainter& painter, const QString& text, const QRect& rect) {
+    if (text.isEmpty() || rect.isEmpty()) return;
+    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    QFont font = LineFont(kMeasuredLinePixelSize);
+    for (int size = kMeasuredLinePixelSize - 1; size >= 11; --size) {
+        if (QFontMetrics(font).boundingRect(rect, flags, text).height() <= rect.height()) break;
+        font = LineFont(size);
+    }
     painter.save();
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
-    font.setPixelSize(12);
+    painter.fillRect(QRect(rect.left(), rect.top() - kRuleAboveLine, rect.width() - 4, 1),
+                     kRuleColor);
     painter.setFont(font);
-    painter.setPen(color);
-    const QString shown =
-        QFontMetrics(font).elidedText(text, Qt::ElideMiddle, kMeasuredLineRect.width());
-    painter.drawText(kMeasuredLineRect, Qt::AlignCenter, shown);
+    painter.setPen(kMeasuredLineColor);
+    painter.drawText(rect, flags, text);
     painter.restore();
+}
+
+SavedLine savedLine(const QString& path) {
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    // The root folder has no name of its own: "/x.jpg".
+    return {kSavedPrefix + QDir(folder).dirName() + QLatin1Char('/') + file.fileName(), folder};
 }
 
 }  // namespace quorvel::gui

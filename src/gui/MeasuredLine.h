@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -11,20 +12,38 @@ class QPainter;
 
 namespace quorvel::gui {
 
-// One short line under the buttons that says what the audit measured against
-// its limit, or where a saved photo went. It lies in the white card below the
-// buttons, where no screen picture has text.
-inline constexpr QRect kMeasuredLineRect(504, 325, 229, 19);
-inline const QColor kMeasuredLineRejectColor(0xC6, 0x28, 0x28);
-inline const QColor kMeasuredLineSavedColor(0x2E, 0x7D, 0x32);
+// What the audit measured against its limit, painted in the rejection card
+// under the reason and a thin rule, at nearly the reason's size and wrapped
+// to its column; dark grey, so that the red reason stays the headline.
+inline const QColor kMeasuredLineColor(0x37, 0x47, 0x4F);
+inline constexpr int kMeasuredLinePixelSize = 14;
+// Where the line may go: the card's text column below the shortest reason,
+// down to the bottom of the result frame.
+inline constexpr QRect kMeasuredLineArea(294, 214, 152, 96);
 
 // The line for a verdict from the audit's trace; empty for Passed and Initial.
 QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings);
 
-// The line after a successful save, naming the file.
-QString savedLine(const QString& path);
+// The place of the line on a rejection screen: from a gap below the reason
+// text the screen picture holds to the bottom of the area.
+QRect measuredLineRect(const QImage& screen);
 
-// Draws the line in kMeasuredLineRect, shortened in the middle when too long.
-void paintMeasuredLine(QPainter& painter, const QString& text, const QColor& color);
+// Draws the line wrapped in rect; a font a step smaller when it would not fit.
+void paintMeasuredLine(QPainter& painter, const QString& text, const QRect& rect);
+
+// The line under the buttons after a save, in the white card below Exit.
+inline constexpr QRect kSavedLineRect(504, 325, 229, 19);
+inline const QColor kSavedLineColor(0x2E, 0x7D, 0x32);
+inline constexpr int kSavedLinePixelSize = 13;
+
+inline const QString kSavedPrefix = QStringLiteral("已保存：");
+
+// Where a saved photo went, as the user can find it: "已保存：" with the
+// folder's name and the file's name (not the whole path).
+struct SavedLine {
+    QString text;    // plain text
+    QString folder;  // the folder's absolute path
+};
+SavedLine savedLine(const QString& path);
 
 }  // namespace quorvel::gui

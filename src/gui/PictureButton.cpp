@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPen>
 
 namespace quorvel::gui {
 
@@ -44,11 +43,27 @@ void PictureButton::paintEvent(QPaintEvent*) {
     } else if (underMouse()) {
         painter.fillRect(area, QColor(255, 255, 255, 28));
     }
-    if (hasFocus()) {
-        QPen pen(Qt::white, 1, Qt::DotLine);
-        painter.setPen(pen);
-        painter.drawRect(area.adjusted(3, 3, -4, -4));
-    }
+    if (hasFocus()) paintFocusRing(painter, area);
+}
+
+namespace {
+
+// Fills a frame of the given width just inside rect.
+void FillFrame(QPainter& painter, const QRect& rect, int width, const QColor& color) {
+    painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), width), color);
+    painter.fillRect(QRect(rect.left(), rect.bottom() - width + 1, rect.width(), width), color);
+    painter.fillRect(QRect(rect.left(), rect.top(), width, rect.height()), color);
+    painter.fillRect(QRect(rect.right() - width + 1, rect.top(), width, rect.height()), color);
+}
+
+}  // namespace
+
+void PictureButton::paintFocusRing(QPainter& painter, const QRect& area) {
+    // A white ring two pixels wide between two dark lines: it stands out on
+    // the blue, green, grey and red bars alike.
+    FillFrame(painter, area.adjusted(2, 2, -2, -2), 1, kFocusRingDark);
+    FillFrame(painter, area.adjusted(3, 3, -3, -3), 2, kFocusRingLight);
+    FillFrame(painter, area.adjusted(5, 5, -5, -5), 1, kFocusRingDark);
 }
 
 void PictureButton::keyPressEvent(QKeyEvent* event) {

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QImage>
 
 namespace quorvel::gui {
 
+// The focus ring: two light pixels between two dark ones.
+inline const QColor kFocusRingLight(Qt::white);
+inline const QColor kFocusRingDark(0x10, 0x1C, 0x2C);
+
 // A flat push button that shows nothing but a picture: centred, and cut to
 // the button where the picture is larger. It takes the keyboard focus, shows
-// it with a dotted frame, and clicks on Space, Enter and Return.
+// it with a ring, and clicks on Space, Enter and Return.
 class PictureButton : public QAbstractButton {
     Q_OBJECT
 
@@ -29,6 +34,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    static void paintFocusRing(QPainter& painter, const QRect& area);
+
     QImage m_picture;
     bool m_fadeWhenDisabled = true;
 };

@@ -1,8 +1,10 @@
 #include "gui/QtUserDialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 namespace quorvel::gui {
 
@@ -38,17 +40,23 @@ std::optional<QString> runFileDialog(QFileDialog& dialog, QFileDialog::AcceptMod
 
 }  // namespace
 
-std::optional<QString> QtUserDialogs::openPath() {
+std::optional<QString> QtUserDialogs::openPath(const QString& startFolder) {
     QFileDialog dialog(m_owner);
+    dialog.setDirectory(startFolder);
     return runFileDialog(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, kOpenFilter);
 }
 
-std::optional<QString> QtUserDialogs::savePath() {
+std::optional<QString> QtUserDialogs::savePath(const QString& startFolder) {
     QFileDialog dialog(m_owner);
+    dialog.setDirectory(startFolder);
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
     dialog.selectFile(kSaveFileName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     return runFileDialog(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, kSaveFilter);
+}
+
+bool QtUserDialogs::showFolder(const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 }  // namespace quorvel::gui

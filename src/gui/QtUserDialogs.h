@@ -13,8 +13,9 @@ public:
     explicit QtUserDialogs(QWidget* owner);
 
     void showMessage(const QString& text) override;
-    std::optional<QString> openPath() override;
-    std::optional<QString> savePath() override;
+    std::optional<QString> openPath(const QString& startFolder) override;
+    std::optional<QString> savePath(const QString& startFolder) override;
+    bool showFolder(const QString& folder) override;
 
     static const QString kMessageTitle;
     // The file type lists show only the label before the patterns, e.g.

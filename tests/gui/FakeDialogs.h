@@ -1,23 +1,47 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "gui/UserDialogs.h"
 
-// Answers the window's dialogs from prepared lists and records its messages.
-// An exhausted list, or a null string in it, answers as a cancelled dialog.
+// Answers the window's dialogs from prepared lists and records its messages,
+// the folders the file dialogs start in and the folders shown. An exhausted
+// list, or a null string in it, answers as a cancelled dialog.
 class FakeDialogs : public quorvel::gui::UserDialogs {
 public:
-    void showMessage(const QString& text) override { messages << text; }
-    std::optional<QString> openPath() override { return next(openAnswers); }
-    std::optional<QString> savePath() override { return next(saveAnswers); }
+    void showMessage(const QString& text) override {
+        messages << text;
+        whileShown();
+    }
+    std::optional<QString> openPath(const QString& startFolder) override {
+        startFolders << startFolder;
+        whileShown();
+        return next(openAnswers);
+    }
+    std::optional<QString> savePath(const QString& startFolder) override {
+        startFolders << startFolder;
+        whileShown();
+        return next(saveAnswers);
+    }
+    bool showFolder(const QString& folder) override {
+        shownFolders << folder;
+        return true;
+    }
 
     QStringList messages;
+    QStringList startFolders;
+    QStringList shownFolders;
+    // Runs while each dialog is up, as a real dialog's event loop would.
+    std::function<void()> duringDialog;
     QStringList openAnswers;
     QStringList saveAnswers;
 
 private:
+    void whileShown() {
+        if (duringDialog) duringDialog();
+    }
     static std::optional<QString> next(QStringList& answers) {
         const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
         if (answer.isNull()) return std::nullopt;

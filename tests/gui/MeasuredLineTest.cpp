@@ -121,9 +121,24 @@ private slots:
         QCOMPARE(measuredLine(report, settings), line);
     }
 
-    void savedLineNamesTheFile() {
-        QCOMPARE(savedLine(QStringLiteral("/home/a/报名照片.jpg")),
-                 QStringLiteral("已保存：/home/a/报名照片.jpg"));
+    // The line names the folder and the file, not the whole path.
+    void savedLineNamesTheFolderAndTheFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("in a folder") << QStringLiteral("/home/a/Pictures/报名照片.jpg")
+                                     << QStringLiteral("已保存：Pictures/报名照片.jpg")
+                                     << QStringLiteral("/home/a/Pictures");
+        QTest::newRow("at the root")
+            << QStringLiteral("/x.jpg") << QStringLiteral("已保存：/x.jpg") << QStringLiteral("/");
+    }
+    void savedLineNamesTheFolderAndTheFile() {
+        QFETCH(QString, path);
+        QFETCH(QString, text);
+        QFETCH(QString, folder);
+        const SavedLine line = savedLine(path);
+        QCOMPARE(line.text, text);
+        QCOMPARE(line.folder, folder);
     }
 };
 

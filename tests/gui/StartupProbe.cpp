@@ -26,8 +26,9 @@ public:
         std::printf("message: %s\n", text.toUtf8().constData());
         std::fflush(stdout);
     }
-    std::optional<QString> openPath() override { return std::nullopt; }
-    std::optional<QString> savePath() override { return std::nullopt; }
+    std::optional<QString> openPath(const QString&) override { return std::nullopt; }
+    std::optional<QString> savePath(const QString&) override { return std::nullopt; }
+    bool showFolder(const QString&) override { return false; }
 };
 
 }  // namespace

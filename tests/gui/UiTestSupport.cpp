@@ -83,6 +83,18 @@ int CountDifferences(const QImage& actual, const QImage& expected, const QRect& 
     return differences;
 }
 
+QRect DifferenceBounds(const QImage& actual, const QImage& expected) {
+    const QImage a = actual.convertToFormat(QImage::Format_RGB32);
+    const QImage b = expected.convertToFormat(QImage::Format_RGB32);
+    QRect bounds;
+    for (int y = 0; y < std::min(a.height(), b.height()); ++y) {
+        for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) bounds |= QRect(x, y, 1, 1);
+        }
+    }
+    return bounds;
+}
+
 void SaveScreenshot(const QImage& image, const QString& name) {
     const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
     if (dir.isEmpty()) return;

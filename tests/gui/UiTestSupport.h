@@ -37,6 +37,10 @@ QImage BgrToRgb32(const cv::Mat& bgr);
 int CountDifferences(const QImage& actual, const QImage& expected, const QRect& area,
                      const QList<QRect>& excluded = {});
 
+// The smallest rectangle holding every pixel where the two images differ;
+// empty when they are the same.
+QRect DifferenceBounds(const QImage& actual, const QImage& expected);
+
 // Writes the image to $QUORVEL_SCREENSHOT_DIR/name.png when that is set.
 void SaveScreenshot(const QImage& image, const QString& name);
 

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -149,6 +150,9 @@ private slots:
     void initTestCase() {
         QVERIFY(m_work.isValid());
         uitest::PrepareWorkDir(m_work.path(), true, &uitest::kDefaultConfig);
+        // The remembered folder goes to settings of the test's own.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           m_work.filePath(QStringLiteral("settings")));
         m_startDir = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_work.path()));
     }
@@ -200,7 +204,7 @@ private slots:
         QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(Verdict::TooSmall));
         QVERIFY(!w.save->isEnabled());
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("too-small"), false),
-                             {kMeasuredLineRect}),
+                             {kMeasuredLineArea}),
                  0);
     }
 
@@ -210,7 +214,8 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QString>("logText");
-        QTest::addColumn<QString>("measured");  // the line under the buttons
+        QTest::addColumn<QString>("measured");  // the line under the reason
+        QTest::addColumn<int>("reasonBottom");  // the last row of the reason's text
         const QByteArray standard = uitest::kDefaultConfig;
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
         const QString portrait = DataFile(QStringLiteral("portrait.jpg"));
@@ -218,23 +223,23 @@ private slots:
         QTest::newRow("not an image, % in its name")
             << QStringLiteral("text %d.jpg") << standard << int(Verdict::BadFormat)
             << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！")
-            << QStringLiteral("文件无法读取或不是图片");
+            << QStringLiteral("文件无法读取或不是图片") << 239;
         QTest::newRow("file too short")
             << portrait << standard << int(Verdict::TooSmall) << QStringLiteral("too-small")
             << QStringLiteral("图像大小或者尺寸不符合要求！")
-            << QStringLiteral("文件 %1 KB，要求至少 30 KB").arg(portraitKb);
+            << QStringLiteral("文件 %1 KB，要求至少 30 KB").arg(portraitKb) << 239;
         QTest::newRow("wrong background")
             << blue << QByteArray("[set]\ncolor=0\n") << int(Verdict::BadBackground)
             << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！")
-            << QStringLiteral("背景为蓝色，设置只接受白色");
+            << QStringLiteral("背景为蓝色，设置只接受白色") << 213;
         QTest::newRow("head proportion (size mode 3 frames nothing)")
             << blue << QByteArray("[set]\nsize=3\n") << int(Verdict::BadProportion)
             << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！")
-            << QStringLiteral("尺寸设置 3 无效，应为 1 或 2");
+            << QStringLiteral("尺寸设置 3 无效，应为 1 或 2") << 239;
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
                                  << int(Verdict::NoFace) << QStringLiteral("no-face")
                                  << QStringLiteral("不是纯背景，或者背景复杂，识别出错！")
-                                 << QStringLiteral("未找到人脸");
+                                 << QStringLiteral("未找到人脸") << 213;
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);
@@ -243,6 +248,7 @@ private slots:
         QFETCH(QString, screen);
         QFETCH(QString, logText);
         QFETCH(QString, measured);
+        QFETCH(int, reasonBottom);
         if (QFileInfo(photo).isRelative()) {
             photo = WorkFile(photo);
             uitest::WriteAll(photo, "this is not a photo");
@@ -256,9 +262,16 @@ private slots:
         QCOMPARE(int(w.window->auditState()), state);
         QVERIFY(!w.save->isEnabled());
         uitest::SaveScreenshot(w.window->grab().toImage(), screen);
-        // The screen picture, with the measured line drawn in the card under the buttons.
+        // The screen picture, with the measured line in the card under the
+        // reason, clear of it and whole above the frame's bottom.
         QCOMPARE(w.window->measuredText(), measured);
-        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false), {kMeasuredLineRect}), 0);
+        QCOMPARE(Differences(*w.window, ExpectedScreen(screen, false), {kMeasuredLineArea}), 0);
+        const QRect drawn =
+            uitest::DifferenceBounds(w.window->grab().toImage(), ExpectedScreen(screen, false));
+        QVERIFY2(
+            drawn.top() > reasonBottom + 8 && drawn.bottom() < kResultFrame.bottom(),
+            qPrintable(
+                QStringLiteral("line drawn at rows %1-%2").arg(drawn.top()).arg(drawn.bottom())));
         QVERIFY(Differences(*w.window, ExpectedScreen(screen, false)) > 20);
         const std::string line = (QFileInfo(photo).fileName() + logText).toStdString();
         QVERIFY(Log().endsWith("\t" + uitest::LogMessage(line)));
@@ -302,10 +315,80 @@ private slots:
         QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());
         QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
         QVERIFY(!w.save->isEnabled());
-        QCOMPARE(w.window->measuredText(), QStringLiteral("已保存：") + target);
+        QCOMPARE(w.window->savedText(), QStringLiteral("已保存：") + QDir(m_work.path()).dirName() +
+                                            QStringLiteral("/报名照片.jpg"));
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
-                             {kMeasuredLineRect}),
+                             {kSavedLineRect}),
                  0);
+
+        // The save dialogs started where the photo came from; a click on the
+        // line shows the folder the photo went to.
+        QCOMPARE(w.dialogs->startFolders.last(), QFileInfo(blue).absolutePath());
+        auto* saved = w.window->findChild<QLabel*>(QStringLiteral("savedLabel"));
+        QVERIFY(saved != nullptr && saved->isVisibleTo(w.window.get()));
+        QTest::mouseClick(saved, Qt::LeftButton, {}, saved->rect().center() + QPoint(30, 0));
+        QCOMPARE(w.dialogs->shownFolders, QStringList{m_work.path()});
+
+        // The next photo's audit takes the line away.
+        QCOMPARE(Audit(w, blue), int(Verdict::Passed));
+        QCOMPARE(w.window->savedText(), QString());
+    }
+
+    // The file dialogs start in the folder of the last photo opened, also in
+    // the next run, and never in the working folder.
+    void dialogsStartInTheLastPhotosFolder() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           m_work.filePath(QStringLiteral("fresh-settings")));
+        Window first = Make();
+        QVERIFY(first.window);
+        first.open->click();
+        const QString firstStart = first.dialogs->startFolders.value(0);
+        QVERIFY(QFileInfo(firstStart).isDir());
+        QVERIFY(QDir(firstStart) != QDir(m_work.path()));
+
+        QVERIFY(QDir(m_work.path()).mkdir(QStringLiteral("照片 夹")));
+        const QString photo = WorkFile(QStringLiteral("照片 夹/a.jpg"));
+        QVERIFY(QFile::copy(DataFile(QStringLiteral("id_blue.jpg")), photo));
+        QCOMPARE(Audit(first, photo), int(Verdict::Passed));
+        first.window.reset();
+
+        Window next = Make();
+        QVERIFY(next.window);
+        next.open->click();
+        next.save->click();
+        QCOMPARE(next.dialogs->startFolders, QStringList{WorkFile(QStringLiteral("照片 夹"))});
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           m_work.filePath(QStringLiteral("settings")));
+    }
+
+    // Whenever one of its dialogs closes the window is active again, so that
+    // its keys work without a click, even where nobody hands the focus back.
+    void dialogsGiveTheFocusBack() {
+        Window w = Make();
+        QVERIFY(w.window);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QWidget elsewhere;
+        w.dialogs->duringDialog = [&elsewhere] {
+            elsewhere.show();
+            elsewhere.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        };
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers.push_back(DataFile(QStringLiteral("id_blue.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(finished.wait(120000));
+        QTRY_VERIFY(w.window->isActiveWindow());
+
+        // Cancelled: Ctrl+S reaches the window at once and asks again.
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(w.window->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), w.open);
+        w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("focus.jpg")));
+        QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QFileInfo::exists(WorkFile(QStringLiteral("focus.jpg"))));
+        QTRY_VERIFY(w.window->isActiveWindow());
     }
 
     void windowStaysResponsiveDuringAnAudit() {
@@ -336,13 +419,13 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(w.open->isEnabled() && w.exit->isEnabled() && !w.save->isEnabled());
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false),
-                             {kMeasuredLineRect}),
+                             {kMeasuredLineArea}),
                  0);
     }
 
-    // After a passed photo, the next audit covers its photo and verdict in
-    // the result frame until the new verdict is shown; the rest of the
-    // screen stays as it was.
+    // After a passed photo, the next audit shows the neutral initial screen
+    // with the waiting panel in the result frame until the new verdict is
+    // shown: nothing on screen speaks of the previous verdict.
     void waitingPanelReplacesThePreviousVerdict() {
         Window w = Make();
         QVERIFY(w.window);
@@ -356,14 +439,14 @@ private slots:
         const QImage waiting = w.window->grab().toImage();
         QVERIFY(ShowsWaitingPanel(waiting));
         const QList<QRect> excluded = {w.open->geometry(), w.exit->geometry(), kResultFrame};
-        QCOMPARE(uitest::CountDifferences(waiting, ExpectedScreen(QStringLiteral("passed"), false),
+        QCOMPARE(uitest::CountDifferences(waiting, ExpectedScreen(QStringLiteral("initial"), false),
                                           kWindow, excluded),
                  0);
 
         QVERIFY(finished.wait(120000));
         QVERIFY(!ShowsWaitingPanel(w.window->grab().toImage()));
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("no-face"), false),
-                             {kMeasuredLineRect}),
+                             {kMeasuredLineArea}),
                  0);
     }
 
