@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 #include "core/log/ActivityLog.h"
 #include "core/text/Encoding.h"
@@ -93,6 +94,19 @@ QRect DifferenceBounds(const QImage& actual, const QImage& expected) {
         }
     }
     return bounds;
+}
+
+double Contrast(QRgb a, QRgb b) {
+    const auto luminance = [](QRgb c) {
+        const auto linear = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 void SaveScreenshot(const QImage& image, const QString& name) {

@@ -41,6 +41,9 @@ int CountDifferences(const QImage& actual, const QImage& expected, const QRect& 
 // empty when they are the same.
 QRect DifferenceBounds(const QImage& actual, const QImage& expected);
 
+// The contrast ratio of two colours, 1 to 21, from their relative luminance.
+double Contrast(QRgb a, QRgb b);
+
 // Writes the image to $QUORVEL_SCREENSHOT_DIR/name.png when that is set.
 void SaveScreenshot(const QImage& image, const QString& name);
 

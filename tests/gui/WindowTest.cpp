@@ -27,6 +27,8 @@
 #include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
 #include "gui/MeasuredLine.h"
+#include "gui/PictureButton.h"
+#include "gui/Pictures.h"
 #include "gui/WaitingPanel.h"
 
 using namespace quorvel::gui;
@@ -604,6 +606,46 @@ private slots:
         w.window->auditFile(DataFile(QStringLiteral("id_blue.jpg")));
         QVERIFY(finished.wait(120000));
         QCOMPARE(w.window->focusWidget(), w.open);
+    }
+
+    // The focus ring is two pixels wide and stands out from each bar: the
+    // blue, green, grey and red ones.
+    void focusRingStandsOutOnEveryButton_data() {
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("blue Open") << pictures::kOpenButton;
+        QTest::newRow("green Save") << pictures::kSaveButton;
+        QTest::newRow("grey Save") << pictures::kSaveButtonDisabled;
+        QTest::newRow("red Exit") << pictures::kExitButton;
+    }
+    void focusRingStandsOutOnEveryButton() {
+        QFETCH(QString, picture);
+        PictureButton button;
+        button.setPicture(loadPicture(picture));
+        button.setGeometry(0, 0, 197, 48);
+        button.show();
+        button.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&button));
+        button.setFocus();
+        QVERIFY(button.hasFocus());
+        const QImage ring = button.grab().toImage();
+        button.clearFocus();
+        const QImage plain = button.grab().toImage();
+
+        // Half-way along each side: the ring's pixels from the edge inwards.
+        const QList<QPair<QPoint, QPoint>> sides = {
+            {{98, 0}, {0, 1}}, {{98, 47}, {0, -1}}, {{0, 24}, {1, 0}}, {{196, 24}, {-1, 0}}};
+        for (const auto& [edge, inwards] : sides) {
+            int changed = 0;
+            double contrast = 0;
+            for (int step = 0; step < 8; ++step) {
+                const QPoint at = edge + inwards * step;
+                if (ring.pixel(at) == plain.pixel(at)) continue;
+                ++changed;
+                contrast = std::max(contrast, uitest::Contrast(ring.pixel(at), plain.pixel(at)));
+            }
+            QVERIFY2(changed >= 2, qPrintable(QStringLiteral("%1 ring pixels").arg(changed)));
+            QVERIFY2(contrast >= 3.0, qPrintable(QStringLiteral("contrast %1").arg(contrast)));
+        }
     }
 
     void keyboardMovesFocusInOrderAndCloses() {
