@@ -95,8 +95,10 @@ set(fields
     "Section|^graphics$"
     "Maintainer|^.+ <.+@.+>$"
     "Description|^Identity photo checker\n .+")
-# The cascade's package, and libraries found by dpkg-shlibdeps.
-foreach(dependency opencv-data libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libc6)
+# The cascade's package, a font for the window's Chinese texts, and libraries
+# found by dpkg-shlibdeps.
+foreach(dependency opencv-data "fonts-noto-cjk \\| fonts-wqy-microhei"
+        libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libc6)
     list(APPEND fields "Depends|(^|, )${dependency}( |,|$)")
 endforeach()
 foreach(entry IN LISTS fields)
