@@ -10,7 +10,7 @@ PACKAGES=(
     nlohmann-json3-dev libcli11-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
     clang libclang-rt-14-dev
-    desktop-file-utils dpkg-dev appstream
+    desktop-file-utils dpkg-dev appstream lintian help2man
     chromium parallel
 )
 

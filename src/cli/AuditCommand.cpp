@@ -194,11 +194,16 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     };
     app.add_option("PHOTO", files, "photos or folders to audit (files to check with --verify)")
         ->type_name("FILE");
+    app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
+                         "print the program's name and version and exit");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
+        return {std::nullopt, kExitAllPassed};
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
         return {std::nullopt, kExitAllPassed};
     } catch (const CLI::ParseError& e) {
         return UsageError(err, e.what());

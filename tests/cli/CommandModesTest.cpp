@@ -226,6 +226,19 @@ TEST(CommandModes, UsageAndStartUpErrorsExitWithTwoBeforeAuditing) {
     }
 }
 
+TEST(CommandModes, VersionPrintsTheNameAndVersionAndAuditsNothing) {
+    const std::string photo = DataPath("id_blue.jpg").string();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, {"--color", "3", "--version", photo}}) {
+        SCOPED_TRACE(args.size());
+        TempDir dir;
+        const auto run = RunAudit(args, dir.path());
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, std::string("quorvel-audit ") + QUORVEL_VERSION + "\n");
+        EXPECT_EQ(run.err, "");
+    }
+}
+
 TEST(CommandModes, BrokenCascadeInTheWorkingFolderIsNotSkipped) {
     TempDir dir;
     WriteBytes(dir / "haarcascade_frontalface_alt2.xml", "<opencv_storage>");

@@ -1,7 +1,8 @@
 # Builds the Debian package from the build tree and checks what it holds:
-# the file list, the control fields, the desktop entry and metainfo (by
-# Debian's validators) and the installed default settings (read by the
-# packaged quorvel-audit).
+# lintian's verdict on the whole package, the file list, the control fields,
+# the desktop entry and metainfo (by Debian's validators), the manual page of
+# quorvel-audit and the installed default settings (read by the packaged
+# quorvel-audit).
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DVERSION=...
 #       -DPROGRAMS="exe;exe" -P CheckPackage.cmake
@@ -30,6 +31,7 @@ need_tool(dpkg-deb dpkg)
 need_tool(dpkg-shlibdeps dpkg-dev)
 need_tool(desktop-file-validate desktop-file-utils)
 need_tool(appstreamcli appstream)
+need_tool(lintian lintian)
 
 foreach(program IN LISTS PROGRAMS)
     if(NOT EXISTS "${program}")
@@ -55,6 +57,20 @@ if(NOT EXISTS "${deb}")
     message(FATAL_ERROR "expected ${deb}, cpack wrote: ${made}")
 endif()
 
+# Debian's own checks of the package: no error and no warning. Lintian's
+# information and pedantic tags are not asked for.
+execute_process(COMMAND lintian --fail-on none --tag-display-limit 0 "${deb}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+    fail("lintian failed (${rc}):\n${out}${err}")
+endif()
+string(REGEX MATCHALL "(^|\n)[EW]: [^\n]*" tags "${out}")
+if(tags)
+    string(REPLACE ";" "" tags "${tags}")
+    string(STRIP "${tags}" tags)
+    fail("lintian reports errors or warnings:\n${tags}")
+endif()
+
 # The file list: exactly these files, nothing stray (tests, headers, ...).
 execute_process(COMMAND dpkg-deb -c "${deb}" OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -71,6 +87,10 @@ set(expected
     usr/bin/quorvel
     usr/bin/quorvel-audit
     usr/share/applications/quorvel.desktop
+    usr/share/doc/quorvel/changelog.gz
+    usr/share/doc/quorvel/copyright
+    usr/share/man/man1/quorvel-audit.1.gz
+    usr/share/man/man1/quorvel.1.gz
     usr/share/metainfo/quorvel.metainfo.xml
     usr/share/quorvel/cfg.ini)
 foreach(size 16 24 32 48 256)
@@ -95,8 +115,10 @@ set(fields
     "Section|^graphics$"
     "Maintainer|^.+ <.+@.+>$"
     "Description|^Identity photo checker\n .+")
-# The cascade's package, and libraries found by dpkg-shlibdeps.
-foreach(dependency opencv-data libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libc6)
+# The cascade's package, a font for the window's Chinese texts, and libraries
+# found by dpkg-shlibdeps.
+foreach(dependency opencv-data "fonts-noto-cjk \\| fonts-wqy-microhei"
+        libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libc6)
     list(APPEND fields "Depends|(^|, )${dependency}( |,|$)")
 endforeach()
 foreach(entry IN LISTS fields)
@@ -140,6 +162,15 @@ execute_process(COMMAND appstreamcli validate --no-net
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
     fail("appstreamcli rejects the metainfo file:\n${out}")
+endif()
+
+# The page of quorvel-audit is made from the packaged program's own help.
+execute_process(COMMAND gzip -dc "${root}/usr/share/man/man1/quorvel-audit.1.gz"
+    OUTPUT_VARIABLE page RESULT_VARIABLE rc)
+string(REPLACE "\\-" "-" page "${page}")
+if(NOT rc EQUAL 0 OR NOT page MATCHES "\n\\.TH [^\n]*\"quorvel-audit ${VERSION}\""
+        OR NOT page MATCHES "--version" OR NOT page MATCHES "--shard")
+    fail("the manual page of quorvel-audit is not made from its --help and --version:\n${page}")
 endif()
 
 file(READ "${root}/usr/share/quorvel/cfg.ini" packaged)
