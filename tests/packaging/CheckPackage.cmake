@@ -186,6 +186,20 @@ if(NOT rc EQUAL 0 OR NOT out MATCHES "\"color\":3,\"size\":1")
     fail("the packaged quorvel-audit reads the default settings as '${out}' (${err})")
 endif()
 
+# Started where there is no cfg.ini and no per-user one, the packaged
+# quorvel-audit reads the installed default beside it, and says so.
+file(MAKE_DIRECTORY "${WORK_DIR}/no-settings")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_DATA_HOME=${WORK_DIR}/no-user-data"
+        "${root}/usr/bin/quorvel-audit" --show-config
+    WORKING_DIRECTORY "${WORK_DIR}/no-settings"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(REPLACE " " "" out "${out}")
+if(NOT rc EQUAL 0 OR NOT out MATCHES "\"color\":3,\"size\":1"
+        OR NOT err MATCHES "installed default settings ${root}/usr/share/quorvel/cfg.ini")
+    fail("without ./cfg.ini the packaged quorvel-audit does not read the installed one: "
+        "'${out}' (${err})")
+endif()
+
 get_property(failed GLOBAL PROPERTY package_check_failed)
 if(failed)
     message(FATAL_ERROR "package check failed")
