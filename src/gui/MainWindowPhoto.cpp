@@ -129,8 +129,10 @@ void MainWindow::showSavedLine(const QString& path) {
             ? metrics.elidedText(folderName, Qt::ElideLeft, room) + QLatin1Char('/') + fileName
             : metrics.elidedText(folderName + QLatin1Char('/') + fileName, Qt::ElideLeft,
                                  kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix));
-    m_savedLabel->setText(kSavedPrefix.toHtmlEscaped() + QStringLiteral("<a href=\"folder\">") +
-                          shown.toHtmlEscaped() + QStringLiteral("</a>"));
+    m_savedLabel->setText(
+        kSavedPrefix.toHtmlEscaped() +
+        QStringLiteral("<a href=\"folder\" style=\"color:%1\">").arg(kSavedLineColor.name()) +
+        shown.toHtmlEscaped() + QStringLiteral("</a>"));
     m_savedLabel->setToolTip(path + QStringLiteral("\n点击打开所在文件夹"));
     m_savedLabel->setAccessibleName(line.text);
     m_savedLabel->setCursor(Qt::PointingHandCursor);

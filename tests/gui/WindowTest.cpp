@@ -322,6 +322,7 @@ private slots:
         QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
                              {kSavedLineRect}),
                  0);
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("saved"));
 
         // The save dialogs started where the photo came from; a click on the
         // line shows the folder the photo went to.
