@@ -75,8 +75,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QImage composeResultPanel(const QImage& successPicture) const;
-
     bool acceptsDrop(const QMimeData* data) const;
     void openPhoto();
     void startAudit();

@@ -19,14 +19,14 @@ constexpr int kIconSize = 32;
 
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QImage picture = loadPicture(screenPicture(m_auditState));
+    // From the top-left corner (the window cuts it to its size), at the
+    // device's resolution; a picture that could not be loaded paints nothing.
+    drawPicture(painter, QPoint(0, 0),
+                loadPicture(screenPicture(m_auditState), painter.device()->devicePixelRatio()));
     // While an audit runs the frame is covered: no need to draw the photo into it.
     if (m_auditState == quorvel::Verdict::Passed && !m_auditRunning) {
-        picture = composeResultPanel(picture);
+        paintResultPhoto(painter, m_processedPhoto);
     }
-    // A plain copy from the top-left corner, cut to the window; a picture
-    // that could not be loaded paints nothing.
-    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
     if (m_auditRunning) {
         paintWaitingPanel(painter);
     } else {
@@ -39,10 +39,6 @@ void MainWindow::paintEvent(QPaintEvent*) {
         const int y = (height() - kIconSize + 1) / 2;
         m_icon.paint(&painter, QRect(x, y, kIconSize, kIconSize));
     }
-}
-
-QImage MainWindow::composeResultPanel(const QImage& successPicture) const {
-    return bgrToPicture(composeResultImage(pictureToBgr(successPicture), m_processedPhoto));
 }
 
 }  // namespace quorvel::gui

@@ -39,7 +39,7 @@ void MainWindow::auditFile(const std::filesystem::path& path) {
 
 void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_measuredText.clear();
     setAuditRunning(true);
     m_auditWorker->start(m_session, m_photoPath);
@@ -72,7 +72,7 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
     m_measuredText = measuredLine(report, m_session->settings());
     m_measuredColor = kMeasuredLineRejectColor;
     if (m_auditState == quorvel::Verdict::Passed) {
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         m_saveButton.setEnabled(true);
     }
     update();
@@ -80,12 +80,12 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
 }
 
 void MainWindow::savePhoto() {
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_saveButton.setPicture(pictures::kSaveButtonDisabled);
 
     const std::optional<QString> path = m_dialogs->savePath();
     if (!path) {
         // Cancelled: the accepted photo stays on screen, ready to be saved.
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         return;
     }
     const quorvel::Result<quorvel::SavedPhoto> result =
@@ -93,7 +93,7 @@ void MainWindow::savePhoto() {
     if (!result) {
         m_dialogs->showMessage(saveFailureMessage(result.error()));
         // The accepted photo stays, so that another folder or name can be tried.
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         return;
     }
 
