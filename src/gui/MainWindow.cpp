@@ -122,12 +122,12 @@ bool MainWindow::startUp() {
     }
 
     m_openButton.setGeometry(kOpenButtonRect);
-    m_openButton.setPicture(loadPicture(pictures::kOpenButton));
+    m_openButton.setPicture(pictures::kOpenButton);
     m_saveButton.setGeometry(kSaveButtonRect);
     m_saveButton.setEnabled(false);
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_exitButton.setGeometry(kExitButtonRect);
-    m_exitButton.setPicture(loadPicture(pictures::kExitButton));
+    m_exitButton.setPicture(pictures::kExitButton);
 
     quorvel::Result<quorvel::Session> opened =
         quorvel::Session::Open(quorvel::WindowSessionOptions());

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMetaType>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -80,8 +81,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QImage composeResultPanel(const QImage& successPicture) const;
-
     bool acceptsDrop(const QMimeData* data) const;
     void openPhoto();
     void startAudit();
@@ -100,6 +99,7 @@ private:
     std::shared_ptr<quorvel::Session> m_session;  // set by a successful startUp; shared
                                                   // with a running audit
     QString m_measuredText;
+    QRect m_measuredRect;
     bool m_openHadFocus = false;  // when the running audit started
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;

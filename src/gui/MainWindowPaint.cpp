@@ -22,17 +22,15 @@ void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // While an audit runs nothing speaks of the previous verdict.
     const quorvel::Verdict shown = m_auditRunning ? quorvel::Verdict::Initial : m_auditState;
-    QImage picture = loadPicture(screenPicture(shown));
-    if (shown == quorvel::Verdict::Passed) {
-        picture = composeResultPanel(picture);
-    }
-    // A plain copy from the top-left corner, cut to the window; a picture
-    // that could not be loaded paints nothing.
-    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture, QRect(QPoint(0, 0), size()));
+    // From the top-left corner (the window cuts it to its size), at the
+    // device's resolution; a picture that could not be loaded paints nothing.
+    drawPicture(painter, QPoint(0, 0),
+                loadPicture(screenPicture(shown), painter.device()->devicePixelRatio()));
+    if (shown == quorvel::Verdict::Passed) paintResultPhoto(painter, m_processedPhoto);
     if (m_auditRunning) {
         paintWaitingPanel(painter);
     } else {
-        paintMeasuredLine(painter, m_measuredText, measuredLineRect(picture));
+        paintMeasuredLine(painter, m_measuredText, m_measuredRect);
     }
 
     if (isMinimized()) {
@@ -41,10 +39,6 @@ void MainWindow::paintEvent(QPaintEvent*) {
         const int y = (height() - kIconSize + 1) / 2;
         m_icon.paint(&painter, QRect(x, y, kIconSize, kIconSize));
     }
-}
-
-QImage MainWindow::composeResultPanel(const QImage& successPicture) const {
-    return bgrToPicture(composeResultImage(pictureToBgr(successPicture), m_processedPhoto));
 }
 
 }  // namespace quorvel::gui

@@ -43,7 +43,7 @@ void MainWindow::auditFile(const std::filesystem::path& path) {
 
 void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_measuredText.clear();
     m_savedLabel->hide();
     m_recentFolder.rememberPhoto(QFile::decodeName(m_photoPath.c_str()));
@@ -76,8 +76,10 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     m_session->LogVerdict(m_photoPath, m_auditState);
     m_measuredText = measuredLine(report, m_session->settings());
+    // Under the reason text of the verdict's screen, in window pixels.
+    m_measuredRect = measuredLineRect(loadPicture(screenPicture(m_auditState)));
     if (m_auditState == quorvel::Verdict::Passed) {
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         m_saveButton.setEnabled(true);
     }
     update();
@@ -85,13 +87,13 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
 }
 
 void MainWindow::savePhoto() {
-    m_saveButton.setPicture(loadPicture(pictures::kSaveButtonDisabled));
+    m_saveButton.setPicture(pictures::kSaveButtonDisabled);
 
     const std::optional<QString> path = m_dialogs->savePath(m_recentFolder.startFolder());
     takeFocusBack();
     if (!path) {
         // Cancelled: the accepted photo stays on screen, ready to be saved.
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         return;
     }
     const quorvel::Result<quorvel::SavedPhoto> result =
@@ -100,7 +102,7 @@ void MainWindow::savePhoto() {
         m_dialogs->showMessage(saveFailureMessage(result.error()));
         takeFocusBack();
         // The accepted photo stays, so that another folder or name can be tried.
-        m_saveButton.setPicture(loadPicture(pictures::kSaveButton));
+        m_saveButton.setPicture(pictures::kSaveButton);
         return;
     }
 

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include "gui/Pictures.h"
+
 namespace quorvel::gui {
 
 PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
@@ -10,8 +12,9 @@ PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
 }
 
-void PictureButton::setPicture(const QImage& picture) {
-    m_picture = picture;
+void PictureButton::setPicture(const QString& path) {
+    m_picture = loadPicture(path);
+    m_sharpPicture = loadPicture(path, 2);
     update();
 }
 
@@ -32,7 +35,8 @@ void PictureButton::paintEvent(QPaintEvent*) {
     QPoint origin((area.width() - m_picture.width()) / 2, (area.height() - m_picture.height()) / 2);
     if (isDown()) origin += QPoint(1, 1);
     painter.setClipRect(area);
-    painter.drawImage(origin, m_picture);
+    drawPicture(painter, origin,
+                painter.device()->devicePixelRatio() > 1 ? m_sharpPicture : m_picture);
 
     if (!isEnabled()) {
         if (m_fadeWhenDisabled) painter.fillRect(area, QColor(255, 255, 255, 120));

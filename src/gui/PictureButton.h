@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
+#include <QString>
 
 namespace quorvel::gui {
 
@@ -19,8 +20,9 @@ class PictureButton : public QAbstractButton {
 public:
     explicit PictureButton(QWidget* parent = nullptr);
 
-    // Replaces the picture shown (the button keeps its own copy).
-    void setPicture(const QImage& picture);
+    // Shows the picture at a resource path, and its @2x version on a device
+    // of more than one pixel per window pixel (see loadPicture).
+    void setPicture(const QString& path);
     const QImage& picture() const { return m_picture; }
 
     // Whether a disabled button is drawn paler. Off for a button whose
@@ -37,6 +39,7 @@ private:
     static void paintFocusRing(QPainter& painter, const QRect& area);
 
     QImage m_picture;
+    QImage m_sharpPicture;  // the @2x version
     bool m_fadeWhenDisabled = true;
 };
 

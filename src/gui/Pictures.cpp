@@ -1,5 +1,7 @@
 #include "gui/Pictures.h"
 
+#include <QPainter>
+
 namespace quorvel::gui {
 
 QString screenPicture(quorvel::Verdict verdict) {
@@ -23,7 +25,26 @@ QString screenPicture(quorvel::Verdict verdict) {
     return {};
 }
 
-QImage loadPicture(const QString& path) { return path.isEmpty() ? QImage() : QImage(path); }
+QImage loadPicture(const QString& path, qreal devicePixelRatio) {
+    if (path.isEmpty()) return {};
+    if (devicePixelRatio > 1 && path.endsWith(QLatin1String(".png"))) {
+        QImage sharp(path.chopped(4) + QStringLiteral("@2x.png"));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2);
+            return sharp;
+        }
+    }
+    return QImage(path);
+}
+
+void drawPicture(QPainter& painter, QPoint at, const QImage& picture) {
+    painter.save();
+    if (picture.devicePixelRatio() != painter.device()->devicePixelRatio()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    }
+    painter.drawImage(at, picture);
+    painter.restore();
+}
 
 QIcon appIcon() {
     QIcon icon;

@@ -2,9 +2,12 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QPoint>
 #include <QString>
 
 #include "core/audit/Verdict.h"
+
+class QPainter;
 
 namespace quorvel::gui {
 
@@ -23,8 +26,15 @@ inline const QString kExitButton = QStringLiteral(":/buttons/exit.png");
 // The 800 x 600 screen painted for a verdict, e.g. ":/screens/passed.png".
 QString screenPicture(quorvel::Verdict verdict);
 
-// The picture at a resource path; empty when it cannot be loaded.
-QImage loadPicture(const QString& path);
+// The picture at a resource path; empty when it cannot be loaded. For a
+// device of more than one pixel per window pixel it is the picture's @2x
+// version (":/buttons/open@2x.png") with device pixel ratio 2, when there is
+// one: the same size in window pixels, painted at twice the resolution.
+QImage loadPicture(const QString& path, qreal devicePixelRatio = 1);
+
+// Draws a picture at its size in window pixels with its top-left corner at
+// `at`, smoothed where the device's pixel ratio is not the picture's.
+void drawPicture(QPainter& painter, QPoint at, const QImage& picture);
 
 // The application icon with all its sizes.
 QIcon appIcon();

@@ -1,28 +1,22 @@
 #include "gui/ResultPanel.h"
 
+#include <QPainter>
 #include <opencv2/imgproc.hpp>
 
 namespace quorvel::gui {
 
-cv::Mat composeResultImage(const cv::Mat& successPicture, const cv::Mat& processedPhoto) {
-    cv::Mat composed = successPicture.clone();
-    const cv::Rect pictureRect(0, 0, composed.cols, composed.rows);
-    if (processedPhoto.empty() || processedPhoto.type() != CV_8UC3 || composed.type() != CV_8UC3 ||
-        (kResultFrame & pictureRect) != kResultFrame) {
-        return composed;
-    }
+void paintResultPhoto(QPainter& painter, const cv::Mat& processedPhoto) {
+    if (processedPhoto.empty() || processedPhoto.type() != CV_8UC3) return;
+    const qreal ratio = painter.device()->devicePixelRatio();
+    const QRect frame(qRound(kResultFrame.x * ratio), qRound(kResultFrame.y * ratio),
+                      qRound(kResultFrame.width * ratio), qRound(kResultFrame.height * ratio));
     cv::Mat stretched;
-    cv::resize(processedPhoto, stretched, kResultFrame.size(), 0, 0, cv::INTER_LINEAR);
-    stretched.copyTo(composed(kResultFrame));
-    return composed;
-}
-
-cv::Mat pictureToBgr(const QImage& picture) {
-    if (picture.isNull()) return {};
-    const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
-    const cv::Mat view(bgr.height(), bgr.width(), CV_8UC3, const_cast<uchar*>(bgr.constBits()),
-                       static_cast<size_t>(bgr.bytesPerLine()));
-    return view.clone();
+    cv::resize(processedPhoto, stretched, cv::Size(frame.width(), frame.height()), 0, 0,
+               cv::INTER_LINEAR);
+    QImage photo = bgrToPicture(stretched);
+    // One photo pixel per device pixel, from a whole device pixel on.
+    photo.setDevicePixelRatio(ratio);
+    painter.drawImage(QPointF(frame.topLeft()) / ratio, photo);
 }
 
 QImage bgrToPicture(const cv::Mat& bgr) {

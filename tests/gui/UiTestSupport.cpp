@@ -41,17 +41,17 @@ QByteArray LogMessage(const std::string& text) {
     return QByteArray::fromStdString(quorvel::Utf8ToGbk(text, 4096).bytes) + "\r\n";
 }
 
-QImage ExpectedScreen(const QString& name, bool saveEnabled) {
-    QImage screen = loadPicture(QStringLiteral(":/screens/%1.png").arg(name))
+QImage ExpectedScreen(const QString& name, bool saveEnabled, int ratio) {
+    QImage screen = loadPicture(QStringLiteral(":/screens/%1.png").arg(name), ratio)
                         .convertToFormat(QImage::Format_RGB32);
     QPainter painter(&screen);
-    painter.drawImage(QPoint(520, 100), loadPicture(QStringLiteral(":/buttons/open.png")));
-    const QImage save =
-        saveEnabled
-            ? loadPicture(QStringLiteral(":/buttons/save.png"))
-            : loadPicture(QStringLiteral(":/buttons/save-disabled.png")).copy(2, 2, 197, 48);
+    painter.drawImage(QPoint(520, 100), loadPicture(QStringLiteral(":/buttons/open.png"), ratio));
+    const QImage save = saveEnabled
+                            ? loadPicture(QStringLiteral(":/buttons/save.png"), ratio)
+                            : loadPicture(QStringLiteral(":/buttons/save-disabled.png"), ratio)
+                                  .copy(2 * ratio, 2 * ratio, 197 * ratio, 48 * ratio);
     painter.drawImage(QPoint(520, 188), save);
-    painter.drawImage(QPoint(520, 276), loadPicture(QStringLiteral(":/buttons/exit.png")));
+    painter.drawImage(QPoint(520, 276), loadPicture(QStringLiteral(":/buttons/exit.png"), ratio));
     return screen;
 }
 

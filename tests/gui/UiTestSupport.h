@@ -26,8 +26,9 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 QByteArray LogMessage(const std::string& text);
 
 // The screen the window should show: screens/<name>.png with the three button
-// pictures where the buttons are (the greyed Save picture centred and cut).
-QImage ExpectedScreen(const QString& name, bool saveEnabled);
+// pictures where the buttons are (the greyed Save picture centred and cut);
+// at device pixel ratio 2 made of the @2x pictures, twice the size.
+QImage ExpectedScreen(const QString& name, bool saveEnabled, int ratio = 1);
 
 // An 8-bit blue-green-red matrix as a 32-bit RGB image, pixel by pixel.
 QImage BgrToRgb32(const cv::Mat& bgr);

@@ -621,7 +621,7 @@ private slots:
     void focusRingStandsOutOnEveryButton() {
         QFETCH(QString, picture);
         PictureButton button;
-        button.setPicture(loadPicture(picture));
+        button.setPicture(picture);
         button.setGeometry(0, 0, 197, 48);
         button.show();
         button.activateWindow();

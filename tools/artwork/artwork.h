@@ -120,10 +120,13 @@ constexpr QSize kScreenSize{800, 600};
 constexpr QSize kButtonSize{197, 48};
 constexpr QSize kDisabledButtonSize{201, 52};
 
-QImage paintScreen(Screen screen);
+// The screens and buttons are laid out in window pixels and painted at
+// `scale` image pixels per window pixel: 1 for the window's own size, 2 for
+// its @2x pictures, which keep every placement at doubled coordinates.
+QImage paintScreen(Screen screen, int scale = 1);
 
 enum class Button { Open, Save, Exit, SaveDisabled };
-QImage paintButton(Button button);
+QImage paintButton(Button button, int scale = 1);
 
 QImage paintIcon(int size);
 

@@ -54,7 +54,7 @@ void paintBar(QPainter& p, QPoint origin, const ButtonLook& look) {
 
 }  // namespace
 
-QImage paintButton(Button button) {
+QImage paintButton(Button button, int scale) {
     // The disabled picture is 2 px larger on every side: the button shows it
     // centred and cut to 197 x 48, so the bar sits at (2, 2) on the white of
     // the card behind the buttons.
@@ -62,7 +62,8 @@ QImage paintButton(Button button) {
     const QSize size = disabled ? kDisabledButtonSize : kButtonSize;
     const QPoint origin = disabled ? QPoint(2, 2) : QPoint(0, 0);
 
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(size * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(colour::kWhite);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);

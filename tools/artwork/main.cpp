@@ -3,8 +3,9 @@
 //   quorvel-artwork OUTPUT_DIR
 //
 // Screens (OUTPUT_DIR/screens/<verdict>.png) and buttons (OUTPUT_DIR/buttons/
-// <button>.png) are written as 24-bit RGB, the icons as RGBA. The run
-// fails when a font is missing or a text does not fit its place.
+// <button>.png), each also at twice the size (<name>@2x.png), are written as
+// 24-bit RGB, the icons as RGBA. The run fails when a font is missing or a
+// text does not fit its place.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImageWriter>
@@ -79,13 +80,20 @@ int main(int argc, char** argv) {
     };
 
     bool ok = dir.mkpath(QStringLiteral("screens")) && dir.mkpath(QStringLiteral("buttons"));
-    for (const ScreenFile& s : screens) {
-        const QString name = QStringLiteral("screens/%1.png").arg(QLatin1String(s.name));
-        ok = save(artwork::paintScreen(s.screen), dir, name) && ok;
-    }
-    for (const ButtonFile& b : buttons) {
-        const QString name = QStringLiteral("buttons/%1.png").arg(QLatin1String(b.name));
-        ok = save(artwork::paintButton(b.button), dir, name) && ok;
+    // Each screen and button at the window's size and at twice it, for
+    // screens of two device pixels per window pixel (and for scaling down).
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        for (const ScreenFile& s : screens) {
+            const QString name =
+                QStringLiteral("screens/%1%2.png").arg(QLatin1String(s.name), suffix);
+            ok = save(artwork::paintScreen(s.screen, scale), dir, name) && ok;
+        }
+        for (const ButtonFile& b : buttons) {
+            const QString name =
+                QStringLiteral("buttons/%1%2.png").arg(QLatin1String(b.name), suffix);
+            ok = save(artwork::paintButton(b.button, scale), dir, name) && ok;
+        }
     }
     for (int size : {16, 24, 32, 48, 256}) {
         ok = save(artwork::paintIcon(size), dir, QStringLiteral("icon128-%1.png").arg(size)) && ok;

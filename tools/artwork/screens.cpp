@@ -308,8 +308,9 @@ void paintInstructions(QPainter& p) {
 
 }  // namespace
 
-QImage paintScreen(Screen screen) {
-    QImage image(kScreenSize, QImage::Format_RGB32);
+QImage paintScreen(Screen screen, int scale) {
+    QImage image(kScreenSize * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(colour::kBody);
     QPainter p(&image);
     p.setRenderHint(QPainter::TextAntialiasing);
