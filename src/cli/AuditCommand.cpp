@@ -518,14 +518,13 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
 
 }  // namespace
 
-AuditOptions WithSettingsFallback(AuditOptions options, const ConfigChoice& choice,
-                                  std::ostream& err) {
+AuditOptions WithSettingsFallback(AuditOptions options, std::ostream& err) {
     const bool readsFile =
         options.mode == CommandMode::ShowConfig || !options.color || !options.size;
-    if (options.Given("--config") || !readsFile ||
-        choice.source == ConfigChoice::Source::WorkingDirectory) {
-        return options;
-    }
+    if (options.Given("--config") || !readsFile) return options;
+    const ConfigChoice choice = ChooseConfig(options.configPath, UserDataFolderFromEnvironment(),
+                                             InstalledDefaultConfigs());
+    if (choice.source == ConfigChoice::Source::WorkingDirectory) return options;
     const char* whose = choice.source == ConfigChoice::Source::UserFolder
                             ? "the per-user settings "
                             : "the installed default settings ";
@@ -535,10 +534,7 @@ AuditOptions WithSettingsFallback(AuditOptions options, const ConfigChoice& choi
 }
 
 int RunCommand(const AuditOptions& given, const CommandStreams& streams) {
-    const AuditOptions options = WithSettingsFallback(
-        given,
-        ChooseConfig(given.configPath, UserDataFolderFromEnvironment(), InstalledDefaultConfigs()),
-        streams.err);
+    const AuditOptions options = WithSettingsFallback(given, streams.err);
     switch (options.mode) {
         case CommandMode::ShowConfig:
             return ShowConfig(options, streams.out, streams.err);

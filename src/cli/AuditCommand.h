@@ -8,7 +8,6 @@
 
 #include "cli/PhotoList.h"
 #include "core/common/Result.h"
-#include "core/config/ConfigPlaces.h"
 #include "core/config/Settings.h"
 #include "core/io/AtomicFile.h"
 #include "core/session/Session.h"
@@ -81,10 +80,9 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
 SessionOptions SessionOptionsFor(const AuditOptions& options);
 
 // Without --config, and unless both --color and --size make the file
-// unnecessary, a missing ./cfg.ini gives way to the chosen one (the per-user
-// settings, then the installed default), which `err` is told about.
-AuditOptions WithSettingsFallback(AuditOptions options, const ConfigChoice& choice,
-                                  std::ostream& err);
+// unnecessary, a missing ./cfg.ini gives way to the per-user settings, then
+// the installed default; `err` is told which.
+AuditOptions WithSettingsFallback(AuditOptions options, std::ostream& err);
 
 // Where a command reads and writes.
 struct CommandStreams {
