@@ -1,7 +1,6 @@
 // The photo commands of the window: open and audit, save.
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 
@@ -122,21 +121,19 @@ void MainWindow::showSavedLine(const QString& path) {
     // A long folder name is shortened at its start; the file's name is kept
     // whole where it fits at all.
     const QFontMetrics metrics(m_savedLabel->font());
-    const QString fileName = QFileInfo(path).fileName();
-    const QString folderName = line.text.mid(kSavedPrefix.size()).chopped(fileName.size() + 1);
-    const int room = kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix) -
-                     metrics.horizontalAdvance(QLatin1Char('/') + fileName);
+    const QString file = QLatin1Char('/') + line.fileName;
+    const int room = kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix);
+    const int folderRoom = room - metrics.horizontalAdvance(file);
     const QString shown =
-        room > metrics.horizontalAdvance(QStringLiteral("……"))
-            ? metrics.elidedText(folderName, Qt::ElideLeft, room) + QLatin1Char('/') + fileName
-            : metrics.elidedText(folderName + QLatin1Char('/') + fileName, Qt::ElideLeft,
-                                 kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix));
+        folderRoom > metrics.horizontalAdvance(QStringLiteral("……"))
+            ? metrics.elidedText(line.folderName, Qt::ElideLeft, folderRoom) + file
+            : metrics.elidedText(line.folderName + file, Qt::ElideLeft, room);
     m_savedLabel->setText(
         kSavedPrefix.toHtmlEscaped() +
         QStringLiteral("<a href=\"folder\" style=\"color:%1\">").arg(kSavedLineColor.name()) +
         shown.toHtmlEscaped() + QStringLiteral("</a>"));
     m_savedLabel->setToolTip(path + QStringLiteral("\n点击打开所在文件夹"));
-    m_savedLabel->setAccessibleName(line.text);
+    m_savedLabel->setAccessibleName(line.text());
     m_savedLabel->setCursor(Qt::PointingHandCursor);
     m_savedLabel->show();
 }

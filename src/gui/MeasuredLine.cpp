@@ -73,8 +73,7 @@ void paintMeasuredLine(QPainter& painter, const QString& text, const QRect& rect
 SavedLine savedLine(const QString& path) {
     const QFileInfo file(path);
     const QString folder = file.absolutePath();
-    // The root folder has no name of its own: "/x.jpg".
-    return {kSavedPrefix + QDir(folder).dirName() + QLatin1Char('/') + file.fileName(), folder};
+    return {QDir(folder).dirName(), file.fileName(), folder};
 }
 
 }  // namespace quorvel::gui

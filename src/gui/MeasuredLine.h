@@ -41,8 +41,11 @@ inline const QString kSavedPrefix = QStringLiteral("已保存：");
 // Where a saved photo went, as the user can find it: "已保存：" with the
 // folder's name and the file's name (not the whole path).
 struct SavedLine {
-    QString text;    // plain text
+    QString folderName;  // empty for the root folder
+    QString fileName;
     QString folder;  // the folder's absolute path
+
+    QString text() const { return kSavedPrefix + folderName + QLatin1Char('/') + fileName; }
 };
 SavedLine savedLine(const QString& path);
 

@@ -125,9 +125,9 @@ private slots:
     // folder has no name of its own.
     void savedLineNamesTheFolderAndTheFile() {
         const SavedLine line = savedLine(QStringLiteral("/home/a/Pictures/报名照片.jpg"));
-        QCOMPARE(line.text, QStringLiteral("已保存：Pictures/报名照片.jpg"));
+        QCOMPARE(line.text(), QStringLiteral("已保存：Pictures/报名照片.jpg"));
         QCOMPARE(line.folder, QStringLiteral("/home/a/Pictures"));
-        QCOMPARE(savedLine(QStringLiteral("/x.jpg")).text, QStringLiteral("已保存：/x.jpg"));
+        QCOMPARE(savedLine(QStringLiteral("/x.jpg")).text(), QStringLiteral("已保存：/x.jpg"));
     }
 };
 
