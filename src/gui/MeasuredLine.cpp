@@ -17,7 +17,7 @@ constexpr int kReasonLeft = 290;
 constexpr int kReasonRight = 450;
 constexpr int kReasonTop = 140;
 constexpr int kGapBelowReason = 14;
-// A rule like the one under "原因：" parts the measurement from the reason.
+// A rule like the one under "原因：" separates the measurement from the reason.
 const QColor kRuleColor(210, 224, 238);
 constexpr int kRuleAboveLine = 6;
 
