@@ -1,9 +1,12 @@
 #include "gui/RecentFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include "core/config/ConfigPlaces.h"
 
 namespace quorvel::gui {
 
@@ -16,11 +19,18 @@ QSettings UserSettings() {
                      QStringLiteral("quorvel"));
 }
 
+// The per-user data folder is hidden: a photo opened there (the window's own
+// folder) is not where the user keeps photos.
+bool IsUserDataFolder(const QString& folder) {
+    const std::optional<std::filesystem::path> data = quorvel::UserDataFolderFromEnvironment();
+    return data && QFileInfo(folder) == QFileInfo(QFile::decodeName(data->c_str()));
+}
+
 }  // namespace
 
 QString RecentFolder::startFolder() const {
     const QString last = UserSettings().value(kLastFolderKey).toString();
-    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    if (!last.isEmpty() && QFileInfo(last).isDir() && !IsUserDataFolder(last)) return last;
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
     return QDir::homePath();

@@ -6,8 +6,8 @@ namespace quorvel::gui {
 
 // Where the file dialogs start: the folder of the last photo opened,
 // remembered between runs in the user's settings (~/.config/quorvel), else the
-// user's Pictures folder, else the home folder. Never the working folder,
-// which for the desktop entry is a hidden data folder.
+// user's Pictures folder, else the home folder. Never the working folder nor
+// the per-user data folder, which is hidden.
 class RecentFolder {
 public:
     QString startFolder() const;

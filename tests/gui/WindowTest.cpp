@@ -360,6 +360,14 @@ private slots:
         next.open->click();
         next.save->click();
         QCOMPARE(next.dialogs->startFolders, QStringList{WorkFile(QStringLiteral("照片 夹"))});
+
+        // A photo in the hidden per-user data folder is not remembered as a start.
+        qputenv("XDG_DATA_HOME", m_work.path().toUtf8());
+        QVERIFY(QDir(m_work.path()).mkpath(QStringLiteral("quorvel")));
+        QCOMPARE(Audit(next, WorkFile(QStringLiteral("quorvel/a.jpg"))), int(Verdict::BadFormat));
+        next.open->click();
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(next.dialogs->startFolders.last(), firstStart);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            m_work.filePath(QStringLiteral("settings")));
     }
