@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <algorithm>
 
 #include "core/save/SavePhoto.h"
 #include "gui/AuditWorker.h"
@@ -118,16 +119,16 @@ void MainWindow::savePhoto() {
 void MainWindow::showSavedLine(const QString& path) {
     const SavedLine line = savedLine(path);
     m_savedFolder = line.folder;
-    // A long folder name is shortened at its start; the file's name is kept
-    // whole where it fits at all.
+    // A long folder name is shortened at its start.
     const QFontMetrics metrics(m_savedLabel->font());
     const QString file = QLatin1Char('/') + line.fileName;
     const int room = kSavedLineRect.width() - metrics.horizontalAdvance(kSavedPrefix);
-    const int folderRoom = room - metrics.horizontalAdvance(file);
-    const QString shown =
-        folderRoom > metrics.horizontalAdvance(QStringLiteral("……"))
-            ? metrics.elidedText(line.folderName, Qt::ElideLeft, folderRoom) + file
-            : metrics.elidedText(line.folderName + file, Qt::ElideLeft, room);
+    // The folder keeps at least a third of the line; a file name too long
+    // for the rest loses its middle, so that its start and extension show.
+    const int folderRoom = std::max(room - metrics.horizontalAdvance(file), room / 3);
+    const QString folder = metrics.elidedText(line.folderName, Qt::ElideLeft, folderRoom);
+    const QString shown = folder + metrics.elidedText(file, Qt::ElideMiddle,
+                                                      room - metrics.horizontalAdvance(folder));
     m_savedLabel->setText(
         kSavedPrefix.toHtmlEscaped() +
         QStringLiteral("<a href=\"folder\" style=\"color:%1\">").arg(kSavedLineColor.name()) +
