@@ -5,7 +5,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
-bash scripts/setup.sh
+bash scripts/setup.sh run
 
 cmake --preset dev -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build --preset dev --target quorvel quorvel-audit

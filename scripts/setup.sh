@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need.
-# Does nothing when everything is already present.
+# Installs the Debian packages that are missing. "run" installs what building
+# and running the programs need; "test" (the default) adds what the test
+# suite, the benchmarks, the fuzzers and the package checks need.
 set -euo pipefail
 
-PACKAGES=(
+# Building and running: the programs, their manual pages and the window's
+# Chinese texts.
+RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libopencv-dev opencv-data libinih-dev qt6-base-dev
+    nlohmann-json3-dev libcli11-dev help2man
+    fonts-noto-cjk qt6-translations-l10n
+)
+
+# The test suite (offscreen and X11 window tests, the report's screenshots),
+# the formatting check, the fuzzers and the Debian package's checks.
+TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libcli11-dev
-    fonts-noto-cjk qt6-translations-l10n xvfb xauth
-    clang libclang-rt-14-dev
-    desktop-file-utils dpkg-dev appstream lintian help2man
+    xvfb xauth clang clang-format libclang-rt-14-dev
+    desktop-file-utils dpkg-dev appstream lintian
     chromium parallel
 )
+
+case "${1:-test}" in
+    run) PACKAGES=("${RUN_PACKAGES[@]}") ;;
+    test) PACKAGES=("${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+    *)
+        echo "usage: $0 [run|test]" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
