@@ -7,10 +7,10 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libopencv-dev opencv-data libinih-dev qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libcli11-dev
+    nlohmann-json3-dev libcli11-dev libmicrohttpd-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
     clang libclang-rt-14-dev
-    desktop-file-utils dpkg-dev appstream lintian help2man
+    desktop-file-utils dpkg-dev appstream lintian help2man systemd
     chromium parallel
 )
 
