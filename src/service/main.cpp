@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
     }
     const bool v6 = options.host.find(':') != std::string::npos;
     std::cerr << "quorvel-verifyd: listening on " << (v6 ? "[" : "") << options.host
-              << (v6 ? "]" : "") << ":" << (*server)->Port() << " (" << options.workers
-              << " workers, queue " << options.queue << ", color "
+              << (v6 ? "]" : "") << ":" << (*server)->Port() << " (workers " << options.workers
+              << ", queue " << options.queue << ", color "
               << static_cast<int>(options.settings.color) << ", size "
               << static_cast<int>(options.settings.size) << ")" << std::endl;
 
