@@ -18,8 +18,8 @@ constexpr const char* kDescription =
     "Verification service: POST a file's bytes to /verify and get the JSON object of a\n"
     "quorvel-audit --verify line for it. Settings come from the options and --config only.\n"
     "\n"
-    "  quorvel-verifyd [--listen ADDRESS:PORT] [--color N] [--size N] [--config FILE]\n"
-    "                  [--cascade FILE] [--workers N] [--queue N]\n";
+    "  quorvel-verifyd [--listen ADDRESS:PORT] [--color N] [--size N] [--config FILE] "
+    "[--cascade FILE] [--workers N]\n";
 
 ParsedService UsageError(std::ostream& err, const std::string& message) {
     err << kProgramName << ": " << message << "\n";
@@ -79,31 +79,36 @@ Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text) 
     return std::pair<std::string, int>{host, std::stoi(port)};
 }
 
-ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpus,
-                                      std::ostream& out, std::ostream& err) {
-    CLI::App app(kDescription, kProgramName);
-    ServiceOptions options;
-    options.workers = std::clamp(cpus, 1, kMaxWorkers);
-    options.queue = 8 * options.workers;
+namespace {
+
+// What the command line gives before it is checked.
+struct GivenOptions {
     std::string listen = "127.0.0.1:" + std::to_string(kDefaultPort);
     std::string configPath;
     std::string cascade;
     std::optional<int> color;
     std::optional<int> size;
-    app.add_option("--listen", listen, "address and port to listen on (default 127.0.0.1:8080)")
+    CLI::Option* queue = nullptr;
+};
+
+void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) {
+    app.add_option("--listen", given.listen,
+                   "address and port to listen on (default 127.0.0.1:8080)")
         ->type_name("ADDRESS:PORT");
-    app.add_option("--color", color, "background colour: 0 white, 1 red, 2 blue, 3 any")
+    app.add_option("--color", given.color, "background colour: 0 white, 1 red, 2 blue, 3 any")
         ->type_name("N");
-    app.add_option("--size", size, "size mode: 1 or 2")->type_name("N");
-    app.add_option("--config", configPath, "read color and size from this cfg.ini (section set)")
+    app.add_option("--size", given.size, "size mode: 1 or 2")->type_name("N");
+    app.add_option("--config", given.configPath,
+                   "read color and size from this cfg.ini (section set)")
         ->type_name("FILE");
-    app.add_option("--cascade", cascade, "face cascade file (default: Debian's opencv-data copy)")
+    app.add_option("--cascade", given.cascade,
+                   "face cascade file (default: Debian's opencv-data copy)")
         ->type_name("FILE");
     app.add_option("--workers", options.workers,
                    "verifications at once (default: the CPUs this process may use)")
         ->type_name("N")
         ->check(CLI::Range(1, kMaxWorkers));
-    auto* queue = app.add_option("--queue", options.queue,
+    given.queue = app.add_option("--queue", options.queue,
                                  "verifications that wait for a worker (default 8 per worker)")
                       ->type_name("N")
                       ->check(CLI::Range(0, 100000));
@@ -124,6 +129,17 @@ ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpu
         ->check(CLI::Range(0, 3600));
     app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
                          "print the program's name and version and exit");
+}
+
+}  // namespace
+
+ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpus,
+                                      std::ostream& out, std::ostream& err) {
+    CLI::App app(kDescription, kProgramName);
+    ServiceOptions options;
+    options.workers = std::clamp(cpus, 1, kMaxWorkers);
+    GivenOptions given;
+    DefineOptions(app, options, given);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -136,17 +152,20 @@ ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpu
         return UsageError(err, e.what());
     }
 
-    if (color && !ValidColor(*color)) return UsageError(err, "--color must be 0, 1, 2 or 3");
-    if (size && !ValidSize(*size)) return UsageError(err, "--size must be 1 or 2");
-    Result<Settings> settings = ResolveSettings(configPath, color, size);
+    if (given.color && !ValidColor(*given.color)) {
+        return UsageError(err, "--color must be 0, 1, 2 or 3");
+    }
+    if (given.size && !ValidSize(*given.size)) return UsageError(err, "--size must be 1 or 2");
+    Result<Settings> settings = ResolveSettings(given.configPath, given.color, given.size);
     if (!settings) return UsageError(err, settings.error().message);
     options.settings = *settings;
-    Result<std::pair<std::string, int>> address = ParseListenAddress(listen);
+    Result<std::pair<std::string, int>> address = ParseListenAddress(given.listen);
     if (!address) return UsageError(err, address.error().message);
     options.host = address->first;
     options.port = address->second;
-    options.cascade = cascade.empty() ? SystemCascadePath() : std::filesystem::path(cascade);
-    if (queue->count() == 0) options.queue = 8 * options.workers;
+    options.cascade =
+        given.cascade.empty() ? SystemCascadePath() : std::filesystem::path(given.cascade);
+    if (given.queue->count() == 0) options.queue = 8 * options.workers;
     return {options, 0};
 }
 
