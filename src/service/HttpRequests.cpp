@@ -141,19 +141,40 @@ MHD_Result HttpServer::Route(Request& request, const std::string& url) {
         if (!value) return Refuse(request, MHD_HTTP_BAD_REQUEST, "size must be 1 or 2");
         request.settings.size = static_cast<SizeMode>(*value);
     }
+    // A stated length is held before the body comes, so that clients that
+    // announce large bodies and send them slowly cannot fill the memory.
+    if (length && !Hold(request, static_cast<std::size_t>(*length))) {
+        return Refuse(request, MHD_HTTP_SERVICE_UNAVAILABLE, "too many uploads at once; try again",
+                      MHD_HTTP_HEADER_RETRY_AFTER, "1");
+    }
     request.verifying = true;
     if (length) request.body.reserve(static_cast<std::size_t>(*length));
     return MHD_YES;
 }
 
+bool HttpServer::Hold(Request& request, std::size_t bytes) {
+    const std::size_t budget = static_cast<std::size_t>(m_options.bodyMemory) * 1024 * 1024;
+    if (m_bodyBytes + bytes > budget) return false;
+    m_bodyBytes += bytes;
+    request.held += bytes;
+    return true;
+}
+
 MHD_Result HttpServer::Receive(Request& request, const char* upload, size_t* uploadSize) {
     if (*uploadSize > 0) {
-        // A body without a stated length that grows too long: the library
-        // lets an answer be queued only once the request is complete, so the
-        // rest is read and dropped, up to a bound beyond which the
-        // connection is cut.
-        if (request.discarded > 0 || request.body.size() + *uploadSize > kMaxBodyBytes) {
-            request.discarded += request.body.size() + *uploadSize;
+        // A body without a stated length that grows too long or finds the
+        // body memory full: the library lets an answer be queued only once
+        // the request is complete, so the rest is read and dropped, up to a
+        // bound beyond which the connection is cut.
+        const std::size_t grown = request.body.size() + *uploadSize;
+        if (request.refusal == 0 && grown > kMaxBodyBytes) {
+            request.refusal = MHD_HTTP_CONTENT_TOO_LARGE;
+        }
+        if (request.refusal == 0 && grown > request.held && !Hold(request, grown - request.held)) {
+            request.refusal = MHD_HTTP_SERVICE_UNAVAILABLE;
+        }
+        if (request.refusal != 0) {
+            request.discarded += grown;
             request.body = std::string();
             *uploadSize = 0;
             return request.discarded > kMaxDiscardedBytes ? MHD_NO : MHD_YES;
@@ -162,9 +183,13 @@ MHD_Result HttpServer::Receive(Request& request, const char* upload, size_t* upl
         *uploadSize = 0;
         return MHD_YES;
     }
-    if (request.discarded > 0) {
+    if (request.refusal == MHD_HTTP_CONTENT_TOO_LARGE) {
         return Refuse(request, MHD_HTTP_CONTENT_TOO_LARGE,
                       "the file is longer than " + std::to_string(kMaxBodyBytes) + " bytes");
+    }
+    if (request.refusal == MHD_HTTP_SERVICE_UNAVAILABLE) {
+        return Refuse(request, MHD_HTTP_SERVICE_UNAVAILABLE, "too many uploads at once; try again",
+                      MHD_HTTP_HEADER_RETRY_AFTER, "1");
     }
     if (request.outcome) {
         request.genuine = request.outcome->failed ? -1 : request.outcome->genuine ? 1 : 0;

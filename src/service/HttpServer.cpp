@@ -157,6 +157,7 @@ void HttpServer::OnCompleted(void* self, MHD_Connection* connection, void** stat
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - request->start).count();
+    server->m_bodyBytes -= request->held;
     server->m_metrics.Finished(OutcomeOf(status, request->genuine), seconds);
     server->LogLine(*request, status, seconds * 1000);
     delete request;

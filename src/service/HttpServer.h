@@ -66,6 +66,9 @@ private:
     MHD_Result Refuse(Request& request, unsigned status, const std::string& message,
                       const char* header = nullptr, const char* value = nullptr);
     void LogLine(const Request& request, unsigned status, double milliseconds);
+    // Counts `bytes` more of the request's body against the body memory;
+    // false when they do not fit.
+    bool Hold(Request& request, std::size_t bytes);
 
     ServiceOptions m_options;
     VerifyPool& m_pool;
@@ -76,6 +79,9 @@ private:
     int m_listenFd = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
+    // Bytes of bodies held (stated lengths, else bytes received), until each
+    // request ends; only the polling thread changes it.
+    std::size_t m_bodyBytes = 0;
 };
 
 }  // namespace quorvel::service

@@ -23,7 +23,9 @@ struct Request {
     bool answered = false;
     Settings settings;  // of this verification
     std::string body;
-    std::size_t discarded = 0;  // bytes of an overlong body dropped so far
+    std::size_t held = 0;       // bytes counted against the service's body memory
+    std::size_t discarded = 0;  // bytes of a refused body without a stated length dropped so far
+    unsigned refusal = 0;       // the answer to that body: 413 or 503
     // Set by the worker before it resumes the connection.
     std::optional<VerifyOutcome> outcome;
     bool busy = false;  // refused by the pool

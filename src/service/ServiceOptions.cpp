@@ -127,6 +127,10 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
                    "seconds SIGTERM waits for the requests in flight (default 30)")
         ->type_name("S")
         ->check(CLI::Range(0, 3600));
+    app.add_option("--body-memory", options.bodyMemory,
+                   "MiB of uploads held at once, arriving or waiting (default 128)")
+        ->type_name("MIB")
+        ->check(CLI::Range(4, 65536));
     app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
                          "print the program's name and version and exit");
 }

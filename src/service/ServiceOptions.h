@@ -30,6 +30,7 @@ struct ServiceOptions {
     int perAddressConnections = 32;  // open connections from one client address
     int idleTimeout = 10;            // seconds a connection may stay silent
     int drainTimeout = 30;           // seconds SIGTERM waits for requests in flight
+    int bodyMemory = 128;            // MiB of upload bodies held at once; beyond: 503
 };
 
 // Either the options to run with, or the exit status of a command line that

@@ -152,6 +152,30 @@ TEST(Service, SlowClientsHoldNoWorkerAndAreCut) {
     }
 }
 
+TEST(Service, UploadsShareABoundedBodyMemory) {
+    ServiceProcess service({"--workers", "1", "--body-memory", "4"});
+    ASSERT_NE(service.Port(), 0) << service.Stderr();
+    // An upload that announces 4 MiB and sends little holds the whole budget.
+    const int announced = servicetest::Connect(service.Port());
+    ASSERT_GE(announced, 0);
+    const std::string head =
+        "POST /verify HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(4 * kMiB) +
+        "\r\n\r\nabc";
+    ::send(announced, head.data(), head.size(), MSG_NOSIGNAL);
+    usleep(200 * 1000);
+    const servicetest::Reply refused = Exchange(service.Port(), Post("/verify", GenuineSave()));
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.headers.count("retry-after"), 1u);
+    // Its end gives the memory back.
+    ::close(announced);
+    int status = 0;
+    for (int attempt = 0; attempt < 50 && status != 200; ++attempt) {
+        usleep(100 * 1000);
+        status = Exchange(service.Port(), Post("/verify", GenuineSave())).status;
+    }
+    EXPECT_EQ(status, 200);
+}
+
 TEST(Service, SigtermFinishesTheRequestInFlightAndExitsZero) {
     ServiceProcess service({"--workers", "1"});
     ASSERT_NE(service.Port(), 0) << service.Stderr();
