@@ -22,15 +22,18 @@ Result<void> LoadCascade(cv::CascadeClassifier& cascade, const std::filesystem::
 
 Result<std::unique_ptr<VerifyPool>> VerifyPool::Start(const std::filesystem::path& cascade,
                                                       int workers, std::size_t queueLimit) {
-    // Loaded here, once, to report a bad file before anything listens.
-    cv::CascadeClassifier probe;
-    if (Result<void> loaded = LoadCascade(probe, cascade); !loaded) return loaded.error();
     std::unique_ptr<VerifyPool> pool(new VerifyPool(queueLimit));
     pool->m_cascades.assign(static_cast<std::size_t>(workers), cascade);
     for (std::size_t i = 0; i < pool->m_cascades.size(); ++i) {
         pool->m_threads.emplace_back(&VerifyPool::Work, pool.get(), i);
     }
-    return pool;
+    // Every worker has its detector before anything listens.
+    std::unique_lock lock(pool->m_mutex);
+    pool->m_wake.wait(lock, [&] { return pool->m_loaded == pool->m_threads.size(); });
+    if (!pool->m_loadError) return pool;
+    const Error error = *pool->m_loadError;
+    lock.unlock();
+    return error;
 }
 
 VerifyPool::~VerifyPool() {
@@ -60,7 +63,14 @@ std::size_t VerifyPool::Pending() const {
 
 void VerifyPool::Work(std::size_t index) {
     cv::CascadeClassifier cascade;
-    const bool loaded = static_cast<bool>(LoadCascade(cascade, m_cascades[index]));
+    Result<void> load = LoadCascade(cascade, m_cascades[index]);
+    const bool loaded = static_cast<bool>(load);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!loaded) m_loadError = load.error();
+        ++m_loaded;
+    }
+    m_wake.notify_all();
     while (true) {
         VerifyJob job;
         {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,7 +35,8 @@ struct VerifyJob {
 // of jobs waiting for one.
 class VerifyPool {
 public:
-    // Loads one cascade per worker; fails when the cascade cannot be used.
+    // Starts the workers, each loading its own cascade, and returns once all
+    // have; fails when the cascade cannot be used.
     static Result<std::unique_ptr<VerifyPool>> Start(const std::filesystem::path& cascade,
                                                      int workers, std::size_t queueLimit);
     ~VerifyPool();
@@ -60,6 +62,8 @@ private:
     std::size_t m_running = 0;
     bool m_stopping = false;
     std::vector<std::filesystem::path> m_cascades;  // one per worker (the same file)
+    std::size_t m_loaded = 0;                       // workers that tried to load theirs
+    std::optional<Error> m_loadError;
 };
 
 }  // namespace quorvel::service

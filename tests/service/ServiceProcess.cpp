@@ -29,9 +29,12 @@ std::string Lower(std::string text) {
 }  // namespace
 
 ServiceProcess::ServiceProcess(const std::vector<std::string>& extraArgs) {
-    std::vector<std::string> args = {QUORVEL_VERIFYD_EXE, "--cascade", QUORVEL_TEST_CASCADE};
-    if (std::find(extraArgs.begin(), extraArgs.end(), "--listen") == extraArgs.end()) {
-        args.insert(args.end(), {"--listen", "127.0.0.1:0"});
+    std::vector<std::string> args = {QUORVEL_VERIFYD_EXE};
+    for (const auto& [option, value] :
+         {std::pair{"--listen", "127.0.0.1:0"}, std::pair{"--cascade", QUORVEL_TEST_CASCADE}}) {
+        if (std::find(extraArgs.begin(), extraArgs.end(), option) == extraArgs.end()) {
+            args.insert(args.end(), {option, value});
+        }
     }
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;

@@ -245,6 +245,9 @@ TEST(Service, RefusesToStartWithSettingsOutOfRange) {
         {"no workers", {"--workers", "0"}, "--workers"},
         {"a configuration with colour 7", {"--config", (dir / "bad.ini").string()}, "color 7"},
         {"a missing configuration", {"--config", (dir / "none.ini").string()}, "none.ini"},
+        {"a file that is no cascade",
+         {"--cascade", (dir / "bad.ini").string()},
+         "cannot load the face cascade"},
         {"a host name", {"--listen", "localhost:8080"}, "numeric"},
         {"a port out of range", {"--listen", "127.0.0.1:70000"}, "0 to 65535"},
     };
