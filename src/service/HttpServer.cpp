@@ -88,10 +88,9 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(const ServiceOptions& opti
         static_cast<unsigned>(options.idleTimeout), MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit,
         MHD_OPTION_URI_LOG_CALLBACK, &HttpServer::OnRequestLine, server.get(),
         MHD_OPTION_NOTIFY_COMPLETED, &HttpServer::OnCompleted, server.get(), MHD_OPTION_END);
-    if (server->m_daemon == nullptr) {
-        ::close(*fd);
+    // (The server's destructor closes the socket.)
+    if (server->m_daemon == nullptr)
         return Fail(ErrorKind::WriteFailed, "the HTTP server could not start");
-    }
     return server;
 }
 

@@ -12,14 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <regex>
 
 namespace servicetest {
 
 namespace {
-
-std::condition_variable g_lines;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -52,7 +49,7 @@ ServiceProcess::ServiceProcess(const std::vector<std::string>& extraArgs) {
     m_reader = std::thread(&ServiceProcess::Collect, this, pipeFds[0]);
     const std::regex listening("listening on 127\\.0\\.0\\.1:([0-9]+)");
     std::unique_lock lock(m_mutex);
-    g_lines.wait_for(lock, std::chrono::seconds(60), [&] {
+    m_changed.wait_for(lock, std::chrono::seconds(60), [&] {
         if (m_closed) return true;
         std::smatch match;
         if (!std::regex_search(m_stderr, match, listening)) return false;
@@ -75,12 +72,12 @@ void ServiceProcess::Collect(int fd) {
     while ((got = ::read(fd, buffer, sizeof buffer)) > 0) {
         std::lock_guard lock(m_mutex);
         m_stderr.append(buffer, static_cast<std::size_t>(got));
-        g_lines.notify_all();
+        m_changed.notify_all();
     }
     ::close(fd);
     std::lock_guard lock(m_mutex);
     m_closed = true;
-    g_lines.notify_all();
+    m_changed.notify_all();
 }
 
 void ServiceProcess::Signal(int signal) const {

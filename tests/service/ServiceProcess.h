@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -32,6 +33,7 @@ private:
     int m_port = 0;
     std::thread m_reader;
     mutable std::mutex m_mutex;
+    std::condition_variable m_changed;  // more of its standard error came
     std::string m_stderr;
     bool m_closed = false;  // its standard error reached its end
 };
