@@ -58,15 +58,15 @@ int BoundPort(int fd) {
     return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
 }
 
-void LibraryMessage(void* log, const char* format, va_list arguments) {
+}  // namespace
+
+void HttpServer::LibraryMessage(void* self, const char* format, va_list arguments) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::string line = text;
     while (!line.empty() && line.back() == '\n') line.pop_back();
-    *static_cast<std::ostream*>(log) << "quorvel-verifyd: http: " << line << std::endl;
+    static_cast<HttpServer*>(self)->Log("quorvel-verifyd: http: " + line);
 }
-
-}  // namespace
 
 Result<std::unique_ptr<HttpServer>> HttpServer::Start(const ServiceOptions& options,
                                                       VerifyPool& pool, std::ostream& log) {
@@ -81,13 +81,14 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(const ServiceOptions& opti
     const size_t memoryLimit = 4 * kMaxHeaderBytes;
     server->m_daemon = MHD_start_daemon(
         MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr,
-        nullptr, &HttpServer::OnRequest, server.get(), MHD_OPTION_EXTERNAL_LOGGER, &LibraryMessage,
-        &log, MHD_OPTION_LISTEN_SOCKET, *fd, MHD_OPTION_CONNECTION_LIMIT,
-        static_cast<unsigned>(options.maxConnections), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-        static_cast<unsigned>(options.perAddressConnections), MHD_OPTION_CONNECTION_TIMEOUT,
-        static_cast<unsigned>(options.idleTimeout), MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit,
-        MHD_OPTION_URI_LOG_CALLBACK, &HttpServer::OnRequestLine, server.get(),
-        MHD_OPTION_NOTIFY_COMPLETED, &HttpServer::OnCompleted, server.get(), MHD_OPTION_END);
+        nullptr, &HttpServer::OnRequest, server.get(), MHD_OPTION_EXTERNAL_LOGGER,
+        &HttpServer::LibraryMessage, server.get(), MHD_OPTION_LISTEN_SOCKET, *fd,
+        MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(options.maxConnections),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(options.perAddressConnections),
+        MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(options.idleTimeout),
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
+        &HttpServer::OnRequestLine, server.get(), MHD_OPTION_NOTIFY_COMPLETED,
+        &HttpServer::OnCompleted, server.get(), MHD_OPTION_END);
     // (The server's destructor closes the socket.)
     if (server->m_daemon == nullptr)
         return Fail(ErrorKind::WriteFailed, "the HTTP server could not start");
@@ -168,8 +169,15 @@ void HttpServer::LogLine(const Request& request, unsigned status, double millise
     std::snprintf(line, sizeof line, "%s %s %s %.0f ms genuine=%s",
                   request.method.empty() ? "-" : request.method.c_str(), request.path.c_str(),
                   status == 0 ? "-" : std::to_string(status).c_str(), milliseconds, genuine);
+    Log(line);
+}
+
+void HttpServer::Log(const std::string& line) {
+    // One write per line, so that lines of several threads never mix.
+    const std::string whole = line + "\n";
     std::lock_guard lock(m_logMutex);
-    m_log << line << std::endl;
+    m_log.write(whole.data(), static_cast<std::streamsize>(whole.size()));
+    m_log.flush();
 }
 
 }  // namespace quorvel::service

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -44,6 +45,9 @@ public:
     // connection, and /healthz says 503.
     void StopAccepting();
 
+    // Writes one line to the log, whole.
+    void Log(const std::string& line);
+
     // Waits until no request is in flight, at most `limit`; true when none is.
     bool WaitIdle(std::chrono::milliseconds limit) const;
 
@@ -51,6 +55,7 @@ private:
     HttpServer(const ServiceOptions& options, VerifyPool& pool, std::ostream& log)
         : m_options(options), m_pool(pool), m_log(log) {}
 
+    static void LibraryMessage(void* self, const char* format, va_list arguments);
     static void* OnRequestLine(void* self, const char* uri, MHD_Connection* connection);
     static MHD_Result OnRequest(void* self, MHD_Connection* connection, const char* url,
                                 const char* method, const char* version, const char* upload,

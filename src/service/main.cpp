@@ -54,16 +54,17 @@ int main(int argc, char** argv) {
         return kExitCannotStart;
     }
     const bool v6 = options.host.find(':') != std::string::npos;
-    std::cerr << "quorvel-verifyd: listening on " << (v6 ? "[" : "") << options.host
-              << (v6 ? "]" : "") << ":" << (*server)->Port() << " (workers " << options.workers
-              << ", queue " << options.queue << ", color "
-              << static_cast<int>(options.settings.color) << ", size "
-              << static_cast<int>(options.settings.size) << ")" << std::endl;
+    (*server)->Log("quorvel-verifyd: listening on " +
+                   (v6 ? "[" + options.host + "]" : options.host) + ":" +
+                   std::to_string((*server)->Port()) + " (workers " +
+                   std::to_string(options.workers) + ", queue " + std::to_string(options.queue) +
+                   ", color " + std::to_string(static_cast<int>(options.settings.color)) +
+                   ", size " + std::to_string(static_cast<int>(options.settings.size)) + ")");
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    std::cerr << "quorvel-verifyd: stopping: no new connections, finishing the requests in flight"
-              << std::endl;
+    (*server)->Log(
+        "quorvel-verifyd: stopping: no new connections, finishing the requests in flight");
     (*server)->StopAccepting();
     const bool idle = (*server)->WaitIdle(std::chrono::seconds(options.drainTimeout));
     // The workers finish what they hold (resuming its connections) before the
