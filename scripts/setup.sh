@@ -9,7 +9,7 @@ set -euo pipefail
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libopencv-dev opencv-data libinih-dev qt6-base-dev
-    nlohmann-json3-dev libcli11-dev help2man
+    nlohmann-json3-dev libcli11-dev libmicrohttpd-dev help2man
     fonts-noto-cjk qt6-translations-l10n
 )
 
@@ -18,7 +18,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang clang-format libclang-rt-14-dev
-    desktop-file-utils dpkg-dev appstream lintian
+    desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
 )
 

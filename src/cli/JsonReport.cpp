@@ -1,8 +1,5 @@
 #include "cli/JsonReport.h"
 
-#include <cmath>
-#include <cstdint>
-
 namespace quorvel::cli {
 
 namespace {
@@ -109,31 +106,6 @@ JsonObject PhotoJson(const PhotoReport& report) {
     return json;
 }
 
-namespace {
-
-JsonObject QuantityJson(const std::optional<Quantity>& quantity) {
-    if (!quantity) return nullptr;
-    JsonObject json = JsonObject::object();
-    for (const auto& [name, value] : quantity->numbers) {
-        // Counts and pixel sizes print as whole numbers.
-        const bool whole = std::floor(value) == value && std::fabs(value) < 1e15;
-        json[name] = whole ? JsonObject(static_cast<std::int64_t>(value)) : JsonObject(value);
-    }
-    for (const auto& [name, word] : quantity->words) json[name] = word;
-    json["unit"] = quantity->unit.empty() ? JsonObject() : JsonObject(quantity->unit);
-    return json;
-}
-
-}  // namespace
-
-JsonObject ReasonJson(const Explanation& reason) {
-    return JsonObject{{"rule", reason.rule},
-                      {"measured", QuantityJson(reason.measured)},
-                      {"limit", QuantityJson(reason.limit)},
-                      {"text", reason.text},
-                      {"text_en", reason.textEn}};
-}
-
 JsonObject SettingsJson(const Settings& settings) {
     return JsonObject{{"color", static_cast<int>(settings.color)},
                       {"size", static_cast<int>(settings.size)}};
@@ -141,17 +113,8 @@ JsonObject SettingsJson(const Settings& settings) {
 
 JsonObject GenuineJson(const std::filesystem::path& file, const GenuineCheck& check,
                        bool everyCheck) {
-    JsonObject json{{"file", file.string()}, {"marker", check.marker}, {"genuine", check.genuine}};
-    json["problems"] = check.problems;
-    JsonObject checks = JsonObject::array();
-    for (const VerifyCheck& item : check.checks) {
-        if (item.passed && !everyCheck) continue;
-        JsonObject entry = ReasonJson(item.explanation);
-        entry["passed"] = item.passed;
-        checks.push_back(std::move(entry));
-    }
-    json["checks"] = std::move(checks);
-    if (check.error) json["error"] = *check.error;
+    JsonObject json{{"file", file.string()}};
+    json.update(VerificationJson(check, everyCheck));
     return json;
 }
 
@@ -181,10 +144,6 @@ std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& ob
     std::vector<std::pair<std::string, std::string>> values;
     Flatten(object, "", values);
     return values;
-}
-
-std::string JsonLine(const JsonObject& object) {
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace quorvel::cli

@@ -1,11 +1,12 @@
-# Fails when a file of the core includes the window, the command line or Qt:
+# Fails when a file of the core includes the window, the command line, the
+# service, the shared JSON answers or Qt:
 # the core links only downward (OpenCV, inih, the standard library).
 file(GLOB_RECURSE sources "${CORE_DIR}/*.h" "${CORE_DIR}/*.cpp")
 set(offenders "")
 foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include")
     foreach(line IN LISTS includes)
-        if(line MATCHES "[\"<](gui|cli|ui|app)/" OR line MATCHES "[\"<]Q[A-Za-z]*[\">/]"
+        if(line MATCHES "[\"<](gui|cli|ui|app|json|service)/" OR line MATCHES "[\"<]Q[A-Za-z]*[\">/]"
            OR line MATCHES "[\"<]nlohmann/|[\"<]CLI/")
             list(APPEND offenders "${source}: ${line}")
         endif()

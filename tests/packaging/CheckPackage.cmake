@@ -1,8 +1,9 @@
 # Builds the Debian package from the build tree and checks what it holds:
 # lintian's verdict on the whole package, the file list, the control fields,
 # the desktop entry and metainfo (by Debian's validators), the manual page of
-# quorvel-audit and the installed default settings (read by the packaged
-# quorvel-audit).
+# quorvel-audit, the installed default settings (read by the packaged
+# quorvel-audit), and the service's systemd unit (systemd-analyze verify on
+# the unpacked package; its security exposure is printed).
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DVERSION=...
 #       -DPROGRAMS="exe;exe" -P CheckPackage.cmake
@@ -32,10 +33,11 @@ need_tool(dpkg-shlibdeps dpkg-dev)
 need_tool(desktop-file-validate desktop-file-utils)
 need_tool(appstreamcli appstream)
 need_tool(lintian lintian)
+need_tool(systemd-analyze systemd)
 
 foreach(program IN LISTS PROGRAMS)
     if(NOT EXISTS "${program}")
-        message(FATAL_ERROR "${program} is not built: build quorvel and quorvel-audit first")
+        message(FATAL_ERROR "${program} is not built: build the three programs first")
     endif()
 endforeach()
 
@@ -86,10 +88,14 @@ endforeach()
 set(expected
     usr/bin/quorvel
     usr/bin/quorvel-audit
+    usr/bin/quorvel-verifyd
+    lib/systemd/system/quorvel-verifyd.service
     usr/share/applications/quorvel.desktop
     usr/share/doc/quorvel/changelog.gz
     usr/share/doc/quorvel/copyright
+    usr/share/doc/quorvel/service.md
     usr/share/man/man1/quorvel-audit.1.gz
+    usr/share/man/man1/quorvel-verifyd.1.gz
     usr/share/man/man1/quorvel.1.gz
     usr/share/metainfo/quorvel.metainfo.xml
     usr/share/quorvel/cfg.ini)
@@ -118,7 +124,7 @@ set(fields
 # The cascade's package, a font for the window's Chinese texts, and libraries
 # found by dpkg-shlibdeps.
 foreach(dependency opencv-data "fonts-noto-cjk \\| fonts-wqy-microhei"
-        libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libc6)
+        libqt6widgets6 "libopencv-objdetect[0-9.a-z]+" libinireader0 libmicrohttpd12 libc6)
     list(APPEND fields "Depends|(^|, )${dependency}( |,|$)")
 endforeach()
 foreach(entry IN LISTS fields)
@@ -198,6 +204,44 @@ if(NOT rc EQUAL 0 OR NOT out MATCHES "\"color\":3,\"size\":1"
         OR NOT err MATCHES "installed default settings ${root}/usr/share/quorvel/cfg.ini")
     fail("without ./cfg.ini the packaged quorvel-audit does not read the installed one: "
         "'${out}' (${err})")
+endif()
+
+# The service's unit, as systemd reads it from the unpacked package (the
+# program it starts is looked up there too). No maintainer script enables it.
+# systemd's own units (sysinit.target, ...) come from this system's systemd.
+set(unit "${root}/lib/systemd/system/quorvel-verifyd.service")
+set(systemRoot "${WORK_DIR}/systemd-root")
+file(COPY "${root}/" DESTINATION "${systemRoot}")
+file(GLOB systemUnits /lib/systemd/system/*.target /lib/systemd/system/system.slice
+    /lib/systemd/system/-.slice)
+file(COPY ${systemUnits} DESTINATION "${systemRoot}/lib/systemd/system")
+execute_process(COMMAND systemd-analyze verify --root=${systemRoot} --man=no
+        /lib/systemd/system/quorvel-verifyd.service
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0 OR out MATCHES "quorvel-verifyd")
+    fail("systemd-analyze verify rejects the unit (${rc}):\n${out}")
+endif()
+file(READ "${unit}" unitText)
+foreach(setting DynamicUser=yes ProtectSystem=strict NoNewPrivileges=yes PrivateTmp=yes
+        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX")
+    if(NOT unitText MATCHES "\n${setting}\n")
+        fail("the unit lacks ${setting}")
+    endif()
+endforeach()
+execute_process(COMMAND dpkg-deb -I "${deb}" OUTPUT_VARIABLE control)
+if(control MATCHES "postinst")
+    fail("a maintainer script would enable the service")
+endif()
+execute_process(COMMAND systemd-analyze security --offline=true --root=${root}
+        /lib/systemd/system/quorvel-verifyd.service
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message(STATUS "systemd-analyze security of quorvel-verifyd.service:\n${out}${err}")
+
+# The packaged service starts and answers.
+execute_process(COMMAND "${root}/usr/bin/quorvel-verifyd" --version
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^quorvel-verifyd ${VERSION}")
+    fail("the packaged quorvel-verifyd does not run: '${out}' (${err})")
 endif()
 
 get_property(failed GLOBAL PROPERTY package_check_failed)

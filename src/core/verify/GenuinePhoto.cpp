@@ -452,4 +452,22 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
     }
 }
 
+GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeClassifier& cascade,
+                                    const Settings& settings) {
+    if (fileBytes.size() > kMaxVerifiedFileBytes) {
+        return FileFailure(Fail(ErrorKind::TooLarge, "", 0, {}),
+                           "the file is " + std::to_string(fileBytes.size()) + " bytes long",
+                           fileBytes.size());
+    }
+    try {
+        return CheckGenuinePhoto(fileBytes, cascade, settings);
+    } catch (const std::bad_alloc&) {
+        return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, {}),
+                           "memory ran out while checking the file");
+    } catch (const cv::Exception& e) {
+        return FileFailure(Fail(ErrorKind::BadContent, "", 0, {}),
+                           std::string("the image library failed: ") + e.what());
+    }
+}
+
 }  // namespace quorvel

@@ -58,4 +58,10 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifi
 GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
                                    cv::CascadeClassifier& cascade, const Settings& settings);
 
+// Checks bytes received whole (an upload), reading no file: longer than
+// kMaxVerifiedFileBytes, or running out of memory, gives an error and that
+// as the only problem, as for a file.
+GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeClassifier& cascade,
+                                    const Settings& settings);
+
 }  // namespace quorvel

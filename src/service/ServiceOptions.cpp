@@ -1,0 +1,176 @@
+#include "service/ServiceOptions.h"
+
+#include <arpa/inet.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <ostream>
+
+#include "core/audit/FaceDetect.h"
+#include "core/session/Session.h"
+
+namespace quorvel::service {
+
+namespace {
+
+constexpr const char* kProgramName = "quorvel-verifyd";
+constexpr const char* kDescription =
+    "Verification service: POST a file's bytes to /verify and get the JSON object of a\n"
+    "quorvel-audit --verify line for it. Settings come from the options and --config only.\n"
+    "\n"
+    "  quorvel-verifyd [--listen ADDRESS:PORT] [--color N] [--size N] [--config FILE] "
+    "[--cascade FILE] [--workers N]\n";
+
+ParsedService UsageError(std::ostream& err, const std::string& message) {
+    err << kProgramName << ": " << message << "\n";
+    return {std::nullopt, 2};
+}
+
+bool ValidColor(int color) { return color >= 0 && color <= 3; }
+bool ValidSize(int size) { return size == 1 || size == 2; }
+
+// The settings: --config's values, those given as options replacing them.
+Result<Settings> ResolveSettings(const std::string& configPath, std::optional<int> color,
+                                 std::optional<int> size) {
+    Settings settings;
+    if (!configPath.empty()) {
+        const Result<SettingsFile> file = ReadSettings(configPath);
+        if (!file) return file.error();
+        settings = file->settings;
+        const int fileColor = static_cast<int>(settings.color);
+        const int fileSize = static_cast<int>(settings.size);
+        if (!color && !ValidColor(fileColor)) {
+            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": color " +
+                                                       std::to_string(fileColor) +
+                                                       " is not 0, 1, 2 or 3");
+        }
+        if (!size && !ValidSize(fileSize)) {
+            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": size " +
+                                                       std::to_string(fileSize) + " is not 1 or 2");
+        }
+    }
+    if (color) settings.color = static_cast<BackgroundColor>(*color);
+    if (size) settings.size = static_cast<SizeMode>(*size);
+    return settings;
+}
+
+}  // namespace
+
+Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text) {
+    const auto bad = [&](const std::string& why) {
+        return Fail(ErrorKind::BadContent, "--listen " + text + ": " + why);
+    };
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return bad("needs ADDRESS:PORT, such as 127.0.0.1:8080");
+    std::string host = text.substr(0, colon);
+    const std::string port = text.substr(colon + 1);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    unsigned char address[sizeof(in6_addr)];
+    if (inet_pton(AF_INET, host.c_str(), address) != 1 &&
+        inet_pton(AF_INET6, host.c_str(), address) != 1) {
+        return bad("the address must be numeric (IPv4, or IPv6 in brackets)");
+    }
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != port.npos ||
+        std::stoi(port) > 65535) {
+        return bad("the port must be 0 to 65535");
+    }
+    return std::pair<std::string, int>{host, std::stoi(port)};
+}
+
+namespace {
+
+// What the command line gives before it is checked.
+struct GivenOptions {
+    std::string listen = "127.0.0.1:" + std::to_string(kDefaultPort);
+    std::string configPath;
+    std::string cascade;
+    std::optional<int> color;
+    std::optional<int> size;
+    CLI::Option* queue = nullptr;
+};
+
+void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) {
+    app.add_option("--listen", given.listen,
+                   "address and port to listen on (default 127.0.0.1:8080)")
+        ->type_name("ADDRESS:PORT");
+    app.add_option("--color", given.color, "background colour: 0 white, 1 red, 2 blue, 3 any")
+        ->type_name("N");
+    app.add_option("--size", given.size, "size mode: 1 or 2")->type_name("N");
+    app.add_option("--config", given.configPath,
+                   "read color and size from this cfg.ini (section set)")
+        ->type_name("FILE");
+    app.add_option("--cascade", given.cascade,
+                   "face cascade file (default: Debian's opencv-data copy)")
+        ->type_name("FILE");
+    app.add_option("--workers", options.workers,
+                   "verifications at once (default: the CPUs this process may use)")
+        ->type_name("N")
+        ->check(CLI::Range(1, kMaxWorkers));
+    given.queue = app.add_option("--queue", options.queue,
+                                 "verifications that wait for a worker (default 8 per worker)")
+                      ->type_name("N")
+                      ->check(CLI::Range(0, 100000));
+    app.add_option("--max-connections", options.maxConnections, "open connections (default 256)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--per-address", options.perAddressConnections,
+                   "open connections from one client address (default 32)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--timeout", options.idleTimeout,
+                   "seconds before a silent connection is closed (default 10)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600));
+    app.add_option("--drain", options.drainTimeout,
+                   "seconds SIGTERM waits for the requests in flight (default 30)")
+        ->type_name("S")
+        ->check(CLI::Range(0, 3600));
+    app.add_option("--body-memory", options.bodyMemory,
+                   "MiB of uploads held at once, arriving or waiting (default 128)")
+        ->type_name("MIB")
+        ->check(CLI::Range(4, 65536));
+    app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
+                         "print the program's name and version and exit");
+}
+
+}  // namespace
+
+ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpus,
+                                      std::ostream& out, std::ostream& err) {
+    CLI::App app(kDescription, kProgramName);
+    ServiceOptions options;
+    options.workers = std::clamp(cpus, 1, kMaxWorkers);
+    GivenOptions given;
+    DefineOptions(app, options, given);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return {std::nullopt, 0};
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
+        return {std::nullopt, 0};
+    } catch (const CLI::ParseError& e) {
+        return UsageError(err, e.what());
+    }
+
+    if (given.color && !ValidColor(*given.color)) {
+        return UsageError(err, "--color must be 0, 1, 2 or 3");
+    }
+    if (given.size && !ValidSize(*given.size)) return UsageError(err, "--size must be 1 or 2");
+    Result<Settings> settings = ResolveSettings(given.configPath, given.color, given.size);
+    if (!settings) return UsageError(err, settings.error().message);
+    options.settings = *settings;
+    Result<std::pair<std::string, int>> address = ParseListenAddress(given.listen);
+    if (!address) return UsageError(err, address.error().message);
+    options.host = address->first;
+    options.port = address->second;
+    options.cascade =
+        given.cascade.empty() ? SystemCascadePath() : std::filesystem::path(given.cascade);
+    if (given.queue->count() == 0) options.queue = 8 * options.workers;
+    return {options, 0};
+}
+
+}  // namespace quorvel::service

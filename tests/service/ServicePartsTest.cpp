@@ -1,0 +1,77 @@
+// The parts of quorvel-verifyd that decide its capacity: the CPUs it sizes
+// its workers by, and the bounded queue in front of them.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "service/CpuBudget.h"
+#include "service/VerifyPool.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using quorvel::service::CgroupCpuQuota;
+using quorvel::service::CgroupPathOf;
+using quorvel::service::CpusOfCpuMax;
+
+TEST(CpuBudget, ReadsTheCgroupQuota) {
+    struct Row {
+        const char* description;
+        const char* cpuMax;
+        std::optional<int> cpus;
+    };
+    const Row rows[] = {
+        {"no quota", "max 100000\n", std::nullopt},
+        {"two CPUs", "200000 100000\n", 2},
+        {"one and a half round up", "150000 100000\n", 2},
+        {"half a CPU is one worker", "50000 100000\n", 1},
+        {"a line that is not a quota", "a b\n", std::nullopt},
+        {"an empty file", "", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        EXPECT_EQ(CpusOfCpuMax(row.cpuMax), row.cpus);
+    }
+    EXPECT_EQ(CgroupPathOf("1:cpu:/\n0::/kubepods/pod1/c1\n"), "/kubepods/pod1/c1");
+    EXPECT_EQ(CgroupPathOf("4:memory:/x\n1:cpu:/\n"), std::nullopt);
+}
+
+TEST(CpuBudget, TakesTheLowestQuotaAboveTheProcess) {
+    testsupport::TempDir root;
+    std::filesystem::create_directories(root / "pod/container");
+    testsupport::WriteBytes(root / "cpu.max", "max 100000\n");
+    testsupport::WriteBytes(root / "pod/cpu.max", "300000 100000\n");
+    testsupport::WriteBytes(root / "pod/container/cpu.max", "max 100000\n");
+    EXPECT_EQ(CgroupCpuQuota(root.path(), "/pod/container"), 3);
+    testsupport::WriteBytes(root / "pod/container/cpu.max", "100000 100000\n");
+    EXPECT_EQ(CgroupCpuQuota(root.path(), "/pod/container"), 1);
+    EXPECT_EQ(CgroupCpuQuota(root.path(), "/"), std::nullopt);
+}
+
+TEST(VerifyPool, RefusesWhenEveryWorkerIsBusyAndTheQueueFull) {
+    for (const std::size_t queue : {0u, 2u}) {
+        SCOPED_TRACE("queue " + std::to_string(queue));
+        auto pool = quorvel::service::VerifyPool::Start(QUORVEL_TEST_CASCADE, 1, queue);
+        ASSERT_TRUE(pool) << pool.error().message;
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> answered{0};
+        auto job = [&] {
+            return quorvel::service::VerifyJob{"", {}, [&, released](auto) {
+                                                   released.wait();
+                                                   ++answered;
+                                               }};
+        };
+        std::size_t accepted = 0;
+        for (int i = 0; i < 6; ++i) {
+            auto next = job();
+            if ((*pool)->Submit(next)) ++accepted;
+        }
+        EXPECT_EQ(accepted, 1 + queue);
+        release.set_value();
+        pool->reset();
+        EXPECT_EQ(answered, static_cast<int>(accepted));
+    }
+}
+
+}  // namespace

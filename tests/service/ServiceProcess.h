@@ -1,0 +1,62 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace servicetest {
+
+// quorvel-verifyd started on 127.0.0.1 port 0 for one test; its standard
+// error is collected, and the port read back from its start-up line.
+class ServiceProcess {
+public:
+    explicit ServiceProcess(const std::vector<std::string>& extraArgs = {});
+    ~ServiceProcess();  // kills it if still running
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    int Port() const { return m_port; }  // 0 when it did not start
+    void Signal(int signal) const;
+    // Waits for the exit; the exit status, or -1 after a signal or a timeout.
+    int Wait(int seconds = 60);
+    std::string Stderr() const;
+
+private:
+    void Collect(int fd);
+
+    pid_t m_pid = -1;
+    int m_port = 0;
+    std::thread m_reader;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;  // more of its standard error came
+    std::string m_stderr;
+    bool m_closed = false;  // its standard error reached its end
+};
+
+// One HTTP exchange as the client saw it.
+struct Reply {
+    int status = 0;                              // 0: no status line came back
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string body;
+};
+
+// Sends `bytes` on a new connection to 127.0.0.1:port and reads until the
+// service closes it (at most `seconds`).
+Reply Exchange(int port, const std::string& bytes, int seconds = 60);
+
+// A request with "Connection: close" and, for a body, its length.
+std::string Post(const std::string& target, const std::string& body);
+std::string Get(const std::string& target);
+
+// Parses a reply's bytes.
+Reply ParseReply(const std::string& bytes);
+
+// A connected socket to 127.0.0.1:port, or -1.
+int Connect(int port);
+
+}  // namespace servicetest
