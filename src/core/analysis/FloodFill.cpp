@@ -1,5 +1,8 @@
 #include "core/analysis/FloodFill.h"
 
+#include <algorithm>
+#include <array>
+#include <vector>
 #include <opencv2/imgproc.hpp>
 
 #include "core/rules/Rules.h"
@@ -20,6 +23,47 @@ int FillRegionMask(const cv::Mat& photo, cv::Point seed, double difference, cv::
     cv::Mat image = photo;  // shares the pixels; a mask-only fill does not write them
     const cv::Scalar diff(difference, difference, difference, 0);
     return cv::floodFill(image, mask, seed, cv::Scalar(), nullptr, diff, diff, rules::kFillFlags);
+}
+
+cv::Vec3b PatchMedian(const cv::Mat& photo, cv::Point centre, int side) {
+    // The patch is clipped to the photo; of an even count of values the lower
+    // middle one is taken, so the median is always a value of the patch.
+    const cv::Rect patch = cv::Rect(centre.x - side / 2, centre.y - side / 2, side, side) &
+                           cv::Rect(0, 0, photo.cols, photo.rows);
+    std::array<std::vector<uchar>, 3> values;
+    for (std::vector<uchar>& v : values) v.reserve(static_cast<std::size_t>(patch.area()));
+    for (int y = patch.y; y < patch.br().y; ++y) {
+        const cv::Vec3b* px = photo.ptr<cv::Vec3b>(y);
+        for (int x = patch.x; x < patch.br().x; ++x) {
+            for (int ch = 0; ch < 3; ++ch) values[ch].push_back(px[x][ch]);
+        }
+    }
+    cv::Vec3b median;
+    for (int ch = 0; ch < 3; ++ch) {
+        std::vector<uchar>& v = values[ch];
+        const auto middle = v.begin() + static_cast<std::ptrdiff_t>((v.size() - 1) / 2);
+        std::nth_element(v.begin(), middle, v.end());
+        median[ch] = *middle;
+    }
+    return median;
+}
+
+int FillRegionMaskAround(const cv::Mat& photo, cv::Point seed, const cv::Vec3b& reference,
+                         double difference, cv::Mat& mask) {
+    // The pixels within range, as 255 in a single-channel picture, with the
+    // seed among them; a fill of that picture's 255s from the seed is the
+    // region. The bounds are inclusive, as those of a fixed-range fill.
+    cv::Mat within;
+    const cv::Scalar low(reference[0] - difference, reference[1] - difference,
+                         reference[2] - difference);
+    const cv::Scalar high(reference[0] + difference, reference[1] + difference,
+                          reference[2] + difference);
+    cv::inRange(photo, low, high, within);
+    within.at<uchar>(seed) = 255;
+    mask.create(photo.rows + 2, photo.cols + 2, CV_8UC1);
+    mask.setTo(0);
+    return cv::floodFill(within, mask, seed, cv::Scalar(), nullptr, cv::Scalar(), cv::Scalar(),
+                         rules::kFillFlags);
 }
 
 }  // namespace quorvel
