@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "core/rules/Rules.h"
 
