@@ -50,20 +50,34 @@ cv::Vec3b PatchMedian(const cv::Mat& photo, cv::Point centre, int side) {
 
 int FillRegionMaskAround(const cv::Mat& photo, cv::Point seed, const cv::Vec3b& reference,
                          double difference, cv::Mat& mask) {
-    // The pixels within range, as 255 in a single-channel picture, with the
-    // seed among them; a fill of that picture's 255s from the seed is the
-    // region. The bounds are inclusive, as those of a fixed-range fill.
-    cv::Mat within;
+    // The same region, filled straight on the photo.
+    if (reference == photo.at<cv::Vec3b>(seed))
+        return FillRegionMask(photo, seed, difference, mask);
+
+    // The mask itself says where the fill may go: inside its border, pixels
+    // out of range (bounds included, as those of a fixed-range fill) are
+    // walls, the seed never. A fill that lets every colour pass then covers
+    // the region, which alone keeps 255. No picture beyond the mask is made.
+    mask.create(photo.rows + 2, photo.cols + 2, CV_8UC1);
+    mask.setTo(0);
+    cv::Mat inside = mask(cv::Rect(1, 1, photo.cols, photo.rows));
     const cv::Scalar low(reference[0] - difference, reference[1] - difference,
                          reference[2] - difference);
     const cv::Scalar high(reference[0] + difference, reference[1] + difference,
                           reference[2] + difference);
-    cv::inRange(photo, low, high, within);
-    within.at<uchar>(seed) = 255;
-    mask.create(photo.rows + 2, photo.cols + 2, CV_8UC1);
-    mask.setTo(0);
-    return cv::floodFill(within, mask, seed, cv::Scalar(), nullptr, cv::Scalar(), cv::Scalar(),
-                         rules::kFillFlags);
+    cv::inRange(photo, low, high, inside);
+    inside.at<uchar>(seed) = 255;
+    cv::bitwise_not(inside, inside);  // in range 0, open; out of range 255, a wall
+
+    constexpr int kRegion = 128;  // mask value of the filled region, unlike a wall's
+    constexpr int kFlags = (rules::kFillFlags & 0xFF) | (kRegion << 8) | cv::FLOODFILL_FIXED_RANGE |
+                           cv::FLOODFILL_MASK_ONLY;
+    const cv::Scalar anyColour = cv::Scalar::all(255);
+    cv::Mat image = photo;  // shares the pixels; a mask-only fill does not write them
+    const int area =
+        cv::floodFill(image, mask, seed, cv::Scalar(), nullptr, anyColour, anyColour, kFlags);
+    cv::compare(mask, kRegion, mask, cv::CMP_EQ);
+    return area;
 }
 
 }  // namespace quorvel
