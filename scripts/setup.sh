@@ -12,6 +12,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     desktop-file-utils dpkg-dev appstream lintian help2man
     chromium parallel
+    opencv-doc jq
 )
 
 missing=()
