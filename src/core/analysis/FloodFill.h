@@ -15,4 +15,16 @@ cv::Vec3b DrawMarkerColour(cv::RNG& rng);
 // cleared here first.
 int FillRegionMask(const cv::Mat& photo, cv::Point seed, double difference, cv::Mat& mask);
 
+// Per-channel median of the `side` x `side` patch centred on `centre`, the
+// part of it inside the photo when it reaches past an edge. `centre` must lie
+// inside the photo.
+cv::Vec3b PatchMedian(const cv::Mat& photo, cv::Point centre, int side);
+
+// As FillRegionMask, but the region's pixels lie within `difference` of
+// `reference` instead of the seed pixel. The fill starts at the seed, which
+// belongs to the region whatever its own colour. With the seed pixel as
+// reference both give the same mask and area.
+int FillRegionMaskAround(const cv::Mat& photo, cv::Point seed, const cv::Vec3b& reference,
+                         double difference, cv::Mat& mask);
+
 }  // namespace quorvel

@@ -165,7 +165,11 @@ std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::R
     if (!ValidInput(face, photo)) return std::nullopt;
     const cv::Vec3b marker = DrawMarkerColour(rng);
     cv::Mat mask;
-    FillRegionMask(photo, cv::Point(photo.cols / 2, kSeedRow), rules::kHeadTopFillRange, mask);
+    // The fill's reference is the median around the seed, so that a noisy
+    // seed pixel does not leave the backdrop full of holes that read as hair.
+    const cv::Point seed(photo.cols / 2, kSeedRow);
+    const cv::Vec3b reference = PatchMedian(photo, seed, rules::kHeadTopPatchSide);
+    FillRegionMaskAround(photo, seed, reference, rules::kHeadTopFillRange, mask);
 
     // Background is what the fill reached, and any other pixel that happens
     // to have the marker colour (a painted copy would not tell them apart).

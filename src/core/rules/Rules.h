@@ -87,8 +87,10 @@ inline constexpr double kMinCoverageAbove = 0.1;
 
 // The head top: the first row above the face where at least this share of
 // the face's columns is not background filled from (cols / 2, kSampleRow)
-// with this range.
+// with this range around the per-channel median of the square patch of this
+// side centred on that seed (one noisy seed pixel must not decide the fill).
 inline constexpr double kHeadTopFillRange = 20;
+inline constexpr int kHeadTopPatchSide = 5;
 inline constexpr double kHeadTopShare = 0.05;
 // Head-room starts this many rows above the head top (never above row 0).
 inline constexpr int kHeadRoomMargin = 10;
