@@ -1,5 +1,7 @@
 #include "cli/AuditCommand.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -8,6 +10,8 @@
 #include <ostream>
 
 #include "cli/AuditPipeline.h"
+#include "cli/BatchRun.h"
+#include "cli/RunFiles.h"
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/NameText.h"
@@ -17,6 +21,7 @@
 #include "core/config/ConfigPlaces.h"
 #include "core/save/SavePhoto.h"
 #include "core/text/Encoding.h"
+#include "core/io/ImageFiles.h"
 #include "core/verify/GenuinePhoto.h"
 
 namespace quorvel::cli {
@@ -29,20 +34,63 @@ constexpr const char* kProgramName = "quorvel-audit";
 constexpr int kMaxJobs = 256;
 
 const char* const kDescription =
-    "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
-    "  quorvel-audit [options] PHOTO|FOLDER...\n"
-    "  quorvel-audit [options] --files-from LIST [-0]\n"
-    "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] [--explain] --verify "
-    "FILE...\n"
-    "Exit status: 0 all passed (or all genuine), 1 some did not, "
-    "2 usage or start-up error.";
+    "Audits identity photos as the Quorvel window does and prints one JSON line per photo.";
 
-// A message on standard error; names in it are shown escaped, so that no
-// byte of a file name acts on the terminal.
-void Message(std::ostream& err, const std::string& text) {
-    err << kProgramName << ": " << TerminalText(text) << '\n';
-}
+// --help, in the GNU layout (help2man makes the manual page from it); no
+// line is wider than 80 columns.
+const char* const kHelp =
+    "Usage: quorvel-audit [OPTION]... PHOTO|FOLDER...\n"
+    "  or:  quorvel-audit [OPTION]... --files-from LIST [-0]\n"
+    "  or:  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE]\n"
+    "                     [--explain] --verify FILE...\n"
+    "  or:  quorvel-audit [--config FILE] --show-config\n"
+    "Audit identity photos as the Quorvel window does and print one JSON line per\n"
+    "photo on standard output.\n"
+    "\n"
+    "Settings:\n"
+    "      --config FILE     settings file (default ./cfg.ini, else the per-user and\n"
+    "                          then the installed cfg.ini)\n"
+    "      --color N         background colour: 0 white, 1 red, 2 blue, 3 any\n"
+    "      --size N          size mode: 1 or 2\n"
+    "      --cascade FILE    face cascade file\n"
+    "      --show-config     print the settings of the settings file and exit\n"
+    "\n"
+    "Photos:\n"
+    "      --files-from LIST also audit the photos listed in LIST, one a line\n"
+    "                          (- reads standard input)\n"
+    "  -0                    the names in LIST are separated by NUL bytes\n"
+    "      --recursive       audit the photos in the sub-folders of a FOLDER too\n"
+    "      --shard K/N       audit only part K of N (0 <= K < N) of the photos\n"
+    "      --jobs N          audit N photos at a time (1 to 256)\n"
+    "\n"
+    "Output:\n"
+    "      --out DIR         save each passed photo into DIR\n"
+    "      --ext jpg|png     format of the saved photos (default jpg)\n"
+    "      --explain         add the measured values to each line\n"
+    "      --report FILE     also write an HTML report (FILE.html, FILE-2.html, ...)\n"
+    "      --resume FILE     skip the photos that have a line in the results FILE and\n"
+    "                          append the new lines to it\n"
+    "      --log             append the verdicts to Test.log as the window does\n"
+    "      --progress        show progress on standard error even when it is not a\n"
+    "                          terminal\n"
+    "      --verify          tell for each FILE whether it is a photo saved by a\n"
+    "                          passed audit\n"
+    "\n"
+    "  -h, --help            print this help and exit\n"
+    "      --version         print the program's name and version and exit\n"
+    "\n"
+    "Ctrl+C (or SIGTERM) finishes the photos in hand, writes the results and the\n"
+    "report so far and prints the command that goes on; a second one ends at once.\n"
+    "\n"
+    "Exit status:\n"
+    " 0    all passed (with --verify: all genuine)\n"
+    " 1    some photos were rejected, or a save or the report failed\n"
+    " 2    usage error, or the run was refused before its first audit\n"
+    " 3    some inputs could not be read (missing, unreadable, a folder)\n"
+    " 130  interrupted\n"
+    "When several apply, 2 comes before 3, and 3 before 1.\n";
+
+void Message(std::ostream& err, const std::string& text) { PrintMessage(err, text); }
 
 // The start-up failure in the words the command has always used.
 std::string StartupMessage(const Error& problem) {
@@ -57,6 +105,16 @@ ParsedCommand UsageError(std::ostream& err, const std::string& text) {
 }
 
 }  // namespace
+
+void PrintMessage(std::ostream& err, const std::string& text) {
+    err << kProgramName << ": " << TerminalText(text) << '\n';
+}
+
+bool PrintLine(std::ostream& out, const std::string& line) {
+    out << line << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
 
 bool AuditOptions::Given(const std::string& name) const {
     return std::find(given.begin(), given.end(), name) != given.end();
@@ -89,7 +147,7 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
         // --explain adds every measured value to --verify's lines too.
         std::vector<std::string> foreign = {"--out",        "--ext",  "--log",    "--report",
                                             "--recursive",  "-0",     "--resume", "--jobs",
-                                            "--files-from", "--shard"};
+                                            "--files-from", "--shard",  "--progress"};
         if (showConfig) {
             foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
         }
@@ -159,8 +217,11 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
             ->type_name("FILE"),
         app.add_option("--color", color,
                        "background colour: 0 white, 1 red, 2 blue, 3 any (overrides the file)")
-            ->type_name("N"),
-        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")->type_name("N"),
+            ->type_name("N")
+            ->check(CLI::Range(0, 3).description("")),
+        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 2).description("")),
         app.add_option("--cascade", cascade, "face cascade file")->type_name("FILE"),
         app.add_option("--out", outDir, "save each passed photo into this folder")
             ->type_name("DIR"),
@@ -189,6 +250,8 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
                        "audit only part K of N: the photos whose rank in the list sorted by path "
                        "leaves remainder K divided by N")
             ->type_name("K/N"),
+        app.add_flag("--progress", options.progress,
+                     "show progress on standard error even when it is not a terminal"),
         app.add_flag("--verify", verify,
                      "tell for each FILE whether it is a photo saved by a passed audit"),
     };
@@ -200,7 +263,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        out << app.help();
+        out << kHelp;
         return {std::nullopt, kExitAllPassed};
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
@@ -224,6 +287,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     if (options.Given("--jobs")) options.jobs = jobs;
     if (options.Given("--shard")) options.shardText = shard;
     options.files.assign(files.begin(), files.end());
+    options.commandLine.assign(argv, argv + argc);
     options.mode = showConfig ? CommandMode::ShowConfig
                    : verify   ? CommandMode::Verify
                               : CommandMode::Audit;
@@ -247,13 +311,6 @@ SessionOptions SessionOptionsFor(const AuditOptions& options) {
 }
 
 namespace {
-
-// Prints a line and reports whether it reached the stream.
-bool PrintLine(std::ostream& out, const std::string& line) {
-    out << line << '\n';
-    out.flush();
-    return static_cast<bool>(out);
-}
 
 // The session of an audit or a verification, or nothing after telling why
 // it cannot start.
@@ -284,13 +341,15 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
     return kExitAllPassed;
 }
 
-int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
+int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err,
+           const std::atomic<bool>* stop) {
     std::optional<Session> session = OpenSession(options, err);
     if (!session) return kExitUsage;
 
     bool allGenuine = true;
     bool printed = true;
     for (const fs::path& file : options.files) {
+        if (stop != nullptr && stop->load()) return kExitInterrupted;
         // A file that cannot be read, is too large or runs out of memory is
         // that file's line; the run goes on.
         const GenuineCheck check =
@@ -316,157 +375,85 @@ Result<PhotoList> CollectPhotos(const AuditOptions& options, std::istream& in) {
     return ExpandPhotoArguments(arguments, options.recursive);
 }
 
-// One audit run: what it knows before the first audit, and what each
-// finished photo goes through, in input order.
-class BatchRun {
-public:
-    BatchRun(const AuditOptions& options, const CommandStreams& streams, Session& session,
-             const std::vector<fs::path>& photos, const OutputPlan& plan)
-        : m_options(options),
-          m_streams(streams),
-          m_session(session),
-          m_photos(photos),
-          m_plan(plan) {}
+// The roles of the files of a run, as the refusals name them.
+constexpr const char* kSettingsRole = "the settings (--config)";
+constexpr const char* kCascadeRole = "the face cascade (--cascade)";
+constexpr const char* kListRole = "the list (--files-from)";
+constexpr const char* kResultsRole = "the results (--resume)";
+constexpr const char* kPhotoRole = "the photo";
+constexpr const char* kSavedRole = "the saved photo (--out)";
 
-    // The positions this run audits: its part of a split run, without those
-    // an earlier run finished.
-    std::vector<std::size_t> Positions(const ResumeFile* resume) const {
-        std::vector<std::size_t> positions;
-        if (m_options.shard) {
-            positions = ShardPositions(m_photos, *m_options.shard);
-        } else {
-            positions.resize(m_photos.size());
-            for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
-        }
-        if (resume != nullptr) {
-            std::erase_if(positions, [&](std::size_t position) {
-                return resume->Finished(m_photos[position]);
-            });
-        }
-        return positions;
+std::string PageRole(std::size_t page) {
+    return page == 1 ? std::string("the report (--report)")
+                     : "page " + std::to_string(page) + " of the report (--report)";
+}
+
+// Every file the run reads and writes, before the first audit: refused when
+// a write would land on a file read, or two writes on one file.
+Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
+                           const std::vector<fs::path>& photos, RunFiles& files) {
+    using Access = RunFiles::Access;
+    auto add = [&files](const fs::path& path, const std::string& role, Access access) {
+        return files.Add(path, role, access);
+    };
+    if (!options.color || !options.size) {
+        if (Result<void> r = add(options.configPath, kSettingsRole, Access::Read); !r) return r;
     }
-
-    void Start(std::size_t total, ResumeFile* resume) {
-        m_total = total;
-        m_resume = resume;
-        if (m_options.reportPath) {
-            Result<HtmlReport> begun =
-                HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries);
-            if (begun) {
-                m_html.emplace(std::move(begun).value());
-            } else {
-                Message(m_streams.err, begun.error().message);
-                m_reportOk = false;
+    if (Result<void> r = add(session.cascadePath(), kCascadeRole, Access::Read); !r) return r;
+    if (options.filesFrom && *options.filesFrom != "-") {
+        if (Result<void> r = add(*options.filesFrom, kListRole, Access::Read); !r) return r;
+    }
+    if (options.resumePath) {
+        if (Result<void> r = add(*options.resumePath, kResultsRole, Access::Write); !r) return r;
+    }
+    if (Result<void> r = files.AddDescriptor(STDOUT_FILENO, "standard output"); !r) return r;
+    if (options.reportPath) {
+        const std::size_t pages = std::max<std::size_t>(1, (photos.size() + kCardsPerPage - 1) /
+                                                               kCardsPerPage);
+        for (std::size_t page = 1; page <= pages; ++page) {
+            const fs::path path = ReportPagePath(*options.reportPath, page);
+            if (std::optional<std::string> problem = ReportTargetProblem(path)) {
+                return Fail(ErrorKind::Refused, *problem, 0, path);
             }
-        }
-        if (m_options.log) {
-            if (const Result<bool> log = m_session.OpenLog(); !log) {
-                Message(m_streams.err, log.error().message + "; verdicts are not logged");
-            }
+            if (Result<void> r = add(path, PageRole(page), Access::Write); !r) return r;
         }
     }
-
-    // Saves, logs, prints and reports one photo.
-    void Finish(std::size_t position, AuditedPhoto audited) {
-        const fs::path& file = m_photos[position];
-        PhotoReport report;
-        report.file = file;
-        report.showTrace = m_options.explain;
-        report.audit = std::move(audited.audit);
-        report.error = report.audit.error;
-        report.reason = ExplainAudit(report.audit, m_session.settings());
-
-        const bool passed = report.audit.verdict == Verdict::Passed;
-        bool ok = passed;
-        if (passed && m_options.outDir) ok = Save(position, report) && ok;
-        if (report.error) Message(m_streams.err, file.string() + ": " + *report.error);
-        if (m_options.log) m_session.LogVerdict(file, report.audit.verdict);
-
-        const std::string line = JsonLine(PhotoJson(report));
-        m_printed = PrintLine(m_streams.out, line) && m_printed;
-        if (m_resume != nullptr && m_appended) {
-            if (Result<void> appended = m_resume->Append(line + "\n"); !appended) {
-                Message(m_streams.err, appended.error().message);
-                m_appended = false;
-            }
+    if (options.outDir) {
+        for (const fs::path& photo : photos) {
+            const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
+            if (Result<void> r = files.CheckWrite(target, kSavedRole); !r) return r;
         }
-        if (m_html) m_html->Add(ReportEntry(report, audited.photo));
-        ++m_done;
-        if (passed) ++m_passed;
-        m_allOk = m_allOk && ok;
-        if (m_streams.progress) Progress(file, report);
     }
-
-    // The summary, the report and the exit status.
-    int End(bool listComplete) {
-        if (m_streams.progress) {
-            m_streams.err << m_done << (m_done == 1 ? " photo, " : " photos, ") << m_passed
-                          << " passed, " << (m_done - m_passed) << " not passed\n";
-        }
-        bool ok = m_allOk && listComplete && m_appended && m_reportOk;
-        if (m_html) {
-            // Complete or not at all, and never in place of another file.
-            if (const Result<void> written = m_html->Finish(); !written) {
-                Message(m_streams.err, written.error().message);
-                ok = false;
-            }
-        }
-        if (!m_printed) Message(m_streams.err, "cannot write the results to standard output");
-        return ok && m_printed ? kExitAllPassed : kExitSomeFailed;
+    for (const fs::path& photo : photos) {
+        if (Result<void> r = add(photo, kPhotoRole, Access::Read); !r) return r;
     }
+    return {};
+}
 
-private:
-    // Saves a passed photo under --out; false (with the report's error)
-    // when it may not or could not be written.
-    bool Save(std::size_t position, PhotoReport& report) {
-        if (const std::optional<std::string>& refusal = m_plan.Refusal(position)) {
-            report.error = *refusal;
-            return false;
-        }
-        const fs::path& outDir = *m_options.outDir;
-        std::error_code ec;
-        if (!fs::is_directory(outDir, ec)) {
-            fs::create_directories(outDir, ec);
-            if (ec) {
-                report.error =
-                    "cannot create the folder \"" + outDir.string() + "\": " + ec.message();
-                return false;
-            }
-        }
-        const fs::path target = OutputPathFor(outDir, m_photos[position], m_options.extension);
-        const Result<SavedPhoto> saved =
-            SaveProcessedPhoto(report.audit.processedPhoto, target, m_streams.temporaries);
-        if (!saved) {
-            report.error = saved.error().message;
-            return false;
-        }
-        report.savedPath = target;
-        return true;
+// Opens the folders the run writes in, checked writable.
+Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders) {
+    if (options.outDir) {
+        Result<OpenFolder> out = OpenFolder::Open(*options.outDir, true);
+        if (!out) return out.error();
+        folders.out.emplace(std::move(out).value());
     }
-
-    void Progress(const fs::path& file, const PhotoReport& report) {
-        std::ostream& err = m_streams.err;
-        err << "[" << m_done << "/" << m_total << "] " << TerminalText(file.native()) << ": "
-            << VerdictName(report.audit.verdict);
-        if (report.savedPath) err << " -> " << TerminalText(report.savedPath->native());
-        err << '\n';
+    if (options.reportPath) {
+        if (HasImageExtension(*options.reportPath, ExtensionCase::Any)) {
+            return Fail(ErrorKind::Refused, "the report " + Quoted(*options.reportPath) +
+                                                " has the name of an image file; give a name "
+                                                "ending in .html");
+        }
+        const fs::path parent = options.reportPath->parent_path();
+        Result<OpenFolder> report = OpenFolder::Open(parent.empty() ? "." : parent, false);
+        if (!report) {
+            Error error = report.error();
+            error.message = "cannot write the report: " + error.message;
+            return error;
+        }
+        folders.report.emplace(std::move(report).value());
     }
-
-    const AuditOptions& m_options;
-    const CommandStreams& m_streams;
-    Session& m_session;
-    const std::vector<fs::path>& m_photos;
-    const OutputPlan& m_plan;
-    std::optional<HtmlReport> m_html;
-    bool m_reportOk = true;
-    ResumeFile* m_resume = nullptr;
-    std::size_t m_total = 0;
-    std::size_t m_done = 0;
-    std::size_t m_passed = 0;
-    bool m_allOk = true;
-    bool m_printed = true;
-    bool m_appended = true;
-};
+    return {};
+}
 
 int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
     std::optional<Session> session = OpenSession(options, streams.err);
@@ -477,20 +464,26 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         Message(streams.err, list.error().message);
         return kExitUsage;
     }
+    for (const std::string& note : list->notes) Message(streams.err, note);
     for (const std::string& problem : list->problems) Message(streams.err, problem);
     const std::vector<fs::path>& photos = list->photos;
 
-    // Before the first audit: every input and every name the run could write.
-    const OutputPlan plan(photos, options.outDir, options.extension);
-    if (options.reportPath) {
-        if (std::optional<std::string> problem = ReportPathProblem(*options.reportPath, plan)) {
-            Message(streams.err, *problem);
-            return kExitUsage;
-        }
+    // Before the first audit: every file the run reads and writes, the
+    // folders it writes in, the results it goes on from.
+    RunFiles files;
+    if (Result<void> checked = CheckRunFiles(options, *session, photos, files); !checked) {
+        Message(streams.err, checked.error().message);
+        return kExitUsage;
     }
+    RunFolders folders;
+    if (Result<void> opened = OpenRunFolders(options, folders); !opened) {
+        Message(streams.err, opened.error().message);
+        return kExitUsage;
+    }
+    const OutputPlan plan(photos, options.outDir, options.extension);
     std::optional<ResumeFile> resume;
     if (options.resumePath) {
-        Result<ResumeFile> opened = ResumeFile::Open(*options.resumePath);
+        Result<ResumeFile> opened = ResumeFile::Open(*options.resumePath, session->settings());
         if (!opened) {
             Message(streams.err, opened.error().message);
             return kExitUsage;
@@ -498,22 +491,24 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         resume.emplace(std::move(opened).value());
     }
 
-    BatchRun run(options, streams, *session, photos, plan);
+    BatchRun run(options, streams, *session, photos, plan, folders);
     const std::vector<std::size_t> positions = run.Positions(resume ? &*resume : nullptr);
     run.Start(positions.size(), resume ? &*resume : nullptr);
 
     PipelineOptions pipeline;
     pipeline.keepPhoto = options.reportPath.has_value();
+    pipeline.stop = streams.stop;
     if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
-    const Result<void> ran = RunAuditPipeline(*session, photos, positions, pipeline,
-                                              [&run](std::size_t position, AuditedPhoto audited) {
-                                                  run.Finish(position, std::move(audited));
-                                              });
+    const Result<std::size_t> ran = RunAuditPipeline(
+        *session, photos, positions, pipeline,
+        [&run](std::size_t position, AuditedPhoto audited) {
+            run.Finish(position, std::move(audited));
+        });
     if (!ran) {
         Message(streams.err, StartupMessage(ran.error()));
         return kExitUsage;
     }
-    return run.End(list->problems.empty());
+    return run.End(list->problems.empty(), *ran < positions.size());
 }
 
 }  // namespace
@@ -539,7 +534,7 @@ int RunCommand(const AuditOptions& given, const CommandStreams& streams) {
         case CommandMode::ShowConfig:
             return ShowConfig(options, streams.out, streams.err);
         case CommandMode::Verify:
-            return Verify(options, streams.out, streams.err);
+            return Verify(options, streams.out, streams.err, streams.stop);
         case CommandMode::Audit:
             break;
     }

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <iostream>
 #include <opencv2/core/utils/logger.hpp>
@@ -9,8 +10,12 @@
 
 namespace {
 
-// The files being written; an interrupted run removes them before it ends.
+// The files being written; a run ended by a signal removes them first.
 quorvel::TemporaryFiles g_temporaries;
+
+// Set by the first SIGINT or SIGTERM: the run finishes the photos in hand,
+// writes what it has and ends.
+std::atomic<bool> g_stop{false};
 
 extern "C" void RemoveTemporariesAndEnd(int signal) {
     g_temporaries.RemoveAll();
@@ -18,13 +23,18 @@ extern "C" void RemoveTemporariesAndEnd(int signal) {
     std::raise(signal);
 }
 
-void RemoveTemporariesOnSignals() {
+extern "C" void StopAfterThePhotosInHand(int signal) {
+    // A second interruption ends the run at once.
+    if (g_stop.exchange(true)) RemoveTemporariesAndEnd(signal);
+}
+
+void HandleSignals() {
     struct sigaction action {};
-    action.sa_handler = RemoveTemporariesAndEnd;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        sigaction(signal, &action, nullptr);
-    }
+    action.sa_handler = StopAfterThePhotosInHand;
+    for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+    action.sa_handler = RemoveTemporariesAndEnd;
+    for (const int signal : {SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -33,12 +43,15 @@ int main(int argc, char** argv) {
     // Every outcome is reported in the JSON lines or as a message of our own;
     // the image library's warnings (an unreadable photo) would only add noise.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    RemoveTemporariesOnSignals();
+    HandleSignals();
 
     using namespace quorvel::cli;
     const ParsedCommand parsed = ParseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.options) return parsed.exitStatus;
-    const CommandStreams streams{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                 &g_temporaries};
+    const ProgressStyle progress = ::isatty(STDERR_FILENO) == 1 ? ProgressStyle::InPlace
+                                   : parsed.options->progress  ? ProgressStyle::Lines
+                                                               : ProgressStyle::None;
+    const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries,
+                                 &g_stop};
     return RunCommand(*parsed.options, streams);
 }

@@ -18,6 +18,9 @@ namespace quorvel::rules {
 // A photo file must be at least this long (30 KiB).
 inline constexpr std::uintmax_t kMinFileLength = 30720;
 
+// The most pixels a photo's header may claim: it is refused undecoded above.
+inline constexpr std::uint64_t kMaxPhotoPixels = 300'000'000;
+
 // ---- Size modes -----------------------------------------------------------
 
 // Crop proportions of a size mode: output height = trunc(aspect * width),
