@@ -81,7 +81,7 @@ TEST(MisbehavingFilesCli, PhotoThatIsNotARegularFileIsNeverReadAndIsBadFormat) {
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         SCOPED_TRACE(kinds[i].description);
         EXPECT_EQ(lines[i].at("verdict").get<std::string>(), "AUDIT_BAD_FORMAT");
-        EXPECT_EQ(lines[i].value("error", ""), "not a regular file");
+        EXPECT_FALSE(lines[i].value("error", "").empty()) << "it could not be read";
     }
 }
 
