@@ -28,6 +28,7 @@ public:
     std::uintmax_t length() const { return static_cast<std::uintmax_t>(m_status.st_size); }
     const struct stat& status() const { return m_status; }
     int descriptor() const { return m_fd; }
+    const std::filesystem::path& path() const { return m_path; }
 
     // Every byte, read from the descriptor; TooLarge for a file longer than
     // maxBytes, which is not read at all.

@@ -18,7 +18,9 @@ namespace quorvel::rules {
 // A photo file must be at least this long (30 KiB).
 inline constexpr std::uintmax_t kMinFileLength = 30720;
 
-// The most pixels a photo's header may claim: it is refused undecoded above.
+// The most pixels a photo's header may claim before it is decoded: well above
+// any camera (phone sensors reach 200 megapixels), far below what a crafted
+// header can claim in a few bytes.
 inline constexpr std::uint64_t kMaxPhotoPixels = 300'000'000;
 
 // ---- Size modes -----------------------------------------------------------

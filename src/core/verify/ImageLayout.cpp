@@ -181,20 +181,6 @@ void WalkBmp(std::string_view bytes, ImageLayout& layout) {
 
 }  // namespace
 
-const char* ImageFormatName(ImageFormat format) {
-    switch (format) {
-        case ImageFormat::Jpeg:
-            return "JPEG";
-        case ImageFormat::Png:
-            return "PNG";
-        case ImageFormat::Bmp:
-            return "BMP";
-        case ImageFormat::Other:
-            break;
-    }
-    return "image";
-}
-
 ImageLayout WalkImage(std::string_view bytes) {
     ImageLayout layout;
     if (StartsWith(bytes, "\xFF\xD8")) {

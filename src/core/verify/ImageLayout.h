@@ -8,15 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/io/ImageHeader.h"
+
 namespace quorvel {
-
-// The image formats whose structure the verifier knows, by their signature.
-// Other formats the image library decodes (TIFF, WebP, ...) are Other: their
-// structure is not walked.
-enum class ImageFormat { Other, Jpeg, Png, Bmp };
-
-// "JPEG", "PNG", "BMP" or "image".
-const char* ImageFormatName(ImageFormat format);
 
 // One quantisation table of a JPEG (DQT), as stored: its precision and
 // destination, and its 64 entries in the file's order.
@@ -28,7 +22,8 @@ struct QuantisationTable {
     bool operator==(const QuantisationTable& other) const = default;
 };
 
-// What a walk of the bytes found: the format by its signature, where its
+// What a walk of the bytes found: the format by its signature (JPEG, PNG
+// or BMP; the structure of other formats is not walked), where its
 // data ends (just past the JPEG end-of-image marker, the PNG IEND chunk or
 // the BMP's stated length), or why no end was reached.
 struct ImageLayout {
