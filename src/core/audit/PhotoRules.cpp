@@ -3,6 +3,7 @@
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/io/ImageHeader.h"
 #include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
@@ -23,6 +24,14 @@ DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
     if (file->length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
     decoded.fileLength = file->length();
     if (file->length() == 0) return decoded;
+    // A header that claims more pixels than any camera makes is refused
+    // before anything is decoded; a header that cannot be read is left to
+    // the decoder, as any other damage.
+    if (const Result<ImageHeader> header = ReadImageHeader(*file);
+        header && !CheckPixelCap(*header)) {
+        decoded.refusedSize = ClaimedSize{header->width, header->height};
+        return decoded;
+    }
     try {
         // The library's file reader, on the very file that was opened and
         // checked: a name of the descriptor, never the path again.
