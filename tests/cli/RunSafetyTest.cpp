@@ -164,3 +164,81 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
     EXPECT_NE(run.err.find("in use by another run"), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(dir / "R"), "");
 }
+
+namespace {
+
+// Starts quorvel-audit in `cwd` with standard output and error to files
+// there; returns its process id.
+pid_t StartAudit(const std::vector<std::string>& args, const fs::path& cwd) {
+    std::vector<std::string> copies = With({QUORVEL_AUDIT_EXE}, args);
+    std::vector<char*> argv;
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open((cwd / "out.jsonl").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open((cwd / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::chdir(cwd.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+}  // namespace
+
+TEST(Interrupted, CtrlCWritesWhatIsDoneAndTheResumedRunsReportCoversBoth) {
+    TempDir dir;
+    std::vector<std::string> photos;
+    for (int i = 0; i < 40; ++i) {
+        photos.push_back("p" + std::to_string(100 + i) + ".jpg");
+        Copy(i % 2 == 0 ? "id_blue.jpg" : "no_face.jpg", dir / photos.back());
+    }
+    const std::vector<std::string> args =
+        With(With(kSettings, {"--resume", "R", "--report", "r.html"}), photos);
+    const pid_t pid = StartAudit(args, dir.path());
+    ASSERT_GT(pid, 0);
+    // Interrupted once a few photos are done.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (LineCount(fs::exists(dir / "R") ? ReadBytes(dir / "R") : "") < 3 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+
+    const std::size_t done = LineCount(ReadBytes(dir / "R"));
+    EXPECT_GE(done, 3u);
+    EXPECT_LT(done, photos.size()) << "the photos after the one in hand are left";
+    EXPECT_EQ(ReadBytes(dir / "out.jsonl"), ReadBytes(dir / "R"));
+    const std::string err = ReadBytes(dir / "err.txt");
+    std::string command = QUORVEL_AUDIT_EXE;
+    for (const std::string& arg : args) command += " " + arg;
+    EXPECT_NE(err.find("interrupted: " + std::to_string(done) + " of 40 photos audited; to go on, "
+                       "run: " + command),
+              std::string::npos)
+        << err;
+    const std::string partial = ReadBytes(dir / "r.html");
+    EXPECT_NE(partial.find("the run was interrupted"), std::string::npos);
+
+    // The command it gave audits the rest, once each, and reports on all.
+    const auto rest = RunAudit(args, dir.path());
+    EXPECT_EQ(rest.status, 1) << rest.err;
+    EXPECT_EQ(LineCount(rest.out), photos.size() - done);
+    EXPECT_EQ(LineCount(ReadBytes(dir / "R")), photos.size());
+    const std::string report = ReadBytes(dir / "r.html");
+    EXPECT_NE(report.find("40 photos: " + std::to_string(photos.size() - done) +
+                          " of this run, " + std::to_string(done) + " of earlier runs"),
+              std::string::npos)
+        << report.substr(0, 2000);
+    EXPECT_NE(report.find("settings: color 3, size 1"), std::string::npos);
+    for (const std::string& photo : photos) {
+        EXPECT_NE(report.find("data-file=\"" + photo + "\""), std::string::npos) << photo;
+    }
+}
