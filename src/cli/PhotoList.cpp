@@ -154,8 +154,11 @@ std::vector<std::size_t> ShardPositions(const std::vector<fs::path>& photos, Sha
         return photos[a].native() < photos[b].native();
     });
     std::vector<std::size_t> positions;
-    for (std::size_t rank = shard.index; rank < byName.size(); rank += shard.count) {
+    // Steps by the count without passing the end, so that no count wraps around.
+    for (std::size_t rank = shard.index; rank < byName.size();) {
         positions.push_back(byName[rank]);
+        if (byName.size() - rank <= shard.count) break;
+        rank += shard.count;
     }
     std::sort(positions.begin(), positions.end());
     return positions;
