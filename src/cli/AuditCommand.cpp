@@ -11,17 +11,17 @@
 
 #include "cli/AuditPipeline.h"
 #include "cli/BatchRun.h"
-#include "cli/RunFiles.h"
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/NameText.h"
 #include "cli/OutputPlan.h"
 #include "cli/ReportEntry.h"
 #include "cli/ResumeFile.h"
+#include "cli/RunFiles.h"
 #include "core/config/ConfigPlaces.h"
+#include "core/io/ImageFiles.h"
 #include "core/save/SavePhoto.h"
 #include "core/text/Encoding.h"
-#include "core/io/ImageFiles.h"
 #include "core/verify/GenuinePhoto.h"
 
 namespace quorvel::cli {
@@ -145,9 +145,9 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
     // Options of an audit mean nothing to the other two modes.
     if (showConfig || verify) {
         // --explain adds every measured value to --verify's lines too.
-        std::vector<std::string> foreign = {"--out",        "--ext",  "--log",    "--report",
-                                            "--recursive",  "-0",     "--resume", "--jobs",
-                                            "--files-from", "--shard",  "--progress"};
+        std::vector<std::string> foreign = {"--out",        "--ext",   "--log",     "--report",
+                                            "--recursive",  "-0",      "--resume",  "--jobs",
+                                            "--files-from", "--shard", "--progress"};
         if (showConfig) {
             foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
         }
@@ -408,8 +408,8 @@ Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
     }
     if (Result<void> r = files.AddDescriptor(STDOUT_FILENO, "standard output"); !r) return r;
     if (options.reportPath) {
-        const std::size_t pages = std::max<std::size_t>(1, (photos.size() + kCardsPerPage - 1) /
-                                                               kCardsPerPage);
+        const std::size_t pages =
+            std::max<std::size_t>(1, (photos.size() + kCardsPerPage - 1) / kCardsPerPage);
         for (std::size_t page = 1; page <= pages; ++page) {
             const fs::path path = ReportPagePath(*options.reportPath, page);
             if (std::optional<std::string> problem = ReportTargetProblem(path)) {
@@ -500,8 +500,7 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
     pipeline.stop = streams.stop;
     if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
     const Result<std::size_t> ran = RunAuditPipeline(
-        *session, photos, positions, pipeline,
-        [&run](std::size_t position, AuditedPhoto audited) {
+        *session, photos, positions, pipeline, [&run](std::size_t position, AuditedPhoto audited) {
             run.Finish(position, std::move(audited));
         });
     if (!ran) {

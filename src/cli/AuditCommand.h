@@ -102,7 +102,7 @@ struct CommandStreams {
     std::ostream& out;  // JSON lines
     std::ostream& err;  // messages and progress
     ProgressStyle progress = ProgressStyle::None;
-    TemporaryFiles* temporaries = nullptr;  // files being written, for a signal handler
+    TemporaryFiles* temporaries = nullptr;    // files being written, for a signal handler
     const std::atomic<bool>* stop = nullptr;  // set by a signal: finish the photos in hand
 };
 

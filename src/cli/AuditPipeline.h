@@ -42,8 +42,9 @@ using DeliverAudit = std::function<void(std::size_t position, AuditedPhoto audit
 // while the caller saves and prints; at most a few results wait at a time.
 // Fails only when a worker's cascade cannot be loaded. Returns how many
 // photos were delivered.
-Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<std::filesystem::path>& photos,
-                              const std::vector<std::size_t>& positions,
-                              const PipelineOptions& options, const DeliverAudit& deliver);
+Result<std::size_t> RunAuditPipeline(Session& session,
+                                     const std::vector<std::filesystem::path>& photos,
+                                     const std::vector<std::size_t>& positions,
+                                     const PipelineOptions& options, const DeliverAudit& deliver);
 
 }  // namespace quorvel::cli

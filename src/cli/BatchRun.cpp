@@ -40,9 +40,9 @@ constexpr const char* kClearLine = "\r\033[K";
 }  // namespace
 
 std::string ShellWord(const std::string& argument) {
-    const bool plain = !argument.empty() &&
-                       argument.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv"
-                                                  "wxyz0123456789-_./=:,+@%") == std::string::npos;
+    const bool plain = !argument.empty() && argument.find_first_not_of(
+                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv"
+                                                "wxyz0123456789-_./=:,+@%") == std::string::npos;
     if (plain) return argument;
     std::string word = "'";
     for (const char c : argument) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -68,9 +68,9 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     m_total = total;
     m_resume = resume;
     if (m_options.reportPath) {
-        Result<HtmlReport> begun = HtmlReport::Begin(
-            *m_options.reportPath, m_streams.temporaries,
-            m_folders.report ? &*m_folders.report : nullptr);
+        Result<HtmlReport> begun =
+            HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries,
+                              m_folders.report ? &*m_folders.report : nullptr);
         if (begun) {
             m_html.emplace(std::move(begun).value());
         } else {
@@ -172,14 +172,15 @@ void BatchRun::TellHowToGoOn() const {
     for (const std::string& argument : m_options.commandLine) {
         command += (command.empty() ? "" : " ") + ShellWord(argument);
     }
-    std::string text = "interrupted: " + std::to_string(m_done) + " of " +
-                       std::to_string(m_total) + " photos audited";
+    std::string text = "interrupted: " + std::to_string(m_done) + " of " + std::to_string(m_total) +
+                       " photos audited";
     if (m_options.resumePath) {
         text += "; to go on, run: " + command;
     } else {
-        text += "; their lines are on standard output. To go on, keep those lines in a file "
-                "RESULTS.jsonl and run: " +
-                command + " --resume RESULTS.jsonl";
+        text +=
+            "; their lines are on standard output. To go on, keep those lines in a file "
+            "RESULTS.jsonl and run: " +
+            command + " --resume RESULTS.jsonl";
     }
     PrintMessage(m_streams.err, text);
 }

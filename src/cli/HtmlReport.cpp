@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <cerrno>
+#include <random>
 #include <utility>
 
 #include "cli/ReportCard.h"
@@ -327,9 +327,9 @@ std::string HtmlReport::CountsTable() const {
 std::string HtmlReport::HeadText() const {
     constexpr std::size_t kNamesShown = 100;
     std::string html = "<p class=\"covers\">" + HtmlEscape(m_head.version) + " · " +
-                       HtmlEscape(m_head.date) + " · 设置 settings: " +
-                       HtmlEscape(m_head.settings) + "</p>\n<p class=\"covers\">" +
-                       Plural(m_total, "photo", "photos") + ": " +
+                       HtmlEscape(m_head.date) +
+                       " · 设置 settings: " + HtmlEscape(m_head.settings) +
+                       "</p>\n<p class=\"covers\">" + Plural(m_total, "photo", "photos") + ": " +
                        std::to_string(m_total - m_head.earlier) + " of this run";
     if (m_head.earlier > 0) {
         html += ", " + std::to_string(m_head.earlier) + " of earlier runs (--resume)";

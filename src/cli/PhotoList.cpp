@@ -114,10 +114,10 @@ Result<std::vector<fs::path>> SplitStream(std::istream& stream, ListSeparator se
                 if (!name.empty()) names.emplace_back(std::move(name));
                 name.clear();
             } else if (name.size() == kMaxListNameBytes) {
-                return Fail(ErrorKind::BadContent,
-                            "the list " + shown + " holds an entry longer than " +
-                                std::to_string(kMaxListNameBytes) +
-                                " bytes; it is not a list of file names");
+                return Fail(ErrorKind::BadContent, "the list " + shown +
+                                                       " holds an entry longer than " +
+                                                       std::to_string(kMaxListNameBytes) +
+                                                       " bytes; it is not a list of file names");
             } else {
                 name += chunk[i];
             }

@@ -157,16 +157,14 @@ HtmlPhotoEntry ReportEntryOfLine(const nlohmann::json& line) {
         entry.reason.measured = QuantityOf(reason->value("measured", nlohmann::json()));
         entry.reason.limit = QuantityOf(reason->value("limit", nlohmann::json()));
     }
-    if (const auto face = line.find("face"); face != line.end() && face->is_array() &&
-                                             face->size() == 4 &&
-                                             std::all_of(face->begin(), face->end(), [](auto& v) {
-                                                 return v.is_number_integer();
-                                             })) {
-        entry.face = cv::Rect((*face)[0].get<int>(), (*face)[1].get<int>(),
-                              (*face)[2].get<int>(), (*face)[3].get<int>());
+    if (const auto face = line.find("face");
+        face != line.end() && face->is_array() && face->size() == 4 &&
+        std::all_of(face->begin(), face->end(), [](auto& v) { return v.is_number_integer(); })) {
+        entry.face = cv::Rect((*face)[0].get<int>(), (*face)[1].get<int>(), (*face)[2].get<int>(),
+                              (*face)[3].get<int>());
     }
-    if (const auto processed = line.find("processed"); processed != line.end() &&
-                                                       processed->is_object()) {
+    if (const auto processed = line.find("processed");
+        processed != line.end() && processed->is_object()) {
         const std::string saved = TextOf(*processed, "path");
         if (!saved.empty()) entry.savedPath = saved;
     }

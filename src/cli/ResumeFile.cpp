@@ -96,8 +96,8 @@ Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path, const Set
 
 Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t length) {
     constexpr std::size_t kChunk = 1 << 20;
-    std::string pending;        // the line being read
-    std::uint64_t lineAt = 0;   // its offset
+    std::string pending;       // the line being read
+    std::uint64_t lineAt = 0;  // its offset
     std::size_t lineNumber = 1;
     for (std::uint64_t offset = 0; offset < length; offset += kChunk) {
         Result<std::string> chunk = ReadAt(m_fd, offset, kChunk, m_path);
@@ -149,9 +149,9 @@ Result<void> ResumeFile::TakeLine(std::string_view text, std::uint64_t offset,
         const nlohmann::json expected = {{"color", static_cast<int>(settings.color)},
                                          {"size", static_cast<int>(settings.size)}};
         if (*given != expected) {
-            return Fail(ErrorKind::BadContent,
-                        "was audited with the settings " + given->dump() + ", this run's are " +
-                            expected.dump() + "; resume with those settings");
+            return Fail(ErrorKind::BadContent, "was audited with the settings " + given->dump() +
+                                                   ", this run's are " + expected.dump() +
+                                                   "; resume with those settings");
         }
     }
     const std::string& name = line["file"].get_ref<const std::string&>();

@@ -57,8 +57,8 @@ private:
     // The recorded entry the file would clash with, if any.
     const Entry* Find(bool exists, const Identity& identity, const std::string& name,
                       Access access) const;
-    Result<void> Record(const std::filesystem::path& path, const std::string& role,
-                        Access access, bool keep);
+    Result<void> Record(const std::filesystem::path& path, const std::string& role, Access access,
+                        bool keep);
 
     FoldedNames m_names;
     std::vector<Entry> m_entries;

@@ -49,9 +49,8 @@ int main(int argc, char** argv) {
     const ParsedCommand parsed = ParseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.options) return parsed.exitStatus;
     const ProgressStyle progress = ::isatty(STDERR_FILENO) == 1 ? ProgressStyle::InPlace
-                                   : parsed.options->progress  ? ProgressStyle::Lines
-                                                               : ProgressStyle::None;
-    const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries,
-                                 &g_stop};
+                                   : parsed.options->progress   ? ProgressStyle::Lines
+                                                                : ProgressStyle::None;
+    const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries, &g_stop};
     return RunCommand(*parsed.options, streams);
 }

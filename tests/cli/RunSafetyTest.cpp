@@ -54,31 +54,51 @@ TEST(RunFiles, WriteOnAFileTheRunReadsOrWritesIsRefusedBeforeTheFirstAudit) {
     std::vector<std::string> manyPhotos(500, "a.jpg");
     manyPhotos.push_back("r-2.html");
     const std::vector<Row> rows = {
-        {"report over the results", {"--resume", "R", "--report", "R", "a.jpg"},
-         {"the report (--report)", "the results (--resume)"}, "R"},
-        {"report over the list", {"--report", "list", "--files-from", "list"},
-         {"the report (--report)", "the list (--files-from)"}, "list"},
-        {"second page of the report over a photo", With({"--report", "r.html"}, manyPhotos),
-         {"page 2 of the report (--report)", "the photo"}, "r-2.html"},
-        {"report over the face cascade", {"--cascade", "c.xml", "--report", "c.xml", "a.jpg"},
-         {"the report (--report)", "the face cascade (--cascade)"}, "c.xml"},
-        {"results over a photo", {"--resume", "a.jpg", "a.jpg"},
-         {"the results (--resume)", "the photo"}, "a.jpg"},
-        {"results over the list", {"--resume", "list", "--files-from", "list"},
-         {"the results (--resume)", "the list (--files-from)"}, "list"},
-        {"results over the settings", {"--config", "cfg.ini", "--resume", "cfg.ini", "a.jpg"},
-         {"the results (--resume)", "the settings (--config)"}, "cfg.ini"},
-        {"saved photo over the list", {"--out", "o", "--files-from", "o/a.jpg", "a.jpg"},
-         {"the saved photo (--out)", "the list (--files-from)"}, "o/a.jpg"},
-        {"saved photo over the results", {"--out", "o", "--resume", "o/a.jpg", "a.jpg"},
-         {"the saved photo (--out)", "the results (--resume)"}, "o/a.jpg"},
+        {"report over the results",
+         {"--resume", "R", "--report", "R", "a.jpg"},
+         {"the report (--report)", "the results (--resume)"},
+         "R"},
+        {"report over the list",
+         {"--report", "list", "--files-from", "list"},
+         {"the report (--report)", "the list (--files-from)"},
+         "list"},
+        {"second page of the report over a photo",
+         With({"--report", "r.html"}, manyPhotos),
+         {"page 2 of the report (--report)", "the photo"},
+         "r-2.html"},
+        {"report over the face cascade",
+         {"--cascade", "c.xml", "--report", "c.xml", "a.jpg"},
+         {"the report (--report)", "the face cascade (--cascade)"},
+         "c.xml"},
+        {"results over a photo",
+         {"--resume", "a.jpg", "a.jpg"},
+         {"the results (--resume)", "the photo"},
+         "a.jpg"},
+        {"results over the list",
+         {"--resume", "list", "--files-from", "list"},
+         {"the results (--resume)", "the list (--files-from)"},
+         "list"},
+        {"results over the settings",
+         {"--config", "cfg.ini", "--resume", "cfg.ini", "a.jpg"},
+         {"the results (--resume)", "the settings (--config)"},
+         "cfg.ini"},
+        {"saved photo over the list",
+         {"--out", "o", "--files-from", "o/a.jpg", "a.jpg"},
+         {"the saved photo (--out)", "the list (--files-from)"},
+         "o/a.jpg"},
+        {"saved photo over the results",
+         {"--out", "o", "--resume", "o/a.jpg", "a.jpg"},
+         {"the saved photo (--out)", "the results (--resume)"},
+         "o/a.jpg"},
         {"two new files whose names differ in case",
          {"--report", "NEW.html", "--resume", "new.html", "a.jpg"},
-         {"the report (--report)", "the results (--resume)"}, "a.jpg"},
-        {"report that is a link to a photo", {"--report", "link.html", "a.jpg"},
-         {"is a link"}, "a.jpg"},
-        {"report on standard output", {"--report", "/dev/stdout", "a.jpg"}, {"is a link"},
+         {"the report (--report)", "the results (--resume)"},
          "a.jpg"},
+        {"report that is a link to a photo",
+         {"--report", "link.html", "a.jpg"},
+         {"is a link"},
+         "a.jpg"},
+        {"report on standard output", {"--report", "/dev/stdout", "a.jpg"}, {"is a link"}, "a.jpg"},
         {"--out that is a file", {"--out", "R", "a.jpg"}, {"\"R\""}, "R"},
     };
     for (const Row& row : rows) {
@@ -120,8 +140,8 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
         const char* description;
         std::string content;
         int status;
-        std::string after;     // the file after the run; the lines appended follow it
-        std::size_t audited;   // photos audited by the run
+        std::string after;    // the file after the run; the lines appended follow it
+        std::size_t audited;  // photos audited by the run
     };
     const std::string cut = line.substr(0, 30);
     const std::string errorLine = "{\"file\":\"a.jpg\",\"state\":3,\"error\":\"no such file\"}\n";
@@ -129,8 +149,7 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
         {"empty file", "", 0, "", 1},
         {"its own results: the photo is not audited again", line, 0, line, 0},
         {"a cut last line of its own is cut off", line + cut, 0, line, 0},
-        {"a whole last line without its end gets one", line.substr(0, line.size() - 1), 0, line,
-         0},
+        {"a whole last line without its end gets one", line.substr(0, line.size() - 1), 0, line, 0},
         {"a line with an error is audited again", errorLine, 0, errorLine, 1},
         {"a photo", photo, 2, photo, 0},
         {"notes without a line end", "call the printer", 2, "call the printer", 0},
@@ -220,8 +239,10 @@ TEST(Interrupted, CtrlCWritesWhatIsDoneAndTheResumedRunsReportCoversBoth) {
     const std::string err = ReadBytes(dir / "err.txt");
     std::string command = QUORVEL_AUDIT_EXE;
     for (const std::string& arg : args) command += " " + arg;
-    EXPECT_NE(err.find("interrupted: " + std::to_string(done) + " of 40 photos audited; to go on, "
-                       "run: " + command),
+    EXPECT_NE(err.find("interrupted: " + std::to_string(done) +
+                       " of 40 photos audited; to go on, "
+                       "run: " +
+                       command),
               std::string::npos)
         << err;
     const std::string partial = ReadBytes(dir / "r.html");
@@ -233,8 +254,8 @@ TEST(Interrupted, CtrlCWritesWhatIsDoneAndTheResumedRunsReportCoversBoth) {
     EXPECT_EQ(LineCount(rest.out), photos.size() - done);
     EXPECT_EQ(LineCount(ReadBytes(dir / "R")), photos.size());
     const std::string report = ReadBytes(dir / "r.html");
-    EXPECT_NE(report.find("40 photos: " + std::to_string(photos.size() - done) +
-                          " of this run, " + std::to_string(done) + " of earlier runs"),
+    EXPECT_NE(report.find("40 photos: " + std::to_string(photos.size() - done) + " of this run, " +
+                          std::to_string(done) + " of earlier runs"),
               std::string::npos)
         << report.substr(0, 2000);
     EXPECT_NE(report.find("settings: color 3, size 1"), std::string::npos);

@@ -32,10 +32,10 @@ struct AuditTrace {
 // The outcome of auditing one photo.
 struct AuditReport {
     Verdict verdict = Verdict::Initial;
-    std::optional<cv::Rect> face;      // the chosen face, when one was found
-    cv::Mat processedPhoto;            // empty unless the verdict is Passed
-    std::optional<AuditTrace> trace;   // when asked for
-    std::optional<std::string> error;  // why the audit itself broke (verdict BadFormat then)
+    std::optional<cv::Rect> face;           // the chosen face, when one was found
+    cv::Mat processedPhoto;                 // empty unless the verdict is Passed
+    std::optional<AuditTrace> trace;        // when asked for
+    std::optional<std::string> error;       // why the audit itself broke (verdict BadFormat then)
     std::optional<std::string> unreadable;  // why the file could not be read (BadFormat then)
 };
 

@@ -28,7 +28,7 @@ struct DecodedPhoto {
     std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
     std::optional<Error> unreadable;  // why the file could not be opened (missing, folder, ...)
     std::optional<ClaimedSize> refusedSize;  // the size a header claims beyond the pixel cap
-    bool outOfMemory = false;             // decoding ran out of memory
+    bool outOfMemory = false;                // decoding ran out of memory
 };
 
 // Opens the file once (without blocking; only a regular file is read),

@@ -175,8 +175,8 @@ Result<AtomicFile> AtomicFile::BeginAt(int folderFd, const fs::path& shownFolder
         !allowed) {
         return About(allowed.error(), file.m_target);
     }
-    file.m_fd = CreateTemporaryBeside(folderFd, file.m_targetAt, file.m_replacing,
-                                      file.m_temporary);
+    file.m_fd =
+        CreateTemporaryBeside(folderFd, file.m_targetAt, file.m_replacing, file.m_temporary);
     if (file.m_fd < 0) {
         const int code = errno;
         file.m_temporary.clear();
