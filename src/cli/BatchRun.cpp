@@ -1,7 +1,9 @@
 #include "cli/BatchRun.h"
 
 #include <cmath>
+#include <cstdio>
 #include <ctime>
+#include <exception>
 #include <ostream>
 
 #include "cli/NameText.h"
@@ -121,7 +123,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
             m_appended = false;
         }
     }
-    if (m_html) m_html->Add(ReportEntry(report, audited.photo));
+    if (m_html) AddToReport(report, audited.photo);
     ++m_done;
     if (passed) ++m_passed;
     m_allOk = m_allOk && ok;
@@ -165,6 +167,19 @@ int BatchRun::End(bool listComplete, bool interrupted) {
     }
     if (!m_unreadable.empty() || !listComplete) return kExitUnreadable;
     return ok && m_printed ? kExitAllPassed : kExitSomeFailed;
+}
+
+void BatchRun::AddToReport(const PhotoReport& report, const cv::Mat& photo) {
+    // The card's pictures of a large photo may not fit in memory: the report
+    // is then incomplete and not written, the run goes on.
+    try {
+        m_html->Add(ReportEntry(report, photo));
+    } catch (const std::exception& e) {
+        PrintMessage(m_streams.err, "the report is not written: " + report.file.string() + ": " +
+                                        e.what());
+        m_html.reset();
+        m_reportOk = false;
+    }
 }
 
 void BatchRun::TellHowToGoOn() const {

@@ -53,6 +53,7 @@ public:
 private:
     bool Save(std::size_t position, PhotoReport& report);
     void Progress(const std::filesystem::path& file, const PhotoReport& report);
+    void AddToReport(const PhotoReport& report, const cv::Mat& photo);
     void TellHowToGoOn() const;
 
     const AuditOptions& m_options;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <opencv2/core/utils/logger.hpp>
 
@@ -52,5 +53,13 @@ int main(int argc, char** argv) {
                                    : parsed.options->progress   ? ProgressStyle::Lines
                                                                 : ProgressStyle::None;
     const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries, &g_stop};
-    return RunCommand(*parsed.options, streams);
+    try {
+        return RunCommand(*parsed.options, streams);
+    } catch (const std::exception& e) {
+        // Out of memory outside any one photo's audit (each photo's own is
+        // its line's error): said plainly, the files being written removed.
+        g_temporaries.RemoveAll();
+        std::cerr << "quorvel-audit: " << e.what() << '\n';
+        return kExitSomeFailed;
+    }
 }
