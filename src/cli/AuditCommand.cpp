@@ -11,13 +11,14 @@
 
 #include "cli/AuditPipeline.h"
 #include "cli/BatchRun.h"
+#include "cli/HelpText.h"
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/NameText.h"
 #include "cli/OutputPlan.h"
 #include "cli/ReportEntry.h"
 #include "cli/ResumeFile.h"
-#include "cli/RunFiles.h"
+#include "cli/RunSetup.h"
 #include "core/config/ConfigPlaces.h"
 #include "core/io/ImageFiles.h"
 #include "core/save/SavePhoto.h"
@@ -35,60 +36,6 @@ constexpr int kMaxJobs = 256;
 
 const char* const kDescription =
     "Audits identity photos as the Quorvel window does and prints one JSON line per photo.";
-
-// --help, in the GNU layout (help2man makes the manual page from it); no
-// line is wider than 80 columns.
-const char* const kHelp =
-    "Usage: quorvel-audit [OPTION]... PHOTO|FOLDER...\n"
-    "  or:  quorvel-audit [OPTION]... --files-from LIST [-0]\n"
-    "  or:  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE]\n"
-    "                     [--explain] --verify FILE...\n"
-    "  or:  quorvel-audit [--config FILE] --show-config\n"
-    "Audit identity photos as the Quorvel window does and print one JSON line per\n"
-    "photo on standard output.\n"
-    "\n"
-    "Settings:\n"
-    "      --config FILE     settings file (default ./cfg.ini, else the per-user and\n"
-    "                          then the installed cfg.ini)\n"
-    "      --color N         background colour: 0 white, 1 red, 2 blue, 3 any\n"
-    "      --size N          size mode: 1 or 2\n"
-    "      --cascade FILE    face cascade file\n"
-    "      --show-config     print the settings of the settings file and exit\n"
-    "\n"
-    "Photos:\n"
-    "      --files-from LIST also audit the photos listed in LIST, one a line\n"
-    "                          (- reads standard input)\n"
-    "  -0                    the names in LIST are separated by NUL bytes\n"
-    "      --recursive       audit the photos in the sub-folders of a FOLDER too\n"
-    "      --shard K/N       audit only part K of N (0 <= K < N) of the photos\n"
-    "      --jobs N          audit N photos at a time (1 to 256)\n"
-    "\n"
-    "Output:\n"
-    "      --out DIR         save each passed photo into DIR\n"
-    "      --ext jpg|png     format of the saved photos (default jpg)\n"
-    "      --explain         add the measured values to each line\n"
-    "      --report FILE     also write an HTML report (FILE.html, FILE-2.html, ...)\n"
-    "      --resume FILE     skip the photos that have a line in the results FILE and\n"
-    "                          append the new lines to it\n"
-    "      --log             append the verdicts to Test.log as the window does\n"
-    "      --progress        show progress on standard error even when it is not a\n"
-    "                          terminal\n"
-    "      --verify          tell for each FILE whether it is a photo saved by a\n"
-    "                          passed audit\n"
-    "\n"
-    "  -h, --help            print this help and exit\n"
-    "      --version         print the program's name and version and exit\n"
-    "\n"
-    "Ctrl+C (or SIGTERM) finishes the photos in hand, writes the results and the\n"
-    "report so far and prints the command that goes on; a second one ends at once.\n"
-    "\n"
-    "Exit status:\n"
-    " 0    all passed (with --verify: all genuine)\n"
-    " 1    some photos were rejected, or a save or the report failed\n"
-    " 2    usage error, or the run was refused before its first audit\n"
-    " 3    some inputs could not be read (missing, unreadable, a folder)\n"
-    " 130  interrupted\n"
-    "When several apply, 2 comes before 3, and 3 before 1.\n";
 
 void Message(std::ostream& err, const std::string& text) { PrintMessage(err, text); }
 
@@ -263,7 +210,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        out << kHelp;
+        out << kHelpText;
         return {std::nullopt, kExitAllPassed};
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
@@ -373,86 +320,6 @@ Result<PhotoList> CollectPhotos(const AuditOptions& options, std::istream& in) {
                          std::make_move_iterator(listed->end()));
     }
     return ExpandPhotoArguments(arguments, options.recursive);
-}
-
-// The roles of the files of a run, as the refusals name them.
-constexpr const char* kSettingsRole = "the settings (--config)";
-constexpr const char* kCascadeRole = "the face cascade (--cascade)";
-constexpr const char* kListRole = "the list (--files-from)";
-constexpr const char* kResultsRole = "the results (--resume)";
-constexpr const char* kPhotoRole = "the photo";
-constexpr const char* kSavedRole = "the saved photo (--out)";
-
-std::string PageRole(std::size_t page) {
-    return page == 1 ? std::string("the report (--report)")
-                     : "page " + std::to_string(page) + " of the report (--report)";
-}
-
-// Every file the run reads and writes, before the first audit: refused when
-// a write would land on a file read, or two writes on one file.
-Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
-                           const std::vector<fs::path>& photos, RunFiles& files) {
-    using Access = RunFiles::Access;
-    auto add = [&files](const fs::path& path, const std::string& role, Access access) {
-        return files.Add(path, role, access);
-    };
-    if (!options.color || !options.size) {
-        if (Result<void> r = add(options.configPath, kSettingsRole, Access::Read); !r) return r;
-    }
-    if (Result<void> r = add(session.cascadePath(), kCascadeRole, Access::Read); !r) return r;
-    if (options.filesFrom && *options.filesFrom != "-") {
-        if (Result<void> r = add(*options.filesFrom, kListRole, Access::Read); !r) return r;
-    }
-    if (options.resumePath) {
-        if (Result<void> r = add(*options.resumePath, kResultsRole, Access::Write); !r) return r;
-    }
-    if (Result<void> r = files.AddDescriptor(STDOUT_FILENO, "standard output"); !r) return r;
-    if (options.reportPath) {
-        const std::size_t pages =
-            std::max<std::size_t>(1, (photos.size() + kCardsPerPage - 1) / kCardsPerPage);
-        for (std::size_t page = 1; page <= pages; ++page) {
-            const fs::path path = ReportPagePath(*options.reportPath, page);
-            if (std::optional<std::string> problem = ReportTargetProblem(path)) {
-                return Fail(ErrorKind::Refused, *problem, 0, path);
-            }
-            if (Result<void> r = add(path, PageRole(page), Access::Write); !r) return r;
-        }
-    }
-    if (options.outDir) {
-        for (const fs::path& photo : photos) {
-            const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
-            if (Result<void> r = files.CheckWrite(target, kSavedRole); !r) return r;
-        }
-    }
-    for (const fs::path& photo : photos) {
-        if (Result<void> r = add(photo, kPhotoRole, Access::Read); !r) return r;
-    }
-    return {};
-}
-
-// Opens the folders the run writes in, checked writable.
-Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders) {
-    if (options.outDir) {
-        Result<OpenFolder> out = OpenFolder::Open(*options.outDir, true);
-        if (!out) return out.error();
-        folders.out.emplace(std::move(out).value());
-    }
-    if (options.reportPath) {
-        if (HasImageExtension(*options.reportPath, ExtensionCase::Any)) {
-            return Fail(ErrorKind::Refused, "the report " + Quoted(*options.reportPath) +
-                                                " has the name of an image file; give a name "
-                                                "ending in .html");
-        }
-        const fs::path parent = options.reportPath->parent_path();
-        Result<OpenFolder> report = OpenFolder::Open(parent.empty() ? "." : parent, false);
-        if (!report) {
-            Error error = report.error();
-            error.message = "cannot write the report: " + error.message;
-            return error;
-        }
-        folders.report.emplace(std::move(report).value());
-    }
-    return {};
 }
 
 int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {

@@ -175,8 +175,8 @@ void BatchRun::AddToReport(const PhotoReport& report, const cv::Mat& photo) {
     try {
         m_html->Add(ReportEntry(report, photo));
     } catch (const std::exception& e) {
-        PrintMessage(m_streams.err, "the report is not written: " + report.file.string() + ": " +
-                                        e.what());
+        PrintMessage(m_streams.err,
+                     "the report is not written: " + report.file.string() + ": " + e.what());
         m_html.reset();
         m_reportOk = false;
     }

@@ -324,32 +324,6 @@ std::string HtmlReport::CountsTable() const {
     return html + "</table>\n";
 }
 
-std::string HtmlReport::HeadText() const {
-    constexpr std::size_t kNamesShown = 100;
-    std::string html = "<p class=\"covers\">" + HtmlEscape(m_head.version) + " · " +
-                       HtmlEscape(m_head.date) +
-                       " · 设置 settings: " + HtmlEscape(m_head.settings) +
-                       "</p>\n<p class=\"covers\">" + Plural(m_total, "photo", "photos") + ": " +
-                       std::to_string(m_total - m_head.earlier) + " of this run";
-    if (m_head.earlier > 0) {
-        html += ", " + std::to_string(m_head.earlier) + " of earlier runs (--resume)";
-    }
-    if (m_head.interrupted) html += "; the run was interrupted before its end";
-    html += "</p>\n";
-    if (!m_head.unreadable.empty()) {
-        html += "<p class=\"unreadable\">无法读取 · could not be read (" +
-                std::to_string(m_head.unreadable.size()) + "): ";
-        for (std::size_t i = 0; i < m_head.unreadable.size() && i < kNamesShown; ++i) {
-            html += (i > 0 ? ", " : "") + ShownText(m_head.unreadable[i]);
-        }
-        if (m_head.unreadable.size() > kNamesShown) {
-            html += " … (" + std::to_string(m_head.unreadable.size() - kNamesShown) + " more)";
-        }
-        html += "</p>\n";
-    }
-    return html;
-}
-
 std::string HtmlReport::PageIndex(std::size_t pages) const {
     std::vector<std::string> held(pages);  // the groups on each page, with their counts
     std::size_t start = 0;
@@ -416,7 +390,8 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
     if (pages > 1) head += " — page " + std::to_string(page) + " of " + std::to_string(pages);
     head += "</h1>\n" + PageNav(page, pages);
     if (page == 1) {
-        head += HeadText() + CountsTable() + (pages > 1 ? PageIndex(pages) : std::string());
+        head += HeadHtml(m_head, m_total) + CountsTable() +
+                (pages > 1 ? PageIndex(pages) : std::string());
     }
     head +=
         "<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"

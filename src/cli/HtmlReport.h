@@ -121,7 +121,6 @@ private:
     std::string PageHref(std::size_t page, std::size_t from) const;  // empty on the page itself
     std::string PageNav(std::size_t page, std::size_t pages) const;
     std::string CountsTable() const;
-    std::string HeadText() const;
     std::string PageIndex(std::size_t pages) const;
     // The group's heading, its table and its cards from..to (within the group).
     Result<void> WriteSection(AtomicFile& file, ReportGroup group, std::size_t from,
