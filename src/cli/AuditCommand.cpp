@@ -356,6 +356,14 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
             return kExitUsage;
         }
         resume.emplace(std::move(opened).value());
+        // The report also holds the earlier runs' photos: its further pages too.
+        const std::size_t cards = photos.size() + resume->FinishedCount();
+        if (Result<void> pages =
+                CheckReportPages(options, cards, ReportPages(photos.size()) + 1, files);
+            !pages) {
+            Message(streams.err, pages.error().message);
+            return kExitUsage;
+        }
     }
 
     BatchRun run(options, streams, *session, photos, plan, folders);

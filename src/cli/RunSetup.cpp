@@ -47,17 +47,7 @@ Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
         if (Result<void> r = add(*options.resumePath, kResultsRole, Access::Write); !r) return r;
     }
     if (Result<void> r = files.AddDescriptor(STDOUT_FILENO, "standard output"); !r) return r;
-    if (options.reportPath) {
-        const std::size_t pages =
-            std::max<std::size_t>(1, (photos.size() + kCardsPerPage - 1) / kCardsPerPage);
-        for (std::size_t page = 1; page <= pages; ++page) {
-            const fs::path path = ReportPagePath(*options.reportPath, page);
-            if (std::optional<std::string> problem = ReportTargetProblem(path)) {
-                return Fail(ErrorKind::Refused, *problem, 0, path);
-            }
-            if (Result<void> r = add(path, PageRole(page), Access::Write); !r) return r;
-        }
-    }
+    if (Result<void> r = CheckReportPages(options, photos.size(), 1, files); !r) return r;
     if (options.outDir) {
         for (const fs::path& photo : photos) {
             const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
@@ -66,6 +56,25 @@ Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
     }
     for (const fs::path& photo : photos) {
         if (Result<void> r = add(photo, kPhotoRole, Access::Read); !r) return r;
+    }
+    return {};
+}
+
+std::size_t ReportPages(std::size_t cards) {
+    return std::max<std::size_t>(1, (cards + kCardsPerPage - 1) / kCardsPerPage);
+}
+
+Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, std::size_t firstPage,
+                              RunFiles& files) {
+    if (!options.reportPath) return {};
+    for (std::size_t page = firstPage; page <= ReportPages(cards); ++page) {
+        const fs::path path = ReportPagePath(*options.reportPath, page);
+        if (std::optional<std::string> problem = ReportTargetProblem(path)) {
+            return Fail(ErrorKind::Refused, *problem, 0, path);
+        }
+        if (Result<void> r = files.Add(path, PageRole(page), RunFiles::Access::Write); !r) {
+            return r;
+        }
     }
     return {};
 }

@@ -17,6 +17,14 @@ namespace quorvel::cli {
 Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
                            const std::vector<std::filesystem::path>& photos, RunFiles& files);
 
+// The pages of a report of `cards` photos.
+std::size_t ReportPages(std::size_t cards);
+
+// The report's pages firstPage.. of a report of `cards` photos, recorded as
+// written (refused as CheckRunFiles refuses).
+Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, std::size_t firstPage,
+                              RunFiles& files);
+
 // Opens the folders the run writes in (--out created when missing), checked
 // writable; refuses a report named like an image file.
 Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders);
