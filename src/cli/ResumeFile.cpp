@@ -32,6 +32,17 @@ Error NotOurs(const std::filesystem::path& path, std::size_t line, const std::st
                 0, path);
 }
 
+Error NotOurs(const std::filesystem::path& path, std::size_t line, const Error& why) {
+    if (why.kind == ErrorKind::Refused) {
+        return Fail(ErrorKind::Refused,
+                    "the results " + Quoted(path) + " line " + std::to_string(line) + " " +
+                        why.message +
+                        "; resume with the same settings, or give a new file name to --resume",
+                    0, path);
+    }
+    return NotOurs(path, line, why.message);
+}
+
 // Reads `size` bytes at `offset` (fewer at the end of the file).
 Result<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t size,
                            const std::filesystem::path& path) {
@@ -113,7 +124,7 @@ Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t leng
             }
             if (end == std::string::npos) break;
             if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
-                return NotOurs(m_path, lineNumber, taken.error().message);
+                return NotOurs(m_path, lineNumber, taken.error());
             }
             lineAt = offset + end + 1;
             pending.clear();
@@ -127,7 +138,7 @@ Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t leng
     // not ours.
     if (nlohmann::json::accept(pending)) {
         if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
-            return NotOurs(m_path, lineNumber, taken.error().message);
+            return NotOurs(m_path, lineNumber, taken.error());
         }
         return Append("\n");
     }
@@ -149,9 +160,8 @@ Result<void> ResumeFile::TakeLine(std::string_view text, std::uint64_t offset,
         const nlohmann::json expected = {{"color", static_cast<int>(settings.color)},
                                          {"size", static_cast<int>(settings.size)}};
         if (*given != expected) {
-            return Fail(ErrorKind::BadContent, "was audited with the settings " + given->dump() +
-                                                   ", this run's are " + expected.dump() +
-                                                   "; resume with those settings");
+            return Fail(ErrorKind::Refused, "was audited with the settings " + given->dump() +
+                                                ", this run's are " + expected.dump());
         }
     }
     const std::string& name = line["file"].get_ref<const std::string&>();
