@@ -171,6 +171,7 @@ HtmlPhotoEntry ReportEntryOfLine(const nlohmann::json& line) {
     if (const std::string error = TextOf(line, "error"); !error.empty()) entry.error = error;
     if (const auto trace = line.find("trace"); trace != line.end() && trace->is_object()) {
         entry.values = FlatValues(*trace);
+        for (auto& [label, text] : entry.values) text = Shaped(label, text);
     }
     return entry;
 }
