@@ -1,5 +1,7 @@
 #include "cli/AuditCommand.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -8,13 +10,17 @@
 #include <ostream>
 
 #include "cli/AuditPipeline.h"
+#include "cli/BatchRun.h"
+#include "cli/HelpText.h"
 #include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/NameText.h"
 #include "cli/OutputPlan.h"
 #include "cli/ReportEntry.h"
 #include "cli/ResumeFile.h"
+#include "cli/RunSetup.h"
 #include "core/config/ConfigPlaces.h"
+#include "core/io/ImageFiles.h"
 #include "core/save/SavePhoto.h"
 #include "core/text/Encoding.h"
 #include "core/verify/GenuinePhoto.h"
@@ -29,20 +35,9 @@ constexpr const char* kProgramName = "quorvel-audit";
 constexpr int kMaxJobs = 256;
 
 const char* const kDescription =
-    "Audits identity photos as the Quorvel window does and prints one JSON line per photo.\n"
-    "  quorvel-audit [options] PHOTO|FOLDER...\n"
-    "  quorvel-audit [options] --files-from LIST [-0]\n"
-    "  quorvel-audit [--config FILE] --show-config\n"
-    "  quorvel-audit [--config FILE] [--color N] [--size N] [--cascade FILE] [--explain] --verify "
-    "FILE...\n"
-    "Exit status: 0 all passed (or all genuine), 1 some did not, "
-    "2 usage or start-up error.";
+    "Audits identity photos as the Quorvel window does and prints one JSON line per photo.";
 
-// A message on standard error; names in it are shown escaped, so that no
-// byte of a file name acts on the terminal.
-void Message(std::ostream& err, const std::string& text) {
-    err << kProgramName << ": " << TerminalText(text) << '\n';
-}
+void Message(std::ostream& err, const std::string& text) { PrintMessage(err, text); }
 
 // The start-up failure in the words the command has always used.
 std::string StartupMessage(const Error& problem) {
@@ -57,6 +52,16 @@ ParsedCommand UsageError(std::ostream& err, const std::string& text) {
 }
 
 }  // namespace
+
+void PrintMessage(std::ostream& err, const std::string& text) {
+    err << kProgramName << ": " << TerminalText(text) << '\n';
+}
+
+bool PrintLine(std::ostream& out, const std::string& line) {
+    out << line << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
 
 bool AuditOptions::Given(const std::string& name) const {
     return std::find(given.begin(), given.end(), name) != given.end();
@@ -87,9 +92,9 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
     // Options of an audit mean nothing to the other two modes.
     if (showConfig || verify) {
         // --explain adds every measured value to --verify's lines too.
-        std::vector<std::string> foreign = {"--out",        "--ext",  "--log",    "--report",
-                                            "--recursive",  "-0",     "--resume", "--jobs",
-                                            "--files-from", "--shard"};
+        std::vector<std::string> foreign = {"--out",        "--ext",   "--log",     "--report",
+                                            "--recursive",  "-0",      "--resume",  "--jobs",
+                                            "--files-from", "--shard", "--progress"};
         if (showConfig) {
             foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
         }
@@ -159,8 +164,11 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
             ->type_name("FILE"),
         app.add_option("--color", color,
                        "background colour: 0 white, 1 red, 2 blue, 3 any (overrides the file)")
-            ->type_name("N"),
-        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")->type_name("N"),
+            ->type_name("N")
+            ->check(CLI::Range(0, 3).description("")),
+        app.add_option("--size", size, "size mode: 1 or 2 (overrides the file)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 2).description("")),
         app.add_option("--cascade", cascade, "face cascade file")->type_name("FILE"),
         app.add_option("--out", outDir, "save each passed photo into this folder")
             ->type_name("DIR"),
@@ -189,6 +197,8 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
                        "audit only part K of N: the photos whose rank in the list sorted by path "
                        "leaves remainder K divided by N")
             ->type_name("K/N"),
+        app.add_flag("--progress", options.progress,
+                     "show progress on standard error even when it is not a terminal"),
         app.add_flag("--verify", verify,
                      "tell for each FILE whether it is a photo saved by a passed audit"),
     };
@@ -200,7 +210,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        out << app.help();
+        out << kHelpText;
         return {std::nullopt, kExitAllPassed};
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
@@ -224,6 +234,7 @@ ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& 
     if (options.Given("--jobs")) options.jobs = jobs;
     if (options.Given("--shard")) options.shardText = shard;
     options.files.assign(files.begin(), files.end());
+    options.commandLine.assign(argv, argv + argc);
     options.mode = showConfig ? CommandMode::ShowConfig
                    : verify   ? CommandMode::Verify
                               : CommandMode::Audit;
@@ -247,13 +258,6 @@ SessionOptions SessionOptionsFor(const AuditOptions& options) {
 }
 
 namespace {
-
-// Prints a line and reports whether it reached the stream.
-bool PrintLine(std::ostream& out, const std::string& line) {
-    out << line << '\n';
-    out.flush();
-    return static_cast<bool>(out);
-}
 
 // The session of an audit or a verification, or nothing after telling why
 // it cannot start.
@@ -284,13 +288,15 @@ int ShowConfig(const AuditOptions& options, std::ostream& out, std::ostream& err
     return kExitAllPassed;
 }
 
-int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err) {
+int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err,
+           const std::atomic<bool>* stop) {
     std::optional<Session> session = OpenSession(options, err);
     if (!session) return kExitUsage;
 
     bool allGenuine = true;
     bool printed = true;
     for (const fs::path& file : options.files) {
+        if (stop != nullptr && stop->load()) return kExitInterrupted;
         // A file that cannot be read, is too large or runs out of memory is
         // that file's line; the run goes on.
         const GenuineCheck check =
@@ -316,158 +322,6 @@ Result<PhotoList> CollectPhotos(const AuditOptions& options, std::istream& in) {
     return ExpandPhotoArguments(arguments, options.recursive);
 }
 
-// One audit run: what it knows before the first audit, and what each
-// finished photo goes through, in input order.
-class BatchRun {
-public:
-    BatchRun(const AuditOptions& options, const CommandStreams& streams, Session& session,
-             const std::vector<fs::path>& photos, const OutputPlan& plan)
-        : m_options(options),
-          m_streams(streams),
-          m_session(session),
-          m_photos(photos),
-          m_plan(plan) {}
-
-    // The positions this run audits: its part of a split run, without those
-    // an earlier run finished.
-    std::vector<std::size_t> Positions(const ResumeFile* resume) const {
-        std::vector<std::size_t> positions;
-        if (m_options.shard) {
-            positions = ShardPositions(m_photos, *m_options.shard);
-        } else {
-            positions.resize(m_photos.size());
-            for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
-        }
-        if (resume != nullptr) {
-            std::erase_if(positions, [&](std::size_t position) {
-                return resume->Finished(m_photos[position]);
-            });
-        }
-        return positions;
-    }
-
-    void Start(std::size_t total, ResumeFile* resume) {
-        m_total = total;
-        m_resume = resume;
-        if (m_options.reportPath) {
-            Result<HtmlReport> begun =
-                HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries);
-            if (begun) {
-                m_html.emplace(std::move(begun).value());
-            } else {
-                Message(m_streams.err, begun.error().message);
-                m_reportOk = false;
-            }
-        }
-        if (m_options.log) {
-            if (const Result<bool> log = m_session.OpenLog(); !log) {
-                Message(m_streams.err, log.error().message + "; verdicts are not logged");
-            }
-        }
-    }
-
-    // Saves, logs, prints and reports one photo.
-    void Finish(std::size_t position, AuditedPhoto audited) {
-        const fs::path& file = m_photos[position];
-        PhotoReport report;
-        report.file = file;
-        report.showTrace = m_options.explain;
-        report.audit = std::move(audited.audit);
-        report.error = report.audit.error;
-        report.reason = ExplainAudit(report.audit, m_session.settings());
-
-        const bool passed = report.audit.verdict == Verdict::Passed;
-        bool ok = passed;
-        if (passed && m_options.outDir) ok = Save(position, report) && ok;
-        if (report.error) Message(m_streams.err, file.string() + ": " + *report.error);
-        if (m_options.log) m_session.LogVerdict(file, report.audit.verdict);
-
-        const std::string line = JsonLine(PhotoJson(report));
-        m_printed = PrintLine(m_streams.out, line) && m_printed;
-        if (m_resume != nullptr && m_appended) {
-            if (Result<void> appended = m_resume->Append(line + "\n"); !appended) {
-                Message(m_streams.err, appended.error().message);
-                m_appended = false;
-            }
-        }
-        if (m_html) m_html->Add(ReportEntry(report, audited.photo));
-        ++m_done;
-        if (passed) ++m_passed;
-        m_allOk = m_allOk && ok;
-        if (m_streams.progress) Progress(file, report);
-    }
-
-    // The summary, the report and the exit status.
-    int End(bool listComplete) {
-        if (m_streams.progress) {
-            m_streams.err << m_done << (m_done == 1 ? " photo, " : " photos, ") << m_passed
-                          << " passed, " << (m_done - m_passed) << " not passed\n";
-        }
-        bool ok = m_allOk && listComplete && m_appended && m_reportOk;
-        if (m_html) {
-            // Complete or not at all, and never in place of another file.
-            if (const Result<void> written = m_html->Finish(); !written) {
-                Message(m_streams.err, written.error().message);
-                ok = false;
-            }
-        }
-        if (!m_printed) Message(m_streams.err, "cannot write the results to standard output");
-        return ok && m_printed ? kExitAllPassed : kExitSomeFailed;
-    }
-
-private:
-    // Saves a passed photo under --out; false (with the report's error)
-    // when it may not or could not be written.
-    bool Save(std::size_t position, PhotoReport& report) {
-        if (const std::optional<std::string>& refusal = m_plan.Refusal(position)) {
-            report.error = *refusal;
-            return false;
-        }
-        const fs::path& outDir = *m_options.outDir;
-        std::error_code ec;
-        if (!fs::is_directory(outDir, ec)) {
-            fs::create_directories(outDir, ec);
-            if (ec) {
-                report.error =
-                    "cannot create the folder \"" + outDir.string() + "\": " + ec.message();
-                return false;
-            }
-        }
-        const fs::path target = OutputPathFor(outDir, m_photos[position], m_options.extension);
-        const Result<SavedPhoto> saved =
-            SaveProcessedPhoto(report.audit.processedPhoto, target, m_streams.temporaries);
-        if (!saved) {
-            report.error = saved.error().message;
-            return false;
-        }
-        report.savedPath = target;
-        return true;
-    }
-
-    void Progress(const fs::path& file, const PhotoReport& report) {
-        std::ostream& err = m_streams.err;
-        err << "[" << m_done << "/" << m_total << "] " << TerminalText(file.native()) << ": "
-            << VerdictName(report.audit.verdict);
-        if (report.savedPath) err << " -> " << TerminalText(report.savedPath->native());
-        err << '\n';
-    }
-
-    const AuditOptions& m_options;
-    const CommandStreams& m_streams;
-    Session& m_session;
-    const std::vector<fs::path>& m_photos;
-    const OutputPlan& m_plan;
-    std::optional<HtmlReport> m_html;
-    bool m_reportOk = true;
-    ResumeFile* m_resume = nullptr;
-    std::size_t m_total = 0;
-    std::size_t m_done = 0;
-    std::size_t m_passed = 0;
-    bool m_allOk = true;
-    bool m_printed = true;
-    bool m_appended = true;
-};
-
 int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
     std::optional<Session> session = OpenSession(options, streams.err);
     if (!session) return kExitUsage;
@@ -477,43 +331,58 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         Message(streams.err, list.error().message);
         return kExitUsage;
     }
+    for (const std::string& note : list->notes) Message(streams.err, note);
     for (const std::string& problem : list->problems) Message(streams.err, problem);
     const std::vector<fs::path>& photos = list->photos;
 
-    // Before the first audit: every input and every name the run could write.
-    const OutputPlan plan(photos, options.outDir, options.extension);
-    if (options.reportPath) {
-        if (std::optional<std::string> problem = ReportPathProblem(*options.reportPath, plan)) {
-            Message(streams.err, *problem);
-            return kExitUsage;
-        }
+    // Before the first audit: every file the run reads and writes, the
+    // folders it writes in, the results it goes on from.
+    RunFiles files;
+    if (Result<void> checked = CheckRunFiles(options, *session, photos, files); !checked) {
+        Message(streams.err, checked.error().message);
+        return kExitUsage;
     }
+    RunFolders folders;
+    if (Result<void> opened = OpenRunFolders(options, folders); !opened) {
+        Message(streams.err, opened.error().message);
+        return kExitUsage;
+    }
+    const OutputPlan plan(photos, options.outDir, options.extension);
     std::optional<ResumeFile> resume;
     if (options.resumePath) {
-        Result<ResumeFile> opened = ResumeFile::Open(*options.resumePath);
+        Result<ResumeFile> opened = ResumeFile::Open(*options.resumePath, session->settings());
         if (!opened) {
             Message(streams.err, opened.error().message);
             return kExitUsage;
         }
         resume.emplace(std::move(opened).value());
+        // The report also holds the earlier runs' photos: its further pages too.
+        const std::size_t cards = photos.size() + resume->FinishedCount();
+        if (Result<void> pages =
+                CheckReportPages(options, cards, ReportPages(photos.size()) + 1, files);
+            !pages) {
+            Message(streams.err, pages.error().message);
+            return kExitUsage;
+        }
     }
 
-    BatchRun run(options, streams, *session, photos, plan);
+    BatchRun run(options, streams, *session, photos, plan, folders);
     const std::vector<std::size_t> positions = run.Positions(resume ? &*resume : nullptr);
     run.Start(positions.size(), resume ? &*resume : nullptr);
 
     PipelineOptions pipeline;
     pipeline.keepPhoto = options.reportPath.has_value();
+    pipeline.stop = streams.stop;
     if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
-    const Result<void> ran = RunAuditPipeline(*session, photos, positions, pipeline,
-                                              [&run](std::size_t position, AuditedPhoto audited) {
-                                                  run.Finish(position, std::move(audited));
-                                              });
+    const Result<std::size_t> ran = RunAuditPipeline(
+        *session, photos, positions, pipeline, [&run](std::size_t position, AuditedPhoto audited) {
+            run.Finish(position, std::move(audited));
+        });
     if (!ran) {
         Message(streams.err, StartupMessage(ran.error()));
         return kExitUsage;
     }
-    return run.End(list->problems.empty());
+    return run.End(list->problems.empty(), *ran < positions.size());
 }
 
 }  // namespace
@@ -539,7 +408,7 @@ int RunCommand(const AuditOptions& given, const CommandStreams& streams) {
         case CommandMode::ShowConfig:
             return ShowConfig(options, streams.out, streams.err);
         case CommandMode::Verify:
-            return Verify(options, streams.out, streams.err);
+            return Verify(options, streams.out, streams.err, streams.stop);
         case CommandMode::Audit:
             break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -21,6 +22,8 @@ namespace quorvel::cli {
 inline constexpr int kExitAllPassed = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUnreadable = 3;     // some inputs could not be read
+inline constexpr int kExitInterrupted = 130;  // stopped by SIGINT or SIGTERM
 
 enum class CommandMode {
     Audit,       // audit the photos
@@ -47,6 +50,8 @@ struct AuditOptions {
     std::optional<int> jobs;                           // photos audited at a time
     std::optional<std::string> shardText;              // --shard as given, "K/N"
     std::optional<Shard> shard;                        // --shard, once validated
+    bool progress = false;                             // --progress: plain progress lines
+    std::vector<std::string> commandLine;              // every argument, the program's first
 
     // The options given on the command line by name ("--out"), for the
     // checks that depend on which were given.
@@ -84,14 +89,29 @@ SessionOptions SessionOptionsFor(const AuditOptions& options);
 // the installed default; `err` is told which.
 AuditOptions WithSettingsFallback(AuditOptions options, std::ostream& err);
 
+// How a run shows where it stands on standard error.
+enum class ProgressStyle {
+    None,
+    Lines,    // a line per photo (--progress when standard error is not a terminal)
+    InPlace,  // one line updated in place (a terminal)
+};
+
 // Where a command reads and writes.
 struct CommandStreams {
     std::istream& in;   // the list of --files-from -
     std::ostream& out;  // JSON lines
-    std::ostream& err;  // messages, and with `progress` a line per photo
-    bool progress = false;
-    TemporaryFiles* temporaries = nullptr;  // files being written, for a signal handler
+    std::ostream& err;  // messages and progress
+    ProgressStyle progress = ProgressStyle::None;
+    TemporaryFiles* temporaries = nullptr;    // files being written, for a signal handler
+    const std::atomic<bool>* stop = nullptr;  // set by a signal: finish the photos in hand
 };
+
+// A message on standard error, "quorvel-audit: " first; names in it are
+// shown escaped, so that no byte of a file name acts on the terminal.
+void PrintMessage(std::ostream& err, const std::string& text);
+
+// Prints a line and reports whether it reached the stream.
+bool PrintLine(std::ostream& out, const std::string& line);
 
 // Runs the command and returns its exit status.
 int RunCommand(const AuditOptions& options, const CommandStreams& streams);

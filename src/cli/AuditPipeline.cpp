@@ -22,7 +22,7 @@ AuditedPhoto AuditOne(Auditor& auditor, const fs::path& file, bool keepPhoto) {
         DecodedPhoto decoded = DecodePhoto(file);
         audited.audit = auditor.AuditDecoded(decoded, Trace::On);  // the reason needs the trace
         if (keepPhoto) audited.photo = std::move(decoded.image);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         // Reading the file itself ran out of memory: as a broken audit.
         audited.audit = AuditReport{};
         audited.audit.verdict = Verdict::BadFormat;
@@ -64,10 +64,12 @@ public:
         return audited;
     }
 
-    void Stop() {
+    // Takes no further item; returns how many were taken.
+    std::size_t Stop() {
         std::lock_guard<std::mutex> lock(m_lock);
         m_stop = true;
         m_changed.notify_all();
+        return m_next;
     }
 
 private:
@@ -83,14 +85,18 @@ private:
 
 }  // namespace
 
-Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& photos,
-                              const std::vector<std::size_t>& positions,
-                              const PipelineOptions& options, const DeliverAudit& deliver) {
+Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::path>& photos,
+                                     const std::vector<std::size_t>& positions,
+                                     const PipelineOptions& options, const DeliverAudit& deliver) {
+    auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
     if (options.workers <= 0) {
+        std::size_t delivered = 0;
         for (const std::size_t position : positions) {
+            if (stopped()) break;
             deliver(position, AuditOne(session.auditor(), photos[position], options.keepPhoto));
+            ++delivered;
         }
-        return {};
+        return delivered;
     }
 
     // Each worker its own auditor, as a cascade is not shared between
@@ -128,9 +134,15 @@ Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& pho
         });
     }
     std::exception_ptr failure;
+    std::size_t delivered = 0;
+    std::size_t end = positions.size();
     try {
-        for (std::size_t item = 0; item < positions.size(); ++item) {
+        for (std::size_t item = 0; item < end; ++item) {
+            // Stopped: the photos in the workers' hands are still delivered.
+            if (end == positions.size() && stopped()) end = results.Stop();
+            if (item >= end) break;
             deliver(positions[item], results.Next(item));
+            ++delivered;
         }
     } catch (...) {
         failure = std::current_exception();
@@ -138,7 +150,7 @@ Result<void> RunAuditPipeline(Session& session, const std::vector<fs::path>& pho
     }
     for (std::thread& thread : threads) thread.join();
     if (failure) std::rethrow_exception(failure);
-    return {};
+    return delivered;
 }
 
 }  // namespace quorvel::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -26,6 +27,9 @@ struct PipelineOptions {
     // photos are split between workers or runs.
     int workers = 0;
     bool keepPhoto = false;  // hand over the decoded photo (for the report)
+    // Set (by a signal handler) to stop: the photos being audited are
+    // finished and delivered, no further one is begun.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Receives each photo's audit, in the order of `positions`, on the calling
@@ -36,9 +40,11 @@ using DeliverAudit = std::function<void(std::size_t position, AuditedPhoto audit
 // order as soon as each one and all before it are done. Workers read and
 // audit (decoding and the checks of one photo overlap detection of another)
 // while the caller saves and prints; at most a few results wait at a time.
-// Fails only when a worker's cascade cannot be loaded.
-Result<void> RunAuditPipeline(Session& session, const std::vector<std::filesystem::path>& photos,
-                              const std::vector<std::size_t>& positions,
-                              const PipelineOptions& options, const DeliverAudit& deliver);
+// Fails only when a worker's cascade cannot be loaded. Returns how many
+// photos were delivered.
+Result<std::size_t> RunAuditPipeline(Session& session,
+                                     const std::vector<std::filesystem::path>& photos,
+                                     const std::vector<std::size_t>& positions,
+                                     const PipelineOptions& options, const DeliverAudit& deliver);
 
 }  // namespace quorvel::cli

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <random>
 #include <utility>
 
 #include "cli/ReportCard.h"
@@ -147,31 +148,70 @@ HtmlReport::Descriptor::~Descriptor() {
     if (fd >= 0) ::close(fd);
 }
 
-Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* temporaries) {
+namespace {
+
+// An unlinked file in the folder: nothing is left behind, however the run ends.
+int CreateSpool(int folderFd) {
+    const int fd = ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR)) return fd;
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = ".quorvel-spool-" + std::to_string(rd());
+        const int named =
+            ::openat(folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (named >= 0) {
+            ::unlinkat(folderFd, name.c_str(), 0);
+            return named;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+}  // namespace
+
+Result<AtomicFile> HtmlReport::BeginPage(std::size_t page) const {
+    const fs::path path = ReportPagePath(m_path, page);
+    if (m_open != nullptr) return AtomicFile::BeginIn(*m_open, path.filename(), m_temporaries);
+    return AtomicFile::Begin(path, m_temporaries);
+}
+
+Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* temporaries,
+                                     const OpenFolder* folder) {
     HtmlReport report;
     report.m_path = path;
     report.m_temporaries = temporaries;
+    report.m_open = folder;
     std::error_code ec;
     report.m_folder = fs::absolute(path, ec).lexically_normal().parent_path();
     if (ec) report.m_folder = path.parent_path();
 
-    Result<AtomicFile> first = AtomicFile::Begin(path, temporaries);
+    Result<AtomicFile> first = report.BeginPage(1);
     if (!first) {
         Error error = first.error();
         error.message = "cannot write the report: " + error.message;
         return error;
     }
-    // The spool lies beside the report, where there is room for it, and is
-    // unlinked at once: nothing is left behind, however the run ends.
-    std::string spool = (first->target().parent_path() / ".quorvel-spool-XXXXXX").string();
-    if (first->target().parent_path().empty()) spool = ".quorvel-spool-XXXXXX";
-    report.m_spool.fd = ::mkstemp(spool.data());
+    // The spool lies beside the report, where there is room for it.
+    int folderFd = AT_FDCWD;
+    fs::path folderName = ".";
+    if (folder != nullptr) {
+        folderFd = folder->descriptor();
+        folderName = folder->path();
+    } else if (!first->target().parent_path().empty()) {
+        folderName = first->target().parent_path();
+    }
+    Descriptor opened;
+    if (folder == nullptr) {
+        opened.fd = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folderFd = opened.fd;
+    }
+    report.m_spool.fd = CreateSpool(folderFd);
     if (report.m_spool.fd < 0) {
         const int error = errno;
         return Fail(ErrorKind::WriteFailed, ErrnoText("cannot write the report's spool", error),
-                    error, spool);
+                    error, folderName);
     }
-    ::unlink(spool.c_str());
     report.m_first.emplace(std::move(*first));
     return report;
 }
@@ -231,7 +271,7 @@ Result<void> HtmlReport::Finish() {
     // The later pages first, so that the first page never links to a page
     // that is not there yet.
     for (std::size_t page = pages; page >= 2; --page) {
-        Result<AtomicFile> file = AtomicFile::Begin(ReportPagePath(m_path, page), m_temporaries);
+        Result<AtomicFile> file = BeginPage(page);
         if (!file) return failed(file.error());
         if (Result<void> written = WritePage(*file, page, pages); !written) {
             return failed(written.error());
@@ -349,7 +389,10 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
             Plural(m_total, "photo", "photos");
     if (pages > 1) head += " — page " + std::to_string(page) + " of " + std::to_string(pages);
     head += "</h1>\n" + PageNav(page, pages);
-    if (page == 1) head += CountsTable() + (pages > 1 ? PageIndex(pages) : std::string());
+    if (page == 1) {
+        head += HeadHtml(m_head, m_total) + CountsTable() +
+                (pages > 1 ? PageIndex(pages) : std::string());
+    }
     head +=
         "<p class=\"legend\"><span style=\"color:#0a0\">&#9632; face</span>"
         "<span style=\"color:#f80\">&#9632; head top</span>"

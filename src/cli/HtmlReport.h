@@ -64,11 +64,24 @@ inline constexpr std::size_t kReportGroupCount = 8;
 // The group a card belongs to.
 ReportGroup GroupOf(const HtmlPhotoEntry& entry);
 
+// What the report covers, stated at the head of its first page.
+struct ReportHead {
+    std::string settings;                 // "color 3, size 1"
+    std::string version;                  // the tool's name and version
+    std::string date;                     // when the report was written
+    std::size_t earlier = 0;              // photos from the results of earlier runs
+    bool interrupted = false;             // the run was stopped before its end
+    std::vector<std::string> unreadable;  // the inputs that could not be read
+};
+
 class HtmlReport {
 public:
     // Checks that the report can be written at `path` and prepares the spool.
+    // With `folder` (the path's folder, opened), every page and the spool
+    // are written relative to it; it must stay open until Finish.
     static Result<HtmlReport> Begin(const std::filesystem::path& path,
-                                    TemporaryFiles* temporaries = nullptr);
+                                    TemporaryFiles* temporaries = nullptr,
+                                    const OpenFolder* folder = nullptr);
 
     // Renders the card of one photo at once, so that the photos need not be
     // kept. Cards keep the order of the calls within their group.
@@ -78,6 +91,8 @@ public:
     Result<void> Finish();
 
     std::size_t Count() const { return m_total; }
+
+    void SetHead(ReportHead head) { m_head = std::move(head); }
 
 private:
     HtmlReport() = default;
@@ -112,7 +127,11 @@ private:
                               std::size_t to) const;
     Result<void> WritePage(AtomicFile& file, std::size_t page, std::size_t pages) const;
 
+    // A page's file begun through the open folder, or by its path.
+    Result<AtomicFile> BeginPage(std::size_t page) const;
+
     std::filesystem::path m_path;             // the first page, as given
+    const OpenFolder* m_open = nullptr;       // its folder, opened at the start
     TemporaryFiles* m_temporaries = nullptr;  // files being written, for a signal handler
     std::filesystem::path m_folder;           // its folder, absolute: the base of the links
     std::optional<AtomicFile> m_first;        // the first page, begun early to check the target
@@ -122,6 +141,7 @@ private:
     std::array<std::vector<Spooled>, kReportGroupCount> m_groups;
     std::array<std::size_t, 7> m_counts{};  // cards per verdict number
     std::size_t m_total = 0;
+    ReportHead m_head;
 };
 
 // The name of page `page` (1-based) of the report at `first`: the first page

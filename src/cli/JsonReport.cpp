@@ -103,6 +103,7 @@ JsonObject PhotoJson(const PhotoReport& report) {
     if (report.error) json["error"] = *report.error;
     json["reason"] = ReasonJson(report.reason);
     if (report.showTrace && audit.trace) json["trace"] = TraceJson(*audit.trace);
+    if (report.settings) json["settings"] = SettingsJson(*report.settings);
     return json;
 }
 

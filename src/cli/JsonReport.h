@@ -25,6 +25,7 @@ struct PhotoReport {
     std::optional<std::string> error;                // why it could not be saved or audited
     bool showTrace = false;                          // print the trace (--explain)
     Explanation reason;                              // why the audit came out as it did
+    std::optional<Settings> settings;                // the settings it was audited with
 };
 
 JsonObject PhotoJson(const PhotoReport& report);

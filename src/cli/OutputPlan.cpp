@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "cli/NameText.h"
+#include "cli/RunFiles.h"
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
 
@@ -21,34 +22,10 @@ fs::path OutputPathFor(const fs::path& outDir, const fs::path& photo,
     return outDir / name;
 }
 
-namespace {
-
-// The folder of a path with its links resolved (as far as it exists), so
-// that two spellings of one folder compare equal; folders are looked up once.
-class FolderNames {
-public:
-    std::string FullName(const fs::path& path) {
-        const fs::path folder = path.parent_path().empty() ? "." : path.parent_path();
-        auto found = m_known.find(folder.native());
-        if (found == m_known.end()) {
-            std::error_code ec;
-            fs::path resolved = fs::weakly_canonical(fs::absolute(folder, ec), ec);
-            if (ec) resolved = folder.lexically_normal();
-            found = m_known.emplace(folder.native(), resolved.native()).first;
-        }
-        return found->second + "/" + FoldedName(path.filename().native());
-    }
-
-private:
-    std::unordered_map<std::string, std::string> m_known;
-};
-
-}  // namespace
-
 OutputPlan::OutputPlan(const std::vector<fs::path>& photos, const std::optional<fs::path>& outDir,
                        const std::string& extension)
     : m_refusals(photos.size()) {
-    FolderNames folders;
+    FoldedNames folders;
     for (const fs::path& photo : photos) {
         struct stat status {};
         if (::stat(photo.c_str(), &status) == 0) m_inputs.push_back({status.st_dev, status.st_ino});
@@ -79,7 +56,7 @@ OutputPlan::OutputPlan(const std::vector<fs::path>& photos, const std::optional<
 }
 
 bool OutputPlan::IsInput(const fs::path& path) const {
-    FolderNames folders;
+    FoldedNames folders;
     return IsInputNamed(path, folders.FullName(path));
 }
 
@@ -91,18 +68,6 @@ bool OutputPlan::IsInputNamed(const fs::path& path, const std::string& fullName)
         return true;
     }
     return std::binary_search(m_inputNames.begin(), m_inputNames.end(), fullName);
-}
-
-std::optional<std::string> ReportPathProblem(const fs::path& report, const OutputPlan& plan) {
-    if (plan.IsInput(report)) {
-        return "the report " + Quoted(report) +
-               " would replace one of the photos; it is not written";
-    }
-    if (HasImageExtension(report, ExtensionCase::Any)) {
-        return "the report " + Quoted(report) +
-               " has the name of an image file; give a name ending in .html";
-    }
-    return std::nullopt;
 }
 
 }  // namespace quorvel::cli

@@ -53,9 +53,4 @@ private:
     std::vector<std::optional<std::string>> m_refusals;
 };
 
-// Why the HTML report may not be written to this path, if it may not: it is
-// one of the inputs, or it has an image file's extension (a photo).
-std::optional<std::string> ReportPathProblem(const std::filesystem::path& report,
-                                             const OutputPlan& plan);
-
 }  // namespace quorvel::cli

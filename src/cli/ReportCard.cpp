@@ -353,4 +353,30 @@ const char* const kReportStyle =
     "@media print{body{background:#fff;margin:0}.cards{grid-template-columns:repeat(2,1fr)}"
     "h2{break-after:avoid}tr{break-inside:avoid}}";
 
+std::string HeadHtml(const ReportHead& head, std::size_t total) {
+    constexpr std::size_t kNamesShown = 100;
+    std::string html = "<p class=\"covers\">" + HtmlEscape(head.version) + " · " +
+                       HtmlEscape(head.date) + " · 设置 settings: " + HtmlEscape(head.settings) +
+                       "</p>\n<p class=\"covers\">" + std::to_string(total) +
+                       (total == 1 ? " photo" : " photos") + ": " +
+                       std::to_string(total - head.earlier) + " of this run";
+    if (head.earlier > 0) {
+        html += ", " + std::to_string(head.earlier) + " of earlier runs (--resume)";
+    }
+    if (head.interrupted) html += "; the run was interrupted before its end";
+    html += "</p>\n";
+    if (!head.unreadable.empty()) {
+        html += "<p class=\"unreadable\">无法读取 · could not be read (" +
+                std::to_string(head.unreadable.size()) + "): ";
+        for (std::size_t i = 0; i < head.unreadable.size() && i < kNamesShown; ++i) {
+            html += (i > 0 ? ", " : "") + ShownText(head.unreadable[i]);
+        }
+        if (head.unreadable.size() > kNamesShown) {
+            html += " … (" + std::to_string(head.unreadable.size() - kNamesShown) + " more)";
+        }
+        html += "</p>\n";
+    }
+    return html;
+}
+
 }  // namespace quorvel::cli

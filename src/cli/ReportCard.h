@@ -18,6 +18,9 @@ std::string HtmlEscape(std::string_view text);
 // text: invalid UTF-8 as U+FFFD, control characters as "\xNN", then escaped.
 std::string ShownText(std::string_view bytes);
 
+// The head of the first page: what the report covers (`total` photos).
+std::string HeadHtml(const ReportHead& head, std::size_t total);
+
 // The anchor of the card with the given number ("p17").
 std::string CardAnchor(std::size_t number);
 

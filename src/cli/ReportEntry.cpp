@@ -1,5 +1,6 @@
 #include "cli/ReportEntry.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -117,6 +118,61 @@ HtmlPhotoEntry ReportEntry(const PhotoReport& report, const cv::Mat& photo) {
     }
     entry.values = RoundedValues(trace);
     entry.photo = photo;
+    return entry;
+}
+
+namespace {
+
+std::optional<Quantity> QuantityOf(const nlohmann::json& value) {
+    if (!value.is_object()) return std::nullopt;
+    Quantity quantity;
+    for (const auto& [name, item] : value.items()) {
+        if (name == "unit") {
+            if (item.is_string()) quantity.unit = item.get<std::string>();
+        } else if (item.is_number()) {
+            quantity.numbers.emplace_back(name, item.get<double>());
+        } else if (item.is_string()) {
+            quantity.words.emplace_back(name, item.get<std::string>());
+        }
+    }
+    return quantity;
+}
+
+std::string TextOf(const nlohmann::json& object, const char* key) {
+    const auto found = object.find(key);
+    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+}  // namespace
+
+HtmlPhotoEntry ReportEntryOfLine(const nlohmann::json& line) {
+    HtmlPhotoEntry entry;
+    entry.file = TextOf(line, "file");
+    entry.path = entry.file;
+    entry.state = line.value("state", 0);
+    if (const auto reason = line.find("reason"); reason != line.end() && reason->is_object()) {
+        entry.reason.rule = TextOf(*reason, "rule");
+        entry.reason.text = TextOf(*reason, "text");
+        entry.reason.textEn = TextOf(*reason, "text_en");
+        entry.reason.measured = QuantityOf(reason->value("measured", nlohmann::json()));
+        entry.reason.limit = QuantityOf(reason->value("limit", nlohmann::json()));
+    }
+    if (const auto face = line.find("face");
+        face != line.end() && face->is_array() && face->size() == 4 &&
+        std::all_of(face->begin(), face->end(), [](auto& v) { return v.is_number_integer(); })) {
+        entry.face = cv::Rect((*face)[0].get<int>(), (*face)[1].get<int>(), (*face)[2].get<int>(),
+                              (*face)[3].get<int>());
+    }
+    if (const auto processed = line.find("processed");
+        processed != line.end() && processed->is_object()) {
+        const std::string saved = TextOf(*processed, "path");
+        if (!saved.empty()) entry.savedPath = saved;
+    }
+    if (const std::string error = TextOf(line, "error"); !error.empty()) entry.error = error;
+    if (const auto trace = line.find("trace"); trace != line.end() && trace->is_object()) {
+        entry.values = FlatValues(*trace);
+        for (auto& [label, text] : entry.values) text = Shaped(label, text);
+    }
     return entry;
 }
 

@@ -1,11 +1,14 @@
 #include "cli/ResumeFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <nlohmann/json.hpp>
+#include <utility>
+#include <vector>
 
 #include "core/common/ErrorText.h"
 #include "core/text/Encoding.h"
@@ -15,14 +18,60 @@ namespace quorvel::cli {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kLineStart = "{\"file\":";      // how every line of ours begins
 
 Error FileError(const std::filesystem::path& path, const std::string& what, int code) {
     return Fail(ErrorKind::NotReadable, ErrnoText(what + " " + Quoted(path), code), code, path);
 }
 
+Error NotOurs(const std::filesystem::path& path, std::size_t line, const std::string& why) {
+    return Fail(ErrorKind::BadContent,
+                "the results " + Quoted(path) + " are not results of quorvel-audit (line " +
+                    std::to_string(line) + " " + why +
+                    "); the file is left as it is: give a new file name to --resume",
+                0, path);
+}
+
+Error NotOurs(const std::filesystem::path& path, std::size_t line, const Error& why) {
+    if (why.kind == ErrorKind::Refused) {
+        return Fail(ErrorKind::Refused,
+                    "the results " + Quoted(path) + " line " + std::to_string(line) + " " +
+                        why.message +
+                        "; resume with the same settings, or give a new file name to --resume",
+                    0, path);
+    }
+    return NotOurs(path, line, why.message);
+}
+
+// Reads `size` bytes at `offset` (fewer at the end of the file).
+Result<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t size,
+                           const std::filesystem::path& path) {
+    std::string bytes(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return FileError(path, "cannot read the results", errno);
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+// A line of ours: an object with the photo's name and its verdict number.
+bool OurLine(const nlohmann::json& line) {
+    if (!line.is_object()) return false;
+    const auto file = line.find("file");
+    const auto state = line.find("state");
+    return file != line.end() && file->is_string() && state != line.end() &&
+           state->is_number_integer() && *state >= 0 && *state <= 6;
+}
+
 }  // namespace
 
-Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path) {
+Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path, const Settings& settings) {
     ResumeFile file;
     file.m_path = path;
     file.m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -33,35 +82,92 @@ Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path) {
         return Fail(ErrorKind::NotAFile, "the results " + Quoted(path) + " are not a regular file",
                     0, path);
     }
-
-    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got =
-            ::pread(file.m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return FileError(path, "cannot read the results", errno);
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    if (::flock(file.m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const int code = errno;
+        if (code == EWOULDBLOCK) {
+            return Fail(ErrorKind::Refused,
+                        "the results " + Quoted(path) +
+                            " are in use by another run of quorvel-audit; let it finish, or "
+                            "give each run its own results file",
+                        code, path);
+        }
+        return FileError(path, "cannot lock the results", code);
     }
-    bytes.resize(done);
-
-    const std::size_t complete = bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1;
-    if (complete < bytes.size() && ::ftruncate(file.m_fd, static_cast<off_t>(complete)) != 0) {
-        return FileError(path, "cannot cut the unfinished last line of", errno);
+    const auto length = static_cast<std::uintmax_t>(status.st_size);
+    if (length > kMaxResultsBytes) {
+        return Fail(ErrorKind::TooLarge,
+                    "the results " + Quoted(path) + " are longer than " +
+                        std::to_string(kMaxResultsBytes) +
+                        " bytes; split the run with --shard, each part with its own results file",
+                    EFBIG, path);
     }
-    std::size_t start = 0;
-    while (start < complete) {
-        const std::size_t end = bytes.find('\n', start);
-        const nlohmann::json line =
-            nlohmann::json::parse(bytes.begin() + static_cast<std::ptrdiff_t>(start),
-                                  bytes.begin() + static_cast<std::ptrdiff_t>(end), nullptr, false);
-        start = end + 1;
-        if (!line.is_object() || !line.contains("file") || !line["file"].is_string()) continue;
-        const std::string& name = line["file"].get_ref<const std::string&>();
-        if (name.find(kReplacement) == std::string::npos) file.m_finished.insert(name);
-    }
+    if (Result<void> read = file.ReadLines(settings, length); !read) return read.error();
     return file;
+}
+
+Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t length) {
+    constexpr std::size_t kChunk = 1 << 20;
+    std::string pending;       // the line being read
+    std::uint64_t lineAt = 0;  // its offset
+    std::size_t lineNumber = 1;
+    for (std::uint64_t offset = 0; offset < length; offset += kChunk) {
+        Result<std::string> chunk = ReadAt(m_fd, offset, kChunk, m_path);
+        if (!chunk) return chunk.error();
+        if (chunk->empty()) break;
+        for (std::size_t start = 0; start < chunk->size();) {
+            const std::size_t end = chunk->find('\n', start);
+            const std::size_t stop = end == std::string::npos ? chunk->size() : end;
+            pending.append(*chunk, start, stop - start);
+            if (pending.size() > kMaxResultsLineBytes) {
+                return NotOurs(m_path, lineNumber,
+                               "is longer than " + std::to_string(kMaxResultsLineBytes) + " bytes");
+            }
+            if (end == std::string::npos) break;
+            if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
+                return NotOurs(m_path, lineNumber, taken.error());
+            }
+            lineAt = offset + end + 1;
+            pending.clear();
+            ++lineNumber;
+            start = end + 1;
+        }
+    }
+    if (pending.empty()) return {};
+    // The last line has no line end: a whole line of ours gets one, the start
+    // of one (a run killed while writing it) is cut off, anything else is
+    // not ours.
+    if (nlohmann::json::accept(pending)) {
+        if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
+            return NotOurs(m_path, lineNumber, taken.error());
+        }
+        return Append("\n");
+    }
+    if (pending.compare(0, kLineStart.size(), kLineStart) != 0 &&
+        kLineStart.compare(0, pending.size(), pending) != 0) {
+        return NotOurs(m_path, lineNumber, "is not a JSON line");
+    }
+    if (::ftruncate(m_fd, static_cast<off_t>(lineAt)) != 0) {
+        return FileError(m_path, "cannot cut the unfinished last line of", errno);
+    }
+    return {};
+}
+
+Result<void> ResumeFile::TakeLine(std::string_view text, std::uint64_t offset,
+                                  const Settings& settings) {
+    const nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
+    if (!OurLine(line)) return Fail(ErrorKind::BadContent, "is not one of its JSON lines");
+    if (const auto given = line.find("settings"); given != line.end()) {
+        const nlohmann::json expected = {{"color", static_cast<int>(settings.color)},
+                                         {"size", static_cast<int>(settings.size)}};
+        if (*given != expected) {
+            return Fail(ErrorKind::Refused, "was audited with the settings " + given->dump() +
+                                                ", this run's are " + expected.dump());
+        }
+    }
+    const std::string& name = line["file"].get_ref<const std::string&>();
+    if (line.contains("error") || name.find(kReplacement) != std::string::npos) return {};
+    m_finished[name] = offset;
+    return {};
 }
 
 ResumeFile::ResumeFile(ResumeFile&& other) noexcept
@@ -76,6 +182,25 @@ ResumeFile::~ResumeFile() {
 bool ResumeFile::Finished(const std::filesystem::path& photo) const {
     const std::string& name = photo.native();
     return ValidUtf8(name) == name && m_finished.count(name) > 0;
+}
+
+Result<void> ResumeFile::EachFinished(
+    const std::function<void(const nlohmann::json&)>& take) const {
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(m_finished.size());
+    for (const auto& [name, offset] : m_finished) offsets.push_back(offset);
+    std::sort(offsets.begin(), offsets.end());
+    for (const std::uint64_t offset : offsets) {
+        // Most lines are short: a long one is read again whole.
+        Result<std::string> bytes = ReadAt(m_fd, offset, 65536, m_path);
+        if (bytes && bytes->find('\n') == std::string::npos) {
+            bytes = ReadAt(m_fd, offset, kMaxResultsLineBytes + 1, m_path);
+        }
+        if (!bytes) return bytes.error();
+        const std::size_t end = bytes->find('\n');
+        take(nlohmann::json::parse(bytes->substr(0, end), nullptr, false));
+    }
+    return {};
 }
 
 Result<void> ResumeFile::Append(std::string_view line) {

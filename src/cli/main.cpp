@@ -1,6 +1,8 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <opencv2/core/utils/logger.hpp>
 
@@ -9,8 +11,12 @@
 
 namespace {
 
-// The files being written; an interrupted run removes them before it ends.
+// The files being written; a run ended by a signal removes them first.
 quorvel::TemporaryFiles g_temporaries;
+
+// Set by the first SIGINT or SIGTERM: the run finishes the photos in hand,
+// writes what it has and ends.
+std::atomic<bool> g_stop{false};
 
 extern "C" void RemoveTemporariesAndEnd(int signal) {
     g_temporaries.RemoveAll();
@@ -18,13 +24,18 @@ extern "C" void RemoveTemporariesAndEnd(int signal) {
     std::raise(signal);
 }
 
-void RemoveTemporariesOnSignals() {
+extern "C" void StopAfterThePhotosInHand(int signal) {
+    // A second interruption ends the run at once.
+    if (g_stop.exchange(true)) RemoveTemporariesAndEnd(signal);
+}
+
+void HandleSignals() {
     struct sigaction action {};
-    action.sa_handler = RemoveTemporariesAndEnd;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        sigaction(signal, &action, nullptr);
-    }
+    action.sa_handler = StopAfterThePhotosInHand;
+    for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+    action.sa_handler = RemoveTemporariesAndEnd;
+    for (const int signal : {SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -33,12 +44,22 @@ int main(int argc, char** argv) {
     // Every outcome is reported in the JSON lines or as a message of our own;
     // the image library's warnings (an unreadable photo) would only add noise.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    RemoveTemporariesOnSignals();
+    HandleSignals();
 
     using namespace quorvel::cli;
     const ParsedCommand parsed = ParseCommandLine(argc, argv, std::cout, std::cerr);
     if (!parsed.options) return parsed.exitStatus;
-    const CommandStreams streams{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                 &g_temporaries};
-    return RunCommand(*parsed.options, streams);
+    const ProgressStyle progress = ::isatty(STDERR_FILENO) == 1 ? ProgressStyle::InPlace
+                                   : parsed.options->progress   ? ProgressStyle::Lines
+                                                                : ProgressStyle::None;
+    const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries, &g_stop};
+    try {
+        return RunCommand(*parsed.options, streams);
+    } catch (const std::exception& e) {
+        // Out of memory outside any one photo's audit (each photo's own is
+        // its line's error): said plainly, the files being written removed.
+        g_temporaries.RemoveAll();
+        std::cerr << "quorvel-audit: " << e.what() << '\n';
+        return kExitSomeFailed;
+    }
 }

@@ -106,3 +106,22 @@ TEST(AtomicFile, FullDiskIsIncompleteAndLeavesNothing) {
     EXPECT_EQ(after, "old");
     EXPECT_EQ(entries, 1u);
 }
+
+TEST(AtomicFile, OpenFolderKeepsWritingIntoTheFolderItOpenedWhateverBecomesOfItsPath) {
+    TempDir dir;
+    fs::create_directories(dir / "inputs");
+    WriteBytes(dir / "inputs" / "a.jpg", "a photo");
+    Result<OpenFolder> out = OpenFolder::Open(dir / "out", true);
+    ASSERT_TRUE(out) << out.error().message;
+    // The folder is renamed and a link to the inputs put in its place.
+    fs::rename(dir / "out", dir / "moved");
+    fs::create_directory_symlink("inputs", dir / "out");
+
+    Result<AtomicFile> file = AtomicFile::BeginIn(*out, "a.jpg");
+    ASSERT_TRUE(file) << file.error().message;
+    ASSERT_TRUE(file->Write("processed"));
+    ASSERT_TRUE(file->Commit());
+    EXPECT_EQ(ReadBytes(dir / "moved" / "a.jpg"), "processed");
+    EXPECT_EQ(ReadBytes(dir / "inputs" / "a.jpg"), "a photo");
+    EXPECT_EQ(file->target(), dir / "out" / "a.jpg") << "messages name the folder as given";
+}

@@ -189,7 +189,9 @@ TEST(AuditChain, FileGoneAfterDecodingIsBadFormatWithoutAProcessedPhoto) {
     Auditor auditor(Cascade(), SettingsOf(3, 1));
     EXPECT_EQ(auditor.AuditDecoded(decoded, Trace::On).verdict, Verdict::Passed);
 
-    const AuditReport result = auditor.AuditDecoded({decoded.image, std::nullopt}, Trace::On);
+    DecodedPhoto unmeasured;
+    unmeasured.image = decoded.image;
+    const AuditReport result = auditor.AuditDecoded(unmeasured, Trace::On);
     EXPECT_EQ(result.verdict, Verdict::BadFormat);
     EXPECT_TRUE(result.face.has_value());
     EXPECT_TRUE(result.processedPhoto.empty());

@@ -55,8 +55,12 @@ TEST(AuditRun, MixedBatchGivesOneLinePerPhotoInOrder) {
     const auto run = RunAudit({"--color", "3", "--size", "1", "photos/id_blue.jpg", noFace,
                                portrait, "missing.jpg", group, "caf\xE9.jpg"},
                               dir.path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "") << "progress only goes to a terminal";
+    EXPECT_EQ(run.status, 3) << "some inputs could not be read";
+    EXPECT_EQ(run.err,
+              "quorvel-audit: missing.jpg: no such file\n"
+              "quorvel-audit: caf\\xe9.jpg: no such file\n"
+              "quorvel-audit: 2 inputs could not be read; their lines carry an \"error\"\n")
+        << "no progress but on a terminal";
 
     struct Expected {
         const char* description;
@@ -64,15 +68,17 @@ TEST(AuditRun, MixedBatchGivesOneLinePerPhotoInOrder) {
         int state;
         const char* verdict;
         bool face;
+        bool error = false;
     };
     const std::vector<Expected> expected = {
         {"plain blue background passes", "photos/id_blue.jpg", 1, "AUDIT_PASSED", true},
         {"no face", noFace, 4, "AUDIT_NO_FACE", false},
         {"face found but file under 30 KiB", portrait, 6, "AUDIT_TOO_SMALL", true},
-        {"missing file is a verdict, not a crash", "missing.jpg", 3, "AUDIT_BAD_FORMAT", false},
+        {"missing file keeps its verdict and says why", "missing.jpg", 3, "AUDIT_BAD_FORMAT", false,
+         true},
         {"three faces", group, 4, "AUDIT_NO_FACE", false},
         {"name not in UTF-8 is printed with U+FFFD", "caf\xEF\xBF\xBD.jpg", 3, "AUDIT_BAD_FORMAT",
-         false},
+         false, true},
     };
     const auto lines = run.Lines();
     ASSERT_EQ(lines.size(), expected.size()) << run.out;
@@ -95,7 +101,7 @@ TEST(AuditRun, MixedBatchGivesOneLinePerPhotoInOrder) {
             EXPECT_TRUE(line["processed"].is_null());
         }
         EXPECT_FALSE(line.contains("trace"));
-        EXPECT_FALSE(line.contains("error"));
+        EXPECT_EQ(line.contains("error"), expected[i].error);
     }
 }
 
@@ -192,7 +198,6 @@ TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
         std::size_t failingLine;
     };
     const std::vector<Case> cases = {
-        {"folder of --out is a regular file", {"a/id_blue.jpg"}, "blocker/out", 0},
         {"second photo of the same name would replace the first",
          {"a/id_blue.jpg", "b/id_blue.jpg"},
          "out",
@@ -238,7 +243,7 @@ TEST(AuditRun, LogAppendsTheWindowsVerdictLinesInGbk) {
     const auto run = RunAudit({"--color", "3", "--size", "1", "--log",
                                DataPath("id_blue.jpg").string(), "照片%d.jpg", "gone/x.jpg"},
                               dir.path());
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 3) << "gone/x.jpg could not be read";
 
     // Each entry: "YYYY-MM-DD hh:mm:ss", a tab, the file name and the verdict text in GBK.
     const std::vector<std::string> messages = {

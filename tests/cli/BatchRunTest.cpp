@@ -367,6 +367,11 @@ TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
         }
         EXPECT_EQ(SortedLines(merged), SortedLines(whole.out));
     }
+    // The largest count does not wrap around: part 1 holds the second photo only.
+    const auto last =
+        RunAudit(With(kSettings, {"--shard", "1/18446744073709551615", "--files-from", "list.txt"}),
+                 dir.path());
+    EXPECT_EQ(last.Lines().size(), 1u) << last.out;
 }
 
 // The recipe of the README: GNU parallel runs the parts (its local workers

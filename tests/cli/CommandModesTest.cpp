@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -199,6 +200,8 @@ TEST(CommandModes, UsageAndStartUpErrorsExitWithTwoBeforeAuditing) {
          {"--color", "3", "--size", "1", "--report", "", photo},
          "--report"},
         {"no jobs", {"--color", "3", "--size", "1", "--jobs", "0", photo}, "--jobs"},
+        {"colour outside 0 to 3", {"--color", "5", "--size", "1", photo}, "--color"},
+        {"size outside 1 and 2", {"--color", "3", "--size", "3", photo}, "--size"},
         {"shard index not below the count",
          {"--color", "3", "--size", "1", "--shard", "2/2", photo},
          "--shard"},
@@ -318,5 +321,21 @@ TEST(CommandModes, VerifyExplainsEveryCheckAndGoesOnPastFilesItCannotRead) {
             EXPECT_GT(check["measured"]["value"].get<double>(),
                       check["limit"]["min"].get<double>());
         }
+    }
+}
+
+TEST(CommandModes, HelpHasOneUsageBlockAndFitsEightyColumns) {
+    TempDir dir;
+    const auto help = RunAudit({"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0);
+    std::istringstream lines(help.out);
+    std::size_t usages = 0;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 80u) << line;
+        if (line.rfind("Usage:", 0) == 0) ++usages;
+    }
+    EXPECT_EQ(usages, 1u);
+    for (const char* status : {"\n 0 ", "\n 1 ", "\n 2 ", "\n 3 ", "\n 130 "}) {
+        EXPECT_NE(help.out.find(status), std::string::npos) << "exit status" << status;
     }
 }

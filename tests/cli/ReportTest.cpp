@@ -37,7 +37,7 @@ void MakePhotoFolder(const fs::path& dir) {
     Copy("no_face.jpg", dir / "photos" / "b_noface.jpg");
     Copy("id_blue.jpg", dir / "photos" / "a_blue.JPG");
     Copy("id_red.jpg", dir / "photos" / "sub" / "c_red.jpeg");
-    Copy("id_white.jpg", dir / "photos" / "sub" / "a_white.Jpg");  // mixed case: not a photo
+    Copy("id_white.jpg", dir / "photos" / "sub" / "a_white.Jpg");  // mixed case: a photo too
     WriteBytes(dir / "photos" / "notes.txt", "not a photo");
 }
 
@@ -110,13 +110,17 @@ TEST(Folders, ExpandToTheirPhotosSortedByName) {
         {"folder alone", {"photos"}, {"photos/a_blue.JPG", "photos/b_noface.jpg"}, 1},
         {"recursive",
          {"--recursive", "photos"},
-         {"photos/a_blue.JPG", "photos/b_noface.jpg", "photos/sub/c_red.jpeg"},
+         {"photos/a_blue.JPG", "photos/b_noface.jpg", "photos/sub/a_white.Jpg",
+          "photos/sub/c_red.jpeg"},
          1},
         {"file before folder keeps its place",
          {"photos/sub/c_red.jpeg", "photos"},
          {"photos/sub/c_red.jpeg", "photos/a_blue.JPG", "photos/b_noface.jpg"},
          1},
-        {"folder of passing photos only", {"photos/sub"}, {"photos/sub/c_red.jpeg"}, 0},
+        {"folder of passing photos only",
+         {"photos/sub"},
+         {"photos/sub/a_white.Jpg", "photos/sub/c_red.jpeg"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);
@@ -137,14 +141,14 @@ TEST(Folders, FolderWithoutPhotosIsToldAndKeepsItsLine) {
     fs::create_directories(dir / "empty");
     Copy("id_blue.jpg", dir / "one" / "blue.jpg");
     const auto alone = RunAudit({"--color", "3", "--size", "1", "empty"}, dir.path());
-    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.status, 3) << "a folder where a photo is wanted";
     ASSERT_EQ(alone.Lines().size(), 1u);
     EXPECT_EQ(alone.Lines()[0]["file"], "empty");
     EXPECT_EQ(alone.Lines()[0]["state"], 3);
     EXPECT_NE(alone.err.find("\"empty\" holds no"), std::string::npos) << alone.err;
 
     const auto mixed = RunAudit({"--color", "3", "--size", "1", "empty", "one"}, dir.path());
-    EXPECT_EQ(mixed.status, 1) << "the passed photo does not hide the empty folder";
+    EXPECT_EQ(mixed.status, 3) << "the passed photo does not hide the empty folder";
     const auto lines = mixed.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["state"], 3);
@@ -164,13 +168,13 @@ TEST(HtmlReport, SummaryThenOneCardPerPhotoRejectedFirst) {
     // The rejected photo comes first; within a group, the audit order.
     EXPECT_EQ(Attributes(html, "data-file"),
               (std::vector<std::string>{"photos/b_noface.jpg", "photos/a_blue.JPG",
-                                        "photos/sub/c_red.jpeg"}));
-    EXPECT_EQ(Attributes(html, "data-state"), (std::vector<std::string>{"4", "1", "1"}));
+                                        "photos/sub/a_white.Jpg", "photos/sub/c_red.jpeg"}));
+    EXPECT_EQ(Attributes(html, "data-state"), (std::vector<std::string>{"4", "1", "1", "1"}));
     const std::size_t summary = html.find("<table class=\"summary\">");
     ASSERT_NE(summary, std::string::npos);
     EXPECT_LT(summary, html.find("class=\"card\""));
-    EXPECT_NE(html.find("图像审核成功！</td><td>2</td>"), std::string::npos)
-        << "two passed photos in the summary";
+    EXPECT_NE(html.find("图像审核成功！</td><td>3</td>"), std::string::npos)
+        << "three passed photos in the summary";
     EXPECT_NE(html.find("不是纯背景，或者背景复杂，识别出错！</td><td>1</td>"), std::string::npos);
     EXPECT_NE(html.find("crop.head_top_row"), std::string::npos) << "measured values shown";
 
@@ -179,7 +183,7 @@ TEST(HtmlReport, SummaryThenOneCardPerPhotoRejectedFirst) {
     EXPECT_EQ(html.find("http://"), std::string::npos);
     EXPECT_EQ(html.find("https://"), std::string::npos);
     const auto images = Occurrences(html, "src=\"data:image/jpeg;base64,");
-    EXPECT_EQ(images, 5) << "three photos and two processed photos";
+    EXPECT_EQ(images, 7) << "four photos and three processed photos";
     EXPECT_LT(html.size(), 3u * 80 * 1024);
 }
 
@@ -271,8 +275,8 @@ TEST(HtmlReport, RendersInHeadlessChromium) {
     EXPECT_GT(cv::countNonZero(blue), 2000);
 
     const std::string built = ReadBytes(dom);
-    EXPECT_EQ(Attributes(built, "data-state"), (std::vector<std::string>{"4", "1", "1"}));
-    EXPECT_EQ(Attributes(built, "data-file").size(), 3u);
+    EXPECT_EQ(Attributes(built, "data-state"), (std::vector<std::string>{"4", "1", "1", "1"}));
+    EXPECT_EQ(Attributes(built, "data-file").size(), 4u);
 }
 
 // A report of mixed photos as staff see it in the browser: the rejected

@@ -12,6 +12,12 @@
 
 namespace quorvel {
 
+// The width and height a photo's header claims.
+struct ClaimedSize {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
 // What the audit measured on its way, stage by stage; a stage the audit did
 // not reach is empty.
 struct AuditTrace {
@@ -20,15 +26,17 @@ struct AuditTrace {
     std::optional<std::uintmax_t> fileLength;    // once a face was chosen and the file was read
     std::optional<BackgroundTrace> background;   // once the size rules passed
     std::optional<CropTrace> crop;               // once the background passed
+    std::optional<ClaimedSize> claimedSize;  // a header's size beyond the pixel cap (not decoded)
 };
 
 // The outcome of auditing one photo.
 struct AuditReport {
     Verdict verdict = Verdict::Initial;
-    std::optional<cv::Rect> face;      // the chosen face, when one was found
-    cv::Mat processedPhoto;            // empty unless the verdict is Passed
-    std::optional<AuditTrace> trace;   // when asked for
-    std::optional<std::string> error;  // why the audit itself broke (verdict BadFormat then)
+    std::optional<cv::Rect> face;           // the chosen face, when one was found
+    cv::Mat processedPhoto;                 // empty unless the verdict is Passed
+    std::optional<AuditTrace> trace;        // when asked for
+    std::optional<std::string> error;       // why the audit itself broke (verdict BadFormat then)
+    std::optional<std::string> unreadable;  // why the file could not be read (BadFormat then)
 };
 
 }  // namespace quorvel

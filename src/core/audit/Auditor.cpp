@@ -20,6 +20,9 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
         return report;
     };
 
+    if (decoded.unreadable) report.unreadable = decoded.unreadable->message;
+    if (decoded.refusedSize) measured.claimedSize = decoded.refusedSize;
+    if (decoded.outOfMemory) report.error = "the audit failed: out of memory";
     if (photo.empty()) return finish(Verdict::BadFormat);
     measured.photoSize = photo.size();
 

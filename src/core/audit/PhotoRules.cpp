@@ -3,6 +3,7 @@
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/io/ImageHeader.h"
 #include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
@@ -16,18 +17,31 @@ cv::Size MinimumPhotoSize(SizeMode sizeMode) {
 DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
     DecodedPhoto decoded;
     Result<RegularFile> file = RegularFile::Open(photoFile);
-    if (!file) return decoded;
-    Result<std::string> bytes = file->ReadAll(kMaxPhotoFileBytes);
-    if (!bytes) return decoded;
+    if (!file) {
+        decoded.unreadable = file.error();
+        return decoded;
+    }
+    if (file->length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
     decoded.fileLength = file->length();
-    if (bytes->empty()) return decoded;
+    if (file->length() == 0) return decoded;
+    // A header that claims more pixels than any camera makes is refused
+    // before anything is decoded; a header that cannot be read is left to
+    // the decoder, as any other damage.
+    if (const Result<ImageHeader> header = ReadImageHeader(*file);
+        header && !CheckPixelCap(*header)) {
+        decoded.refusedSize = ClaimedSize{header->width, header->height};
+        return decoded;
+    }
     try {
-        const cv::Mat buffer(1, static_cast<int>(bytes->size()), CV_8UC1, bytes->data());
-        decoded.image = cv::imdecode(buffer, cv::IMREAD_COLOR);
-    } catch (const cv::Exception&) {
+        // The library's file reader, on the very file that was opened and
+        // checked: a name of the descriptor, never the path again.
+        decoded.image = cv::imread(file->DescriptorPath(), cv::IMREAD_COLOR);
+    } catch (const cv::Exception& e) {
         decoded.image.release();
+        decoded.outOfMemory = e.code == cv::Error::StsNoMem;
     } catch (const std::bad_alloc&) {
         decoded.image.release();
+        decoded.outOfMemory = true;
     }
     return decoded;
 }

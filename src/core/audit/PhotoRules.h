@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/audit/AuditReport.h"
+#include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/rules/Rules.h"
 
@@ -25,12 +26,17 @@ inline constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{1} << 30;
 struct DecodedPhoto {
     cv::Mat image;                             // empty when it did not decode
     std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
+    std::optional<Error> unreadable;  // why the file could not be opened (missing, folder, ...)
+    std::optional<ClaimedSize> refusedSize;  // the size a header claims beyond the pixel cap
+    bool outOfMemory = false;                // decoding ran out of memory
 };
 
 // Opens the file once (without blocking; only a regular file is read),
-// reads it and decodes it in colour (8-bit, blue-green-red) from memory. Any
-// failure, including the decoder throwing on an oversized or damaged file,
-// gives an empty image.
+// reads the size its header claims and refuses a photo above the pixel cap
+// undecoded; otherwise decodes it in colour (8-bit, blue-green-red) with the
+// image library's file reader on that same descriptor, so that a truncated
+// photo decodes as the library reads it from a file. Any failure, including
+// the decoder throwing on an oversized or damaged file, gives an empty image.
 DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile);
 
 // The verdict of the rules after face detection, with what they measured.

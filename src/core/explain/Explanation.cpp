@@ -215,6 +215,24 @@ Explanation ExplainUnreadable() {
                 "choose a JPEG, PNG or BMP photo");
 }
 
+Explanation ExplainClaimedSize(ClaimedSize claimed) {
+    const std::string cap = std::to_string(rules::kMaxPhotoPixels / 1000000);
+    const std::string width = std::to_string(claimed.width);
+    const std::string height = std::to_string(claimed.height);
+    Explanation e =
+        Make(rule_id::kPixelCap,
+             "文件声称 " + width + "×" + height + " 像素，超过上限 " + cap + " 百万像素，未解码",
+             "the file claims " + width + " × " + height + " pixels, more than the " + cap +
+                 " megapixels decoded",
+             "请换一张照片", "choose another photo");
+    e.measured = Quantity{{{"width", static_cast<double>(claimed.width)},
+                           {"height", static_cast<double>(claimed.height)}},
+                          {},
+                          "px"};
+    e.limit = Quantity{{{"max", static_cast<double>(rules::kMaxPhotoPixels)}}, {}, "px"};
+    return e;
+}
+
 Explanation ExplainAuditFailed(const std::string& error) {
     Explanation e =
         Make(rule_id::kAuditFailed, "照片无法处理", "the photo cannot be processed (" + error + ")",
@@ -288,6 +306,7 @@ Explanation ExplainAudit(const AuditReport& report, const Settings& settings) {
         case Verdict::Initial:
             break;
     }
+    if (trace.claimedSize) return ExplainClaimedSize(*trace.claimedSize);
     if (report.error) return ExplainAuditFailed(*report.error);
     return ExplainUnreadable();
 }

@@ -44,6 +44,7 @@ namespace rule_id {
 inline constexpr const char* kPassed = "passed";
 inline constexpr const char* kUnreadable = "file.unreadable";
 inline constexpr const char* kAuditFailed = "audit.failed";
+inline constexpr const char* kPixelCap = "file.pixels";  // the header claims too many pixels
 inline constexpr const char* kNoFace = "face.none";
 inline constexpr const char* kFaceCount = "face.count";
 inline constexpr const char* kFileLength = "file.length";

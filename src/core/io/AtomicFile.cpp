@@ -14,21 +14,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Where a file lies: the name the calls use (relative to a folder's
+// descriptor, or to the working directory) and the path shown in messages.
+struct Place {
+    fs::path at;
+    fs::path shown;
+};
+
 // Follows a chain of symbolic links to the file they name, which need not
 // exist yet.
-Result<fs::path> ResolveLinks(const fs::path& destination) {
+Result<Place> ResolveLinks(int folderFd, Place place) {
     constexpr int kMaxLinks = 40;  // as the kernel's own limit
-    fs::path path = destination;
+    const fs::path destination = place.shown;
     for (int hop = 0; hop < kMaxLinks; ++hop) {
-        std::error_code ec;
-        if (!fs::is_symlink(path, ec)) return path;
-        const fs::path next = fs::read_symlink(path, ec);
-        if (ec) {
-            return Fail(ErrorKind::WriteFailed,
-                        ErrnoText("cannot follow the link " + Quoted(destination), ec.value()),
-                        ec.value());
+        struct stat status {};
+        if (::fstatat(folderFd, place.at.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISLNK(status.st_mode)) {
+            return place;
         }
-        path = next.is_absolute() ? next : path.parent_path() / next;
+        std::string next(4096, '\0');
+        const ssize_t length = ::readlinkat(folderFd, place.at.c_str(), next.data(), next.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= next.size()) {
+            const int code = length < 0 ? errno : ENAMETOOLONG;
+            return Fail(ErrorKind::WriteFailed,
+                        ErrnoText("cannot follow the link " + Quoted(destination), code), code);
+        }
+        next.resize(static_cast<std::size_t>(length));
+        const fs::path link(next);
+        if (link.is_absolute()) {
+            place = {link, link};
+        } else {
+            place = {place.at.parent_path() / link, place.shown.parent_path() / link};
+        }
     }
     return Fail(ErrorKind::WriteFailed,
                 ErrnoText("cannot follow the link " + Quoted(destination), ELOOP), ELOOP);
@@ -38,15 +55,15 @@ Result<fs::path> ResolveLinks(const fs::path& destination) {
 // the name stays short whatever the length of the target's name. A file that
 // is to replace another is created private and given the old file's mode
 // once complete. Returns the descriptor, or -1 with errno set.
-int CreateTemporaryBeside(const fs::path& target, bool replacing, fs::path& name) {
+int CreateTemporaryBeside(int folderFd, const fs::path& target, bool replacing, fs::path& name) {
     std::random_device rd;
     char suffix[16];
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::snprintf(suffix, sizeof(suffix), "%08x", static_cast<unsigned>(rd()));
         name = target;
         name.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
-        const int fd =
-            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+        const int fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                replacing ? 0600 : 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -66,7 +83,8 @@ int TakeOwnerAndMode(int fd, const struct stat& old) {
 }
 
 // Why the target may not be replaced, if it may not.
-Result<void> CheckTarget(const fs::path& target, bool replacing, const struct stat& old) {
+Result<void> CheckTarget(int folderFd, const Place& place, bool replacing, const struct stat& old) {
+    const fs::path& target = place.shown;
     if (!replacing) return {};
     if (S_ISDIR(old.st_mode)) {
         return Fail(ErrorKind::IsFolder, Quoted(target) + " is a folder", EISDIR);
@@ -74,7 +92,7 @@ Result<void> CheckTarget(const fs::path& target, bool replacing, const struct st
     if (!S_ISREG(old.st_mode)) {
         return Fail(ErrorKind::NotAFile, Quoted(target) + " is a device, pipe or socket");
     }
-    if (::access(target.c_str(), W_OK) != 0) {
+    if (::faccessat(folderFd, place.at.c_str(), W_OK, 0) != 0) {
         const int code = errno;
         return Fail(ErrorKind::NotWritable, ErrnoText("cannot replace " + Quoted(target), code),
                     code);
@@ -108,13 +126,14 @@ Error About(Error error, const fs::path& path) {
 
 }  // namespace
 
-int TemporaryFiles::Add(const char* name) noexcept {
+int TemporaryFiles::Add(const char* name, int folderFd) noexcept {
     const std::size_t length = std::strlen(name);
     if (length >= kNameBytes) return -1;
     for (std::size_t i = 0; i < kSlots; ++i) {
         int expected = kFree;
         if (m_slots[i].state.compare_exchange_strong(expected, kFilling)) {
             std::memcpy(m_slots[i].name, name, length + 1);
+            m_slots[i].folderFd = folderFd;
             m_slots[i].state.store(kLive);
             return static_cast<int>(i);
         }
@@ -128,34 +147,53 @@ void TemporaryFiles::Remove(int slot) noexcept {
 
 void TemporaryFiles::RemoveAll() noexcept {
     for (Slot& slot : m_slots) {
-        if (slot.state.load() == kLive) ::unlink(slot.name);
+        if (slot.state.load() == kLive) ::unlinkat(slot.folderFd, slot.name, 0);
     }
 }
 
 Result<AtomicFile> AtomicFile::Begin(const fs::path& destination, TemporaryFiles* temporaries) {
-    Result<fs::path> target = ResolveLinks(destination);
-    if (!target) return About(target.error(), destination);
+    return BeginAt(AT_FDCWD, {}, destination, temporaries);
+}
+
+Result<AtomicFile> AtomicFile::BeginIn(const OpenFolder& folder, const fs::path& name,
+                                       TemporaryFiles* temporaries) {
+    return BeginAt(folder.descriptor(), folder.path(), name, temporaries);
+}
+
+Result<AtomicFile> AtomicFile::BeginAt(int folderFd, const fs::path& shownFolder,
+                                       const fs::path& name, TemporaryFiles* temporaries) {
+    const Place given{name, shownFolder.empty() ? name : shownFolder / name};
+    Result<Place> place = ResolveLinks(folderFd, given);
+    if (!place) return About(place.error(), given.shown);
 
     AtomicFile file;
-    file.m_target = std::move(target.value());
-    file.m_replacing = ::stat(file.m_target.c_str(), &file.m_old) == 0;
-    if (Result<void> allowed = CheckTarget(file.m_target, file.m_replacing, file.m_old); !allowed) {
+    file.m_folderFd = folderFd;
+    file.m_target = place->shown;
+    file.m_targetAt = place->at;
+    file.m_replacing = ::fstatat(folderFd, place->at.c_str(), &file.m_old, 0) == 0;
+    if (Result<void> allowed = CheckTarget(folderFd, *place, file.m_replacing, file.m_old);
+        !allowed) {
         return About(allowed.error(), file.m_target);
     }
-    file.m_fd = CreateTemporaryBeside(file.m_target, file.m_replacing, file.m_temporary);
+    file.m_fd =
+        CreateTemporaryBeside(folderFd, file.m_targetAt, file.m_replacing, file.m_temporary);
     if (file.m_fd < 0) {
         const int code = errno;
         file.m_temporary.clear();
         return About(CreateError(file.m_target, file.m_replacing, code), file.m_target);
     }
     file.m_temporaries = temporaries;
-    if (temporaries != nullptr) file.m_slot = temporaries->Add(file.m_temporary.c_str());
+    if (temporaries != nullptr) {
+        file.m_slot = temporaries->Add(file.m_temporary.c_str(), folderFd);
+    }
     return file;
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_target(std::move(other.m_target)),
+      m_targetAt(std::move(other.m_targetAt)),
       m_temporary(std::move(other.m_temporary)),
+      m_folderFd(other.m_folderFd),
       m_fd(other.m_fd),
       m_replacing(other.m_replacing),
       m_old(other.m_old),
@@ -171,7 +209,9 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {
         Abandon();
         m_target = std::move(other.m_target);
+        m_targetAt = std::move(other.m_targetAt);
         m_temporary = std::move(other.m_temporary);
+        m_folderFd = other.m_folderFd;
         m_fd = other.m_fd;
         m_replacing = other.m_replacing;
         m_old = other.m_old;
@@ -190,7 +230,7 @@ AtomicFile::~AtomicFile() { Abandon(); }
 void AtomicFile::Abandon() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+    if (!m_temporary.empty()) ::unlinkat(m_folderFd, m_temporary.c_str(), 0);
     m_temporary.clear();
     Forget();
 }
@@ -244,12 +284,57 @@ Result<void> AtomicFile::Commit() {
     if (::close(fd) != 0) {
         return failed(ErrorKind::Incomplete, "cannot close " + Quoted(m_target), errno);
     }
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+    if (::renameat(m_folderFd, m_temporary.c_str(), m_folderFd, m_targetAt.c_str()) != 0) {
         return failed(ErrorKind::WriteFailed, "cannot write " + Quoted(m_target), errno);
     }
     m_temporary.clear();
     Forget();
     return {};
+}
+
+Result<OpenFolder> OpenFolder::Open(const fs::path& path, bool create) {
+    OpenFolder folder;
+    folder.m_path = path;
+    std::error_code ec;
+    if (create && !fs::is_directory(path, ec)) {
+        fs::create_directories(path, ec);
+        if (ec) {
+            return Fail(ErrorKind::WriteFailed,
+                        ErrnoText("cannot create the folder " + Quoted(path), ec.value()),
+                        ec.value(), path);
+        }
+    }
+    folder.m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.m_fd < 0) {
+        const int code = errno;
+        return Fail(code == ENOENT ? ErrorKind::NotFound : ErrorKind::NotReadable,
+                    ErrnoText("cannot open the folder " + Quoted(path), code), code, path);
+    }
+    if (::faccessat(folder.m_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        const int code = errno;
+        return Fail(ErrorKind::FolderNotWritable,
+                    ErrnoText("cannot write in the folder " + Quoted(path), code), code, path);
+    }
+    return folder;
+}
+
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_path = std::move(other.m_path);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+OpenFolder::~OpenFolder() {
+    if (m_fd >= 0) ::close(m_fd);
 }
 
 Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_view content,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <array>
@@ -22,9 +23,10 @@ public:
     static constexpr std::size_t kSlots = 64;        // files written at the same time
     static constexpr std::size_t kNameBytes = 4096;  // PATH_MAX
 
-    // Records a name; returns its slot, or -1 when the name is too long or
-    // every slot is taken (the file is then not removed on a signal).
-    int Add(const char* name) noexcept;
+    // Records a name (relative to the folder `folderFd`, or to the working
+    // directory); returns its slot, or -1 when the name is too long or every
+    // slot is taken (the file is then not removed on a signal).
+    int Add(const char* name, int folderFd = AT_FDCWD) noexcept;
     // Forgets the name of a slot Add returned (nothing for -1).
     void Remove(int slot) noexcept;
     // Removes every recorded file. Async-signal-safe: only atomics and unlink.
@@ -34,9 +36,34 @@ private:
     enum State : int { kFree, kFilling, kLive };
     struct Slot {
         std::atomic<int> state{kFree};
+        int folderFd = AT_FDCWD;
         char name[kNameBytes] = {};
     };
     std::array<Slot, kSlots> m_slots;
+};
+
+// A folder opened once, as a descriptor: files written in it through
+// AtomicFile::BeginIn stay in that folder whatever later becomes of its path
+// (renamed, replaced by a link).
+class OpenFolder {
+public:
+    // Opens the folder, creating it (and its parents) first with `create`.
+    // FolderNotWritable when the process may not create files in it.
+    static Result<OpenFolder> Open(const std::filesystem::path& path, bool create);
+
+    OpenFolder(OpenFolder&& other) noexcept;
+    OpenFolder& operator=(OpenFolder&& other) noexcept;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder();
+
+    int descriptor() const { return m_fd; }
+    const std::filesystem::path& path() const { return m_path; }  // as given, for messages
+
+private:
+    OpenFolder() = default;
+    std::filesystem::path m_path;
+    int m_fd = -1;
 };
 
 // A file that appears complete or not at all. It is written under a short
@@ -57,6 +84,11 @@ public:
     // `temporaries`, the temporary file is recorded there while it exists.
     static Result<AtomicFile> Begin(const std::filesystem::path& destination,
                                     TemporaryFiles* temporaries = nullptr);
+    // The same for the file `name` in an open folder: every step (the check,
+    // the temporary file, the rename) is made relative to the folder's
+    // descriptor. The folder must stay open until the file is committed.
+    static Result<AtomicFile> BeginIn(const OpenFolder& folder, const std::filesystem::path& name,
+                                      TemporaryFiles* temporaries = nullptr);
 
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
@@ -85,8 +117,14 @@ public:
 private:
     AtomicFile() = default;
 
-    std::filesystem::path m_target;
-    std::filesystem::path m_temporary;
+    static Result<AtomicFile> BeginAt(int folderFd, const std::filesystem::path& shownFolder,
+                                      const std::filesystem::path& name,
+                                      TemporaryFiles* temporaries);
+
+    std::filesystem::path m_target;     // as shown: the folder's path and the name
+    std::filesystem::path m_targetAt;   // the name the calls use, relative to m_folderFd
+    std::filesystem::path m_temporary;  // relative to m_folderFd
+    int m_folderFd = AT_FDCWD;          // or the open folder's
     int m_fd = -1;
     bool m_replacing = false;
     struct stat m_old {};

@@ -59,13 +59,18 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
                         " bytes long, more than the " + std::to_string(maxBytes) + " read",
                     EFBIG, m_path);
     }
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(length()));
+    // The buffer is made once, of the length fstat gave. Only a file that
+    // grew since then is read on (within the limit), into a buffer that
+    // then grows.
+    std::string bytes(static_cast<std::size_t>(length()), '\0');
     std::size_t done = 0;
     while (true) {
         if (done == bytes.size()) {
-            // The file may have grown since fstat: read on, within the limit.
             if (bytes.size() >= maxBytes) break;
+            char probe = 0;
+            const ssize_t more = ::pread(m_fd, &probe, 1, static_cast<off_t>(done));
+            if (more < 0 && errno == EINTR) continue;
+            if (more <= 0) break;  // nothing past the length fstat gave
             bytes.resize(std::min<std::uintmax_t>(maxBytes, bytes.size() + 65536));
         }
         const ssize_t got =

@@ -58,15 +58,12 @@ Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& d
     return image;
 }
 
-Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination,
-                                      TemporaryFiles* temporaries) {
-    // The image is encoded once, in memory, then written with the marker.
-    Result<std::vector<uchar>> image = EncodeForSave(photo, destination);
-    if (!image) return image.error();
+namespace {
 
-    Result<AtomicFile> file = AtomicFile::Begin(destination, temporaries);
+// Writes the encoded image and the marker into a begun file and commits it.
+Result<SavedPhoto> WriteWithMarker(Result<AtomicFile> file, const std::vector<uchar>& image) {
     if (!file) return file.error();
-    if (Result<void> written = file->Write(image->data(), image->size()); !written) {
+    if (Result<void> written = file->Write(image.data(), image.size()); !written) {
         return written.error();
     }
     const auto marker = MakePassMarker();
@@ -76,7 +73,24 @@ Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo, const fs::path& dest
         return error;
     }
     if (Result<void> committed = file->Commit(); !committed) return committed.error();
-    return SavedPhoto{file->target(), image->size()};
+    return SavedPhoto{file->target(), image.size()};
+}
+
+}  // namespace
+
+Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo, const fs::path& destination,
+                                      TemporaryFiles* temporaries) {
+    // The image is encoded once, in memory, then written with the marker.
+    Result<std::vector<uchar>> image = EncodeForSave(photo, destination);
+    if (!image) return image.error();
+    return WriteWithMarker(AtomicFile::Begin(destination, temporaries), *image);
+}
+
+Result<SavedPhoto> SaveProcessedPhotoIn(const cv::Mat& photo, const OpenFolder& folder,
+                                        const fs::path& name, TemporaryFiles* temporaries) {
+    Result<std::vector<uchar>> image = EncodeForSave(photo, folder.path() / name);
+    if (!image) return image.error();
+    return WriteWithMarker(AtomicFile::BeginIn(folder, name, temporaries), *image);
 }
 
 }  // namespace quorvel

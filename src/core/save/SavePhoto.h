@@ -41,6 +41,12 @@ Result<SavedPhoto> SaveProcessedPhoto(const cv::Mat& photo,
                                       const std::filesystem::path& destination,
                                       TemporaryFiles* temporaries = nullptr);
 
+// The same for the file `name` in an open folder, written relative to the
+// folder's descriptor.
+Result<SavedPhoto> SaveProcessedPhotoIn(const cv::Mat& photo, const OpenFolder& folder,
+                                        const std::filesystem::path& name,
+                                        TemporaryFiles* temporaries = nullptr);
+
 // True when the bytes end with this tool's pass marker.
 bool EndsWithPassMarker(const std::string& bytes);
 
