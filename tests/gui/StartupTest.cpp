@@ -25,14 +25,28 @@ struct Run {
 };
 
 Run RunProbe(const QString& workDir, const QString& platform, const QStringList& args = {},
-             const QString& dataHome = {}) {
+             const QString& dataHome = {}, const QStringList& environment = {},
+             const QString& program = QStringLiteral(QUORVEL_STARTUP_PROBE)) {
     QProcess probe;
     probe.setWorkingDirectory(workDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (platform.isEmpty()) {
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    }
     if (!dataHome.isEmpty()) env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    // "NAME=value" sets a variable, "NAME" alone removes it.
+    for (const QString& setting : environment) {
+        const qsizetype equals = setting.indexOf(QLatin1Char('='));
+        if (equals < 0) {
+            env.remove(setting);
+        } else {
+            env.insert(setting.left(equals), setting.mid(equals + 1));
+        }
+    }
     probe.setProcessEnvironment(env);
-    probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), args);
+    probe.start(program, args);
     Run run;
     if (!probe.waitForFinished(120000)) {
         probe.kill();
@@ -97,15 +111,17 @@ private slots:
         QTest::addColumn<bool>("config");
         QTest::addColumn<QByteArray>("configContent");
         QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("file");  // named beneath the message
 
         const QByteArray standard = uitest::kDefaultConfig;
-        QTest::newRow("no cascade")
-            << false << QByteArray() << true << standard << QStringList{kCascadeMissing};
+        const QString cascadeFile = QStringLiteral("haarcascade_frontalface_alt2.xml");
+        QTest::newRow("no cascade") << false << QByteArray() << true << standard
+                                    << QStringList{kCascadeMissing} << cascadeFile;
         QTest::newRow("cascade not parseable")
             << true << QByteArray("<opencv_storage><cascade>broken") << true << standard
-            << QStringList{kCascadeMissing};
-        QTest::newRow("no cfg.ini")
-            << true << QByteArray() << false << QByteArray() << QStringList{kNoConfig};
+            << QStringList{kCascadeMissing} << cascadeFile;
+        QTest::newRow("no cfg.ini") << true << QByteArray() << false << QByteArray()
+                                    << QStringList{kNoConfig} << QStringLiteral("cfg.ini");
     }
     void failedCheckShowsOneMessage() {
         QFETCH(bool, cascade);
@@ -113,6 +129,7 @@ private slots:
         QFETCH(bool, config);
         QFETCH(QByteArray, configContent);
         QFETCH(QStringList, messages);
+        QFETCH(QString, file);
 
         QTemporaryDir work;
         QVERIFY(work.isValid());
@@ -124,6 +141,7 @@ private slots:
         MainWindow window(std::move(dialogs));
         QVERIFY(!window.startUp());
         QCOMPARE(shown->messages, messages);
+        QCOMPARE(shown->details, QStringList{QStringLiteral("文件：") + work.filePath(file)});
         QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("Test.log"))));
     }
 
@@ -272,6 +290,74 @@ private slots:
         const QByteArray log = uitest::ReadAll(work.filePath(QStringLiteral("Test.log")));
         QCOMPARE(log.count('\n'), 2);
         QVERIFY(log.endsWith("\t" + uitest::LogMessage(logText.toStdString())));
+    }
+
+    // The window at the desktop's scale where the screen holds it, in device
+    // pixels (said on standard error) where it does not.
+    void windowFollowsTheDesktopsScale_data() {
+        QTest::addColumn<QSize>("screen");  // device pixels
+        QTest::addColumn<QString>("ratio");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("200 %, room for 800 x 600 window pixels")
+            << QSize(1600, 1200) << QStringLiteral("ratio: 2") << false;
+        QTest::newRow("200 %, too small for them")
+            << QSize(1024, 768) << QStringLiteral("ratio: 1") << true;
+    }
+    void windowFollowsTheDesktopsScale() {
+        QFETCH(QSize, screen);
+        QFETCH(QString, ratio);
+        QFETCH(bool, told);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), true, {}, true, uitest::kDefaultConfig);
+        const Run run = RunProbe(work.path(), OffscreenWithScreen(work, screen), {}, {},
+                                 {QStringLiteral("QT_SCALE_FACTOR=2")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(ProbeLines(run),
+                 (QStringList{QStringLiteral("shown: 0 0 800 600"), QStringLiteral("closed")}));
+        QVERIFY(run.lines.contains(ratio));
+        QCOMPARE(run.errors.contains(QStringLiteral("in device pixels")), told);
+    }
+
+    // Help and version print and end at once; without a display the program
+    // says so in one line. None of them opens a window, makes the per-user
+    // folder or writes a log.
+    void commandLineEndsWithoutAWindow_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");  // the start of standard output
+        QTest::addColumn<int>("errorLines");
+        QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0
+                                << QStringLiteral("Usage: quorvel [--desktop] [PHOTO]\n") << 0;
+        QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                                   << QStringLiteral("quorvel 1.0\n") << 0;
+        QTest::newRow("no display") << QStringList{} << 1 << QString() << 1;
+    }
+    void commandLineEndsWithoutAWindow() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(int, errorLines);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString data = work.filePath(QStringLiteral("data"));
+        QProcess program;
+        program.setWorkingDirectory(work.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            env.remove(QString::fromLatin1(name));
+        }
+        env.insert(QStringLiteral("XDG_DATA_HOME"), data);
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(QUORVEL_WINDOW_PROGRAM), args);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), exitCode);
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(output.isEmpty() ? out.isEmpty() : out.startsWith(output), qPrintable(out));
+        QCOMPARE(QString::fromUtf8(program.readAllStandardError()).count(QLatin1Char('\n')),
+                 errorLines);
+        QVERIFY(QDir(work.path()).isEmpty());
     }
 
     // A working directory that cannot be written: no log, but the window opens.
