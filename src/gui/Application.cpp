@@ -21,13 +21,11 @@ Application::Application(int& argc, char** argv, DialogsFactory makeDialogs)
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen != nullptr && screen->devicePixelRatio() > 1 && !fitsWindow(screen->geometry())) {
         // Scaled, the window would not fit the screen: device pixels then.
-        const QSize device = screen->geometry().size() * screen->devicePixelRatio();
         std::cerr << "quorvel: at the desktop's scale of "
                   << qRound(screen->devicePixelRatio() * 100) << " % the screen holds "
                   << screen->geometry().width() << " x " << screen->geometry().height()
                   << " window pixels, less than the window's 800 x 600; drawing it in device "
-                     "pixels ("
-                  << device.width() << " x " << device.height() << ") instead\n";
+                     "pixels instead\n";
         m_application.reset();
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
         qunsetenv("QT_SCALE_FACTOR");

@@ -24,8 +24,7 @@ inline const QString kPassedCaption = QStringLiteral("符合要求");
 inline const QString kFailedCaption = QStringLiteral("不符合要求");
 inline const QString kReasonHeading = QStringLiteral("原因：");
 // Under the reason, for a photo this tool has already passed and saved.
-inline const QString kAlreadyProcessedNote =
-    QStringLiteral("这张照片已经由本工具处理通过（带有通过标记），可以直接上传，无需再次处理。");
+inline const QString kAlreadyProcessedNote = QStringLiteral("这张照片已处理通过，可直接上传。");
 
 // The caption of the result panel for a verdict.
 QString screenCaption(quorvel::Verdict verdict);
