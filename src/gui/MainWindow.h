@@ -109,7 +109,6 @@ private:
                                                   // with a running audit
     QString m_measuredText;
     QRect m_measuredRect;
-    bool m_openHadFocus = false;  // when the running audit started
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;
