@@ -60,50 +60,26 @@ TEST(Explanation, EachOutcomeNamesItsRuleValueAndLimit) {
 }
 
 // When no crop frame fits, the explanation says which way, from the check
-// of the frame search that ended its trials.
+// of the frame search that ended its trials: head top at the top edge, photo
+// cut below the chin, a small head in few pixels, a face at the left edge.
 TEST(Explanation, NoFrameSaysWhichWay) {
-    struct Row {
-        const char* description;
+    const struct {
         const rules::SizeModeParams& mode;
         cv::Size photo;
         cv::Rect face;
         int headTop;
-        const char* textEn;
+        const char* says;  // in the English sentence
+    } rows[] = {
+        {rules::kMode2, {480, 1000}, {150, 40, 180, 180}, 0, "past the top edge"},
+        {rules::kMode1, {480, 330}, {150, 150, 180, 180}, 60, "past the bottom edge"},
+        {rules::kMode1, {200, 300}, {65, 100, 70, 70}, 60, "enlarging too much"},
+        {rules::kMode1, {600, 1000}, {20, 300, 180, 180}, 200, "past the sides"},
     };
-    const Row rows[] = {
-        {"head top at the photo's top edge",
-         rules::kMode2,
-         {480, 1000},
-         {150, 40, 180, 180},
-         0,
-         "the crop frame reaches past the top edge: too little room above the head"},
-        {"photo cut off below the chin",
-         rules::kMode1,
-         {480, 330},
-         {150, 150, 180, 180},
-         60,
-         "the crop frame reaches past the bottom edge: too little photo below the chin"},
-        {"too few pixels around a small head",
-         rules::kMode1,
-         {200, 300},
-         {65, 100, 70, 70},
-         60,
-         "the crop frame is too small: it would need enlarging too much"},
-        {"face at the photo's left edge",
-         rules::kMode1,
-         {600, 1000},
-         {20, 300, 180, 180},
-         200,
-         "the crop frame reaches past the sides: too little room beside the head"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.description);
+    for (const auto& row : rows) {
         const FrameSearch search = SearchFrame(row.mode, row.face, row.headTop, row.photo);
-        ASSERT_FALSE(search.accepted);
         const Explanation e = ExplainCropFrame(search.trials, search.misses);
-        EXPECT_EQ(e.rule, rule_id::kCropFrame);
-        EXPECT_EQ(e.textEn, row.textEn);
-        EXPECT_EQ(e.measured->Number("trials"), search.trials);
+        EXPECT_FALSE(search.accepted) << row.says;
+        EXPECT_NE(e.textEn.find(row.says), std::string::npos) << e.textEn;
     }
     EXPECT_EQ(ExplainCropFrame(0).textEn, "no crop frame fits inside the photo");
 }
