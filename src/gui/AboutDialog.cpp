@@ -24,6 +24,9 @@ AboutDialog::AboutDialog(const QIcon& icon, QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(kBoxSize);
+    // Screen readers say the version with the box's name when it opens.
+    setAccessibleName(kCaption);
+    setAccessibleDescription(kVersionText);
 
     auto* iconLabel = new QLabel(this);
     iconLabel->setObjectName(QStringLiteral("iconLabel"));

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "gui/UserDialogs.h"
 
@@ -38,8 +40,19 @@ public:
     // Shows a message before any window is open (a start-up problem).
     void showMessage(const QString& text);
 
+    // The window's size in window pixels.
+    static constexpr QSize kWindowSize{800, 600};
+    // Whether a screen of this geometry (window pixels) holds the window.
+    static bool fitsWindow(const QRect& screen);
+
 private:
+    void startQt(int& argc, char** argv);
+
     std::unique_ptr<QApplication> m_application;
+    // The arguments as given, for a second start of Qt in device pixels.
+    std::vector<std::string> m_arguments;
+    std::vector<char*> m_argPointers;
+    int m_argCount = 0;
     QTranslator m_qtTexts;
     DialogsFactory m_makeDialogs;
 };

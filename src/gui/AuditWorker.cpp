@@ -4,6 +4,9 @@
 #include <mutex>
 #include <thread>
 
+#include "core/save/SavePhoto.h"
+#include "core/verify/GenuinePhoto.h"
+
 namespace quorvel::gui {
 
 namespace {
@@ -39,6 +42,10 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
     }
     std::thread([link = m_link, session = std::move(session), photo]() mutable {
         quorvel::AuditReport report = session->auditor().Audit(photo, quorvel::Trace::On);
+        const bool alreadyProcessed =
+            quorvel::HasPassMarker(photo) &&
+            quorvel::CheckGenuinePhotoFile(photo, session->auditor().cascade(), session->settings())
+                .genuine;
         // Let go of the session before the audit counts as ended, so that a
         // process ending after its last audit never destroys it from here.
         session.reset();
@@ -48,7 +55,10 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
         // the call if it comes first.
         if (AuditWorker* worker = link->worker) {
             QMetaObject::invokeMethod(
-                worker, [worker, report = std::move(report)] { emit worker->audited(report); },
+                worker,
+                [worker, report = std::move(report), alreadyProcessed] {
+                    emit worker->audited(report, alreadyProcessed);
+                },
                 Qt::QueuedConnection);
         }
     }).detach();

@@ -26,14 +26,16 @@ public:
     AuditWorker& operator=(const AuditWorker&) = delete;
 
     // Decodes and audits the file with the session's auditor, which the audit
-    // keeps alive; audited() follows on this object's thread.
+    // keeps alive; audited() follows on this object's thread. A file that ends
+    // with the pass marker is also checked by the verifier: alreadyProcessed
+    // tells whether it is a photo this tool has passed and saved.
     void start(std::shared_ptr<quorvel::Session> session, const std::filesystem::path& photo);
 
     // Audits left running by workers destroyed before they ended, in this process.
     static int abandonedAudits();
 
 signals:
-    void audited(const quorvel::AuditReport& report);
+    void audited(const quorvel::AuditReport& report, bool alreadyProcessed);
 
 private:
     struct Link;  // what the audit's thread shares with this object

@@ -2,16 +2,22 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 
 #include "gui/AboutDialog.h"
+#include "gui/Accessibility.h"
 #include "gui/AuditWorker.h"
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
+#include "gui/ResultPanel.h"
+#include "gui/ScreenTexts.h"
 
 namespace quorvel::gui {
 
@@ -31,15 +37,14 @@ constexpr QRect kWindowRect(0, 0, 800, 600);
 constexpr QRect kOpenButtonRect(520, 100, 197, 48);
 constexpr QRect kSaveButtonRect(520, 188, 197, 48);
 constexpr QRect kExitButtonRect(520, 276, 197, 48);
+// The result panel with its caption bar.
+constexpr QRect kResultPanelRect(274, 77, 190, 269);
 
 }  // namespace
 
 MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
       m_icon(appIcon()),
-      m_openButton(this),
-      m_exitButton(this),
-      m_saveButton(this),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>(this)),
       m_auditWorker(std::make_unique<AuditWorker>()) {
     setObjectName(QStringLiteral("mainWindow"));
@@ -47,26 +52,38 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     setWindowIcon(m_icon);
     resize(kInitialSize);
     setAcceptDrops(true);
+    // Read out as the window's title and text: the banner's title and the
+    // instructions under the panels.
+    setAccessibleName(kToolTitle);
+    setAccessibleDescription(kInstructions);
 
+    // The buttons join the window in the order of the Tab key: Open, Save,
+    // Exit. Assistive technology lists them in that order too.
+    for (PictureButton* button : {&m_openButton, &m_saveButton, &m_exitButton}) {
+        button->setParent(this);
+    }
     m_openButton.setObjectName(QStringLiteral("openButton"));
     m_saveButton.setObjectName(QStringLiteral("saveButton"));
     m_exitButton.setObjectName(QStringLiteral("exitButton"));
     m_openButton.setAccessibleName(QStringLiteral("打开照片"));
     m_saveButton.setAccessibleName(QStringLiteral("保存照片"));
     m_exitButton.setAccessibleName(QStringLiteral("退出系统"));
+    m_openButton.setAccessibleDescription(QStringLiteral("选择要审核的源照片文件"));
+    m_saveButton.setAccessibleDescription(QStringLiteral("保存审核通过的照片"));
+    m_exitButton.setAccessibleDescription(QStringLiteral("关闭本工具"));
+    // The usual keys of the two photo commands, on the buttons themselves;
+    // the Save key does nothing while the button is disabled.
+    m_openButton.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_saveButton.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     // Disabled, the Save button shows a greyed picture of its own.
     m_saveButton.setFadeWhenDisabled(false);
-    setTabOrder(&m_openButton, &m_saveButton);
-    setTabOrder(&m_saveButton, &m_exitButton);
 
     // Where the saved photo went, a link that shows its folder.
-    m_savedLabel = new QLabel(this);
+    m_savedLabel = new FolderLink(this);
     m_savedLabel->setObjectName(QStringLiteral("savedLabel"));
     m_savedLabel->setGeometry(kSavedLineRect);
     m_savedLabel->setAlignment(Qt::AlignCenter);
     m_savedLabel->setTextFormat(Qt::RichText);
-    m_savedLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                          Qt::LinksAccessibleByKeyboard);
     QFont savedFont(QStringLiteral("Noto Sans CJK SC"));
     savedFont.setPixelSize(kSavedLinePixelSize);
     m_savedLabel->setFont(savedFont);
@@ -74,28 +91,29 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     savedPalette.setColor(QPalette::WindowText, kSavedLineColor);
     savedPalette.setColor(QPalette::Link, kSavedLineColor);
     m_savedLabel->setPalette(savedPalette);
+    m_savedLabel->setAccessibleDescription(QStringLiteral("打开照片所在的文件夹"));
     m_savedLabel->hide();
-    connect(m_savedLabel, &QLabel::linkActivated, this, [this] {
+    connect(m_savedLabel, &FolderLink::activated, this, [this] {
         if (!m_dialogs->showFolder(m_savedFolder)) {
-            m_dialogs->showMessage(QStringLiteral("无法打开文件夹：") + m_savedFolder);
+            m_dialogs->showMessage(folderNotShownMessage(m_savedFolder));
         }
         takeFocusBack();
     });
+
+    // The result panel as text, over the panel it speaks of.
+    m_notice = new ResultNotice(this);
+    m_notice->setGeometry(kResultPanelRect);
+    m_photoPart = new AccessiblePart(QAccessible::Graphic, this);
+    m_photoPart->setObjectName(QStringLiteral("processedPhoto"));
+    m_photoPart->setGeometry(kResultFrame.x, kResultFrame.y, kResultFrame.width,
+                             kResultFrame.height);
+    m_photoPart->setAccessibleName(QStringLiteral("处理后的照片"));
+    m_photoPart->hide();
 
     connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
     connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
     connect(&m_exitButton, &QAbstractButton::clicked, this, &QDialog::reject);
     connect(m_auditWorker.get(), &AuditWorker::audited, this, &MainWindow::applyVerdict);
-
-    // The usual keys for the two photo commands, when their buttons are enabled.
-    auto* openKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
-    connect(openKey, &QShortcut::activated, this, [this] {
-        if (m_session && m_openButton.isEnabled()) openPhoto();
-    });
-    auto* saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    connect(saveKey, &QShortcut::activated, this, [this] {
-        if (m_saveButton.isEnabled()) savePhoto();
-    });
 
     // Alt+Space opens the window menu, as it would on a window with a frame.
     auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
@@ -132,14 +150,20 @@ bool MainWindow::startUp() {
     quorvel::Result<quorvel::Session> opened =
         quorvel::Session::Open(quorvel::WindowSessionOptions());
     if (!opened) {
-        m_dialogs->showMessage(opened.error().kind == quorvel::ErrorKind::CascadeUnusable
+        // The message as it always read, and beneath it the file it means.
+        const quorvel::Error& error = opened.error();
+        const QString file =
+            QDir::cleanPath(QFileInfo(QFile::decodeName(error.path.c_str())).absoluteFilePath());
+        m_dialogs->showMessage(error.kind == quorvel::ErrorKind::CascadeUnusable
                                    ? kCascadeMissingMessage
-                                   : kNoConfigMessage);
+                                   : kNoConfigMessage,
+                               error.path.empty() ? QString() : QStringLiteral("文件：") + file);
         return false;
     }
     m_session = std::make_shared<quorvel::Session>(std::move(opened).value());
     m_session->OpenLogWithStartupLine();
     m_openButton.setFocus();
+    announceResult();
     return true;
 }
 
@@ -150,7 +174,9 @@ void MainWindow::showWindowMenu(const QPoint& globalPos) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
     const QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
-    const QAction* close = menu.addAction(QStringLiteral("关闭(&C)\tAlt+F4"));
+    QAction* close = menu.addAction(QStringLiteral("关闭(&C)"));
+    // Shown in the menu's key column; the window manager closes on it as well.
+    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     menu.addSeparator();
     const QAction* about = menu.addAction(QStringLiteral("关于 Quorvel(&A)..."));
 

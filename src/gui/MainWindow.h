@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <memory>
 #include <opencv2/core.hpp>
@@ -18,19 +19,24 @@
 #include "gui/RecentFolder.h"
 #include "gui/UserDialogs.h"
 
-class QLabel;
 class QMimeData;
 
 namespace quorvel::gui {
 
+class AccessiblePart;
 class AuditWorker;
+class FolderLink;
+class ResultNotice;
 
 // The main window: a frameless 800 x 600 window whose whole area is the
 // screen picture of the current audit state, with the Open photo, Save photo
 // and Exit picture buttons ("openButton", "saveButton", "exitButton") on the
 // right. Esc, Exit and the window menu's Close reject it. An image file
 // dropped on it is audited; Ctrl+O opens a photo, Ctrl+S saves; dragging its
-// banner moves it.
+// banner moves it. What the pictures say is also told to assistive
+// technology: the title and the instructions as the window's name and
+// description, the result panel as a notification ("resultNotice") that is
+// announced with every verdict, the waiting state and every save.
 class MainWindow : public QDialog {
     Q_OBJECT
 
@@ -54,6 +60,8 @@ public:
     // The line under the buttons after a save: the folder's name and the
     // file's; empty when there is none.
     QString savedText() const;
+    // The lines the result panel tells assistive technology.
+    QStringList noticeLines() const;
 
 public slots:
     // Audits the photo at path as if it had been chosen with Open photo.
@@ -84,7 +92,8 @@ private:
     bool acceptsDrop(const QMimeData* data) const;
     void openPhoto();
     void startAudit();
-    void applyVerdict(const quorvel::AuditReport& report);
+    void applyVerdict(const quorvel::AuditReport& report, bool alreadyProcessed);
+    void announceResult();
     void savePhoto();
     void showWindowMenu(const QPoint& globalPos);
     void showAboutBox();
@@ -100,14 +109,16 @@ private:
                                                   // with a running audit
     QString m_measuredText;
     QRect m_measuredRect;
-    bool m_openHadFocus = false;  // when the running audit started
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;
     PictureButton m_saveButton;
-    QLabel* m_savedLabel = nullptr;  // a child: the line under the buttons after a save
+    FolderLink* m_savedLabel = nullptr;  // a child: the line under the buttons after a save
     QString m_savedFolder;
     RecentFolder m_recentFolder;
+    ResultNotice* m_notice = nullptr;       // a child: the result panel as text
+    AccessiblePart* m_photoPart = nullptr;  // a child: the processed photo, when shown
+    bool m_alreadyProcessed = false;        // the last photo carries a verified pass marker
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;

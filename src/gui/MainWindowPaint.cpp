@@ -8,6 +8,7 @@
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/ResultPanel.h"
+#include "gui/ScreenTexts.h"
 #include "gui/WaitingPanel.h"
 
 namespace quorvel::gui {
@@ -30,7 +31,13 @@ void MainWindow::paintEvent(QPaintEvent*) {
     if (m_auditRunning) {
         paintWaitingPanel(painter);
     } else {
-        paintMeasuredLine(painter, m_measuredText, m_measuredRect);
+        // A photo this tool already passed says so under the measurement.
+        QString text = m_measuredText;
+        if (m_alreadyProcessed && shown != quorvel::Verdict::Passed &&
+            shown != quorvel::Verdict::Initial) {
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + kAlreadyProcessedNote;
+        }
+        paintMeasuredLine(painter, text, m_measuredRect);
     }
 
     if (isMinimized()) {

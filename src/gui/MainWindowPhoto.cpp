@@ -6,11 +6,14 @@
 #include <algorithm>
 
 #include "core/save/SavePhoto.h"
+#include "gui/Accessibility.h"
 #include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/SaveMessage.h"
+#include "gui/ScreenTexts.h"
+#include "gui/WaitingPanel.h"
 
 namespace quorvel::gui {
 
@@ -24,6 +27,9 @@ std::filesystem::path localPath(const QString& path) {
 }  // namespace
 
 void MainWindow::openPhoto() {
+    // While an audit runs the button stays enabled (the focus stays on it)
+    // and a press does nothing.
+    if (!m_session || m_auditRunning) return;
     // A cancelled dialog leaves the window as it was, an accepted photo
     // still ready to be saved.
     const std::optional<QString> path = m_dialogs->openPath(m_recentFolder.startFolder());
@@ -45,6 +51,7 @@ void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
     m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_measuredText.clear();
+    m_alreadyProcessed = false;
     m_savedLabel->hide();
     m_recentFolder.rememberPhoto(QFile::decodeName(m_photoPath.c_str()));
     setAuditRunning(true);
@@ -55,33 +62,35 @@ void MainWindow::setAuditRunning(bool running) {
     if (running == m_auditRunning) return;
     m_auditRunning = running;
     update();  // the waiting panel comes and goes with the audit
-    // Exit stays available: closing abandons a running audit.
-    if (running) m_openHadFocus = focusWidget() == &m_openButton;
-    m_openButton.setEnabled(!running);
+    announceResult();
+    // Open and Exit stay available: Open ignores a press, closing abandons
+    // the audit. The focus never moves by itself to Exit: a focused Save
+    // hands it to Open before it is disabled.
     if (running) {
+        if (focusWidget() == &m_saveButton) m_openButton.setFocus();
         m_saveButton.setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
     QApplication::restoreOverrideCursor();
-    // Disabling Open moved the keyboard focus away from it; it returns there.
-    if (m_openHadFocus || focusWidget() == nullptr || !focusWidget()->isEnabled()) {
-        m_openButton.setFocus();
-    }
 }
 
-void MainWindow::applyVerdict(const quorvel::AuditReport& report) {
-    setAuditRunning(false);
+void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyProcessed) {
     m_auditState = report.verdict;
+    m_alreadyProcessed = alreadyProcessed;
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     m_session->LogVerdict(m_photoPath, m_auditState);
     m_measuredText = measuredLine(report, m_session->settings());
     // Under the reason text of the verdict's screen, in window pixels.
     m_measuredRect = measuredLineRect(loadPicture(screenPicture(m_auditState)));
-    if (m_auditState == quorvel::Verdict::Passed) {
+    const bool passed = m_auditState == quorvel::Verdict::Passed;
+    if (passed) {
         m_saveButton.setPicture(pictures::kSaveButton);
         m_saveButton.setEnabled(true);
     }
+    setAuditRunning(false);
+    // The next step: Enter saves a passed photo, or opens another one.
+    (passed ? m_saveButton : m_openButton).setFocus();
     update();
     emit auditFinished(m_auditState);
 }
@@ -112,7 +121,9 @@ void MainWindow::savePhoto() {
     if (saveHadFocus) m_openButton.setFocus();
     m_auditState = quorvel::Verdict::Initial;
     m_measuredText.clear();
+    m_alreadyProcessed = false;
     showSavedLine(*path);
+    announceResult();
     update();
 }
 
@@ -135,8 +146,35 @@ void MainWindow::showSavedLine(const QString& path) {
         shown.toHtmlEscaped() + QStringLiteral("</a>"));
     m_savedLabel->setToolTip(path + QStringLiteral("\n点击打开所在文件夹"));
     m_savedLabel->setAccessibleName(line.text());
-    m_savedLabel->setCursor(Qt::PointingHandCursor);
     m_savedLabel->show();
+}
+
+QStringList MainWindow::noticeLines() const { return m_notice->lines(); }
+
+void MainWindow::announceResult() {
+    QStringList lines;
+    const bool showsPhoto = !m_auditRunning && m_auditState == quorvel::Verdict::Passed;
+    m_photoPart->setVisible(showsPhoto);
+    if (m_auditRunning) {
+        lines << kWaitingText;
+    } else if (!savedText().isEmpty()) {
+        lines << savedText();
+    } else {
+        lines << screenCaption(m_auditState);
+        if (m_auditState == quorvel::Verdict::Initial) {
+            lines << kInitialPlaceholder;
+        } else if (!showsPhoto) {
+            lines << kReasonHeading + screenReason(m_auditState) << m_measuredText;
+        } else {
+            const QString size =
+                QStringLiteral("%1×%2").arg(m_processedPhoto.cols).arg(m_processedPhoto.rows);
+            m_photoPart->setAccessibleDescription(
+                QStringLiteral("审核通过并处理好的证件照，%1 像素，可以保存").arg(size));
+            lines << QStringLiteral("处理后的照片 %1 像素，可以保存").arg(size);
+        }
+        if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
+    }
+    m_notice->announce(lines);
 }
 
 QString MainWindow::savedText() const {

@@ -13,7 +13,8 @@ inline const QColor kFocusRingDark(0x10, 0x1C, 0x2C);
 
 // A flat push button that shows nothing but a picture: centred, and cut to
 // the button where the picture is larger. It takes the keyboard focus, shows
-// it with a ring, and clicks on Space, Enter and Return.
+// it with a ring, and clicks on Space, Enter and Return, and at once on its
+// shortcut (setShortcut), which also gives it the focus.
 class PictureButton : public QAbstractButton {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -3,7 +3,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace quorvel::gui {
@@ -16,9 +18,10 @@ const QString QtUserDialogs::kSaveFileName = QStringLiteral("报名照片.jpg");
 
 QtUserDialogs::QtUserDialogs(QWidget* owner) : m_owner(owner) {}
 
-void QtUserDialogs::showMessage(const QString& text) {
+void QtUserDialogs::showMessage(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::Warning, kMessageTitle, text, QMessageBox::NoButton, m_owner);
     box.setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty()) box.setInformativeText(detail);
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
@@ -56,7 +59,29 @@ std::optional<QString> QtUserDialogs::savePath(const QString& startFolder) {
 }
 
 bool QtUserDialogs::showFolder(const QString& folder) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // xdg-open reports through its exit status whether a file manager took
+    // the folder; Qt's own opening only knows whether it could start it.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    auto* process = new QProcess(m_owner);
+    const auto failed = [this, process, folder] {
+        process->deleteLater();
+        showMessage(folderNotShownMessage(folder));
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0) {
+                             failed();
+                         } else {
+                             process->deleteLater();
+                         }
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [failed](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) failed();
+                     });
+    process->start(opener, {QUrl::fromLocalFile(folder).toString()});
+    return true;
 }
 
 }  // namespace quorvel::gui

@@ -12,7 +12,8 @@ class QtUserDialogs : public UserDialogs {
 public:
     explicit QtUserDialogs(QWidget* owner);
 
-    void showMessage(const QString& text) override;
+    using UserDialogs::showMessage;
+    void showMessage(const QString& text, const QString& detail) override;
     std::optional<QString> openPath(const QString& startFolder) override;
     std::optional<QString> savePath(const QString& startFolder) override;
     bool showFolder(const QString& folder) override;

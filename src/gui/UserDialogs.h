@@ -11,8 +11,10 @@ class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
 
-    // A modal box titled "Quorvel" with a single OK button.
-    virtual void showMessage(const QString& text) = 0;
+    // A modal box titled "Quorvel" with a single OK button; the detail, when
+    // there is one, beneath the text (e.g. the file a start-up message means).
+    virtual void showMessage(const QString& text, const QString& detail) = 0;
+    void showMessage(const QString& text) { showMessage(text, QString()); }
 
     // The photo to open, or nothing when the user cancels; the dialog starts
     // in startFolder.
@@ -23,7 +25,14 @@ public:
     virtual std::optional<QString> savePath(const QString& startFolder) = 0;
 
     // Shows the folder in the desktop's file manager; false when none could.
+    // A file manager that fails later is reported by the dialogs themselves.
     virtual bool showFolder(const QString& folder) = 0;
 };
+
+// What the user is told when the saved photo's folder could not be shown.
+inline QString folderNotShownMessage(const QString& folder) {
+    return QStringLiteral("无法打开文件夹：") + folder +
+           QStringLiteral("\n请在文件管理器中打开这个文件夹。");
+}
 
 }  // namespace quorvel::gui

@@ -8,14 +8,22 @@
 
 #include "gui/Application.h"
 #include "gui/AuditWorker.h"
+#include "gui/CommandLine.h"
 #include "gui/UserFolder.h"
 
 using namespace quorvel::gui;
 
 int main(int argc, char* argv[]) {
+    // Help and version come before anything else: no window, no folder, no log.
+    if (const std::optional<int> status = HandleInfoOption(argc, argv, std::cout)) return *status;
+    if (!DisplayAvailable(argc, argv, std::cerr)) return 1;
+
     // A relative photo path names a file of the directory the program started in.
     std::error_code ignored;
     const std::filesystem::path startDir = std::filesystem::current_path(ignored);
+
+    // Qt first: without a display nothing else happens (one line, status 1).
+    Application app(argc, argv);
 
     // From the desktop entry, or where nothing of the window's is at hand:
     // work in the per-user folder, which holds cfg.ini, the cascade and Test.log.
@@ -24,7 +32,6 @@ int main(int argc, char* argv[]) {
         ChooseWorkingFolder(argc, argv, InstalledUserFolderSources(), std::cerr);
     if (!entered) folderProblem = entered.error().message;
 
-    Application app(argc, argv);
     if (folderProblem) {
         app.showMessage(QString::fromStdString(*folderProblem));
         return 0;

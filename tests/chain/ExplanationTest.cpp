@@ -58,3 +58,28 @@ TEST(Explanation, EachOutcomeNamesItsRuleValueAndLimit) {
         }
     }
 }
+
+// When no crop frame fits, the explanation says which way, from the check
+// of the frame search that ended its trials: head top at the top edge, photo
+// cut below the chin, a small head in few pixels, a face at the left edge.
+TEST(Explanation, NoFrameSaysWhichWay) {
+    const struct {
+        const rules::SizeModeParams& mode;
+        cv::Size photo;
+        cv::Rect face;
+        int headTop;
+        const char* says;  // in the English sentence
+    } rows[] = {
+        {rules::kMode2, {480, 1000}, {150, 40, 180, 180}, 0, "past the top edge"},
+        {rules::kMode1, {480, 330}, {150, 150, 180, 180}, 60, "past the bottom edge"},
+        {rules::kMode1, {200, 300}, {65, 100, 70, 70}, 60, "enlarging too much"},
+        {rules::kMode1, {600, 1000}, {20, 300, 180, 180}, 200, "past the sides"},
+    };
+    for (const auto& row : rows) {
+        const FrameSearch search = SearchFrame(row.mode, row.face, row.headTop, row.photo);
+        const Explanation e = ExplainCropFrame(search.trials, search.misses);
+        EXPECT_FALSE(search.accepted) << row.says;
+        EXPECT_NE(e.textEn.find(row.says), std::string::npos) << e.textEn;
+    }
+    EXPECT_EQ(ExplainCropFrame(0).textEn, "no crop frame fits inside the photo");
+}

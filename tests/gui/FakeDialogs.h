@@ -11,8 +11,10 @@
 // list, or a null string in it, answers as a cancelled dialog.
 class FakeDialogs : public quorvel::gui::UserDialogs {
 public:
-    void showMessage(const QString& text) override {
+    using quorvel::gui::UserDialogs::showMessage;
+    void showMessage(const QString& text, const QString& detail) override {
         messages << text;
+        details << detail;
         whileShown();
     }
     std::optional<QString> openPath(const QString& startFolder) override {
@@ -31,6 +33,7 @@ public:
     }
 
     QStringList messages;
+    QStringList details;  // beneath each message; empty where it has none
     QStringList startFolders;
     QStringList shownFolders;
     // Runs while each dialog is up, as a real dialog's event loop would.

@@ -1,7 +1,8 @@
 // Runs the application as the window executable does, with dialogs that
 // print instead of asking, and closes the window as soon as it is shown.
 // Output, one line each: "message: <text>" for every message box,
-// "shown: x y width height" when the window appears, "verdict: <n>" when a
+// "detail: <text>" beneath a message that has one, "shown: x y width height"
+// and "ratio: <device pixels per window pixel>" when the window appears, "verdict: <n>" when a
 // photo named on the command line has been audited (the window closes after
 // it), then "closed" when the window has run or "not started" when a start-up
 // check failed.
@@ -22,8 +23,9 @@ namespace {
 
 class PrintingDialogs : public UserDialogs {
 public:
-    void showMessage(const QString& text) override {
+    void showMessage(const QString& text, const QString& detail) override {
         std::printf("message: %s\n", text.toUtf8().constData());
+        if (!detail.isEmpty()) std::printf("detail: %s\n", detail.toUtf8().constData());
         std::fflush(stdout);
     }
     std::optional<QString> openPath(const QString&) override { return std::nullopt; }
@@ -48,6 +50,7 @@ int main(int argc, char* argv[]) {
         if (window == nullptr) return;
         const QRect g = window->geometry();
         std::printf("shown: %d %d %d %d\n", g.x(), g.y(), g.width(), g.height());
+        std::printf("ratio: %g\n", window->devicePixelRatioF());
         std::fflush(stdout);
         auto* mainWindow = qobject_cast<MainWindow*>(window);
         if (mainWindow == nullptr || !mainWindow->isAuditRunning()) {

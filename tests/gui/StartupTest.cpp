@@ -24,15 +24,23 @@ struct Run {
     QString errors;  // standard error
 };
 
+// Runs the probe (or another program) in workDir; platform "none" leaves
+// the program without any display.
 Run RunProbe(const QString& workDir, const QString& platform, const QStringList& args = {},
-             const QString& dataHome = {}) {
+             const QString& dataHome = {},
+             const QString& program = QStringLiteral(QUORVEL_STARTUP_PROBE)) {
     QProcess probe;
     probe.setWorkingDirectory(workDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (platform == QLatin1String("none")) {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            env.remove(QString::fromLatin1(name));
+        }
+    }
     if (!dataHome.isEmpty()) env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     probe.setProcessEnvironment(env);
-    probe.start(QStringLiteral(QUORVEL_STARTUP_PROBE), args);
+    probe.start(program, args);
     Run run;
     if (!probe.waitForFinished(120000)) {
         probe.kill();
@@ -97,15 +105,17 @@ private slots:
         QTest::addColumn<bool>("config");
         QTest::addColumn<QByteArray>("configContent");
         QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("file");  // named beneath the message
 
         const QByteArray standard = uitest::kDefaultConfig;
-        QTest::newRow("no cascade")
-            << false << QByteArray() << true << standard << QStringList{kCascadeMissing};
+        const QString cascadeFile = QStringLiteral("haarcascade_frontalface_alt2.xml");
+        QTest::newRow("no cascade") << false << QByteArray() << true << standard
+                                    << QStringList{kCascadeMissing} << cascadeFile;
         QTest::newRow("cascade not parseable")
             << true << QByteArray("<opencv_storage><cascade>broken") << true << standard
-            << QStringList{kCascadeMissing};
-        QTest::newRow("no cfg.ini")
-            << true << QByteArray() << false << QByteArray() << QStringList{kNoConfig};
+            << QStringList{kCascadeMissing} << cascadeFile;
+        QTest::newRow("no cfg.ini") << true << QByteArray() << false << QByteArray()
+                                    << QStringList{kNoConfig} << QStringLiteral("cfg.ini");
     }
     void failedCheckShowsOneMessage() {
         QFETCH(bool, cascade);
@@ -113,6 +123,7 @@ private slots:
         QFETCH(bool, config);
         QFETCH(QByteArray, configContent);
         QFETCH(QStringList, messages);
+        QFETCH(QString, file);
 
         QTemporaryDir work;
         QVERIFY(work.isValid());
@@ -124,6 +135,7 @@ private slots:
         MainWindow window(std::move(dialogs));
         QVERIFY(!window.startUp());
         QCOMPARE(shown->messages, messages);
+        QCOMPARE(shown->details, QStringList{QStringLiteral("文件：") + work.filePath(file)});
         QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("Test.log"))));
     }
 
@@ -272,6 +284,58 @@ private slots:
         const QByteArray log = uitest::ReadAll(work.filePath(QStringLiteral("Test.log")));
         QCOMPARE(log.count('\n'), 2);
         QVERIFY(log.endsWith("\t" + uitest::LogMessage(logText.toStdString())));
+    }
+
+    // At 200 % the window is 800 x 600 window pixels where the screen holds
+    // them, device pixels (said on standard error) where it does not.
+    void windowFollowsTheDesktopsScale_data() {
+        QTest::addColumn<QSize>("screen");  // device pixels
+        QTest::addColumn<QString>("ratio");
+        QTest::newRow("room for the window") << QSize(1600, 1200) << QStringLiteral("ratio: 2");
+        QTest::newRow("too small for it") << QSize(1024, 768) << QStringLiteral("ratio: 1");
+    }
+    void windowFollowsTheDesktopsScale() {
+        QFETCH(QSize, screen);
+        QFETCH(QString, ratio);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        PrepareWorkDir(work.path(), true, {}, true, uitest::kDefaultConfig);
+        qputenv("QT_SCALE_FACTOR", "2");
+        const Run run = RunProbe(work.path(), OffscreenWithScreen(work, screen));
+        qunsetenv("QT_SCALE_FACTOR");
+        QCOMPARE(ProbeLines(run),
+                 (QStringList{QStringLiteral("shown: 0 0 800 600"), QStringLiteral("closed")}));
+        QVERIFY(run.lines.contains(ratio));
+        QCOMPARE(run.errors.contains(QStringLiteral("in device pixels")), ratio.endsWith('1'));
+    }
+
+    // Help and version print and end at once; without a display one line
+    // says so. None of them makes the per-user folder or a log.
+    void commandLineEndsWithoutAWindow_data() {
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");  // the first line of standard output
+        QTest::addColumn<int>("errorLines");
+        QTest::newRow("--help") << QStringLiteral("--help") << 0
+                                << QStringLiteral("Usage: quorvel [--desktop] [PHOTO]") << 0;
+        QTest::newRow("--version")
+            << QStringLiteral("--version") << 0 << QStringLiteral("quorvel 1.0") << 0;
+        QTest::newRow("no display") << QStringLiteral("photo.jpg") << 1 << QString() << 1;
+    }
+    void commandLineEndsWithoutAWindow() {
+        QFETCH(QString, arg);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(int, errorLines);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const Run run =
+            RunProbe(work.path(), QStringLiteral("none"), {arg},
+                     work.filePath(QStringLiteral("data")), QStringLiteral(QUORVEL_WINDOW_PROGRAM));
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.lines.value(0), output);
+        QCOMPARE(run.errors.count(QLatin1Char('\n')), errorLines);
+        QVERIFY(QDir(work.path()).isEmpty());
     }
 
     // A working directory that cannot be written: no log, but the window opens.

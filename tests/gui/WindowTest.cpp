@@ -1,5 +1,6 @@
 // The main window with its dialogs answered by a fake: the screens it paints,
 // its buttons, the open, audit and save flows, and its keyboard and menu.
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -395,7 +396,7 @@ private slots:
         // Cancelled: Ctrl+S reaches the window at once and asks again.
         QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
         QTRY_VERIFY(w.window->isActiveWindow());
-        QCOMPARE(QApplication::focusWidget(), w.open);
+        QCOMPARE(QApplication::focusWidget(), w.save);
         w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("focus.jpg")));
         QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(QFileInfo::exists(WorkFile(QStringLiteral("focus.jpg"))));
@@ -411,10 +412,11 @@ private slots:
         w.open->click();
 
         // The click has returned while the audit goes on elsewhere; the
-        // window paints, with Open and Save disabled (Exit still ends the
-        // program), a wait cursor and the waiting panel in the result frame.
+        // window paints, with Save disabled (Open ignores a press, Exit still
+        // ends the program), a wait cursor and the waiting panel in the
+        // result frame.
         QVERIFY(w.window->isAuditRunning());
-        QVERIFY(!w.open->isEnabled() && !w.save->isEnabled() && w.exit->isEnabled());
+        QVERIFY(w.open->isEnabled() && !w.save->isEnabled() && w.exit->isEnabled());
         QVERIFY(QApplication::overrideCursor() != nullptr);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("auditing"));
@@ -606,15 +608,15 @@ private slots:
     }
 
     // A photo given at start-up is audited before the window is shown; the
-    // keyboard focus is back on Open afterwards, not left on Exit.
-    void photoAuditedAtStartUpLeavesTheFocusOnOpen() {
+    // keyboard focus goes to Save, the next step, not to Exit.
+    void photoAuditedAtStartUpLeavesTheFocusOnSave() {
         Window w = Make();
         QVERIFY(w.window);
         QCOMPARE(w.window->focusWidget(), w.open);
         QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
         w.window->auditFile(DataFile(QStringLiteral("id_blue.jpg")));
         QVERIFY(finished.wait(120000));
-        QCOMPARE(w.window->focusWidget(), w.open);
+        QCOMPARE(w.window->focusWidget(), w.save);
     }
 
     // The focus ring is two pixels wide and stands out from each bar: the
@@ -655,33 +657,70 @@ private slots:
         }
     }
 
+    // The keyboard alone through a day: Enter never reaches Exit. During an
+    // audit Open keeps the focus and ignores a press; a pass hands the focus
+    // to Save, a rejection to Open; the saved line is one Tab stop. The
+    // buttons are exposed in the Tab order.
     void keyboardMovesFocusInOrderAndCloses() {
         Window w = Make();
         QVERIFY(w.window);
         w.window->show();
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        w.open->setFocus();
-        QTest::keyClick(w.window.get(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
-
-        // The audit disables Open; afterwards the focus is back on it.
-        w.open->setFocus();
-        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(Verdict::Passed));
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.window.get());
+        QCOMPARE(window->indexOfChild(QAccessible::queryAccessibleInterface(w.open)), 0);
+        QCOMPARE(window->indexOfChild(QAccessible::queryAccessibleInterface(w.save)), 1);
+        QCOMPARE(window->indexOfChild(QAccessible::queryAccessibleInterface(w.exit)), 2);
         QCOMPARE(QApplication::focusWidget(), w.open);
         QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.exit);  // Save is disabled
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.open);
+
+        QSignalSpy finished(w.window.get(), &MainWindow::auditFinished);
+        w.dialogs->openAnswers << LargePhoto() << DataFile(QStringLiteral("id_blue.jpg"));
+        QTest::keyClick(w.open, Qt::Key_Return);
+        QTRY_VERIFY(w.window->isAuditRunning());
+        QVERIFY(w.open->isEnabled());
+        const qsizetype asked = w.dialogs->startFolders.size();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // clicks at once
+        QCOMPARE(QApplication::focusWidget(), w.open);
+        QCOMPARE(w.dialogs->startFolders.size(), asked);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 120000);  // it may be in already
+        QCOMPARE(finished.first().at(0).value<Verdict>(), Verdict::NoFace);
+        QCOMPARE(QApplication::focusWidget(), w.open);
+
+        QTest::keyClick(w.open, Qt::Key_Return);
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
         QCOMPARE(QApplication::focusWidget(), w.save);
         QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.exit);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.open);
 
-        // Space on Save (its dialog cancelled) keeps the result and the focus;
+        // Enter on Save (its dialog cancelled) keeps the result and the focus;
         // a completed save returns to the start, and Open takes the focus.
-        w.save->setFocus();
-        QTest::keyClick(w.save, Qt::Key_Space);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.save);
+        QTest::keyClick(w.save, Qt::Key_Return);
+        QTRY_COMPARE(w.dialogs->startFolders.size(), asked + 2);
         QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
         QCOMPARE(QApplication::focusWidget(), w.save);
         w.dialogs->saveAnswers.push_back(m_work.filePath(QStringLiteral("keyboard.jpg")));
         QTest::keyClick(w.save, Qt::Key_Space);
         QCOMPARE(int(w.window->auditState()), int(Verdict::Initial));
+        QCOMPARE(QApplication::focusWidget(), w.open);
+
+        // The saved line: one stop after Exit, with its ring; Enter shows the folder.
+        auto* saved = w.window->findChild<QLabel*>(QStringLiteral("savedLabel"));
+        const QImage unfocused = saved->grab().toImage();
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), saved);
+        QVERIFY(saved->grab().toImage() != unfocused);
+        QTest::keyClick(saved, Qt::Key_Return);
+        QCOMPARE(w.dialogs->shownFolders, QStringList{m_work.path()});
+        QTest::keyClick(w.window.get(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), w.open);
 
         QTest::keyClick(w.window.get(), Qt::Key_Escape);
@@ -810,6 +849,7 @@ private slots:
         QApplication::sendEvent(w.window.get(), &rightClick);
 
         QVERIFY(entries.contains(QStringLiteral("关于 Quorvel(&A)...")));
+        QVERIFY(entries.contains(QStringLiteral("关闭(&C)")));  // its key in a column of its own
         QCOMPARE(about, QStringList({QStringLiteral("关于 Quorvel"),
                                      QStringLiteral("Quorvel，1.0 版"), QStringLiteral("确定")}));
         QCOMPARE(aboutBox, QRect(0, 0, 298, 116));

@@ -36,6 +36,7 @@ const QRect kButtonCard{499, 77, 239, 269};
 constexpr int kRuleRow = 365;
 constexpr int kTextLeft = 30;
 constexpr int kTextRight = 770;
+constexpr int kBandPadding = 6;  // around text on a darker band
 
 // ---- Texts -------------------------------------------------------------------
 
@@ -99,6 +100,20 @@ QList<QList<Run>> helpItems() {
 
 // ---- Parts of the screen ---------------------------------------------------
 
+// A rounded band of the darker blue behind a line of white text centred on
+// `centre`: white on the banner's blue is too faint for small text.
+void paintTextBand(QPainter& p, const QFont& font, const QString& text, QPointF centre) {
+    const qreal width = textWidth(font, text) + 2 * kBandPadding;
+    const qreal height = font.pixelSize() + 2 * kBandPadding;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour::kBrandDark);
+    p.drawRoundedRect(QRectF(centre.x() - width / 2, centre.y() - height / 2, width, height),
+                      height / 2, height / 2);
+    p.restore();
+}
+
 void paintBanner(QPainter& p) {
     const QRect banner(0, 0, 800, kBannerBottom + 1);
     p.fillRect(banner, colour::kBrand);
@@ -118,18 +133,20 @@ void paintBanner(QPainter& p) {
     drawMark(p, QRectF(26, 11, 45, 45), true);
     drawLine(p, uiFont(30, true), kTitle, QPointF(86, 33.5), colour::kWhite, Qt::AlignLeft);
 
-    QColor soft = colour::kWhite;
-    soft.setAlphaF(0.88);
-    drawLine(p, uiFont(14), kTagline, QPointF(kTextRight, 34), soft, Qt::AlignRight);
+    // The tagline on a darker band, where white reaches 5.9:1.
+    const QFont taglineFont = uiFont(14);
+    paintTextBand(p, taglineFont, kTagline,
+                  QPointF(kTextRight - textWidth(taglineFont, kTagline) / 2, 34));
+    drawLine(p, taglineFont, kTagline, QPointF(kTextRight, 34), colour::kWhite, Qt::AlignRight);
 }
 
 void paintFooter(QPainter& p) {
     p.fillRect(QRect(0, kFooterTop, 800, 600 - kFooterTop), colour::kBrand);
-    QColor soft = colour::kWhite;
-    soft.setAlphaF(0.92);
-    // Centred a little above the bar's middle: the window may cut the
-    // picture's last rows.
-    drawLine(p, uiFont(13), kOwnership, QPointF(400, 580.5), soft);
+    // Centred a little above the bar's middle (the window may cut the
+    // picture's last rows), on a darker band like the tagline.
+    const QFont font = uiFont(13);
+    paintTextBand(p, font, kOwnership, QPointF(400, 580.5));
+    drawLine(p, font, kOwnership, QPointF(400, 580.5), colour::kWhite);
 }
 
 // Caption text with an optional status mark in front, centred in the bar.
@@ -293,7 +310,7 @@ void paintInstructions(QPainter& p) {
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
-        p.setBrush(colour::kBrand);
+        p.setBrush(colour::kBrandDark);
         p.drawEllipse(badge, 8, 8);
         p.restore();
         drawLine(p, digits, QString::number(number), badge + QPointF(0, 0.5), colour::kWhite);

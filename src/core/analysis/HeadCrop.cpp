@@ -26,6 +26,18 @@ void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t
     result.outputWidth = width;
 }
 
+// Counts the edge a frame that does not fit reaches past.
+void CountEdgeMiss(const SizeModeParams& p, const CandidateFrame& f, cv::Size size,
+                   FrameMisses& misses) {
+    if (f.top < 0) {
+        ++misses.top;
+    } else if (static_cast<int>(f.width() * p.aspect + f.top) > size.height) {
+        ++misses.bottom;
+    } else {
+        ++misses.side;
+    }
+}
+
 // The first fitting frame of a search decides: narrowed to Ww, kept as it is,
 // or enlarged to Wn when that takes a small enough factor. Narrowing also applies
 // to a widened frame, so the output stays within the mode's widths.
@@ -55,7 +67,10 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
     result.k = k;
     result.u = u;
     result.minimumFrame = FrameForSpread(p, face, u, m, size);
-    if (!result.minimumFrame.fits) return false;
+    if (!result.minimumFrame.fits) {
+        CountEdgeMiss(p, result.minimumFrame, size, result.misses);
+        return false;
+    }
 
     const CandidateFrame preferred = FrameForSpread(p, face, rules::kPreferredSpread, m, size);
     if (preferred.fits) {
@@ -64,21 +79,32 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
             return DecideWidth(p, preferred, rules::kPreferredSpread, result);
         }
         // Too narrow: widen until a frame fits; the first one decides.
+        CandidateFrame f = preferred;
         for (double s = rules::kPreferredSpread + rules::kSpreadStep; s <= rules::kMaxSpread;
              s += rules::kSpreadStep) {
-            const CandidateFrame f = FrameForSpread(p, face, s, m, size);
-            if (f.fits) return DecideWidth(p, f, s, result);
+            f = FrameForSpread(p, face, s, m, size);
+            if (!f.fits) continue;
+            if (DecideWidth(p, f, s, result)) return true;
+            ++result.misses.enlarge;  // the photo has too few pixels
+            return false;
         }
+        CountEdgeMiss(p, f, size, result.misses);
         return false;
     }
 
     // Too wide for the photo: narrow down towards u; the first frame that fits decides.
+    // Should that fail too, the edge the preferred frame reached past is to blame.
     constexpr double kFirstNarrowed = rules::kPreferredSpread - rules::kSpreadStep;
-    if (u - rules::kSpreadStep > kFirstNarrowed) return false;
-    for (double s = kFirstNarrowed; s >= u - rules::kSpreadStep; s -= rules::kSpreadStep) {
-        const CandidateFrame f = FrameForSpread(p, face, s, m, size);
-        if (f.fits) return DecideWidth(p, f, s, result);
+    if (u - rules::kSpreadStep <= kFirstNarrowed) {
+        for (double s = kFirstNarrowed; s >= u - rules::kSpreadStep; s -= rules::kSpreadStep) {
+            const CandidateFrame f = FrameForSpread(p, face, s, m, size);
+            if (f.fits) {
+                if (DecideWidth(p, f, s, result)) return true;
+                break;
+            }
+        }
     }
+    CountEdgeMiss(p, preferred, size, result.misses);
     return false;
 }
 

@@ -31,6 +31,18 @@ int HeadRoom(int faceTop, int headTopRow);
 CandidateFrame FrameForSpread(const SizeModeParams& params, const cv::Rect& face, double s,
                               double m, cv::Size photoSize);
 
+// Which check ended the failed trials of a frame search, one count per trial:
+// the frame for the minimum spread, the preferred frame that had to be
+// narrowed, or the widest frame tried reached past the photo's top edge, its
+// bottom edge or a side (counted in that order); or a frame that fitted was
+// so narrow that it needed enlarging by the limit or more.
+struct FrameMisses {
+    int top = 0;
+    int bottom = 0;
+    int side = 0;
+    int enlarge = 0;
+};
+
 // Outcome of the frame search (no pixels involved).
 struct FrameSearch {
     int headRoom = 0;
@@ -41,6 +53,7 @@ struct FrameSearch {
     CandidateFrame minimumFrame;  // frame for spread u of the last trial
     CandidateFrame frame;         // accepted frame
     int outputWidth = 0;
+    FrameMisses misses;  // why each failed trial failed
 };
 
 // Searches head-room factors k (pass A upward, then pass B downward when the mode has it) for a

@@ -200,12 +200,66 @@ Explanation ExplainHeadTop() {
                 "retake against a plain wall with space above the head");
 }
 
-Explanation ExplainCropFrame(int trials) {
-    Explanation e =
-        Make(rule_id::kCropFrame, "没有能放进照片的裁剪框", "no crop frame fits inside the photo",
-             "请让头部位于照片中央，四周留出更多背景",
-             "centre the head and leave more background around it");
-    e.measured = Quantity{{{"trials", trials}}, {}, ""};
+namespace {
+
+enum class FrameMiss { None, Top, Bottom, Enlarge, Side };
+
+FrameMiss MainMiss(const FrameMisses& misses) {
+    FrameMiss main = FrameMiss::None;
+    int most = 0;
+    for (const auto& [miss, count] :
+         {std::pair{FrameMiss::Top, misses.top}, std::pair{FrameMiss::Bottom, misses.bottom},
+          std::pair{FrameMiss::Enlarge, misses.enlarge}, std::pair{FrameMiss::Side, misses.side}}) {
+        if (count > most) {
+            main = miss;
+            most = count;
+        }
+    }
+    return main;
+}
+
+}  // namespace
+
+Explanation ExplainCropFrame(int trials, const FrameMisses& misses) {
+    Explanation e;
+    switch (MainMiss(misses)) {
+        case FrameMiss::Top:
+            e = Make(rule_id::kCropFrame, "裁剪框超出照片上边：头顶上方留的空间不够",
+                     "the crop frame reaches past the top edge: too little room above the head",
+                     "请使用头顶上方留有更多背景的照片，不要裁掉头顶上方的背景",
+                     "use a photo with more room above the head; do not crop it away");
+            break;
+        case FrameMiss::Bottom:
+            e = Make(rule_id::kCropFrame, "裁剪框超出照片下边：下巴以下拍到的部分不够",
+                     "the crop frame reaches past the bottom edge: too little photo below the chin",
+                     "请使用下巴以下拍得更多（露出肩部）的照片",
+                     "use a photo that shows more below the chin, down to the shoulders");
+            break;
+        case FrameMiss::Enlarge:
+            e = Make(rule_id::kCropFrame, "裁剪框太小：需要放大过多",
+                     "the crop frame is too small: it would need enlarging too much",
+                     "请使用像素更多的照片", "use a photo with more pixels");
+            break;
+        case FrameMiss::Side:
+            e = Make(rule_id::kCropFrame, "裁剪框超出照片左右两边：头部两侧留的空间不够",
+                     "the crop frame reaches past the sides: too little room beside the head",
+                     "请让头部位于照片中央，两侧留出更多背景",
+                     "centre the head and leave more background beside it");
+            break;
+        case FrameMiss::None:
+            e = Make(rule_id::kCropFrame, "没有能放进照片的裁剪框",
+                     "no crop frame fits inside the photo",
+                     "请让头部位于照片中央，四周留出更多背景",
+                     "centre the head and leave more background around it");
+            break;
+    }
+    e.measured = Quantity{{{"trials", trials},
+                           {"past_top", misses.top},
+                           {"past_bottom", misses.bottom},
+                           {"past_side", misses.side},
+                           {"enlarge", misses.enlarge}},
+                          {},
+                          ""};
     return e;
 }
 
@@ -283,8 +337,8 @@ Explanation ExplainProportion(const AuditReport& report, const AuditTrace& trace
         }
     }
     if (trace.crop && !trace.crop->headTopRow) return ExplainHeadTop();
-    const int trials = trace.crop && trace.crop->search ? trace.crop->search->trials : 0;
-    return ExplainCropFrame(trials);
+    if (!trace.crop || !trace.crop->search) return ExplainCropFrame(0);
+    return ExplainCropFrame(trace.crop->search->trials, trace.crop->search->misses);
 }
 
 }  // namespace

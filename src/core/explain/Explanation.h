@@ -77,7 +77,10 @@ Explanation ExplainFaceCount(std::size_t count);
 Explanation ExplainFaceShare(double share);
 Explanation ExplainSizeSetting(int setting);
 Explanation ExplainHeadTop();
-Explanation ExplainCropFrame(int trials);
+// Which way no frame fits, from the check that ended most trials (ties:
+// top, bottom, enlarging, sides); without misses the sentence only says that
+// none fits.
+Explanation ExplainCropFrame(int trials, const FrameMisses& misses = {});
 Explanation ExplainUnreadable();
 Explanation ExplainAuditFailed(const std::string& error);
 Explanation ExplainPassed(cv::Size output, SizeMode mode);
