@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    libopencv-dev opencv-data libinih-dev qt6-base-dev
+    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev qt6-base-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcli11-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth
