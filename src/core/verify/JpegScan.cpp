@@ -3,10 +3,14 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstdlib>
+#include <string>
 
+#include "core/rules/Rules.h"
 #include "core/verify/SaveStructure.h"
 
 namespace quorvel {
@@ -43,12 +47,67 @@ void OnMessage(j_common_ptr info, int level) {
 
 void Silent(j_common_ptr) {}
 
+// The orthonormal 8 x 8 inverse DCT's basis: kBasis[x][u].
+const std::array<std::array<double, 8>, 8>& Basis() {
+    static const auto basis = [] {
+        std::array<std::array<double, 8>, 8> b{};
+        for (int x = 0; x < 8; ++x) {
+            for (int u = 0; u < 8; ++u) {
+                const double scale = u == 0 ? std::sqrt(1.0 / 8) : 0.5;
+                b[x][u] = scale * std::cos((2 * x + 1) * u * M_PI / 16);
+            }
+        }
+        return b;
+    }();
+    return basis;
+}
+
+// How far the unclamped pixels of one block lie outside 0..255.
+double BlockOvershoot(const JCOEF* block, const UINT16* quantisation) {
+    const auto& t = Basis();
+    double f[8][8];
+    double rows[8][8];  // rows[v][x]: the horizontal transform of each frequency row
+    for (int v = 0; v < 8; ++v) {
+        for (int x = 0; x < 8; ++x) {
+            double sum = 0;
+            for (int u = 0; u < 8; ++u) sum += block[8 * v + u] * quantisation[8 * v + u] * t[x][u];
+            rows[v][x] = sum;
+        }
+    }
+    double worst = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            f[y][x] = 128;
+            for (int v = 0; v < 8; ++v) f[y][x] += t[y][v] * rows[v][x];
+            worst = std::max({worst, -f[y][x], f[y][x] - 255});
+        }
+    }
+    return worst;
+}
+
+// The largest overshoot of any block of any component.
+double WorstOvershoot(jpeg_decompress_struct& in, jvirt_barray_ptr* coefficients) {
+    double worst = 0;
+    for (int c = 0; c < in.num_components; ++c) {
+        const jpeg_component_info& component = in.comp_info[c];
+        const UINT16* quantisation = component.quant_table->quantval;
+        for (JDIMENSION by = 0; by < component.height_in_blocks; ++by) {
+            JBLOCKARRAY row = (*in.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&in),
+                                                            coefficients[c], by, 1, FALSE);
+            for (JDIMENSION bx = 0; bx < component.width_in_blocks; ++bx) {
+                worst = std::max(worst, BlockOvershoot(row[0][bx], quantisation));
+            }
+        }
+    }
+    return worst;
+}
+
 // Reads every coefficient, and writes them again as the save's encoder
 // would (its tables, standard Huffman codes) into `encoded`. Kept apart from
 // any C++ object with a destructor: longjmp skips them.
 bool ReadAndEncodeAgain(jpeg_decompress_struct& in, jpeg_compress_struct& out, ScanErrors& errors,
-                        std::string_view jpeg, unsigned char** encoded,
-                        unsigned long* encodedSize) {
+                        std::string_view jpeg, unsigned char** encoded, unsigned long* encodedSize,
+                        double* overshoot) {
     if (setjmp(errors.fatal) != 0) return false;
     jpeg_create_decompress(&in);
     jpeg_create_compress(&out);
@@ -58,6 +117,7 @@ bool ReadAndEncodeAgain(jpeg_decompress_struct& in, jpeg_compress_struct& out, S
     if (errors.failed) return false;
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&in);
     if (errors.failed) return false;
+    *overshoot = WorstOvershoot(in, coefficients);
     jpeg_mem_dest(&out, encoded, encodedSize);
     jpeg_copy_critical_parameters(&in, &out);
     jpeg_write_coefficients(&out, coefficients);
@@ -79,7 +139,9 @@ std::optional<std::string> JpegDataProblem(std::string_view jpeg) {
     errors.manager.output_message = Silent;
     unsigned char* encoded = nullptr;
     unsigned long encodedSize = 0;
-    const bool clean = ReadAndEncodeAgain(in, out, errors, jpeg, &encoded, &encodedSize);
+    double overshoot = 0;
+    const bool clean =
+        ReadAndEncodeAgain(in, out, errors, jpeg, &encoded, &encodedSize, &overshoot);
     jpeg_destroy_compress(&out);
     jpeg_destroy_decompress(&in);
     const std::string again(reinterpret_cast<const char*>(encoded), encoded ? encodedSize : 0);
@@ -87,14 +149,20 @@ std::optional<std::string> JpegDataProblem(std::string_view jpeg) {
     if (!clean) {
         return std::string(errors.message[0] != '\0' ? errors.message : "libjpeg stopped reading");
     }
-    // Data changed inside the scan can still read without a warning; it then
-    // no longer is what the encoder writes for the coefficients it yields.
+    // Data changed inside the scan can still read without a warning: it then
+    // is no longer what the encoder writes for the coefficients it yields, or
+    // those give blocks no photo gives.
     const std::size_t scan = JpegScanStart(jpeg);
     const std::size_t scanAgain = JpegScanStart(again);
     if (jpeg.substr(std::min(scan, jpeg.size())) !=
         std::string_view(again).substr(std::min(scanAgain, again.size()))) {
         return std::string(
             "Corrupt JPEG data: the scan is not the encoding of the coefficients read from it");
+    }
+    if (overshoot > rules::kMaxJpegBlockOvershoot) {
+        return "Corrupt JPEG data: a block's pixels lie " + std::to_string(std::lround(overshoot)) +
+               " levels outside 0 to 255, a save's at most " +
+               std::to_string(std::lround(rules::kMaxJpegBlockOvershoot));
     }
     return std::nullopt;
 }

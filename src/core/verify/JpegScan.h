@@ -10,8 +10,9 @@ namespace quorvel {
 // the first warning or error libjpeg gives (premature end, corrupt data,
 // extraneous bytes before a marker, ...) in its own words; none when the
 // data is clean. Data that reads without a warning but whose scan is not
-// what the encoder writes for the coefficients read (changed bytes that
-// happen to decode) is corrupt too. Writes nothing to stderr.
+// what the encoder writes for the coefficients read, or whose blocks give
+// pixels far outside 0..255 (changed bytes that happen to decode), is corrupt
+// too. Writes nothing to stderr.
 std::optional<std::string> JpegDataProblem(std::string_view jpeg);
 
 }  // namespace quorvel
