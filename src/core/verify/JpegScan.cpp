@@ -62,24 +62,41 @@ const std::array<std::array<double, 8>, 8>& Basis() {
     return basis;
 }
 
-// How far the unclamped pixels of one block lie outside 0..255.
+// How far the unclamped pixels of one block lie outside 0..255. Most blocks
+// of a photo hold few coefficients: rows of zeros are skipped.
 double BlockOvershoot(const JCOEF* block, const UINT16* quantisation) {
     const auto& t = Basis();
-    double f[8][8];
-    double rows[8][8];  // rows[v][x]: the horizontal transform of each frequency row
+    double rows[8][8];  // rows[v][x]: the horizontal transform of frequency row v
+    bool used[8] = {};
+    bool acUsed = false;
     for (int v = 0; v < 8; ++v) {
+        for (int u = 0; u < 8; ++u) {
+            if (block[8 * v + u] == 0) continue;
+            used[v] = true;
+            acUsed = acUsed || v > 0 || u > 0;
+        }
+    }
+    const double dc = block[0] * quantisation[0] / 8.0 + 128;
+    if (!acUsed) return std::max({0.0, -dc, dc - 255});
+    for (int v = 0; v < 8; ++v) {
+        if (!used[v]) continue;
         for (int x = 0; x < 8; ++x) {
             double sum = 0;
-            for (int u = 0; u < 8; ++u) sum += block[8 * v + u] * quantisation[8 * v + u] * t[x][u];
+            for (int u = 0; u < 8; ++u) {
+                if (block[8 * v + u] != 0)
+                    sum += block[8 * v + u] * quantisation[8 * v + u] * t[x][u];
+            }
             rows[v][x] = sum;
         }
     }
     double worst = 0;
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
-            f[y][x] = 128;
-            for (int v = 0; v < 8; ++v) f[y][x] += t[y][v] * rows[v][x];
-            worst = std::max({worst, -f[y][x], f[y][x] - 255});
+            double pixel = 128;
+            for (int v = 0; v < 8; ++v) {
+                if (used[v]) pixel += t[y][v] * rows[v][x];
+            }
+            worst = std::max({worst, -pixel, pixel - 255});
         }
     }
     return worst;
