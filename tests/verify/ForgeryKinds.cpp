@@ -202,11 +202,17 @@ std::vector<Forgery> BuildFileForgeries(const fs::path& dir,
             cv::cvtColor(repainted, repainted, cv::COLOR_GRAY2BGR);
             forge("APNG frame holding another picture", g,
                   Animated(image, Encoded(repainted, ".png"), p.size()) + marker, settings, ".png");
-            cv::Mat alpha;
-            cv::cvtColor(p, alpha, cv::COLOR_BGR2BGRA);
+            // The pixels are the save's; only the alpha hides the face.
+            cv::Mat alpha(p.size(), CV_8UC1, cv::Scalar(255));
             cv::ellipse(alpha, cv::Point(p.cols / 2, p.rows / 2), cv::Size(p.cols / 3, p.rows / 4),
-                        0, 0, 360, cv::Scalar(0, 0, 0, 0), cv::FILLED);
-            forge("alpha hiding the face", g, Encoded(alpha, ".png") + marker, settings, ".png");
+                        0, 0, 360, cv::Scalar(0), cv::FILLED);
+            cv::Mat channels[4];
+            cv::split(p, channels);
+            channels[3] = alpha;
+            cv::Mat transparent;
+            cv::merge(channels, 4, transparent);
+            forge("alpha hiding the face", g, Encoded(transparent, ".png") + marker, settings,
+                  ".png");
             forge("second picture in a PNG ancillary chunk", g,
                   image.substr(0, 33) + PngChunk("thMb", otherJpeg) + image.substr(33) + marker,
                   settings, ".png");
