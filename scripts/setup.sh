@@ -8,7 +8,7 @@ set -euo pipefail
 # Chinese texts.
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    libopencv-dev opencv-data libinih-dev qt6-base-dev
+    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev qt6-base-dev
     nlohmann-json3-dev libcli11-dev libmicrohttpd-dev help2man
     fonts-noto-cjk qt6-translations-l10n
 )

@@ -167,6 +167,15 @@ TEST(SavePhoto, ReadOnlyFolderAndFileAreLeftAloneAndAnotherPlaceWorks) {
     EXPECT_TRUE(HasPassMarker((dir / "elsewhere.jpg").string()));
 }
 
+TEST(SavePhoto, OnlyJpegPngAndBmpNamesMakeSavesTheVerifierAccepts) {
+    const std::vector<std::pair<const char*, bool>> names = {
+        {"photo.jpg", true},   {"photo.JPEG", true},  {"photo.png", true},  {"photo.bmp", true},
+        {"photo.tiff", false}, {"photo.webp", false}, {"photo.ppm", false}, {"photo.jp2", false},
+        {"photo.xyz", false},  {"photo", false},
+    };
+    for (const auto& [name, verifies] : names) EXPECT_EQ(SaveNameVerifies(name), verifies) << name;
+}
+
 TEST(SavePhoto, VerifyRejectsFilesWithoutTheMarker) {
     TempDir dir;
     WriteBytes(dir / "plain.jpg", Encoded(SamplePhoto(), ".jpg"));

@@ -108,7 +108,7 @@ TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
                      dir.path());
         ASSERT_EQ(saved.status, 0) << saved.err;
     }
-    const cv::Mat flat(442, 295, CV_8UC3, cv::Scalar(200, 120, 40));
+    const cv::Mat flat(413, 295, CV_8UC3, cv::Scalar(200, 120, 40));  // a size mode 1 size
     ASSERT_TRUE(testsupport::Save(flat, (dir / "flat.jpg").string()).ok);
     WriteBytes(dir / "tiny", "ab");
     WriteBytes(dir / "cfg.ini", "[set]\ncolor=2\nsize=1\n");

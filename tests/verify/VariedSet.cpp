@@ -118,6 +118,7 @@ cv::Mat Compose(cv::Mat backdrop, double scale, int dx, int cropTop, Hair hair) 
 struct Original {
     std::string name;
     cv::Mat photo;
+    bool plain = true;
 };
 
 std::vector<Original> Originals() {
@@ -125,6 +126,7 @@ std::vector<Original> Originals() {
         const char* name;
         cv::Mat photo;
         Hair hair;
+        bool plain = true;  // one colour along the top, no gradient
     };
     const cv::Scalar blue = Rgb(60, 130, 220);
     cv::Mat band = Plain(blue);
@@ -133,14 +135,15 @@ std::vector<Original> Originals() {
         {"plain blue", Plain(blue), Hair::None},
         {"plain red", Plain(Rgb(200, 40, 40)), Hair::None},
         {"plain white", Plain(Rgb(245, 245, 245)), Hair::None},
+        {"near-white with a blue tint", Plain(Rgb(226, 234, 250)), Hair::None},
         {"white to blue, corners 79 apart", Gradient(Rgb(250, 250, 250), Rgb(171, 195, 250), false),
-         Hair::None},
+         Hair::None, false},
         {"blue to white, corners 79 apart", Gradient(Rgb(171, 195, 250), Rgb(250, 250, 250), false),
-         Hair::None},
+         Hair::None, false},
         {"white to light blue, white mean", Gradient(Rgb(252, 252, 252), Rgb(205, 220, 252), false),
-         Hair::None},
+         Hair::None, false},
         {"light to dark blue, top to bottom",
-         Gradient(Rgb(225, 235, 252), Rgb(120, 150, 210), true), Hair::None},
+         Gradient(Rgb(225, 235, 252), Rgb(120, 150, 210), true), Hair::None, false},
         {"blue at hue 181", Plain(Hsv(181.5, 0.6, 0.85)), Hair::None},
         {"blue at hue 259", Plain(Hsv(258.5, 0.6, 0.85)), Hair::None},
         {"red at hue 331", Plain(Hsv(331.5, 0.7, 0.8)), Hair::None},
@@ -150,7 +153,8 @@ std::vector<Original> Originals() {
         {"dark blue at value 0.15", Plain(Hsv(220, 0.8, 0.15)), Hair::None},
         {"darker grey-blue", Plain(Hsv(212, 0.25, 0.45)), Hair::None},
         {"thin dark band along the top", band, Hair::None},
-        {"white with wide hair", Plain(Rgb(245, 245, 245)), Hair::Wide},
+        // Hair reaching the top: the top is not one colour (see ForgeryKinds).
+        {"white with wide hair", Plain(Rgb(245, 245, 245)), Hair::Wide, false},
         {"blue with hair to one side", Plain(blue), Hair::OneSide},
     };
     struct Place {
@@ -179,8 +183,8 @@ std::vector<Original> Originals() {
             originals.push_back(
                 {std::string(b.name) + ", scale " + cv::format("%.2f", place.scale) + ", dx " +
                      std::to_string(place.dx) + ", top cut " + std::to_string(place.cropTop),
-                 Grain(Compose(b.photo.clone(), place.scale, place.dx, place.cropTop, b.hair),
-                       rng)});
+                 Grain(Compose(b.photo.clone(), place.scale, place.dx, place.cropTop, b.hair), rng),
+                 b.plain});
         }
     }
     return originals;
@@ -195,7 +199,9 @@ void Save(const cv::Mat& photo, const fs::path& path) {
 std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
     std::vector<SavedGenuine> genuine;
     int counter = 0;
+    int index = 0;
     for (const Original& original : Originals()) {
+        const bool eval = index++ % 2 == 1;
         const fs::path input = dir / ("original" + std::to_string(counter++) + ".jpg");
         cv::imwrite(input.string(), original.photo, {cv::IMWRITE_JPEG_QUALITY, 95});
         for (int size : {1, 2}) {
@@ -208,9 +214,12 @@ std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
                 Save(audit.processedPhoto, path);
                 const std::string label =
                     original.name + ", size " + std::to_string(size) + " as " + ext;
-                genuine.push_back({{label, path, {3, size}}, audit});
+                genuine.push_back({{label, path, {3, size}}, audit, original.plain, eval});
                 genuine.push_back(
-                    {{label + ", colour " + std::to_string(found), path, {found, size}}, audit});
+                    {{label + ", colour " + std::to_string(found), path, {found, size}},
+                     audit,
+                     original.plain,
+                     eval});
             }
         }
     }
@@ -284,17 +293,18 @@ std::vector<Forgery> BuildForgeries(const fs::path& dir, const std::vector<Saved
     std::vector<Forgery> forged;
     cv::RNG rng(1616);
     int counter = 0;
+    bool eval = false;
     auto forge = [&](const std::string& kind, const std::string& base, const cv::Mat& photo,
                      GenuineSettings settings) {
         const fs::path path = dir / ("forged" + std::to_string(counter++) + ".jpg");
         Save(photo, path);
-        forged.push_back({kind, {kind + " (" + base + ")", path, settings}});
+        forged.push_back({kind, {kind + " (" + base + ")", path, settings}, eval});
     };
     auto forgeBytes = [&](const std::string& kind, const std::string& base,
                           const std::string& bytes) {
         const fs::path path = dir / ("forged" + std::to_string(counter++) + ".jpg");
         testsupport::WriteBytes(path, bytes);
-        forged.push_back({kind, {kind + " (" + base + ")", path, {3, 1}}});
+        forged.push_back({kind, {kind + " (" + base + ")", path, {3, 1}}, eval});
     };
 
     for (const SavedGenuine& g : genuine) {
@@ -306,6 +316,7 @@ std::vector<Forgery> BuildForgeries(const fs::path& dir, const std::vector<Saved
         }
         const cv::Mat& p = g.audit.processedPhoto;
         const int size = g.file.settings.size;
+        eval = g.eval;
         forge("repainted grey 222, white only", name, Repainted(p, Rgb(222, 222, 222), rng),
               {0, size});
         forge("repainted violet (hue 266), blue only", name, Repainted(p, Hsv(266, 0.6, 0.85), rng),
@@ -347,6 +358,7 @@ std::vector<Forgery> BuildForgeries(const fs::path& dir, const std::vector<Saved
         for (const cv::Rect& face : FindFaces(testsupport::Cascade(), scene)) {
             for (int size : {1, 2}) {
                 const SizeModeParams mode = size == 1 ? rules::kMode1 : rules::kMode2;
+                eval = size == 2;
                 forge("crowd scene cropped to a valid size", name, CropAround(scene, face, mode),
                       {3, size});
             }

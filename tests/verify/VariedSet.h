@@ -16,12 +16,15 @@ namespace verifytest {
 struct SavedGenuine {
     SetFile file;
     quorvel::AuditReport audit;
+    bool plainBackdrop = false;  // one colour along the original's top (no gradient, no hair)
+    bool eval = false;           // in the half the figures are given on, never tuned on
 };
 
 // A forgery and its kind ("repainted violet", "second JPEG before the marker").
 struct Forgery {
     std::string kind;
     SetFile file;
+    bool eval = false;  // made from a save of the evaluation half
 };
 
 // Photos composed from the blue fixture's head and shoulders on varied
@@ -30,7 +33,8 @@ struct Forgery {
 // wide hair reaching the top corners) and at varied scales and places (faces
 // across the accepted range, small head-room for the second pass), audited
 // in both size modes; every pass saved as JPEG and PNG, each checked with
-// colour 3 and with the class the audit found.
+// colour 3 and with the class the audit found. Every other original is in
+// the evaluation half.
 std::vector<SavedGenuine> BuildVariedGenuine(const std::filesystem::path& dir);
 
 // Forgeries of every kind a registration side meets, made from the passed

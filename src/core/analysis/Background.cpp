@@ -63,6 +63,22 @@ std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv) {
     return std::nullopt;
 }
 
+std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv, BackgroundColor setting,
+                                                  const ColourTolerance& tolerance) {
+    const auto accepts = [&](BackgroundColor c) {
+        return setting == BackgroundColor::Any || setting == c;
+    };
+    const std::optional<BackgroundColor> found = ClassifyBackground(hsv);
+    if (found && accepts(*found)) return found;
+    for (BackgroundColor backgroundClass : kBackgroundClasses) {
+        if (InBackgroundClass(hsv, backgroundClass,
+                              accepts(backgroundClass) ? tolerance : ColourTolerance{})) {
+            return backgroundClass;
+        }
+    }
+    return std::nullopt;
+}
+
 ColourNames NamesOf(BackgroundColor colour) {
     switch (colour) {
         case BackgroundColor::White:

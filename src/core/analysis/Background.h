@@ -42,6 +42,15 @@ bool InBackgroundClass(const Hsv& hsv, BackgroundColor backgroundClass,
 // or has no accepted colour. Tested in the order dark, white, red, blue.
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv);
 
+// The class the audit gives a colour (ClassifyBackground) when `setting`
+// accepts it; else the same test in the same order (dark, white, red, blue)
+// with the limits of the classes the setting accepts widened by the
+// tolerance. A colour of a class the setting refuses stays of it unless it
+// lies within the widened limits of an accepted class tested before it: only
+// white's, whose saturation limit borders red and blue.
+std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv, BackgroundColor setting,
+                                                  const ColourTolerance& tolerance);
+
 // The names of a class: the code of the JSON lines ("BG_BLUE"), Chinese
 // ("蓝色") and English ("blue"). Any names all three.
 struct ColourNames {

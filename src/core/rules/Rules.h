@@ -118,6 +118,13 @@ inline constexpr double kMaxEnlargement = 1.25;
 
 inline constexpr int kSaveJpegQuality = 50;
 
+// How far, in levels, the pixels a saved JPEG block's coefficients give may
+// lie outside 0..255 before they are clamped. Quality-50 saves of real photos
+// ring up to about 41 levels past a bright backdrop; data changed inside a
+// scan that still reads cleanly gives blocks of random coefficients far
+// beyond that.
+inline constexpr double kMaxJpegBlockOvershoot = 96;
+
 // The eight seed bytes of the pass marker; the marker's bytes are
 // (seed[i] + i + 5) mod 256, followed by two zero bytes.
 inline constexpr std::array<std::uint8_t, 8> kPassMarkerSeed = {0x51, 0x75, 0x6F, 0x72,

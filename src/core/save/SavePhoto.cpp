@@ -58,6 +58,16 @@ Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& d
     return image;
 }
 
+bool SaveNameVerifies(const fs::path& destination) {
+    // The format is the one the save's own encoder picks for the name.
+    const Result<std::vector<uchar>> sample =
+        EncodeForSave(cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(128)), destination);
+    if (!sample || sample->size() < 8) return false;
+    const std::string start(sample->begin(), sample->begin() + 8);
+    return start.rfind("\xFF\xD8", 0) == 0 || start == "\x89PNG\r\n\x1A\n" ||
+           start.rfind("BM", 0) == 0;
+}
+
 namespace {
 
 // Writes the encoded image and the marker into a begun file and commits it.

@@ -31,6 +31,11 @@ struct SavedPhoto {
 Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo,
                                          const std::filesystem::path& destination);
 
+// Whether a save under this name is written as JPEG, PNG or BMP, the only
+// formats the verifier (and so the registration side) accepts; the window
+// warns before it writes another format the image library can encode.
+bool SaveNameVerifies(const std::filesystem::path& destination);
+
 // Writes the photo with the encoder chosen by the path's extension and
 // appends the pass marker, through an AtomicFile: an existing file of that
 // name is replaced only by a finished save and left as it was when the save

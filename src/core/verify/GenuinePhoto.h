@@ -13,11 +13,13 @@
 
 namespace quorvel {
 
-// Whether a file is what a passed audit saves: complete JPEG (at the save's quality) or
-// PNG data directly followed by the pass marker, at a size the size mode
-// produces, on a plain background of a colour the setting allows that
-// reaches the top edge on both sides of the head, with one face as wide, as
-// centred and as high as the crop search can place it.
+// Whether a file is what a passed audit saves: JPEG, PNG or BMP data exactly
+// as the save's encoder writes it (quality 50 for JPEG), undamaged, directly
+// followed by the pass marker, of a size the size mode produces (read from
+// the header before anything is decoded), on a plain background of a colour
+// the setting allows that reaches the top edge on both sides of the head,
+// with one face as wide, as centred and as high as the crop search can place
+// it. docs/verification.md lists the checks.
 
 // The longest file the verifier reads: far above any save the tool makes
 // (an uncompressed BMP of the widest output is under 1 MB).

@@ -104,13 +104,61 @@ Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool 
     return e;
 }
 
-Explanation ExplainDecode(bool decoded, cv::Size size) {
-    Explanation e = decoded ? Make(verify_rule::kDecode, "图像数据可以解码",
-                                   "the image data decodes to " + std::to_string(size.width) +
-                                       " × " + std::to_string(size.height) + " pixels")
-                            : Make(verify_rule::kDecode, "图像数据无法解码",
-                                   "the image data cannot be decoded");
+Explanation ExplainFormat(const std::string& format, const std::optional<std::string>& foreign) {
+    const bool saved = format == "JPEG" || format == "PNG" || format == "BMP";
+    Explanation e;
+    if (saved) {
+        e = Make(verify_rule::kFormat, "图像格式为 " + format, "the image data is " + format);
+    } else if (foreign) {
+        e = Make(verify_rule::kFormat,
+                 "图像格式为 " + *foreign + "，保存的照片只有 JPEG、PNG 或 BMP",
+                 "the image data is " + *foreign + "; a saved photo is JPEG, PNG or BMP");
+    } else {
+        e = Make(verify_rule::kFormat, "不是 JPEG、PNG 或 BMP 图像数据",
+                 "the data before the pass marker is no JPEG, PNG or BMP image; a saved photo is "
+                 "one of these");
+    }
+    e.measured = Words({{"format", saved ? format : foreign.value_or("unknown")}});
+    e.limit = Words({{"format", "JPEG, PNG or BMP"}});
+    return e;
+}
+
+Explanation ExplainHeaderUnreadable(const std::string& why) {
+    Explanation e = Make(verify_rule::kSize, "图像头无法读取，尺寸未知",
+                         "the image header cannot be read (" + why + "), so its size is unknown");
+    e.measured = Words({{"header", "unreadable"}});
+    return e;
+}
+
+Explanation ExplainStructure(const std::string& format, const std::optional<std::string>& problem) {
+    Explanation e =
+        problem ? Make(verify_rule::kStructure, format + " 数据不是本工具保存时写入的结构",
+                       *problem + "; a saved photo holds only what the save's encoder writes")
+                : Make(verify_rule::kStructure, format + " 数据正是本工具保存时写入的结构",
+                       "the " + format + " data holds exactly what the save's encoder writes");
+    e.measured = Words({{"structure", problem ? "other" : "save"}});
+    e.limit = Words({{"structure", "save"}});
+    return e;
+}
+
+Explanation ExplainDecode(bool decoded, cv::Size size, const std::optional<std::string>& damage) {
+    Explanation e;
+    if (damage) {
+        e = Make(verify_rule::kDecode, "JPEG 数据已损坏：" + *damage,
+                 "the JPEG data is damaged: libjpeg reports \"" + *damage + "\"");
+    } else if (decoded) {
+        e = Make(verify_rule::kDecode, "图像数据可以解码",
+                 "the image data decodes to " + std::to_string(size.width) + " × " +
+                     std::to_string(size.height) + " pixels");
+    } else if (size.width > 0) {
+        e = Make(verify_rule::kDecode, "解码尺寸与图像头不符",
+                 "the image data decodes to " + std::to_string(size.width) + " × " +
+                     std::to_string(size.height) + " pixels, not the size its header claims");
+    } else {
+        e = Make(verify_rule::kDecode, "图像数据无法解码", "the image data cannot be decoded");
+    }
     e.measured = Words({{"decoded", decoded ? "yes" : "no"}});
+    if (damage) e.measured->words.emplace_back("libjpeg", *damage);
     return e;
 }
 

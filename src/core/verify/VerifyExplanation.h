@@ -17,10 +17,12 @@ namespace quorvel {
 namespace verify_rule {
 inline constexpr const char* kFile = "verify.file";
 inline constexpr const char* kMarker = "verify.marker";
-inline constexpr const char* kLayout = "verify.layout";
-inline constexpr const char* kDecode = "verify.decode";
+inline constexpr const char* kFormat = "verify.format";
 inline constexpr const char* kSize = "verify.size";
+inline constexpr const char* kLayout = "verify.layout";
+inline constexpr const char* kStructure = "verify.structure";
 inline constexpr const char* kQuantisation = "verify.quantisation";
+inline constexpr const char* kDecode = "verify.decode";
 inline constexpr const char* kBackgroundRegion = "verify.background.region";
 inline constexpr const char* kBackgroundColour = "verify.background.colour";
 inline constexpr const char* kBackgroundSetting = "verify.background.setting";
@@ -37,10 +39,19 @@ inline constexpr const char* kFaceTop = "verify.face.top";
 Explanation ExplainFileRead(const Error& error, std::uintmax_t maxBytes,
                             std::optional<std::uintmax_t> length = std::nullopt);
 Explanation ExplainMarker(bool present);
+// `format` is the name of the data's format; `foreign` names a format the
+// save never writes, when its signature is known.
+Explanation ExplainFormat(const std::string& format, const std::optional<std::string>& foreign);
+// The header of a JPEG, PNG or BMP cannot be read (cut short, malformed).
+Explanation ExplainHeaderUnreadable(const std::string& why);
 // `markerAt` is where the pass marker starts; `decoded` tells whether data
 // of another format decodes.
 Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool decoded);
-Explanation ExplainDecode(bool decoded, cv::Size size);
+// `problem` is the first difference from what the save's encoder writes.
+Explanation ExplainStructure(const std::string& format, const std::optional<std::string>& problem);
+// `damage` is libjpeg's warning or error for damaged JPEG data.
+Explanation ExplainDecode(bool decoded, cv::Size size,
+                          const std::optional<std::string>& damage = std::nullopt);
 Explanation ExplainSavedSize(cv::Size size, int sizeSetting);
 // `quality` is the libjpeg quality the luminance table corresponds to, when
 // it can be told.

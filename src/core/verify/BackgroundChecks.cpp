@@ -1,0 +1,219 @@
+#include <algorithm>
+#include <cmath>
+#include <opencv2/imgproc.hpp>
+
+#include "core/analysis/Background.h"
+#include "core/analysis/FloodFill.h"
+#include "core/verify/PhotoChecks.h"
+#include "core/verify/VerifyExplanation.h"
+
+namespace quorvel::verify_checks {
+
+namespace {
+
+// ---- The verifier's own tolerances ----------------------------------------
+// Measured by test_verify's genuine set (the README's verification section
+// gives the figures): what the save's JPEG quality, a sampling place other than the
+// audit's and re-running the detector on the smaller saved photo move.
+
+// The colour classes are the audit's, widened a little. Where the verifier
+// reads the colour the audit sampled, it never left the audit's classes on
+// the genuine set (212 other genuine saves drifted at most 0.3° of hue and
+// 0.004 of saturation); hue and value allow about three times that. White's
+// saturation allows more: under a vertical gradient, white at the original's
+// top, the saved photo's top is read up to 0.17 saturated (0.04 beyond the
+// white limit), and a light blue there cannot be told from such a save.
+constexpr ColourTolerance kColourTolerance{1.0, 0.08, 0.01};
+// The plain regions reaching the top cover at least this share of a saved
+// photo. Smallest on genuine saves: 4.3 % and 4.6 % (faces 77 % of the
+// width, whose background is a band above the head); a white band of a
+// thirtieth of the height over a wall of another colour covers 3.1 %.
+constexpr double kMinBackgroundCoverage = 0.035;
+// Regions left and right of the head that share no pixels (a head reaching
+// the top edge parts them) are one backdrop when their shades differ by no
+// more than two fill ranges: a smooth gradient between such shades is
+// covered by the two fills from its ends.
+constexpr double kMaxShadeDifference = 2 * rules::kBackgroundFillRange;
+
+// Seeds of the background regions: on the audit's sample row and on a row
+// below a thin band along the top, from the corner towards the head.
+constexpr int kSeedRows[] = {rules::kSampleRow, 3 * rules::kSampleRow};
+constexpr int kSeedsPerSide = 6;
+// A seed's colour is the mean of this block around it (JPEG noise).
+constexpr int kColourBlock = 3;
+// Mixes of the two sides' colours tried for a class the setting accepts.
+constexpr int kMixSteps = 6;
+
+bool Accepts(BackgroundColor setting, BackgroundColor backgroundClass) {
+    return setting == BackgroundColor::Any || setting == backgroundClass;
+}
+
+// The audit's class of a colour; the tolerance only for the classes the
+// setting accepts, where the audit gives none.
+std::optional<BackgroundColor> ClassOf(const Hsv& hsv, BackgroundColor setting) {
+    return ClassifyBackground(hsv, setting, kColourTolerance);
+}
+
+Hsv HsvOf(const cv::Vec3b& bgr) { return RgbToHsv(bgr[2], bgr[1], bgr[0]); }
+
+// ---- The background -------------------------------------------------------
+
+// A plain region reaching the top on one side of the head.
+struct Side {
+    bool found = false;
+    bool inClass = false;  // its colour is of a class (see ClassOf)
+    cv::Vec3b bgr;         // the colour at its seed
+    int area = 0;
+    cv::Mat mask;  // (rows + 2) x (cols + 2), as the fills make it
+};
+
+cv::Vec3b BlockMean(const cv::Mat& photo, cv::Point at) {
+    const cv::Rect block =
+        cv::Rect(at.x - kColourBlock / 2, at.y - kColourBlock / 2, kColourBlock, kColourBlock) &
+        cv::Rect(0, 0, photo.cols, photo.rows);
+    const cv::Scalar mean = cv::mean(photo(block));
+    return cv::Vec3b(cv::saturate_cast<uchar>(mean[0]), cv::saturate_cast<uchar>(mean[1]),
+                     cv::saturate_cast<uchar>(mean[2]));
+}
+
+// The regions filled as the audit fills (fixed range from the seed) from
+// seeds on the top rows between the corner and the head's middle column,
+// each seed not yet inside an earlier region.
+std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left,
+                              BackgroundColor setting) {
+    std::vector<Side> regions;
+    cv::Mat covered = cv::Mat::zeros(photo.rows + 2, photo.cols + 2, CV_8UC1);
+    const int step = std::max(1, photo.cols / (2 * kSeedsPerSide));
+    for (int row : kSeedRows) {
+        if (row >= photo.rows) continue;
+        for (int i = 0; i < kSeedsPerSide; ++i) {
+            const int x =
+                left ? rules::kSampleInset + i * step : photo.cols - rules::kSampleInset - i * step;
+            if (x < 0 || x >= photo.cols || (left ? x >= middle : x <= middle)) break;
+            if (covered.at<uchar>(row + 1, x + 1) != 0) continue;
+            Side side;
+            side.found = true;
+            side.area =
+                FillRegionMask(photo, cv::Point(x, row), rules::kBackgroundFillRange, side.mask);
+            cv::bitwise_or(covered, side.mask, covered);
+            side.bgr = BlockMean(photo, cv::Point(x, row));
+            side.inClass = ClassOf(HsvOf(side.bgr), setting).has_value();
+            regions.push_back(std::move(side));
+        }
+    }
+    return regions;
+}
+
+// The largest region of a class the setting accepts when there is one (not
+// the hair in a corner), else of any colour class, else any.
+Side LargestRegion(const std::vector<Side>& regions, BackgroundColor setting) {
+    const Side* best = nullptr;
+    int bestRank = -1;
+    for (const Side& side : regions) {
+        const std::optional<BackgroundColor> found = ClassOf(HsvOf(side.bgr), setting);
+        const int rank = found && Accepts(setting, *found) ? 2 : found ? 1 : 0;
+        if (best == nullptr || rank > bestRank || (rank == bestRank && side.area > best->area)) {
+            best = &side;
+            bestRank = rank;
+        }
+    }
+    return best != nullptr ? *best : Side{};
+}
+
+// The largest channel difference of two regions' colours.
+int ShadeDifference(const Side& a, const Side& b) {
+    int difference = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        difference = std::max(difference, std::abs(a.bgr[ch] - b.bgr[ch]));
+    }
+    return difference;
+}
+
+// Whether two regions are one backdrop: they share pixels (above the head),
+// or their shades are close enough for a gradient between them.
+bool OneBackdrop(const Side& a, const Side& b) {
+    if (ShadeDifference(a, b) <= kMaxShadeDifference) return true;
+    const cv::Rect inside(1, 1, a.mask.cols - 2, a.mask.rows - 2);
+    cv::Mat shared;
+    cv::bitwise_and(a.mask(inside), b.mask(inside), shared);
+    return cv::countNonZero(shared) > 0;
+}
+
+// The first class the setting accepts among mixes of the two colours (a
+// gradient between two accepted shades passes where the audit's mean of
+// samples along it would).
+std::optional<BackgroundColor> AcceptedMix(const cv::Vec3b& a, const cv::Vec3b& b,
+                                           BackgroundColor setting) {
+    for (int step = 0; step <= kMixSteps; ++step) {
+        cv::Vec3b mix;
+        for (int ch = 0; ch < 3; ++ch) {
+            mix[ch] = static_cast<uchar>((a[ch] * (kMixSteps - step) + b[ch] * step) / kMixSteps);
+        }
+        const std::optional<BackgroundColor> found = ClassOf(HsvOf(mix), setting);
+        if (found && Accepts(setting, *found)) return found;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting,
+                       GenuineCheck& result) {
+    if (photo.rows <= kSeedRows[0] || photo.cols <= 2 * rules::kSampleInset) {
+        AddCheck(result, ExplainBackgroundRegion(false, false, 0, kMaxShadeDifference), false);
+        return;
+    }
+    const std::vector<Side> lefts = FindRegions(photo, middle, true, setting);
+    const std::vector<Side> rights = FindRegions(photo, middle, false, setting);
+    // The largest pair of one backdrop in a class the setting accepts; else
+    // each side's largest region, to say what is wrong.
+    Side left, right;
+    for (const Side& l : lefts) {
+        for (const Side& r : rights) {
+            if (l.inClass && r.inClass && l.area + r.area > left.area + right.area &&
+                OneBackdrop(l, r) && AcceptedMix(l.bgr, r.bgr, setting)) {
+                left = l;
+                right = r;
+            }
+        }
+    }
+    if (!left.found) {
+        left = LargestRegion(lefts, setting);
+        right = LargestRegion(rights, setting);
+    }
+    const bool found = left.found && right.found;
+    const int difference = found ? ShadeDifference(left, right) : 0;
+    AddCheck(result,
+             ExplainBackgroundRegion(left.found, right.found, difference, kMaxShadeDifference),
+             found && OneBackdrop(left, right));
+    if (!found) return;
+
+    const Hsv leftHsv = HsvOf(left.bgr);
+    const Hsv rightHsv = HsvOf(right.bgr);
+    const bool inClass = left.inClass && right.inClass;
+    AddCheck(result, ExplainBackgroundColourOf(leftHsv, rightHsv, inClass, kColourTolerance),
+             inClass);
+    if (inClass) {
+        result.backgroundClass = AcceptedMix(left.bgr, right.bgr, setting);
+        cv::Vec3b mean;
+        for (int ch = 0; ch < 3; ++ch)
+            mean[ch] = static_cast<uchar>((left.bgr[ch] + right.bgr[ch]) / 2);
+        std::optional<BackgroundColor> named = result.backgroundClass;
+        if (!named) named = ClassOf(HsvOf(mean), setting);
+        if (!named) named = ClassOf(leftHsv, setting);
+        AddCheck(result,
+                 ExplainBackgroundSettingOf(named, setting, result.backgroundClass.has_value()),
+                 result.backgroundClass.has_value());
+    }
+
+    // The fills' masks carry a one-pixel frame the fill itself marks.
+    const cv::Rect inside(1, 1, photo.cols, photo.rows);
+    cv::Mat both;
+    cv::bitwise_or(left.mask(inside), right.mask(inside), both);
+    result.backgroundCoverage =
+        static_cast<double>(cv::countNonZero(both)) / static_cast<double>(photo.total());
+    AddCheck(result, ExplainBackgroundCoverageOf(result.backgroundCoverage, kMinBackgroundCoverage),
+             result.backgroundCoverage >= kMinBackgroundCoverage);
+}
+
+}  // namespace quorvel::verify_checks

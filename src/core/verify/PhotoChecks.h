@@ -1,0 +1,29 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+#include <opencv2/objdetect.hpp>
+#include <optional>
+
+#include "core/analysis/Background.h"
+#include "core/rules/Rules.h"
+#include "core/verify/GenuinePhoto.h"
+
+// The checks of a decoded photo, shared by the verifier's parts.
+namespace quorvel::verify_checks {
+
+// Records a check; a failed one adds "rule: sentence" to the problems.
+void AddCheck(GenuineCheck& result, Explanation explanation, bool passed);
+
+// One plain backdrop of a class the setting accepts reaches the top edge on
+// both sides of the head (whose middle column is `middle`) and covers enough
+// of the photo.
+void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting,
+                       GenuineCheck& result);
+
+// One face (or the wider of two), as wide, as centred and as high as the crop
+// search of the size mode can place it; `mode` none for a size setting that
+// is no mode. Fills the face fields of `result`.
+void CheckFace(const cv::Mat& photo, cv::CascadeClassifier& cascade,
+               const std::optional<rules::SizeModeParams>& mode, GenuineCheck& result);
+
+}  // namespace quorvel::verify_checks
