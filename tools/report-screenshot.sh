@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the README's screenshot of the HTML report
+# Regenerates the screenshot of the HTML report in docs/batch.md
 # (docs/screenshots/report.png) from the report test, which renders a report
 # of mixed photos in headless Chromium.
 set -euo pipefail

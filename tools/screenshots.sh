@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the README's screenshots of the window (docs/screenshots) from
+# Regenerates the screenshots of the window (docs/screenshots) from
 # the window tests, which paint the real window offscreen.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"

@@ -95,6 +95,9 @@ private:
     void applyVerdict(const quorvel::AuditReport& report, bool alreadyProcessed);
     void announceResult();
     void savePhoto();
+    // True when the photo may be saved under this name: a format the
+    // registration side accepts, or the user's answer to the question.
+    bool saveFormatAccepted(const std::filesystem::path& target);
     void showWindowMenu(const QPoint& globalPos);
     void showAboutBox();
     void setAuditRunning(bool running);

@@ -105,8 +105,14 @@ void MainWindow::savePhoto() {
         m_saveButton.setPicture(pictures::kSaveButton);
         return;
     }
+    const std::filesystem::path target = localPath(*path);
+    if (!saveFormatAccepted(target)) {
+        // Kept: the photo stays on screen, to be saved under another name.
+        m_saveButton.setPicture(pictures::kSaveButton);
+        return;
+    }
     const quorvel::Result<quorvel::SavedPhoto> result =
-        quorvel::SaveProcessedPhoto(m_processedPhoto, localPath(*path));
+        quorvel::SaveProcessedPhoto(m_processedPhoto, target);
     if (!result) {
         m_dialogs->showMessage(saveFailureMessage(result.error()));
         takeFocusBack();
@@ -125,6 +131,20 @@ void MainWindow::savePhoto() {
     showSavedLine(*path);
     announceResult();
     update();
+}
+
+bool MainWindow::saveFormatAccepted(const std::filesystem::path& target) {
+    // A name the image library cannot encode at all fails in the save and
+    // is told there; a format it encodes but the registration side refuses
+    // is asked about first.
+    if (quorvel::SaveNameVerifies(target) || !quorvel::EncodeForSave(m_processedPhoto, target)) {
+        return true;
+    }
+    const QString suffix = QString::fromStdString(target.extension().string()).mid(1);
+    const bool accepted = m_dialogs->confirm(otherFormatQuestion(suffix),
+                                             QStringLiteral("仍然保存"), QStringLiteral("取消"));
+    takeFocusBack();
+    return accepted;
 }
 
 void MainWindow::showSavedLine(const QString& path) {

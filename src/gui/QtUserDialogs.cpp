@@ -28,6 +28,17 @@ void QtUserDialogs::showMessage(const QString& text, const QString& detail) {
     box.exec();
 }
 
+bool QtUserDialogs::confirm(const QString& text, const QString& accept, const QString& reject) {
+    QMessageBox box(QMessageBox::Question, kMessageTitle, text, QMessageBox::NoButton, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(reject, QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 namespace {
 
 // Runs a file dialog with one filter; the chosen path, or none on cancel.

@@ -15,6 +15,7 @@ public:
     using UserDialogs::showMessage;
     void showMessage(const QString& text, const QString& detail) override;
     std::optional<QString> openPath(const QString& startFolder) override;
+    bool confirm(const QString& text, const QString& accept, const QString& reject) override;
     std::optional<QString> savePath(const QString& startFolder) override;
     bool showFolder(const QString& folder) override;
 

@@ -16,6 +16,10 @@ public:
     virtual void showMessage(const QString& text, const QString& detail) = 0;
     void showMessage(const QString& text) { showMessage(text, QString()); }
 
+    // A question with two answers; true when the user picks `accept`. The
+    // other answer is the default, and Escape gives it.
+    virtual bool confirm(const QString& text, const QString& accept, const QString& reject) = 0;
+
     // The photo to open, or nothing when the user cancels; the dialog starts
     // in startFolder.
     virtual std::optional<QString> openPath(const QString& startFolder) = 0;
@@ -33,6 +37,13 @@ public:
 inline QString folderNotShownMessage(const QString& folder) {
     return QStringLiteral("无法打开文件夹：") + folder +
            QStringLiteral("\n请在文件管理器中打开这个文件夹。");
+}
+
+// The question put before a save under a name whose format the registration
+// side refuses (TIFF, WebP, ...): the photo would not be recognised there.
+inline QString otherFormatQuestion(const QString& suffix) {
+    return QStringLiteral("注册系统只接受 JPEG、PNG 或 BMP 格式的照片，以 .") + suffix +
+           QStringLiteral(" 保存的照片不会被识别为本工具通过的照片。仍要保存吗？");
 }
 
 }  // namespace quorvel::gui

@@ -374,7 +374,7 @@ TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
     EXPECT_EQ(last.Lines().size(), 1u) << last.out;
 }
 
-// The recipe of the README: GNU parallel runs the parts (its local workers
+// The recipe of docs/batch.md: GNU parallel runs the parts (its local workers
 // stand in for --sshlogin hosts) and the merged, sorted lines equal those
 // of one --jobs 2 run, byte for byte.
 TEST(ManyMachines, GnuParallelRecipeGivesTheLinesOfOneRun) {

@@ -319,7 +319,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     ASSERT_EQ(Browse(browser, dir.path(), dir / "rep" / "r.html", "1280,2000", "--dump-dom",
                      dom.string()),
               0);
-    // The README's screenshot (tools/report-screenshot.sh).
+    // The screenshot in docs/batch.md (tools/report-screenshot.sh).
     if (const char* shots = std::getenv("QUORVEL_SCREENSHOT_DIR")) {
         const fs::path shot = fs::path(shots) / "report.png";
         EXPECT_EQ(Browse(browser, dir.path(), dir / "rep" / "r.html", "1280,2000",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QStringList>
 #include <functional>
 #include <optional>
@@ -16,6 +17,11 @@ public:
         messages << text;
         details << detail;
         whileShown();
+    }
+    bool confirm(const QString& text, const QString&, const QString&) override {
+        questions << text;
+        whileShown();
+        return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
     }
     std::optional<QString> openPath(const QString& startFolder) override {
         startFolders << startFolder;
@@ -40,6 +46,8 @@ public:
     std::function<void()> duringDialog;
     QStringList openAnswers;
     QStringList saveAnswers;
+    QStringList questions;       // each question asked
+    QList<bool> confirmAnswers;  // exhausted: the default answer, no
 
 private:
     void whileShown() {

@@ -28,6 +28,7 @@ public:
         if (!detail.isEmpty()) std::printf("detail: %s\n", detail.toUtf8().constData());
         std::fflush(stdout);
     }
+    bool confirm(const QString&, const QString&, const QString&) override { return false; }
     std::optional<QString> openPath(const QString&) override { return std::nullopt; }
     std::optional<QString> savePath(const QString&) override { return std::nullopt; }
     bool showFolder(const QString&) override { return false; }

@@ -308,11 +308,23 @@ private slots:
         const cv::Mat& photo = w.window->processedPhoto();
         QCOMPARE(Differences(*w.window, ExpectedPassedScreen(photo, true)), 0);
 
+        // A format the registration side refuses is asked about first; the
+        // default answer writes nothing and keeps the photo.
+        const QString tiff = WorkFile(QStringLiteral("报名照片.tif"));
+        w.dialogs->saveAnswers.push_back(tiff);
+        w.save->click();
+        QCOMPARE(w.dialogs->questions.size(), 1);
+        QVERIFY(w.dialogs->questions.first().contains(QStringLiteral(".tif ")));
+        QVERIFY(!QFileInfo::exists(tiff));
+        QCOMPARE(int(w.window->auditState()), int(Verdict::Passed));
+        QVERIFY(w.save->isEnabled());
+
         // Saved: the photo at its own size with the pass marker; back to the start.
         const QString target = WorkFile(QStringLiteral("报名照片.jpg"));
         w.dialogs->saveAnswers.push_back(target);
         w.save->click();
         QCOMPARE(w.dialogs->messages.size(), 1);
+        QCOMPARE(w.dialogs->questions.size(), 1);
         const std::string narrow = target.toStdString();
         QVERIFY(quorvel::HasPassMarker(narrow));
         QCOMPARE(cv::imread(narrow, cv::IMREAD_COLOR).size(), photo.size());

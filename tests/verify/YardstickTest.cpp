@@ -165,7 +165,7 @@ TEST(GenuineYardstick, NoGenuineSaveRefusedAndForgeriesOfEveryKindCaught) {
     EXPECT_GE(caught * 10, static_cast<int>(forged.size()) * 9) << "fewer than 90 % caught";
 }
 
-// Prints the figures quoted in the README: files checked, false rejections,
+// Prints the figures quoted in docs/verification.md: files checked, false rejections,
 // forged files caught.
 TEST(GenuinePhoto, AcceptsEverySavedPassAndCatchesForgeries) {
     TempDir dir;
