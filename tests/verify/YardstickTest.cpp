@@ -217,13 +217,13 @@ TEST(GenuineYardstick, TightCropsRefusedOnlyForTheirBackground) {
     ASSERT_GE(tight.size(), 40u) << "the tight crops should mostly pass the audit";
 
     int refused[2] = {0, 0}, checked[2] = {0, 0};
-    std::map<std::string, int> rules;
+    std::map<std::string, int> byRule;
     for (const verifytest::SavedGenuine& g : tight) {
         const GenuineCheck check = CheckGenuinePhotoFile(g.file.path, Cascade(), g.file.settings);
         ++checked[g.eval ? 1 : 0];
         if (check.genuine) continue;
         ++refused[g.eval ? 1 : 0];
-        ++rules[check.problems.front().substr(0, check.problems.front().find(':'))];
+        ++byRule[check.problems.front().substr(0, check.problems.front().find(':'))];
         for (const std::string& problem : check.problems) {
             EXPECT_EQ(problem.rfind("verify.background.", 0), 0u)
                 << g.file.description << ": " << problem;
@@ -231,5 +231,5 @@ TEST(GenuineYardstick, TightCropsRefusedOnlyForTheirBackground) {
     }
     std::printf("tight crops: evaluation %d checked, %d refused; tuning %d checked, %d refused\n",
                 checked[1], refused[1], checked[0], refused[0]);
-    for (const auto& [rule, count] : rules) std::printf("  %3d  %s\n", count, rule.c_str());
+    for (const auto& [rule, count] : byRule) std::printf("  %3d  %s\n", count, rule.c_str());
 }
