@@ -1,5 +1,6 @@
 #include "verify/VariedSet.h"
 
+#include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -121,6 +122,33 @@ struct Original {
     bool plain = true;
 };
 
+// The blue fixture itself enlarged and cut to the canvas around the face,
+// the person's top `lower` rows below the top edge: the fixture's blue shows
+// only as a band along the top, the portrait's own dark room beside the head.
+std::vector<Original> TightCropOriginals() {
+    const Person& person = FixturePerson();
+    const cv::Mat column = person.mask.colRange(person.face.x, person.face.br().x);
+    int personTop = 0;
+    while (personTop < column.rows && cv::countNonZero(column.row(personTop)) == 0) ++personTop;
+    cv::RNG rng(25);
+    std::vector<Original> originals;
+    for (double scale : {1.3, 1.45, 1.6, 1.75, 1.9}) {
+        cv::Mat big;
+        cv::resize(person.photo, big, {}, scale, scale, cv::INTER_CUBIC);
+        const int centre = static_cast<int>((person.face.x + person.face.width / 2.0) * scale);
+        const int x = std::clamp(centre - kCanvas.width / 2, 0, big.cols - kCanvas.width);
+        for (int lower : {0, 40, 80}) {
+            const int y = std::clamp(static_cast<int>(personTop * scale) - lower, 0,
+                                     big.rows - kCanvas.height);
+            originals.push_back({"tight crop, scale " + cv::format("%.2f", scale) + ", top " +
+                                     std::to_string(lower) + " rows down",
+                                 Grain(big(cv::Rect(cv::Point(x, y), kCanvas)).clone(), rng),
+                                 false});
+        }
+    }
+    return originals;
+}
+
 std::vector<Original> Originals() {
     struct Backdrop {
         const char* name;
@@ -196,13 +224,19 @@ void Save(const cv::Mat& photo, const fs::path& path) {
 
 }  // namespace
 
-std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
+namespace {
+
+// Every pass of the originals in both size modes, saved as JPEG and PNG and
+// checked with colour 3 and with the class the audit found; every other
+// original in the evaluation half. `prefix` keeps the sets' files apart.
+std::vector<SavedGenuine> AuditAndSave(const fs::path& dir, const std::string& prefix,
+                                       const std::vector<Original>& originals) {
     std::vector<SavedGenuine> genuine;
     int counter = 0;
     int index = 0;
-    for (const Original& original : Originals()) {
+    for (const Original& original : originals) {
         const bool eval = index++ % 2 == 1;
-        const fs::path input = dir / ("original" + std::to_string(counter++) + ".jpg");
+        const fs::path input = dir / (prefix + "original" + std::to_string(counter++) + ".jpg");
         cv::imwrite(input.string(), original.photo, {cv::IMWRITE_JPEG_QUALITY, 95});
         for (int size : {1, 2}) {
             Auditor auditor(testsupport::Cascade(), GenuineSettings{3, size});
@@ -210,7 +244,8 @@ std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
             if (audit.verdict != Verdict::Passed) continue;
             const int found = static_cast<int>(*audit.trace->background->backgroundClass);
             for (const char* ext : {"jpg", "png"}) {
-                const fs::path path = dir / ("saved" + std::to_string(counter++) + "." + ext);
+                const fs::path path =
+                    dir / (prefix + "saved" + std::to_string(counter++) + "." + ext);
                 Save(audit.processedPhoto, path);
                 const std::string label =
                     original.name + ", size " + std::to_string(size) + " as " + ext;
@@ -224,6 +259,16 @@ std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
         }
     }
     return genuine;
+}
+
+}  // namespace
+
+std::vector<SavedGenuine> BuildVariedGenuine(const fs::path& dir) {
+    return AuditAndSave(dir, "", Originals());
+}
+
+std::vector<SavedGenuine> BuildTightCrops(const fs::path& dir) {
+    return AuditAndSave(dir, "tight-", TightCropOriginals());
 }
 
 namespace {

@@ -206,3 +206,30 @@ TEST(GenuinePhoto, AcceptsEverySavedPassAndCatchesForgeries) {
     EXPECT_EQ(rejected, 0);
     EXPECT_GE(caught * 4, static_cast<int>(forged.size()) * 3) << "fewer than 75 % caught";
 }
+
+// Saves of tight crops whose backdrop beside the head is the fixture's dark
+// room under a band of its blue: refused for the background only (no rule
+// tells them from a band over a wall of another colour), never for the face
+// or the file. Prints the figures docs/verification.md quotes.
+TEST(GenuineYardstick, TightCropsRefusedOnlyForTheirBackground) {
+    TempDir dir;
+    const std::vector<verifytest::SavedGenuine> tight = verifytest::BuildTightCrops(dir.path());
+    ASSERT_GE(tight.size(), 40u) << "the tight crops should mostly pass the audit";
+
+    int refused[2] = {0, 0}, checked[2] = {0, 0};
+    std::map<std::string, int> byRule;
+    for (const verifytest::SavedGenuine& g : tight) {
+        const GenuineCheck check = CheckGenuinePhotoFile(g.file.path, Cascade(), g.file.settings);
+        ++checked[g.eval ? 1 : 0];
+        if (check.genuine) continue;
+        ++refused[g.eval ? 1 : 0];
+        ++byRule[check.problems.front().substr(0, check.problems.front().find(':'))];
+        for (const std::string& problem : check.problems) {
+            EXPECT_EQ(problem.rfind("verify.background.", 0), 0u)
+                << g.file.description << ": " << problem;
+        }
+    }
+    std::printf("tight crops: evaluation %d checked, %d refused; tuning %d checked, %d refused\n",
+                checked[1], refused[1], checked[0], refused[0]);
+    for (const auto& [rule, count] : byRule) std::printf("  %3d  %s\n", count, rule.c_str());
+}
