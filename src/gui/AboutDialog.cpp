@@ -10,8 +10,7 @@ const QString AboutDialog::kVersionText = QString::fromUtf8("Quorvel，" QUORVEL
 
 namespace {
 
-// The layout in pixels: the box's original design in dialog units of a
-// 9-point font whose character cell is 7 x 15 pixels (170 x 62 units).
+// The About box's layout, in pixels.
 constexpr QSize kBoxSize(298, 116);
 constexpr QRect kIconRect(25, 26, 37, 38);
 constexpr QRect kTextRect(74, 26, 200, 15);

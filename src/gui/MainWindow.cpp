@@ -28,9 +28,8 @@ const QString MainWindow::kNoConfigMessage = QStringLiteral("没有配置文件�
 
 namespace {
 
-// The size the window has until start-up places it: the client area of its
-// original design (330 x 221 dialog units of a font with a 7 x 15 pixel
-// character cell). The screen is too small only when it is smaller both ways.
+// The size the window has until start-up places it at 800 x 600. A screen
+// smaller than this both ways is too small for the window.
 constexpr QSize kInitialSize(578, 414);
 
 constexpr QRect kWindowRect(0, 0, 800, 600);
@@ -57,6 +56,22 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     setAccessibleName(kToolTitle);
     setAccessibleDescription(kInstructions);
 
+    setUpButtons();
+    setUpSavedLine();
+    setUpAccessibleParts();
+
+    connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
+    connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
+    connect(&m_exitButton, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(m_auditWorker.get(), &AuditWorker::audited, this, &MainWindow::applyVerdict);
+
+    // Alt+Space opens the window menu, as it would on a window with a frame.
+    auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(windowMenuKey, &QShortcut::activated, this,
+            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+void MainWindow::setUpButtons() {
     // The buttons join the window in the order of the Tab key: Open, Save,
     // Exit. Assistive technology lists them in that order too.
     for (PictureButton* button : {&m_openButton, &m_saveButton, &m_exitButton}) {
@@ -77,7 +92,9 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     m_saveButton.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     // Disabled, the Save button shows a greyed picture of its own.
     m_saveButton.setFadeWhenDisabled(false);
+}
 
+void MainWindow::setUpSavedLine() {
     // Where the saved photo went, a link that shows its folder.
     m_savedLabel = new FolderLink(this);
     m_savedLabel->setObjectName(QStringLiteral("savedLabel"));
@@ -99,7 +116,9 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
         }
         takeFocusBack();
     });
+}
 
+void MainWindow::setUpAccessibleParts() {
     // The result panel as text, over the panel it speaks of.
     m_notice = new ResultNotice(this);
     m_notice->setGeometry(kResultPanelRect);
@@ -109,16 +128,6 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
                              kResultFrame.height);
     m_photoPart->setAccessibleName(QStringLiteral("处理后的照片"));
     m_photoPart->hide();
-
-    connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
-    connect(&m_saveButton, &QAbstractButton::clicked, this, &MainWindow::savePhoto);
-    connect(&m_exitButton, &QAbstractButton::clicked, this, &QDialog::reject);
-    connect(m_auditWorker.get(), &AuditWorker::audited, this, &MainWindow::applyVerdict);
-
-    // Alt+Space opens the window menu, as it would on a window with a frame.
-    auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    connect(windowMenuKey, &QShortcut::activated, this,
-            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0))); });
 }
 
 MainWindow::~MainWindow() {

@@ -94,6 +94,11 @@ private:
     void startAudit();
     void applyVerdict(const quorvel::AuditReport& report, bool alreadyProcessed);
     void announceResult();
+    // Parts of the constructor: the three buttons, the saved line, and the
+    // objects that read the result panel out.
+    void setUpButtons();
+    void setUpSavedLine();
+    void setUpAccessibleParts();
     void savePhoto();
     // True when the photo may be saved under this name: a format the
     // registration side accepts, or the user's answer to the question.

@@ -67,7 +67,7 @@ std::int64_t MeasureFillArea(const cv::Mat& photo, int x, int y, cv::RNG& rng);
 
 // The three fills from the sample row, measured once the colour is accepted.
 struct BackgroundFills {
-    std::array<std::int64_t, 3> areas{};  // A1..A3, seeds at the left, middle and right samples
+    std::array<std::int64_t, 3> areas{};  // seeds at the left, middle and right samples
     std::uint64_t meanArea = 0;
     double coverage = 0;  // meanArea / (rows*cols)
 };

@@ -38,8 +38,9 @@ void CountEdgeMiss(const SizeModeParams& p, const CandidateFrame& f, cv::Size si
     }
 }
 
-// The first fitting frame of a search decides: narrowed to Ww, kept as it is,
-// or enlarged to Wn when that takes a small enough factor. Narrowing also applies
+// The first fitting frame of a search decides: narrowed to the mode's wide
+// width, kept as it is, or enlarged to its narrow width when that takes a
+// small enough factor. Narrowing also applies
 // to a widened frame, so the output stays within the mode's widths.
 bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, FrameSearch& result) {
     const int w = f.width();
@@ -74,7 +75,7 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
 
     const CandidateFrame preferred = FrameForSpread(p, face, rules::kPreferredSpread, m, size);
     if (preferred.fits) {
-        // Wide enough: narrowed to Ww or kept, never enlarged.
+        // Wide enough: narrowed to the wide width or kept, never enlarged.
         if (preferred.width() >= p.narrowWidth) {
             return DecideWidth(p, preferred, rules::kPreferredSpread, result);
         }
@@ -150,7 +151,7 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
             return result;
         }
     }
-    if (!p.passB) return result;
+    if (!p.downwardPass) return result;
     for (double k = rules::kPassAStart; k >= rules::kPassBEnd; k -= rules::kKStep) {
         ++result.trials;
         if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {

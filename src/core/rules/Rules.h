@@ -35,7 +35,7 @@ struct SizeModeParams {
     double slope;
     int narrowWidth;
     int wideWidth;
-    bool passB;
+    bool downwardPass;
     int minPhotoWidth;
     int minPhotoHeight;
 };

@@ -42,7 +42,7 @@ CropBounds BoundsOf(const rules::SizeModeParams& mode) {
     b.minSpread =
         std::max(1 / mode.aspect - 1, -rules::kFrameTopBase / mode.slope) - rules::kSpreadStep;
     b.maxSpread = rules::kMaxSpread;
-    const double minK = mode.passB ? rules::kPassBEnd + rules::kKStep : rules::kPassAStart;
+    const double minK = mode.downwardPass ? rules::kPassBEnd + rules::kKStep : rules::kPassAStart;
     const double maxK = rules::kPassAEnd - rules::kKStep;
     b.minShare = minK / (minK + 1);
     b.maxShare = maxK / (maxK + 1);
