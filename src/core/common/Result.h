@@ -28,6 +28,7 @@ enum class ErrorKind {
     OutOfMemory,
     CascadeUnusable,  // a session's face cascade cannot be loaded
     ConfigUnusable,   // a session's configuration file cannot be read
+    Usage,            // the caller asked for something that cannot be done (options, arguments)
 };
 
 // A failure: its kind, an English message for people and logs, the
