@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/RunAudit.h"
 #include "core/audit/Auditor.h"
 #include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/RunAudit.h"
 #include "core/audit/Auditor.h"
 #include "core/io/AtomicFile.h"
 #include "core/text/Encoding.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/RunAudit.h"
 #include "core/save/SavePhoto.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

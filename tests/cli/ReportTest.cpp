@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cli/HtmlReport.h"
-#include "cli/RunAudit.h"
 #include "core/text/Encoding.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

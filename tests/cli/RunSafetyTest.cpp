@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/RunAudit.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/RunAudit.h"
 #include "service/ServiceProcess.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "cli/RunAudit.h"
 #include "core/save/SavePhoto.h"
 #include "service/ServiceProcess.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace {

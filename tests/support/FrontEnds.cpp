@@ -4,8 +4,8 @@
 
 #include <variant>
 
-#include "cli/RunAudit.h"
 #include "core/session/Session.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 namespace frontends {

@@ -1,4 +1,4 @@
-#include "cli/RunAudit.h"
+#include "support/RunAudit.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "verify/VariedSet.h"
+#include "support/VariedSet.h"
 
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "verify/VariedSet.h"
+#include "support/VariedSet.h"
 
 namespace verifytest {
 

@@ -1,4 +1,4 @@
-#include "verify/ForgeryKinds.h"
+#include "support/ForgeryKinds.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "core/io/AtomicFile.h"
-#include "robustness/SpecialFiles.h"
+#include "support/SpecialFiles.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;

@@ -11,10 +11,10 @@
 
 #include "core/rules/Rules.h"
 #include "core/verify/GenuinePhoto.h"
+#include "support/ForgeryKinds.h"
+#include "support/GenuineSet.h"
 #include "support/TestSupport.h"
-#include "verify/ForgeryKinds.h"
-#include "verify/GenuineSet.h"
-#include "verify/VariedSet.h"
+#include "support/VariedSet.h"
 
 using namespace quorvel;
 using testsupport::Cascade;

@@ -4,10 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cli/RunAudit.h"
 #include "core/audit/Verdict.h"
 #include "core/save/SavePhoto.h"
-#include "robustness/SpecialFiles.h"
+#include "support/RunAudit.h"
+#include "support/SpecialFiles.h"
 #include "support/TestSupport.h"
 #include "support/Unprivileged.h"
 

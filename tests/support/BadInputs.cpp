@@ -1,4 +1,4 @@
-#include "robustness/BadInputs.h"
+#include "support/BadInputs.h"
 
 #include <array>
 #include <cstdint>

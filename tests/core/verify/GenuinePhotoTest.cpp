@@ -9,8 +9,8 @@
 #include "core/audit/FaceDetect.h"
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
+#include "support/GenuineSet.h"
 #include "support/TestSupport.h"
-#include "verify/GenuineSet.h"
 
 using namespace quorvel;
 using testsupport::Cascade;

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <variant>
 
-#include "cli/RunAudit.h"
 #include "core/audit/PhotoRules.h"
 #include "core/session/Session.h"
-#include "robustness/BadInputs.h"
+#include "support/BadInputs.h"
 #include "support/FrontEnds.h"
+#include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;

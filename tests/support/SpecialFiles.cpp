@@ -1,4 +1,4 @@
-#include "robustness/SpecialFiles.h"
+#include "support/SpecialFiles.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

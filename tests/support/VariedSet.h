@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/audit/AuditReport.h"
-#include "verify/GenuineSet.h"
+#include "support/GenuineSet.h"
 
 namespace verifytest {
 

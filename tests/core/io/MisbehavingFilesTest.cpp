@@ -9,7 +9,7 @@
 #include "core/audit/Auditor.h"
 #include "core/config/Settings.h"
 #include "core/save/SavePhoto.h"
-#include "robustness/SpecialFiles.h"
+#include "support/SpecialFiles.h"
 #include "support/TestSupport.h"
 #include "support/Unprivileged.h"
 

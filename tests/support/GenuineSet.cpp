@@ -1,4 +1,4 @@
-#include "verify/GenuineSet.h"
+#include "support/GenuineSet.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
