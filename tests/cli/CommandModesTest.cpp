@@ -125,11 +125,13 @@ TEST(CommandModes, VerifyTellsWhichFilesAreGenuineSavedPhotos) {
         const char* file;
         bool marker;
         bool genuine;
-        const char* problemMentions;  // "" when genuine
+        const char* problemMentions;  // "" when genuine; the check's rule, not its sentence
     };
     const std::vector<Row> rows = {
-        {"saved/plain.jpg", true, true, ""},        {"plain.jpg", false, false, "pass marker"},
-        {"flat.jpg", true, false, "no face found"}, {"tiny", false, false, "pass marker"},
+        {"saved/plain.jpg", true, true, ""},
+        {"plain.jpg", false, false, "verify.marker"},
+        {"flat.jpg", true, false, "verify.face.count"},
+        {"tiny", false, false, "verify.marker"},
         {"gone.jpg", false, false, "no such file"},
     };
     std::vector<std::string> args = {"--verify"};

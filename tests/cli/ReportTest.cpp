@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/HtmlReport.h"
+#include "core/explain/Explanation.h"
 #include "core/text/Encoding.h"
 #include "support/RunAudit.h"
 #include "support/TestSupport.h"
@@ -358,6 +359,18 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     }
     EXPECT_EQ(rows, 9u) << "one row per photo";
 
+    // A card shows the core's sentences for the rule that decided (the
+    // sentences themselves: SentencesTest) and what was measured.
+    const auto said = [](const Explanation& e, bool advice) {
+        std::vector<std::string> texts = {e.text, e.textEn};
+        if (advice) texts.insert(texts.end(), {e.advice, e.adviceEn});
+        return texts;
+    };
+    const auto plus = [](std::vector<std::string> texts, const std::string& more) {
+        texts.push_back(more);
+        return texts;
+    };
+    const Explanation passed = ExplainPassed({295, 413}, SizeMode::Mode1);
     struct Expected {
         const char* description;
         std::string file;
@@ -366,47 +379,30 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
         std::string saved;               // href of the processed file, empty when none
     };
     const std::vector<Expected> cards = {
-        {"colour the setting refuses",
-         "photos/a_red.jpg",
-         {"背景为红色，设置只接受蓝色", "background is red; only blue is accepted",
-          "请在蓝色背景前重新拍摄", "retake in front of a plain blue wall"},
-         "../photos/a_red.jpg",
-         ""},
-        {"not a photo",
-         "photos/broken.jpg",
-         {"文件无法读取或不是图片", "the file cannot be read or is not an image"},
-         "../photos/broken.jpg",
-         ""},
-        {"three faces",
-         "photos/group.jpg",
-         {"找到 3 张人脸，要求 1 或 2 张", "3 faces found, 1 or 2 allowed",
-          "take the photo alone, one person in it", "4 AUDIT_NO_FACE"},
-         "../photos/group.jpg",
-         ""},
-        {"face too small a share",
-         "photos/wide.jpg",
-         {"人脸宽度占照片 14.1%，要求 20%–80%", "face width 14.1% of the photo, 20%–80% needed",
-          "move closer to the camera"},
-         "../photos/wide.jpg",
-         ""},
-        {"file too short",
-         "photos/portrait.jpg",
-         {"文件 26.0 KB，要求至少 30 KB", "file 26.0 KB, at least 30 KB", "26617 B"},
-         "../photos/portrait.jpg",
-         ""},
+        {"colour the setting refuses", "photos/a_red.jpg",
+         said(ExplainBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue), true),
+         "../photos/a_red.jpg", ""},
+        {"not a photo", "photos/broken.jpg", said(ExplainUnreadable(), false),
+         "../photos/broken.jpg", ""},
+        {"three faces", "photos/group.jpg",
+         plus(said(ExplainFaceCount(3), true), "4 AUDIT_NO_FACE"), "../photos/group.jpg", ""},
+        {"face too small a share", "photos/wide.jpg", said(ExplainFaceShare(0.141), true),
+         "../photos/wide.jpg", ""},
+        {"file too short", "photos/portrait.jpg",
+         plus(said(ExplainFileLength(26617), false), "26617 B"), "../photos/portrait.jpg", ""},
         {"passed, save refused",
          "photos/c_blue.jpg",
-         {"审核通过", "is a folder", "check the output folder and the file name, then save again"},
+         {passed.text, "is a folder", kNotSavedAdvice, kNotSavedAdviceEn},
          "../photos/c_blue.jpg",
          ""},
         {"passed and saved",
          "photos/id_blue.jpg",
-         {"审核通过"},
+         {passed.text},
          "../photos/id_blue.jpg",
          "../out/id_blue.jpg"},
         {"name that is not UTF-8",
          shown,
-         {"审核通过"},
+         {passed.text},
          "../photos/b%FFlue.jpg",
          "../out/b%FFlue.jpg"},
     };

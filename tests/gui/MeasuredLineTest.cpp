@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "core/explain/Explanation.h"
 #include "gui/MeasuredLine.h"
 
 using namespace quorvel::gui;
@@ -33,24 +34,29 @@ class MeasuredLineTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each row's line is the core's sentence for the rule that decided,
+    // with the values the trace holds (the sentences: SentencesTest).
     void eachRejectionSaysWhatWasMeasured_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("line");
-        QTest::newRow("file length") << 0 << QStringLiteral("文件 25.0 KB，要求至少 30 KB");
+        const auto said = [](const Explanation& e) { return QString::fromStdString(e.text); };
+        QTest::newRow("file length") << 0 << said(ExplainFileLength(25600));
         QTest::newRow("pixel size, mode 2")
-            << 1 << QStringLiteral("照片 300×440 像素，要求至少 295×447");
-        QTest::newRow("coverage") << 2 << QStringLiteral("背景蓝色覆盖 8.5%，要求超过 10%");
-        QTest::newRow("class refused") << 3 << QStringLiteral("背景为红色，设置只接受蓝色");
-        QTest::newRow("no class") << 4 << QStringLiteral("背景颜色不是红、蓝、白色之一");
+            << 1 << said(ExplainPhotoSize({300, 440}, SizeMode::Mode2));
+        QTest::newRow("coverage") << 2 << said(ExplainCoverage(BackgroundColor::Blue, 0.085));
+        QTest::newRow("class refused")
+            << 3 << said(ExplainBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue));
+        QTest::newRow("no class") << 4 << said(ExplainBackgroundColour(Hsv{}));
         QTest::newRow("setting out of range")
-            << 5 << QStringLiteral("背景为白色，颜色设置 7 不接受任何颜色");
-        QTest::newRow("three faces") << 6 << QStringLiteral("找到 3 张人脸，要求 1 或 2 张");
-        QTest::newRow("no face") << 7 << QStringLiteral("未找到人脸");
-        QTest::newRow("face too narrow")
-            << 8 << QStringLiteral("人脸宽度占照片 15.0%，要求 20%–80%");
-        QTest::newRow("no head top") << 9 << QStringLiteral("找不到头顶");
-        QTest::newRow("no frame fits") << 10 << QStringLiteral("没有能放进照片的裁剪框");
-        QTest::newRow("broken audit") << 11 << QStringLiteral("照片无法处理");
+            << 5
+            << said(ExplainBackgroundSetting(BackgroundColor::White,
+                                             static_cast<BackgroundColor>(7)));
+        QTest::newRow("three faces") << 6 << said(ExplainFaceCount(3));
+        QTest::newRow("no face") << 7 << said(ExplainFaceCount(0));
+        QTest::newRow("face too narrow") << 8 << said(ExplainFaceShare(0.15));
+        QTest::newRow("no head top") << 9 << said(ExplainHeadTop());
+        QTest::newRow("no frame fits") << 10 << said(ExplainCropFrame(0));
+        QTest::newRow("broken audit") << 11 << said(ExplainAuditFailed("out of memory"));
         QTest::newRow("passed") << 12 << QString();
     }
 

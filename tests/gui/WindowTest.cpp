@@ -24,6 +24,7 @@
 #include "FakeDialogs.h"
 #include "UiTestSupport.h"
 #include "core/audit/Auditor.h"
+#include "core/explain/Explanation.h"
 #include "core/save/SavePhoto.h"
 #include "gui/AuditWorker.h"
 #include "gui/MainWindow.h"
@@ -222,27 +223,35 @@ private slots:
         const QByteArray standard = uitest::kDefaultConfig;
         const QString blue = DataFile(QStringLiteral("id_blue.jpg"));
         const QString portrait = DataFile(QStringLiteral("portrait.jpg"));
-        const QString portraitKb = QString::number(QFileInfo(portrait).size() / 1024.0, 'f', 1);
+        // The measured line is the core's sentence for the rule that decided
+        // (the sentences: SentencesTest).
+        const auto said = [](const quorvel::Explanation& e) {
+            return QString::fromStdString(e.text);
+        };
         QTest::newRow("not an image, % in its name")
             << QStringLiteral("text %d.jpg") << standard << int(Verdict::BadFormat)
             << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！")
-            << QStringLiteral("文件无法读取或不是图片") << 239;
+            << said(quorvel::ExplainUnreadable()) << 239;
         QTest::newRow("file too short")
             << portrait << standard << int(Verdict::TooSmall) << QStringLiteral("too-small")
             << QStringLiteral("图像大小或者尺寸不符合要求！")
-            << QStringLiteral("文件 %1 KB，要求至少 30 KB").arg(portraitKb) << 239;
+            << said(quorvel::ExplainFileLength(
+                   static_cast<std::uintmax_t>(QFileInfo(portrait).size())))
+            << 239;
         QTest::newRow("wrong background")
             << blue << QByteArray("[set]\ncolor=0\n") << int(Verdict::BadBackground)
             << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！")
-            << QStringLiteral("背景为蓝色，设置只接受白色") << 213;
+            << said(quorvel::ExplainBackgroundSetting(quorvel::BackgroundColor::Blue,
+                                                      quorvel::BackgroundColor::White))
+            << 213;
         QTest::newRow("head proportion (size mode 3 frames nothing)")
             << blue << QByteArray("[set]\nsize=3\n") << int(Verdict::BadProportion)
             << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！")
-            << QStringLiteral("尺寸设置 3 无效，应为 1 或 2") << 239;
+            << said(quorvel::ExplainSizeSetting(3)) << 239;
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
                                  << int(Verdict::NoFace) << QStringLiteral("no-face")
                                  << QStringLiteral("不是纯背景，或者背景复杂，识别出错！")
-                                 << QStringLiteral("未找到人脸") << 213;
+                                 << said(quorvel::ExplainFaceCount(0)) << 213;
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);

@@ -1,0 +1,77 @@
+// The sentences of the explanation, word for word, tested here only: the
+// window, the JSON lines and the report are held to show them.
+#include <gtest/gtest.h>
+
+#include "core/explain/Explanation.h"
+
+using namespace quorvel;
+
+// Each rule's sentences, in Chinese and English, from the values it was
+// given: the window's measured line, the JSON "reason" and the report show
+// these and only these.
+TEST(Explanation, EachRuleSaysItsSentenceInBothLanguages) {
+    Hsv grey;
+    grey.saturation = 0.2;
+    grey.value = 0.5;
+    const struct {
+        const char* description;
+        Explanation e;
+        const char* text;
+        const char* textEn;  // nullptr: ExplanationTest holds it, from a real audit
+        const char* advice;  // nullptr: only checked to be there
+        const char* adviceEn;
+    } rows[] = {
+        {"a short file", ExplainFileLength(25600), "文件 25.0 KB，要求至少 30 KB",
+         "file 25.0 KB, at least 30 KB", nullptr, nullptr},
+        {"the short portrait", ExplainFileLength(26617), "文件 26.0 KB，要求至少 30 KB", nullptr,
+         nullptr, nullptr},
+        {"too few pixels for mode 2", ExplainPhotoSize({300, 440}, SizeMode::Mode2),
+         "照片 300×440 像素，要求至少 295×447", "photo 300 × 440 pixels, at least 295 × 447",
+         nullptr, nullptr},
+        {"too little blue", ExplainCoverage(BackgroundColor::Blue, 0.085),
+         "背景蓝色覆盖 8.5%，要求超过 10%", "blue background covers 8.5%, more than 10% needed",
+         nullptr, nullptr},
+        {"red where only blue is accepted",
+         ExplainBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue),
+         "背景为红色，设置只接受蓝色", nullptr, "请在蓝色背景前重新拍摄",
+         "retake in front of a plain blue wall"},
+        {"blue where only white is accepted",
+         ExplainBackgroundSetting(BackgroundColor::Blue, BackgroundColor::White),
+         "背景为蓝色，设置只接受白色", "background is blue; only white is accepted", nullptr,
+         nullptr},
+        {"a colour setting out of range",
+         ExplainBackgroundSetting(BackgroundColor::White, static_cast<BackgroundColor>(7)),
+         "背景为白色，颜色设置 7 不接受任何颜色",
+         "background is white; colour setting 7 accepts none", nullptr, nullptr},
+        {"no colour class", ExplainBackgroundColour(grey), "背景颜色不是红、蓝、白色之一",
+         "background colour is not red, blue or white", nullptr, nullptr},
+        {"three faces", ExplainFaceCount(3), "找到 3 张人脸，要求 1 或 2 张", nullptr, nullptr,
+         "take the photo alone, one person in it"},
+        {"no face", ExplainFaceCount(0), "未找到人脸", nullptr, nullptr, nullptr},
+        {"a narrow face", ExplainFaceShare(0.15), "人脸宽度占照片 15.0%，要求 20%–80%",
+         "face width 15.0% of the photo, 20%–80% needed", nullptr, nullptr},
+        {"the face on a wide canvas", ExplainFaceShare(0.141), "人脸宽度占照片 14.1%，要求 20%–80%",
+         "face width 14.1% of the photo, 20%–80% needed", nullptr, "move closer to the camera"},
+        {"a size setting out of range", ExplainSizeSetting(3), "尺寸设置 3 无效，应为 1 或 2",
+         "size setting 3 is not valid, 1 or 2", nullptr, nullptr},
+        {"no head top", ExplainHeadTop(), "找不到头顶", "head top not found", nullptr, nullptr},
+        {"no crop frame", ExplainCropFrame(0), "没有能放进照片的裁剪框", nullptr, nullptr, nullptr},
+        {"an unreadable file", ExplainUnreadable(), "文件无法读取或不是图片", nullptr, nullptr,
+         nullptr},
+        {"a broken audit", ExplainAuditFailed("out of memory"), "照片无法处理",
+         "the photo cannot be processed (out of memory)", nullptr, nullptr},
+        {"a pass", ExplainPassed({295, 413}, SizeMode::Mode1), "审核通过，输出 295×413 像素",
+         nullptr, nullptr, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.description);
+        EXPECT_EQ(row.e.text, row.text);
+        if (row.textEn != nullptr) {
+            EXPECT_EQ(row.e.textEn, row.textEn);
+        }
+        EXPECT_EQ(row.e.advice, row.advice ? row.advice : row.e.advice);
+        EXPECT_EQ(row.e.adviceEn, row.adviceEn ? row.adviceEn : row.e.adviceEn);
+        EXPECT_FALSE(row.e.advice.empty() || row.e.adviceEn.empty());
+    }
+    EXPECT_STREQ(kNotSavedAdviceEn, "check the output folder and the file name, then save again");
+}
