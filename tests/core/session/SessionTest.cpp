@@ -1,16 +1,13 @@
-// Starting a session, and the same verdicts through both front ends.
+// Starting a session, its cascade and its log lines.
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
 #include <variant>
 
 #include "core/session/Session.h"
 #include "core/text/Encoding.h"
-#include "support/FrontEnds.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;
-using frontends::FrontEnd;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
@@ -99,38 +96,4 @@ TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
     ASSERT_EQ(log.size(), 20 + startup.size() + 20 + passed.size()) << log;
     EXPECT_EQ(log.substr(20, startup.size()), startup);
     EXPECT_EQ(log.substr(40 + startup.size()), passed);
-}
-
-TEST(Session, BothFrontEndsGiveTheSameVerdicts) {
-    TempDir dir;
-    // A mixed set: every verdict but the background and the proportion comes
-    // from the fixtures as they are; those two from crops.
-    const cv::Mat blue = testsupport::LoadFixture("id_blue.jpg");
-    const auto offCentre = dir / "face_at_the_edge.png";
-    ASSERT_TRUE(
-        cv::imwrite(offCentre.string(), blue(cv::Rect(100, 0, blue.cols - 100, blue.rows))));
-    std::vector<std::filesystem::path> photos = {
-        DataPath("id_blue.jpg"),    DataPath("id_red.jpg"),
-        DataPath("id_white.jpg"),   DataPath("portrait.jpg"),
-        DataPath("no_face.jpg"),    DataPath("group.jpg"),
-        DataPath("small_face.jpg"), DataPath("id_blue_cmyk.jpg"),
-        dir / "missing.jpg",        offCentre};
-    int compared = 0;
-    for (int color : {0, 2, 3}) {
-        for (int size : {1, 2}) {
-            SCOPED_TRACE(testing::Message() << "color " << color << " size " << size);
-            const auto window = frontends::AuditThrough(FrontEnd::Window, photos, color, size);
-            const auto cli = frontends::AuditThrough(FrontEnd::Cli, photos, color, size);
-            ASSERT_EQ(window.size(), photos.size());
-            ASSERT_EQ(cli.size(), photos.size());
-            for (std::size_t i = 0; i < photos.size(); ++i) {
-                SCOPED_TRACE(photos[i].filename().string());
-                EXPECT_EQ(window[i].verdict, cli[i].verdict);
-                EXPECT_EQ(window[i].face, cli[i].face);
-                EXPECT_EQ(window[i].processed, cli[i].processed);
-                ++compared;
-            }
-        }
-    }
-    EXPECT_EQ(compared, 60);
 }
