@@ -29,6 +29,7 @@ enum class ErrorKind {
     CascadeUnusable,  // a session's face cascade cannot be loaded
     ConfigUnusable,   // a session's configuration file cannot be read
     Usage,            // the caller asked for something that cannot be done (options, arguments)
+    Internal,         // the operation itself broke: a library it uses failed (threw)
 };
 
 // A failure: its kind, an English message for people and logs, the
