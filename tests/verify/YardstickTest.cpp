@@ -75,7 +75,7 @@ TEST(GenuineYardstick, NoGenuineSaveRefusedAndForgeriesOfEveryKindCaught) {
     double widthJitter = 0, centreJitter = 0, topJitter = 0;
     for (const verifytest::SavedGenuine& g : genuine) {
         const GenuineCheck check = CheckGenuinePhotoFile(g.file.path, Cascade(), g.file.settings);
-        EXPECT_TRUE(check.genuine) << g.file.description << ": " << Joined(check.problems);
+        EXPECT_TRUE(check.genuine) << g.file.description << ": " << Joined(ProblemSentences(check));
         if (!check.genuine) ++refused;
         if (g.eval) {
             ++eval;
@@ -181,7 +181,7 @@ TEST(GenuinePhoto, AcceptsEverySavedPassAndCatchesForgeries) {
                     file.description.c_str(), check.faceWidthShare, check.centreOffset,
                     check.faceTopShare, check.backgroundCoverage,
                     check.genuine ? "ok" : "REJECTED");
-        EXPECT_TRUE(check.genuine) << file.description << ": " << Joined(check.problems);
+        EXPECT_TRUE(check.genuine) << file.description << ": " << Joined(ProblemSentences(check));
         EXPECT_TRUE(check.marker) << file.description;
         if (!check.genuine) ++rejected;
     }
@@ -193,8 +193,8 @@ TEST(GenuinePhoto, AcceptsEverySavedPassAndCatchesForgeries) {
         EXPECT_TRUE(check.marker) << file.description;
         if (!check.genuine) {
             ++caught;
-            ++reasons[check.problems.front().substr(
-                0, check.problems.front().find_first_of(":;0123456789"))];
+            ++reasons[ProblemSentences(check).front().substr(
+                0, ProblemSentences(check).front().find_first_of(":;0123456789"))];
         } else {
             std::printf("forged  %-60s NOT CAUGHT\n", file.description.c_str());
         }
@@ -223,8 +223,9 @@ TEST(GenuineYardstick, TightCropsRefusedOnlyForTheirBackground) {
         ++checked[g.eval ? 1 : 0];
         if (check.genuine) continue;
         ++refused[g.eval ? 1 : 0];
-        ++byRule[check.problems.front().substr(0, check.problems.front().find(':'))];
-        for (const std::string& problem : check.problems) {
+        ++byRule[ProblemSentences(check).front().substr(0,
+                                                        ProblemSentences(check).front().find(':'))];
+        for (const std::string& problem : ProblemSentences(check)) {
             EXPECT_EQ(problem.rfind("verify.background.", 0), 0u)
                 << g.file.description << ": " << problem;
         }

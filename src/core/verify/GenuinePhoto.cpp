@@ -22,8 +22,16 @@
 namespace quorvel {
 
 void verify_checks::AddCheck(GenuineCheck& result, Explanation explanation, bool passed) {
-    if (!passed) result.problems.push_back(explanation.rule + ": " + explanation.textEn);
     result.checks.push_back({std::move(explanation), passed});
+}
+
+std::vector<std::string> ProblemSentences(const GenuineCheck& check) {
+    std::vector<std::string> sentences;
+    for (const VerifyCheck& item : check.checks) {
+        if (!item.passed)
+            sentences.push_back(item.explanation.rule + ": " + item.explanation.textEn);
+    }
+    return sentences;
 }
 
 namespace {
@@ -94,13 +102,14 @@ GenuineCheck FileFailure(const Error& error, const std::string& message,
     GenuineCheck result;
     Error shown = error;
     shown.message = message;
-    result.error = message;
     AddCheck(result, ExplainFileRead(shown, kMaxVerifiedFileBytes, length), false);
+    result.error = std::move(shown);
     return result;
 }
 
 GenuineCheck Finished(GenuineCheck& result) {
-    result.genuine = result.problems.empty();
+    result.genuine = std::all_of(result.checks.begin(), result.checks.end(),
+                                 [](const VerifyCheck& check) { return check.passed; });
     return std::move(result);
 }
 
