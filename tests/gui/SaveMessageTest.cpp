@@ -8,8 +8,9 @@ using namespace quorvel::gui;
 
 using SaveError = quorvel::ErrorKind;
 
-// The window's save failure message: Chinese throughout, the system's reason
-// included, whatever English text quorvel-audit gets for the same failure.
+// The window's failure messages: a save's in Chinese throughout, the system's
+// reason included, whatever English text quorvel-audit gets for the same
+// failure; the per-user folder's as they always read.
 class SaveMessageTest : public QObject {
     Q_OBJECT
 
