@@ -210,7 +210,7 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
         return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, path),
                            "memory ran out while checking the file");
     } catch (const cv::Exception& e) {
-        return FileFailure(Fail(ErrorKind::BadContent, "", 0, path),
+        return FileFailure(Fail(ErrorKind::Internal, "", 0, path),
                            std::string("the image library failed: ") + e.what());
     }
 }
@@ -228,7 +228,7 @@ GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeCla
         return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, {}),
                            "memory ran out while checking the file");
     } catch (const cv::Exception& e) {
-        return FileFailure(Fail(ErrorKind::BadContent, "", 0, {}),
+        return FileFailure(Fail(ErrorKind::Internal, "", 0, {}),
                            std::string("the image library failed: ") + e.what());
     }
 }
