@@ -1,5 +1,6 @@
 #include "cli/AuditPipeline.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -26,7 +27,8 @@ AuditedPhoto AuditOne(Auditor& auditor, const fs::path& file, bool keepPhoto) {
         // Reading the file itself ran out of memory: as a broken audit.
         audited.audit = AuditReport{};
         audited.audit.verdict = Verdict::BadFormat;
-        audited.audit.error = "the audit failed: out of memory";
+        audited.audit.failure =
+            Fail(ErrorKind::OutOfMemory, "the audit failed: out of memory", ENOMEM);
         audited.audit.trace = AuditTrace{};
     }
     return audited;

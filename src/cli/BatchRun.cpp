@@ -101,14 +101,16 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     report.file = file;
     report.showTrace = m_options.explain;
     report.audit = std::move(audited.audit);
-    report.error = report.audit.unreadable ? report.audit.unreadable : report.audit.error;
+    if (report.audit.failure) report.error = report.audit.failure->message;
     report.reason = ExplainAudit(report.audit, m_session.settings());
     report.settings = m_session.settings();
 
     const bool passed = report.audit.verdict == Verdict::Passed;
     bool ok = passed;
     if (passed && m_options.outDir) ok = Save(position, report) && ok;
-    if (report.audit.unreadable) m_unreadable.push_back(file.string());
+    if (report.audit.failure && !AuditBroke(*report.audit.failure)) {
+        m_unreadable.push_back(file.string());
+    }
     if (report.error) {
         if (m_streams.progress == ProgressStyle::InPlace) m_streams.err << kClearLine;
         PrintMessage(m_streams.err, file.string() + ": " + *report.error);

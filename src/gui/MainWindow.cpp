@@ -2,9 +2,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
@@ -13,6 +10,7 @@
 #include "gui/AboutDialog.h"
 #include "gui/Accessibility.h"
 #include "gui/AuditWorker.h"
+#include "gui/FailureMessages.h"
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
@@ -23,8 +21,6 @@ namespace quorvel::gui {
 
 const QString MainWindow::kScreenTooSmallMessage =
     QStringLiteral("屏幕分辨率太小，需要设置大的屏幕分辨率！");
-const QString MainWindow::kCascadeMissingMessage = QStringLiteral("文件缺失，请重新下载！");
-const QString MainWindow::kNoConfigMessage = QStringLiteral("没有配置文件！");
 
 namespace {
 
@@ -159,14 +155,8 @@ bool MainWindow::startUp() {
     quorvel::Result<quorvel::Session> opened =
         quorvel::Session::Open(quorvel::WindowSessionOptions());
     if (!opened) {
-        // The message as it always read, and beneath it the file it means.
-        const quorvel::Error& error = opened.error();
-        const QString file =
-            QDir::cleanPath(QFileInfo(QFile::decodeName(error.path.c_str())).absoluteFilePath());
-        m_dialogs->showMessage(error.kind == quorvel::ErrorKind::CascadeUnusable
-                                   ? kCascadeMissingMessage
-                                   : kNoConfigMessage,
-                               error.path.empty() ? QString() : QStringLiteral("文件：") + file);
+        m_dialogs->showMessage(startupFailureMessage(opened.error()),
+                               startupFailureDetail(opened.error()));
         return false;
     }
     m_session = std::make_shared<quorvel::Session>(std::move(opened).value());

@@ -71,8 +71,6 @@ public slots:
 
 public:
     static const QString kScreenTooSmallMessage;
-    static const QString kCascadeMissingMessage;
-    static const QString kNoConfigMessage;
 
 signals:
     // A verdict has been applied to the window.

@@ -8,10 +8,10 @@
 #include "core/save/SavePhoto.h"
 #include "gui/Accessibility.h"
 #include "gui/AuditWorker.h"
+#include "gui/FailureMessages.h"
 #include "gui/MainWindow.h"
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
-#include "gui/SaveMessage.h"
 #include "gui/ScreenTexts.h"
 #include "gui/WaitingPanel.h"
 

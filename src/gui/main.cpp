@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <string>
 #include <system_error>
 
 #include "gui/Application.h"
 #include "gui/AuditWorker.h"
 #include "gui/CommandLine.h"
+#include "gui/FailureMessages.h"
 #include "gui/UserFolder.h"
 
 using namespace quorvel::gui;
@@ -27,13 +27,10 @@ int main(int argc, char* argv[]) {
 
     // From the desktop entry, or where nothing of the window's is at hand:
     // work in the per-user folder, which holds cfg.ini, the cascade and Test.log.
-    std::optional<std::string> folderProblem;
     const quorvel::Result<void> entered =
         ChooseWorkingFolder(argc, argv, InstalledUserFolderSources(), std::cerr);
-    if (!entered) folderProblem = entered.error().message;
-
-    if (folderProblem) {
-        app.showMessage(QString::fromStdString(*folderProblem));
+    if (!entered) {
+        app.showMessage(userFolderFailureMessage(entered.error()));
         return 0;
     }
     // A failed start-up check has shown its message; that too ends with status 0.

@@ -33,7 +33,7 @@ JsonObject ReasonJson(const Explanation& reason) {
 
 JsonObject VerificationJson(const GenuineCheck& check, bool everyCheck) {
     JsonObject json{{"marker", check.marker}, {"genuine", check.genuine}};
-    json["problems"] = check.problems;
+    json["problems"] = ProblemSentences(check);
     JsonObject checks = JsonObject::array();
     for (const VerifyCheck& item : check.checks) {
         if (item.passed && !everyCheck) continue;
@@ -42,7 +42,7 @@ JsonObject VerificationJson(const GenuineCheck& check, bool everyCheck) {
         checks.push_back(std::move(entry));
     }
     json["checks"] = std::move(checks);
-    if (check.error) json["error"] = *check.error;
+    if (check.error) json["error"] = check.error->message;
     return json;
 }
 

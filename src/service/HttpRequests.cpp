@@ -192,10 +192,13 @@ MHD_Result HttpServer::Receive(Request& request, const char* upload, size_t* upl
                       MHD_HTTP_HEADER_RETRY_AFTER, "1");
     }
     if (request.outcome) {
-        request.genuine = request.outcome->failed ? -1 : request.outcome->genuine ? 1 : 0;
-        const unsigned status =
-            request.outcome->failed ? MHD_HTTP_INTERNAL_SERVER_ERROR : MHD_HTTP_OK;
-        return Answer(request, status, request.outcome->json + "\n", kJson);
+        const VerifyOutcome& outcome = *request.outcome;
+        if (!outcome) {
+            const std::string error = JsonLine(JsonObject{{"error", outcome.error().message}});
+            return Answer(request, MHD_HTTP_INTERNAL_SERVER_ERROR, error + "\n", kJson);
+        }
+        request.genuine = outcome->genuine ? 1 : 0;
+        return Answer(request, MHD_HTTP_OK, outcome->json + "\n", kJson);
     }
     if (request.busy) {
         return Refuse(request, MHD_HTTP_SERVICE_UNAVAILABLE, "every worker is busy; try again",

@@ -18,6 +18,11 @@ Result<void> LoadCascade(cv::CascadeClassifier& cascade, const std::filesystem::
                 "cannot load the face cascade \"" + path.string() + "\"", 0, path);
 }
 
+Verification Verify(const VerifyJob& job, cv::CascadeClassifier& cascade) {
+    const GenuineCheck check = CheckGenuinePhotoBytes(job.bytes, cascade, job.settings);
+    return Verification{JsonLine(VerificationJson(check, false)), check.genuine};
+}
+
 }  // namespace
 
 Result<std::unique_ptr<VerifyPool>> VerifyPool::Start(const std::filesystem::path& cascade,
@@ -81,15 +86,10 @@ void VerifyPool::Work(std::size_t index) {
             m_queue.pop_front();
             ++m_running;
         }
-        VerifyOutcome outcome;
-        if (loaded) {
-            const GenuineCheck check = CheckGenuinePhotoBytes(job.bytes, cascade, job.settings);
-            outcome.genuine = check.genuine;
-            outcome.json = JsonLine(VerificationJson(check, false));
-        } else {
-            outcome.failed = true;
-            outcome.json = JsonLine(JsonObject{{"error", "the face cascade could not be loaded"}});
-        }
+        VerifyOutcome outcome =
+            loaded ? VerifyOutcome(Verify(job, cascade))
+                   : Fail(ErrorKind::CascadeUnusable, "the face cascade could not be loaded", 0,
+                          m_cascades[index]);
         job.bytes = std::string();
         job.done(std::move(outcome));
         std::lock_guard lock(m_mutex);

@@ -18,11 +18,14 @@
 namespace quorvel::service {
 
 // What one verification answers.
-struct VerifyOutcome {
+struct Verification {
     std::string json;  // the JSON object, one line
     bool genuine = false;
-    bool failed = false;  // the worker could not verify (its detector is missing)
 };
+
+// A verification, or why the worker could not make one (CascadeUnusable:
+// its detector is missing).
+using VerifyOutcome = Result<Verification>;
 
 // One upload to verify and where its answer goes (called on a worker).
 struct VerifyJob {

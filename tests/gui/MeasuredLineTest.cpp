@@ -118,7 +118,8 @@ private slots:
                 break;
             case 11:
                 report = Rejected(Verdict::BadFormat, AuditTrace{});
-                report.error = "the audit failed: out of memory";
+                report.failure = quorvel::Fail(quorvel::ErrorKind::OutOfMemory,
+                                               "the audit failed: out of memory");
                 break;
             default:
                 report = Rejected(Verdict::Passed, trace, face);

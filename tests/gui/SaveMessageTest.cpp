@@ -2,14 +2,15 @@
 #include <QtTest>
 #include <cerrno>
 
-#include "gui/SaveMessage.h"
+#include "gui/FailureMessages.h"
 
 using namespace quorvel::gui;
 
 using SaveError = quorvel::ErrorKind;
 
-// The window's save failure message: Chinese throughout, the system's reason
-// included, whatever English text quorvel-audit gets for the same failure.
+// The window's failure messages: a save's in Chinese throughout, the system's
+// reason included, whatever English text quorvel-audit gets for the same
+// failure; the per-user folder's as they always read.
 class SaveMessageTest : public QObject {
     Q_OBJECT
 
@@ -54,6 +55,64 @@ private slots:
         withoutPath.remove(QStringLiteral("/tmp/photos/photo.jpg"));
         QVERIFY2(!withoutPath.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
                  qPrintable(message));
+    }
+
+    // The per-user folder's failures, worded by kind and path as they always read.
+    void userFolderFailureNamesTheStep_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<QString>("text");
+        const QString folder = QStringLiteral("/home/a/.local/share/quorvel");
+        QTest::newRow("no HOME") << int(SaveError::NotFound) << QString() << 0
+                                 << QStringLiteral(
+                                        "无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
+        QTest::newRow("folder not created") << int(SaveError::WriteFailed) << folder << EACCES
+                                            << QStringLiteral("无法创建工作文件夹：") + folder +
+                                                   QStringLiteral("（Permission denied）");
+        QTest::newRow("folder not entered") << int(SaveError::NotReadable) << folder << EACCES
+                                            << QStringLiteral("无法进入工作文件夹：") + folder +
+                                                   QStringLiteral("（Permission denied）");
+        QTest::newRow("default unreadable")
+            << int(SaveError::ConfigUnusable) << QStringLiteral("/usr/share/quorvel/cfg.ini") << EIO
+            << QStringLiteral(
+                   "无法复制默认配置文件：/usr/share/quorvel/cfg.ini（Input/output error）");
+        QTest::newRow("cfg.ini not written")
+            << int(SaveError::WriteFailed) << folder + QStringLiteral("/cfg.ini") << ENOSPC
+            << QStringLiteral("无法写入配置文件：") + folder +
+                   QStringLiteral("/cfg.ini（No space left on device）");
+        QTest::newRow("cascade name is a folder")
+            << int(SaveError::IsFolder) << QStringLiteral("/q/haarcascade_frontalface_alt2.xml")
+            << 0
+            << QStringLiteral(
+                   "人脸检测文件的位置被一个文件夹占用：/q/haarcascade_frontalface_alt2.xml");
+        QTest::newRow("cascade missing")
+            << int(SaveError::NotFound) << QStringLiteral("/usr/share/c.xml") << ENOENT
+            << QStringLiteral(
+                   "人脸检测文件缺失（请安装 opencv-data）：/usr/share/c.xml（No such file "
+                   "or directory）");
+        QTest::newRow("cascade not copied")
+            << int(SaveError::CascadeUnusable)
+            << QStringLiteral("/q/haarcascade_frontalface_alt2.xml") << EACCES
+            << QStringLiteral(
+                   "无法复制人脸检测文件：/q/haarcascade_frontalface_alt2.xml（Permission "
+                   "denied）");
+        QTest::newRow("link not placed")
+            << int(SaveError::WriteFailed) << QStringLiteral("/q/haarcascade_frontalface_alt2.xml")
+            << EBUSY
+            << QStringLiteral(
+                   "无法放置人脸检测文件：/q/haarcascade_frontalface_alt2.xml（Device or resource "
+                   "busy）");
+    }
+
+    void userFolderFailureNamesTheStep() {
+        QFETCH(int, code);
+        QFETCH(QString, path);
+        QFETCH(int, systemError);
+        QFETCH(QString, text);
+        const quorvel::Error error{static_cast<SaveError>(code), "an English message", systemError,
+                                   path.toStdString()};
+        QCOMPARE(userFolderFailureMessage(error), text);
     }
 };
 

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "core/config/UserFolderSetup.h"
 #include "gui/UserFolder.h"
 #include "support/TestSupport.h"
 
+using namespace quorvel;
 using namespace quorvel::gui;
 
 #ifndef QUORVEL_PACKAGING_DIR
@@ -54,10 +56,10 @@ fs::path Prepared(const UserFolderSources& sources) {
     return *result;
 }
 
-std::string ErrorOf(const UserFolderSources& sources) {
+Error ErrorOf(const UserFolderSources& sources) {
     auto result = PrepareUserFolder(sources);
     if (!result) {
-        return result.error().message;
+        return result.error();
     }
     ADD_FAILURE() << "expected an error, got " << *result;
     return {};
@@ -190,35 +192,40 @@ TEST(UserFolder, FailuresGiveATextAndLeaveNoFiles) {
         const char* description;
         void (*arrange)(Sandbox&);
         std::string expectedPart;
+        ErrorKind kind;  // with the path, what the window words
     };
     const Row rows[] = {
-        {"HOME unset", [](Sandbox& box) { box.sources.home.clear(); }, "HOME"},
-        {"relative HOME", [](Sandbox& box) { box.sources.home = "home"; }, "HOME"},
+        {"HOME unset", [](Sandbox& box) { box.sources.home.clear(); }, "HOME", ErrorKind::NotFound},
+        {"relative HOME", [](Sandbox& box) { box.sources.home = "home"; }, "HOME",
+         ErrorKind::NotFound},
         {"HOME below a regular file",
          [](Sandbox& box) {
              WriteBytes(box.dir / "file", "x");
              box.sources.home = (box.dir / "file/home").string();
          },
-         "无法创建工作文件夹"},
+         "cannot create the per-user folder", ErrorKind::WriteFailed},
         {"HOME in a file system nobody writes",
-         [](Sandbox& box) { box.sources.home = "/proc/quorvel-home"; }, "/proc/quorvel-home"},
+         [](Sandbox& box) { box.sources.home = "/proc/quorvel-home"; }, "/proc/quorvel-home",
+         ErrorKind::WriteFailed},
         {"cascade not installed",
-         [](Sandbox& box) { box.sources.cascade = box.dir / "system/missing.xml"; }, "opencv-data"},
+         [](Sandbox& box) { box.sources.cascade = box.dir / "system/missing.xml"; }, "opencv-data",
+         ErrorKind::NotFound},
         {"cascade name taken by a folder",
          [](Sandbox& box) {
              fs::create_directories(box.folder() / "haarcascade_frontalface_alt2.xml");
          },
-         "haarcascade_frontalface_alt2.xml"},
+         "haarcascade_frontalface_alt2.xml", ErrorKind::IsFolder},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         Sandbox box;
         row.arrange(box);
-        const std::string error = ErrorOf(box.sources);
-        EXPECT_NE(error.find(row.expectedPart), std::string::npos) << error;
+        const Error error = ErrorOf(box.sources);
+        EXPECT_NE(error.message.find(row.expectedPart), std::string::npos) << error.message;
+        EXPECT_EQ(error.kind, row.kind) << error.message;
         if (fs::exists(box.folder())) {
             for (const auto& item : fs::directory_iterator(box.folder())) {
-                EXPECT_EQ(item.path().string().find(".new-"), std::string::npos) << item.path();
+                EXPECT_EQ(item.path().string().find(".quorvel-"), std::string::npos) << item.path();
             }
         }
     }
@@ -230,9 +237,10 @@ TEST(UserFolder, UnwritableHomeGivesAnError) {
     }
     Sandbox box;
     fs::permissions(box.dir / "home", fs::perms::owner_read | fs::perms::owner_exec);
-    const std::string error = ErrorOf(box.sources);
+    const Error error = ErrorOf(box.sources);
     fs::permissions(box.dir / "home", fs::perms::owner_all);
-    EXPECT_NE(error.find("无法创建工作文件夹"), std::string::npos) << error;
+    EXPECT_EQ(error.kind, ErrorKind::WriteFailed) << error.message;
+    EXPECT_EQ(error.path, box.folder()) << error.message;
 }
 
 TEST(UserFolder, DesktopFlagIsTakenOnlyAsFirstArgument) {

@@ -105,7 +105,7 @@ VariedFigures MeasureVaried(const std::filesystem::path& dir) {
         if (!check.genuine) {
             ++figures.refused;
             figures.refusedEval += g.eval ? 1 : 0;
-            figures.refusedSaves.push_back(g.file.description + ": " + Joined(check.problems));
+            figures.refusedSaves.push_back(g.file.description + ": " + Joined(ProblemSentences(check)));
         }
         AddGenuine(figures, g, check);
     }
@@ -127,7 +127,7 @@ FixtureFigures MeasureFixtures(const std::filesystem::path& dir) {
         if (!check.marker) figures.withoutMarker.push_back(file.description);
         if (!check.genuine) {
             ++figures.rejected;
-            figures.rejectedSaves.push_back(file.description + ": " + Joined(check.problems));
+            figures.rejectedSaves.push_back(file.description + ": " + Joined(ProblemSentences(check)));
         }
         figures.genuine.push_back({file.description, check});
     }
@@ -140,7 +140,7 @@ FixtureFigures MeasureFixtures(const std::filesystem::path& dir) {
             continue;
         }
         ++figures.caught;
-        const std::string& first = check.problems.front();
+        const std::string first = ProblemSentences(check).front();
         ++figures.reasons[first.substr(0, first.find_first_of(":;0123456789"))];
     }
     return figures;
@@ -156,8 +156,9 @@ TightCropFigures MeasureTightCrops(const std::filesystem::path& dir) {
         ++figures.checked[half];
         if (check.genuine) continue;
         ++figures.refused[half];
-        ++figures.byRule[check.problems.front().substr(0, check.problems.front().find(':'))];
-        for (const std::string& problem : check.problems) {
+        const std::vector<std::string> problems = ProblemSentences(check);
+        ++figures.byRule[problems.front().substr(0, problems.front().find(':'))];
+        for (const std::string& problem : problems) {
             if (problem.rfind("verify.background.", 0) != 0) {
                 figures.otherThanBackground.push_back(g.file.description + ": " + problem);
             }

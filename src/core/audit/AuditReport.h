@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "core/analysis/Background.h"
 #include "core/analysis/HeadCrop.h"
 #include "core/audit/Verdict.h"
+#include "core/common/Result.h"
 
 namespace quorvel {
 
@@ -32,11 +32,19 @@ struct AuditTrace {
 // The outcome of auditing one photo.
 struct AuditReport {
     Verdict verdict = Verdict::Initial;
-    std::optional<cv::Rect> face;           // the chosen face, when one was found
-    cv::Mat processedPhoto;                 // empty unless the verdict is Passed
-    std::optional<AuditTrace> trace;        // when asked for
-    std::optional<std::string> error;       // why the audit itself broke (verdict BadFormat then)
-    std::optional<std::string> unreadable;  // why the file could not be read (BadFormat then)
+    std::optional<cv::Rect> face;     // the chosen face, when one was found
+    cv::Mat processedPhoto;           // empty unless the verdict is Passed
+    std::optional<AuditTrace> trace;  // when asked for
+    // Why the rules gave no verdict (BadFormat then): the file could not be
+    // read (NotFound, NotReadable, IsFolder, NotAFile), or the audit itself
+    // broke (OutOfMemory, Internal). AuditBroke tells which.
+    std::optional<Error> failure;
 };
+
+// Whether the failure is the audit's own (memory ran out, a library threw)
+// rather than a file that could not be read.
+inline bool AuditBroke(const Error& failure) {
+    return failure.kind == ErrorKind::OutOfMemory || failure.kind == ErrorKind::Internal;
+}
 
 }  // namespace quorvel

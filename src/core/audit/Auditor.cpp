@@ -1,6 +1,8 @@
 #include "core/audit/Auditor.h"
 
+#include <cerrno>
 #include <exception>
+#include <new>
 
 #include "core/audit/FaceDetect.h"
 #include "core/audit/PhotoRules.h"
@@ -20,9 +22,8 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
         return report;
     };
 
-    if (decoded.unreadable) report.unreadable = decoded.unreadable->message;
+    report.failure = decoded.failure;
     if (decoded.refusedSize) measured.claimedSize = decoded.refusedSize;
-    if (decoded.outOfMemory) report.error = "the audit failed: out of memory";
     if (photo.empty()) return finish(Verdict::BadFormat);
     measured.photoSize = photo.size();
 
@@ -40,16 +41,22 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
 }
 
 AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
-    try {
-        return RunChecks(photo, trace);
-    } catch (const std::exception& e) {
-        // Not a verdict of the rules: the audit itself broke. A photo that
-        // cannot be processed is not a usable photo file.
+    // Not a verdict of the rules: the audit itself broke. A photo that
+    // cannot be processed is not a usable photo file.
+    auto broken = [trace](ErrorKind kind, const std::exception& e) {
         AuditReport report;
         report.verdict = Verdict::BadFormat;
-        report.error = std::string("the audit failed: ") + e.what();
+        report.failure = Fail(kind, std::string("the audit failed: ") + e.what(),
+                              kind == ErrorKind::OutOfMemory ? ENOMEM : 0);
         if (trace == Trace::On) report.trace = AuditTrace{};
         return report;
+    };
+    try {
+        return RunChecks(photo, trace);
+    } catch (const std::bad_alloc& e) {
+        return broken(ErrorKind::OutOfMemory, e);
+    } catch (const std::exception& e) {
+        return broken(ErrorKind::Internal, e);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "core/audit/PhotoRules.h"
 
+#include <cerrno>
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
@@ -14,11 +15,19 @@ cv::Size MinimumPhotoSize(SizeMode sizeMode) {
     return cv::Size(mode.minPhotoWidth, mode.minPhotoHeight);
 }
 
+namespace {
+
+Error OutOfMemory(const std::filesystem::path& photoFile) {
+    return Fail(ErrorKind::OutOfMemory, "the audit failed: out of memory", ENOMEM, photoFile);
+}
+
+}  // namespace
+
 DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
     DecodedPhoto decoded;
     Result<RegularFile> file = RegularFile::Open(photoFile);
     if (!file) {
-        decoded.unreadable = file.error();
+        decoded.failure = file.error();
         return decoded;
     }
     if (file->length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
@@ -38,10 +47,10 @@ DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
         decoded.image = cv::imread(file->DescriptorPath(), cv::IMREAD_COLOR);
     } catch (const cv::Exception& e) {
         decoded.image.release();
-        decoded.outOfMemory = e.code == cv::Error::StsNoMem;
+        if (e.code == cv::Error::StsNoMem) decoded.failure = OutOfMemory(photoFile);
     } catch (const std::bad_alloc&) {
         decoded.image.release();
-        decoded.outOfMemory = true;
+        decoded.failure = OutOfMemory(photoFile);
     }
     return decoded;
 }

@@ -26,9 +26,10 @@ inline constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{1} << 30;
 struct DecodedPhoto {
     cv::Mat image;                             // empty when it did not decode
     std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
-    std::optional<Error> unreadable;  // why the file could not be opened (missing, folder, ...)
-    std::optional<ClaimedSize> refusedSize;  // the size a header claims beyond the pixel cap
-    bool outOfMemory = false;                // decoding ran out of memory
+    std::optional<ClaimedSize> refusedSize;    // the size a header claims beyond the pixel cap
+    // Why there is no image: the file could not be opened (missing, a
+    // folder, ...), or decoding ran out of memory (OutOfMemory).
+    std::optional<Error> failure;
 };
 
 // Opens the file once (without blocking; only a regular file is read),

@@ -26,9 +26,10 @@ enum class ErrorKind {
     MarkerFailed,       // the pass marker could not be appended or flushed
     Refused,            // the operation would harm a file it must not touch
     OutOfMemory,
-    CascadeUnusable,  // a session's face cascade cannot be loaded
-    ConfigUnusable,   // a session's configuration file cannot be read
+    CascadeUnusable,  // the face cascade cannot be loaded, or copied into the per-user folder
+    ConfigUnusable,   // a configuration file cannot be read (a session's, or a default one)
     Usage,            // the caller asked for something that cannot be done (options, arguments)
+    Internal,         // the operation itself broke: a library it uses failed (threw)
 };
 
 // A failure: its kind, an English message for people and logs, the

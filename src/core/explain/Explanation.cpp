@@ -361,7 +361,9 @@ Explanation ExplainAudit(const AuditReport& report, const Settings& settings) {
             break;
     }
     if (trace.claimedSize) return ExplainClaimedSize(*trace.claimedSize);
-    if (report.error) return ExplainAuditFailed(*report.error);
+    if (report.failure && AuditBroke(*report.failure)) {
+        return ExplainAuditFailed(report.failure->message);
+    }
     return ExplainUnreadable();
 }
 

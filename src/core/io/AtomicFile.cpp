@@ -51,17 +51,26 @@ Result<Place> ResolveLinks(int folderFd, Place place) {
                 ErrnoText("cannot follow the link " + Quoted(destination), ELOOP), ELOOP);
 }
 
+constexpr int kTemporaryNameAttempts = 100;
+
+// A short name beside `target` (".quorvel-" with eight hex digits and the
+// target's extension), whatever the length of the target's name.
+fs::path TemporaryNameBeside(const fs::path& target, std::random_device& rd) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof(suffix), "%08x", static_cast<unsigned>(rd()));
+    fs::path name = target;
+    name.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
+    return name;
+}
+
 // Creates a file with a short name beside `target`, keeping the extension:
 // the name stays short whatever the length of the target's name. A file that
 // is to replace another is created private and given the old file's mode
 // once complete. Returns the descriptor, or -1 with errno set.
 int CreateTemporaryBeside(int folderFd, const fs::path& target, bool replacing, fs::path& name) {
     std::random_device rd;
-    char suffix[16];
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::snprintf(suffix, sizeof(suffix), "%08x", static_cast<unsigned>(rd()));
-        name = target;
-        name.replace_filename(".quorvel-" + std::string(suffix) + target.extension().string());
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        name = TemporaryNameBeside(target, rd);
         const int fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                                 replacing ? 0600 : 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -344,6 +353,29 @@ Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_vi
     if (Result<void> written = file->Write(content); !written) return written.error();
     if (Result<void> committed = file->Commit(); !committed) return committed.error();
     return file->target();
+}
+
+Result<void> PlaceSymlink(const fs::path& pointsTo, const fs::path& link) {
+    std::random_device rd;
+    fs::path temporary;
+    int code = EEXIST;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && code == EEXIST; ++attempt) {
+        temporary = TemporaryNameBeside(link, rd);
+        code = ::symlink(pointsTo.c_str(), temporary.c_str()) == 0 ? 0 : errno;
+    }
+    if (code != 0) {
+        const fs::path folder = link.parent_path().empty() ? "." : link.parent_path();
+        return Fail(ErrorKind::WriteFailed,
+                    ErrnoText("cannot make a link in the folder " + Quoted(folder), code), code,
+                    link);
+    }
+    if (::rename(temporary.c_str(), link.c_str()) != 0) {
+        code = errno;
+        ::unlink(temporary.c_str());
+        return Fail(ErrorKind::NotWritable, ErrnoText("cannot replace " + Quoted(link), code), code,
+                    link);
+    }
+    return {};
 }
 
 }  // namespace quorvel

@@ -140,4 +140,11 @@ Result<std::filesystem::path> WriteFileAtomically(const std::filesystem::path& d
                                                   std::string_view content,
                                                   TemporaryFiles* temporaries = nullptr);
 
+// Makes `link` a symbolic link to `pointsTo`: the link is made under a
+// temporary name beside it and renamed over whatever has that name, so the
+// name holds the old entry or the new link, never nothing. WriteFailed when
+// no link can be made there (a file system without links, a folder that
+// cannot be written); NotWritable when the old entry cannot be replaced.
+Result<void> PlaceSymlink(const std::filesystem::path& pointsTo, const std::filesystem::path& link);
+
 }  // namespace quorvel

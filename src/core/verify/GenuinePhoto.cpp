@@ -22,8 +22,16 @@
 namespace quorvel {
 
 void verify_checks::AddCheck(GenuineCheck& result, Explanation explanation, bool passed) {
-    if (!passed) result.problems.push_back(explanation.rule + ": " + explanation.textEn);
     result.checks.push_back({std::move(explanation), passed});
+}
+
+std::vector<std::string> ProblemSentences(const GenuineCheck& check) {
+    std::vector<std::string> sentences;
+    for (const VerifyCheck& item : check.checks) {
+        if (!item.passed)
+            sentences.push_back(item.explanation.rule + ": " + item.explanation.textEn);
+    }
+    return sentences;
 }
 
 namespace {
@@ -94,13 +102,14 @@ GenuineCheck FileFailure(const Error& error, const std::string& message,
     GenuineCheck result;
     Error shown = error;
     shown.message = message;
-    result.error = message;
     AddCheck(result, ExplainFileRead(shown, kMaxVerifiedFileBytes, length), false);
+    result.error = std::move(shown);
     return result;
 }
 
 GenuineCheck Finished(GenuineCheck& result) {
-    result.genuine = result.problems.empty();
+    result.genuine = std::all_of(result.checks.begin(), result.checks.end(),
+                                 [](const VerifyCheck& check) { return check.passed; });
     return std::move(result);
 }
 
@@ -201,7 +210,7 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
         return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, path),
                            "memory ran out while checking the file");
     } catch (const cv::Exception& e) {
-        return FileFailure(Fail(ErrorKind::BadContent, "", 0, path),
+        return FileFailure(Fail(ErrorKind::Internal, "", 0, path),
                            std::string("the image library failed: ") + e.what());
     }
 }
@@ -219,7 +228,7 @@ GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeCla
         return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, {}),
                            "memory ran out while checking the file");
     } catch (const cv::Exception& e) {
-        return FileFailure(Fail(ErrorKind::BadContent, "", 0, {}),
+        return FileFailure(Fail(ErrorKind::Internal, "", 0, {}),
                            std::string("the image library failed: ") + e.what());
     }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/explain/Explanation.h"
 
@@ -33,11 +34,12 @@ struct VerifyCheck {
 };
 
 struct GenuineCheck {
-    bool marker = false;                // the file ends with the pass marker
-    bool genuine = false;               // every check passed
-    std::vector<std::string> problems;  // "rule: sentence" for each failed check
-    std::vector<VerifyCheck> checks;    // every check made, in order
-    std::optional<std::string> error;   // the file could not be read (missing, too large, ...)
+    bool marker = false;              // the file ends with the pass marker
+    bool genuine = false;             // every check passed
+    std::vector<VerifyCheck> checks;  // every check made, in order
+    // The bytes could not be checked: the file could not be read (missing,
+    // too large, ...) or memory ran out; its check "verify.file" failed.
+    std::optional<Error> error;
 
     std::string format;  // "JPEG", "PNG", "BMP" or "image" for other formats
     cv::Size size;       // decoded photo, 0 x 0 when it does not decode
@@ -49,6 +51,9 @@ struct GenuineCheck {
     std::optional<BackgroundColor> backgroundClass;  // the accepted class found, if any
     double backgroundCoverage = 0;  // share of the photo in the plain regions at the top
 };
+
+// "rule: sentence" for each failed check, in the order of the checks.
+std::vector<std::string> ProblemSentences(const GenuineCheck& check);
 
 // Checks the bytes of a file.
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,

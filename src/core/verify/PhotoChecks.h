@@ -11,7 +11,7 @@
 // The checks of a decoded photo, shared by the verifier's parts.
 namespace quorvel::verify_checks {
 
-// Records a check; a failed one adds "rule: sentence" to the problems.
+// Records a check and its outcome.
 void AddCheck(GenuineCheck& result, Explanation explanation, bool passed);
 
 // One plain backdrop of a class the setting accepts reaches the top edge on

@@ -170,7 +170,7 @@ TEST(AuditChain, UnreadableFilesAreBadFormat) {
         const AuditReport result = AuditFile(path, 3, 1);
         EXPECT_EQ(result.verdict, Verdict::BadFormat);
         EXPECT_TRUE(result.processedPhoto.empty());
-        EXPECT_FALSE(result.error.has_value());
+        EXPECT_FALSE(result.failure && AuditBroke(*result.failure));
     }
 }
 

@@ -120,10 +120,11 @@ TEST(GenuinePhoto, EachFailedConditionIsOneProblem) {
         const GenuineCheck check = CheckGenuinePhoto(c.bytes, Cascade(), c.settings);
         EXPECT_EQ(check.marker, c.marker);
         EXPECT_EQ(check.genuine, c.problemsMention.empty());
-        ASSERT_GE(check.problems.size(), c.problemsMention.size()) << Joined(check.problems);
+        ASSERT_GE(ProblemSentences(check).size(), c.problemsMention.size())
+            << Joined(ProblemSentences(check));
         for (std::size_t i = 0; i < c.problemsMention.size(); ++i) {
-            EXPECT_NE(check.problems[i].find(c.problemsMention[i]), std::string::npos)
-                << Joined(check.problems);
+            EXPECT_NE(ProblemSentences(check)[i].find(c.problemsMention[i]), std::string::npos)
+                << Joined(ProblemSentences(check));
         }
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -159,8 +160,8 @@ TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
             CheckGenuinePhotoFile((dir / "forged.png").string(), Cascade(), GenuineSettings{3, 1});
         EXPECT_TRUE(check.marker);
         EXPECT_FALSE(check.genuine);
-        EXPECT_NE(Joined(check.problems).find(c.mentions), std::string::npos)
-            << Joined(check.problems);
+        EXPECT_NE(Joined(ProblemSentences(check)).find(c.mentions), std::string::npos)
+            << Joined(ProblemSentences(check));
     }
 }
 
@@ -183,8 +184,8 @@ TEST(GenuinePhoto, FaceWiderThanThePhotoIsFoundAgain) {
         ASSERT_TRUE(testsupport::Save(tight, (dir / "tight.png").string()).ok);
         const GenuineCheck check =
             CheckGenuinePhotoFile((dir / "tight.png").string(), Cascade(), GenuineSettings{3, 1});
-        ASSERT_TRUE(check.face.has_value()) << Joined(check.problems);
-        EXPECT_EQ(Joined(check.problems).find("verify.face"), std::string::npos)
-            << Joined(check.problems);
+        ASSERT_TRUE(check.face.has_value()) << Joined(ProblemSentences(check));
+        EXPECT_EQ(Joined(ProblemSentences(check)).find("verify.face"), std::string::npos)
+            << Joined(ProblemSentences(check));
     }
 }

@@ -1,7 +1,14 @@
-#include "gui/SaveMessage.h"
+#include "gui/FailureMessages.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "core/audit/FaceDetect.h"
+#include "core/config/Settings.h"
 
 namespace quorvel::gui {
 
@@ -97,6 +104,57 @@ QString saveFailureMessage(const Error& result) {
         if (!reason.isEmpty()) text += QStringLiteral("：") + reason;
     }
     return text;
+}
+
+namespace {
+
+// The step of the per-user folder's set-up that failed, told by the kind and
+// the path as PrepareUserFolder and EnterUserFolder report them.
+std::string userFolderStep(const Error& error) {
+    switch (error.kind) {
+        case ErrorKind::NotFound:
+            return "人脸检测文件缺失（请安装 opencv-data）";
+        case ErrorKind::IsFolder:
+            return "人脸检测文件的位置被一个文件夹占用";
+        case ErrorKind::ConfigUnusable:
+            return "无法复制默认配置文件";
+        case ErrorKind::CascadeUnusable:
+            return "无法复制人脸检测文件";
+        case ErrorKind::NotReadable:
+            return "无法进入工作文件夹";
+        default:
+            break;
+    }
+    const std::filesystem::path name = error.path.filename();
+    if (name == quorvel::kDefaultConfigPath.filename()) return "无法写入配置文件";
+    if (name == quorvel::kCascadeFileName) return "无法放置人脸检测文件";
+    return "无法创建工作文件夹";
+}
+
+}  // namespace
+
+QString userFolderFailureMessage(const Error& error) {
+    if (error.path.empty()) {
+        return QStringLiteral("无法确定工作文件夹：环境变量 HOME 未设置或不是绝对路径。");
+    }
+    // The system's reason as the system words it, after the file.
+    std::string text = userFolderStep(error) + "：" + error.path.string();
+    if (error.systemError != 0) {
+        text += "（" + std::generic_category().message(error.systemError) + "）";
+    }
+    return QString::fromStdString(text);
+}
+
+QString startupFailureMessage(const Error& error) {
+    return error.kind == ErrorKind::CascadeUnusable ? QStringLiteral("文件缺失，请重新下载！")
+                                                    : QStringLiteral("没有配置文件！");
+}
+
+QString startupFailureDetail(const Error& error) {
+    if (error.path.empty()) return {};
+    const QString file =
+        QDir::cleanPath(QFileInfo(QFile::decodeName(error.path.c_str())).absoluteFilePath());
+    return QStringLiteral("文件：") + file;
 }
 
 }  // namespace quorvel::gui
