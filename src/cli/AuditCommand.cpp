@@ -12,11 +12,9 @@
 #include "cli/AuditPipeline.h"
 #include "cli/BatchRun.h"
 #include "cli/HelpText.h"
-#include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/NameText.h"
 #include "cli/OutputPlan.h"
-#include "cli/ReportEntry.h"
 #include "cli/ResumeFile.h"
 #include "cli/RunSetup.h"
 #include "core/config/ConfigPlaces.h"
@@ -24,6 +22,7 @@
 #include "core/save/SavePhoto.h"
 #include "core/text/Encoding.h"
 #include "core/verify/GenuinePhoto.h"
+#include "report/HtmlReport.h"
 
 namespace quorvel::cli {
 

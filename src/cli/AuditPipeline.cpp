@@ -18,17 +18,8 @@ namespace {
 
 AuditedPhoto AuditOne(Auditor& auditor, const fs::path& file, bool keepPhoto) {
     AuditedPhoto audited;
-    try {
-        DecodedPhoto decoded = DecodePhoto(file);
-        audited.audit = auditor.AuditDecoded(decoded, Trace::On);  // the reason needs the trace
-        if (keepPhoto) audited.photo = std::move(decoded.image);
-    } catch (const std::exception&) {
-        // Reading the file itself ran out of memory: as a broken audit.
-        audited.audit = AuditReport{};
-        audited.audit.verdict = Verdict::BadFormat;
-        audited.audit.error = "the audit failed: out of memory";
-        audited.audit.trace = AuditTrace{};
-    }
+    // The reason needs the trace.
+    audited.audit = auditor.Audit(file, Trace::On, keepPhoto ? &audited.photo : nullptr);
     return audited;
 }
 

@@ -6,10 +6,11 @@
 #include <exception>
 #include <ostream>
 
+#include "cli/EarlierResults.h"
 #include "cli/NameText.h"
-#include "cli/ReportEntry.h"
 #include "core/explain/Explanation.h"
 #include "core/save/SavePhoto.h"
+#include "report/ReportEntry.h"
 
 namespace quorvel::cli {
 
@@ -70,9 +71,9 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     m_total = total;
     m_resume = resume;
     if (m_options.reportPath) {
-        Result<HtmlReport> begun =
-            HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries,
-                              m_folders.report ? &*m_folders.report : nullptr);
+        Result<report::HtmlReport> begun =
+            report::HtmlReport::Begin(*m_options.reportPath, m_streams.temporaries,
+                                      m_folders.report ? &*m_folders.report : nullptr);
         if (begun) {
             m_html.emplace(std::move(begun).value());
         } else {
@@ -83,7 +84,7 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     // The report covers the whole results file: the earlier runs' photos too.
     if (m_html && resume != nullptr) {
         const Result<void> earlier = resume->EachFinished([this](const nlohmann::json& line) {
-            m_html->Add(ReportEntryOfLine(line));
+            m_html->Add(report::ReportEntry(OutcomeOfLine(line), cv::Mat()));
             ++m_earlier;
         });
         if (!earlier) PrintMessage(m_streams.err, earlier.error().message);
@@ -139,7 +140,7 @@ int BatchRun::End(bool listComplete, bool interrupted) {
     }
     bool ok = m_allOk && m_appended && m_reportOk;
     if (m_html) {
-        ReportHead head;
+        report::ReportHead head;
         const Settings& settings = m_session.settings();
         head.settings = "color " + std::to_string(static_cast<int>(settings.color)) + ", size " +
                         std::to_string(static_cast<int>(settings.size));
@@ -173,7 +174,7 @@ void BatchRun::AddToReport(const PhotoReport& report, const cv::Mat& photo) {
     // The card's pictures of a large photo may not fit in memory: the report
     // is then incomplete and not written, the run goes on.
     try {
-        m_html->Add(ReportEntry(report, photo));
+        m_html->Add(report::ReportEntry(report, photo));
     } catch (const std::exception& e) {
         PrintMessage(m_streams.err,
                      "the report is not written: " + report.file.string() + ": " + e.what());

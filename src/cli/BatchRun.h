@@ -9,10 +9,10 @@
 
 #include "cli/AuditCommand.h"
 #include "cli/AuditPipeline.h"
-#include "cli/HtmlReport.h"
 #include "cli/JsonReport.h"
 #include "cli/OutputPlan.h"
 #include "cli/ResumeFile.h"
+#include "report/HtmlReport.h"
 
 namespace quorvel::cli {
 
@@ -62,7 +62,7 @@ private:
     const std::vector<std::filesystem::path>& m_photos;
     const OutputPlan& m_plan;
     RunFolders& m_folders;
-    std::optional<HtmlReport> m_html;
+    std::optional<report::HtmlReport> m_html;
     bool m_reportOk = true;
     ResumeFile* m_resume = nullptr;
     std::size_t m_total = 0;

@@ -119,32 +119,4 @@ JsonObject GenuineJson(const std::filesystem::path& file, const GenuineCheck& ch
     return json;
 }
 
-namespace {
-
-void Flatten(const JsonObject& value, const std::string& label,
-             std::vector<std::pair<std::string, std::string>>& out) {
-    if (value.is_null()) return;
-    if (value.is_object()) {
-        for (const auto& [key, item] : value.items()) {
-            Flatten(item, label.empty() ? key : label + "." + key, out);
-        }
-        return;
-    }
-    if (value.is_array() && !value.empty() && value.front().is_structured()) {
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            Flatten(value[i], label + "[" + std::to_string(i) + "]", out);
-        }
-        return;
-    }
-    out.emplace_back(label, value.is_string() ? value.get<std::string>() : JsonLine(value));
-}
-
-}  // namespace
-
-std::vector<std::pair<std::string, std::string>> FlatValues(const JsonObject& object) {
-    std::vector<std::pair<std::string, std::string>> values;
-    Flatten(object, "", values);
-    return values;
-}
-
 }  // namespace quorvel::cli

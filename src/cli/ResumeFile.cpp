@@ -1,10 +1,5 @@
 #include "cli/ResumeFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -43,21 +38,9 @@ Error NotOurs(const std::filesystem::path& path, std::size_t line, const Error& 
     return NotOurs(path, line, why.message);
 }
 
-// Reads `size` bytes at `offset` (fewer at the end of the file).
-Result<std::string> ReadAt(int fd, std::uint64_t offset, std::size_t size,
-                           const std::filesystem::path& path) {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return FileError(path, "cannot read the results", errno);
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
+// A failure of the results file in the words of its step.
+Error FileError(const std::filesystem::path& path, const std::string& what, const Error& error) {
+    return FileError(path, what, error.systemError);
 }
 
 // A line of ours: an object with the photo's name and its verdict number.
@@ -74,34 +57,33 @@ bool OurLine(const nlohmann::json& line) {
 Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path, const Settings& settings) {
     ResumeFile file;
     file.m_path = path;
-    file.m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (file.m_fd < 0) return FileError(path, "cannot open the results", errno);
-    struct stat status {};
-    if (::fstat(file.m_fd, &status) != 0) return FileError(path, "cannot read the results", errno);
-    if (!S_ISREG(status.st_mode)) {
+    Result<AppendFile> opened = AppendFile::Open(path);
+    if (!opened) return FileError(path, "cannot open the results", opened.error());
+    file.m_file.emplace(std::move(opened).value());
+    const Result<std::uintmax_t> length = file.m_file->Length();
+    if (!length && length.error().kind == ErrorKind::NotAFile) {
         return Fail(ErrorKind::NotAFile, "the results " + Quoted(path) + " are not a regular file",
                     0, path);
     }
-    if (::flock(file.m_fd, LOCK_EX | LOCK_NB) != 0) {
-        const int code = errno;
-        if (code == EWOULDBLOCK) {
+    if (!length) return FileError(path, "cannot read the results", length.error());
+    if (Result<void> locked = file.m_file->Lock(); !locked) {
+        if (locked.error().kind == ErrorKind::Refused) {
             return Fail(ErrorKind::Refused,
                         "the results " + Quoted(path) +
                             " are in use by another run of quorvel-audit; let it finish, or "
                             "give each run its own results file",
-                        code, path);
+                        locked.error().systemError, path);
         }
-        return FileError(path, "cannot lock the results", code);
+        return FileError(path, "cannot lock the results", locked.error());
     }
-    const auto length = static_cast<std::uintmax_t>(status.st_size);
-    if (length > kMaxResultsBytes) {
+    if (*length > kMaxResultsBytes) {
         return Fail(ErrorKind::TooLarge,
                     "the results " + Quoted(path) + " are longer than " +
                         std::to_string(kMaxResultsBytes) +
                         " bytes; split the run with --shard, each part with its own results file",
                     EFBIG, path);
     }
-    if (Result<void> read = file.ReadLines(settings, length); !read) return read.error();
+    if (Result<void> read = file.ReadLines(settings, *length); !read) return read.error();
     return file;
 }
 
@@ -111,8 +93,8 @@ Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t leng
     std::uint64_t lineAt = 0;  // its offset
     std::size_t lineNumber = 1;
     for (std::uint64_t offset = 0; offset < length; offset += kChunk) {
-        Result<std::string> chunk = ReadAt(m_fd, offset, kChunk, m_path);
-        if (!chunk) return chunk.error();
+        Result<std::string> chunk = m_file->ReadAt(offset, kChunk);
+        if (!chunk) return FileError(m_path, "cannot read the results", chunk.error());
         if (chunk->empty()) break;
         for (std::size_t start = 0; start < chunk->size();) {
             const std::size_t end = chunk->find('\n', start);
@@ -146,8 +128,8 @@ Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t leng
         kLineStart.compare(0, pending.size(), pending) != 0) {
         return NotOurs(m_path, lineNumber, "is not a JSON line");
     }
-    if (::ftruncate(m_fd, static_cast<off_t>(lineAt)) != 0) {
-        return FileError(m_path, "cannot cut the unfinished last line of", errno);
+    if (Result<void> cut = m_file->CutTo(lineAt); !cut) {
+        return FileError(m_path, "cannot cut the unfinished last line of", cut.error());
     }
     return {};
 }
@@ -170,15 +152,6 @@ Result<void> ResumeFile::TakeLine(std::string_view text, std::uint64_t offset,
     return {};
 }
 
-ResumeFile::ResumeFile(ResumeFile&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_finished(std::move(other.m_finished)) {
-    other.m_fd = -1;
-}
-
-ResumeFile::~ResumeFile() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
 bool ResumeFile::Finished(const std::filesystem::path& photo) const {
     const std::string& name = photo.native();
     return ValidUtf8(name) == name && m_finished.count(name) > 0;
@@ -192,11 +165,11 @@ Result<void> ResumeFile::EachFinished(
     std::sort(offsets.begin(), offsets.end());
     for (const std::uint64_t offset : offsets) {
         // Most lines are short: a long one is read again whole.
-        Result<std::string> bytes = ReadAt(m_fd, offset, 65536, m_path);
+        Result<std::string> bytes = m_file->ReadAt(offset, 65536);
         if (bytes && bytes->find('\n') == std::string::npos) {
-            bytes = ReadAt(m_fd, offset, kMaxResultsLineBytes + 1, m_path);
+            bytes = m_file->ReadAt(offset, kMaxResultsLineBytes + 1);
         }
-        if (!bytes) return bytes.error();
+        if (!bytes) return FileError(m_path, "cannot read the results", bytes.error());
         const std::size_t end = bytes->find('\n');
         take(nlohmann::json::parse(bytes->substr(0, end), nullptr, false));
     }
@@ -204,15 +177,10 @@ Result<void> ResumeFile::EachFinished(
 }
 
 Result<void> ResumeFile::Append(std::string_view line) {
-    while (!line.empty()) {
-        const ssize_t written = ::write(m_fd, line.data(), line.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            const int code = written < 0 ? errno : ENOSPC;
-            return Fail(ErrorKind::WriteFailed,
-                        ErrnoText("cannot append to " + Quoted(m_path), code), code, m_path);
-        }
-        line.remove_prefix(static_cast<std::size_t>(written));
+    if (Result<void> appended = m_file->Append(line); !appended) {
+        const int code = appended.error().systemError;
+        return Fail(ErrorKind::WriteFailed, ErrnoText("cannot append to " + Quoted(m_path), code),
+                    code, m_path);
     }
     return {};
 }

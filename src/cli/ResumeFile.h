@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
+#include "core/io/ScratchFiles.h"
 
 namespace quorvel::cli {
 
@@ -31,11 +33,11 @@ public:
     // Refused too when another run holds the file.
     static Result<ResumeFile> Open(const std::filesystem::path& path, const Settings& settings);
 
-    ResumeFile(ResumeFile&& other) noexcept;
+    ResumeFile(ResumeFile&& other) noexcept = default;
     ResumeFile& operator=(ResumeFile&&) = delete;
     ResumeFile(const ResumeFile&) = delete;
     ResumeFile& operator=(const ResumeFile&) = delete;
-    ~ResumeFile();
+    ~ResumeFile() = default;
 
     // True when a complete line without an "error" names this photo. A name
     // that is not UTF-8 was written with U+FFFD and cannot be matched: it is
@@ -57,7 +59,7 @@ private:
     Result<void> TakeLine(std::string_view line, std::uint64_t offset, const Settings& settings);
 
     std::filesystem::path m_path;
-    int m_fd = -1;
+    std::optional<AppendFile> m_file;                           // open and locked
     std::unordered_map<std::string, std::uint64_t> m_finished;  // name -> its last line's offset
 };
 

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "cli/HtmlReport.h"
 #include "cli/OutputPlan.h"
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
+#include "report/HtmlReport.h"
 
 namespace quorvel::cli {
 
@@ -61,14 +61,14 @@ Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
 }
 
 std::size_t ReportPages(std::size_t cards) {
-    return std::max<std::size_t>(1, (cards + kCardsPerPage - 1) / kCardsPerPage);
+    return std::max<std::size_t>(1, (cards + report::kCardsPerPage - 1) / report::kCardsPerPage);
 }
 
 Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, std::size_t firstPage,
                               RunFiles& files) {
     if (!options.reportPath) return {};
     for (std::size_t page = firstPage; page <= ReportPages(cards); ++page) {
-        const fs::path path = ReportPagePath(*options.reportPath, page);
+        const fs::path path = report::ReportPagePath(*options.reportPath, page);
         if (std::optional<std::string> problem = ReportTargetProblem(path)) {
             return Fail(ErrorKind::Refused, *problem, 0, path);
         }

@@ -53,8 +53,20 @@ AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
     }
 }
 
-AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
-    return AuditDecoded(DecodePhoto(photoFile), trace);
+AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace, cv::Mat* photo) {
+    try {
+        DecodedPhoto decoded = DecodePhoto(photoFile);
+        AuditReport report = AuditDecoded(decoded, trace);
+        if (photo != nullptr) *photo = std::move(decoded.image);
+        return report;
+    } catch (const std::exception&) {
+        // Reading the file itself ran out of memory: as a broken audit.
+        AuditReport report;
+        report.verdict = Verdict::BadFormat;
+        report.error = "the audit failed: out of memory";
+        if (trace == Trace::On) report.trace = AuditTrace{};
+        return report;
+    }
 }
 
 }  // namespace quorvel

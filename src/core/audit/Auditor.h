@@ -22,8 +22,12 @@ class Auditor {
 public:
     Auditor(cv::CascadeClassifier cascade, Settings settings);
 
-    // Decodes the file and audits it.
-    AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off);
+    // Decodes the file and audits it; `photo`, when given, receives the
+    // decoded photo (empty when none was decoded). Reading the file running
+    // out of memory gives BadFormat with an error, as a failure inside the
+    // audit does.
+    AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off,
+                      cv::Mat* photo = nullptr);
 
     // The audit of a photo read by DecodePhoto: face detection, then the
     // rules, with the file length measured when it was read (the file is not

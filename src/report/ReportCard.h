@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "cli/HtmlReport.h"
+#include "report/HtmlReport.h"
 
-namespace quorvel::cli {
+namespace quorvel::report {
 
 // The pieces of the report's pages, as HTML.
 
@@ -48,4 +48,4 @@ std::string VerdictLabel(int state);
 // The style sheet of every page.
 extern const char* const kReportStyle;
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::report

@@ -1,4 +1,4 @@
-#include "cli/ReportCard.h"
+#include "report/ReportCard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "core/audit/Verdict.h"
 #include "core/text/Encoding.h"
 
-namespace quorvel::cli {
+namespace quorvel::report {
 
 namespace {
 
@@ -60,52 +60,17 @@ std::string ImageTag(const cv::Mat& picture, const std::string& alt) {
            Base64(jpeg) + "\">";
 }
 
-// A figure as people read it: whole numbers without a point, others with
-// at most two decimals.
-std::string Figure(double value) {
-    if (std::abs(value - std::round(value)) < 1e-9) return FormatNumber(value, 0);
-    std::string text = FormatNumber(value, 2);
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-    return text;
-}
-
-// "≥ 20 · ≤ 80 %", "3 faces", "blue": a measured value or a limit.
-std::string QuantityText(const Quantity& quantity) {
-    std::vector<std::string> parts;
-    for (const auto& [name, value] : quantity.numbers) {
-        std::string prefix;
-        if (name == "min" || name == "min_width" || name == "min_height") prefix = "≥ ";
-        if (name == "max" || name == "max_width") prefix = "≤ ";
-        if (name == "above") prefix = "> ";
-        if (name == "width" || name == "min_width" || name == "max_width") prefix += "width ";
-        if (name == "height" || name == "min_height") prefix += "height ";
-        if (prefix.empty() && name != "value") {
-            prefix = name + " ";
-            std::replace(prefix.begin(), prefix.end(), '_', ' ');
-        }
-        parts.push_back(prefix + Figure(value));
-    }
-    for (const auto& [name, word] : quantity.words) {
-        parts.push_back(name == "colour" ? word : name + " " + word);
-    }
-    std::string text;
-    for (const std::string& part : parts) text += (text.empty() ? "" : " · ") + part;
-    if (!quantity.unit.empty()) {
-        text += quantity.unit == "hsv" ? " (HSV)" : " " + quantity.unit;
-    }
-    return HtmlEscape(text);
-}
-
 // The few values that decided: what was measured against its limit.
 std::string DecidedValues(const Explanation& reason) {
     if (!reason.measured && !reason.limit) return {};
     std::string html = "<table class=\"decided\">";
     if (reason.measured) {
-        html += "<tr><th>测得 · measured</th><td>" + QuantityText(*reason.measured) + "</td></tr>";
+        html += "<tr><th>测得 · measured</th><td>" + HtmlEscape(QuantityText(*reason.measured)) +
+                "</td></tr>";
     }
     if (reason.limit) {
-        html += "<tr><th>要求 · limit</th><td>" + QuantityText(*reason.limit) + "</td></tr>";
+        html += "<tr><th>要求 · limit</th><td>" + HtmlEscape(QuantityText(*reason.limit)) +
+                "</td></tr>";
     }
     return html + "</table>\n";
 }
@@ -309,8 +274,9 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
         card +=
             "<details class=\"trace\"><summary>全部测量值 · all measured values</summary>"
             "<table class=\"values\">";
-        for (const auto& [label, value] : entry.values) {
-            card += "<tr><td>" + HtmlEscape(label) + "</td><td>" + ShownText(value) + "</td></tr>";
+        for (const MeasuredValue& value : entry.values) {
+            card += "<tr><td>" + HtmlEscape(value.label) + "</td><td>" +
+                    ShownText(QuantityText(value)) + "</td></tr>";
         }
         card += "</table></details>\n";
     }
@@ -379,4 +345,4 @@ std::string HeadHtml(const ReportHead& head, std::size_t total) {
     return html;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::report

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/HtmlReport.h"
 #include "cli/RunAudit.h"
 #include "core/text/Encoding.h"
+#include "report/HtmlReport.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace quorvel;
-using namespace quorvel::cli;
+using namespace quorvel::report;
 using clitest::RunAudit;
 using testsupport::DataPath;
 using testsupport::ReadBytes;

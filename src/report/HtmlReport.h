@@ -6,14 +6,14 @@
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/common/Result.h"
 #include "core/explain/Explanation.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/ScratchFiles.h"
 
-namespace quorvel::cli {
+namespace quorvel::report {
 
 // A self-contained HTML report of a batch of audits, ordered for action:
 // the counts, then the rejected photos grouped by verdict (2 to 6), then the
@@ -27,19 +27,19 @@ namespace quorvel::cli {
 // ...); the first holds the counts and the links to every page.
 
 struct HtmlPhotoEntry {
-    std::filesystem::path path;         // the photo, bytes as given
-    std::string file;                   // its name as shown (valid UTF-8)
-    int state = 0;                      // the verdict's number (0-6)
-    Explanation reason;                 // why, with the limit and advice
-    std::optional<cv::Rect> face;       // the chosen face, photo pixels
-    std::vector<cv::Rect> faces;        // the detector's faces when none was chosen
-    std::optional<int> headTopRow;      // when the head top was found
-    std::optional<cv::Rect> cropFrame;  // the accepted frame, photo pixels
-    std::vector<std::pair<std::string, std::string>> values;  // measured values, label and text
-    std::optional<std::filesystem::path> savedPath;           // the processed file written
-    std::optional<std::string> error;                         // why the audit or the save failed
-    cv::Mat photo;                                            // the decoded photo (may be empty)
-    cv::Mat processed;                                        // the processed photo when it passed
+    std::filesystem::path path;                      // the photo, bytes as given
+    std::string file;                                // its name as shown (valid UTF-8)
+    int state = 0;                                   // the verdict's number (0-6)
+    Explanation reason;                              // why, with the limit and advice
+    std::optional<cv::Rect> face;                    // the chosen face, photo pixels
+    std::vector<cv::Rect> faces;                     // the detector's faces when none was chosen
+    std::optional<int> headTopRow;                   // when the head top was found
+    std::optional<cv::Rect> cropFrame;               // the accepted frame, photo pixels
+    std::vector<MeasuredValue> values;               // what the audit measured
+    std::optional<std::filesystem::path> savedPath;  // the processed file written
+    std::optional<std::string> error;                // why the audit or the save failed
+    cv::Mat photo;                                   // the decoded photo (may be empty)
+    cv::Mat processed;                               // the processed photo when it passed
 };
 
 // Longest side of a thumbnail, in pixels.
@@ -97,17 +97,6 @@ public:
 private:
     HtmlReport() = default;
 
-    // A descriptor that closes itself; moving hands it over.
-    struct Descriptor {
-        int fd = -1;
-        Descriptor() = default;
-        Descriptor(Descriptor&& other) noexcept;
-        Descriptor& operator=(Descriptor&& other) noexcept;
-        Descriptor(const Descriptor&) = delete;
-        Descriptor& operator=(const Descriptor&) = delete;
-        ~Descriptor();
-    };
-
     // Where a card and its table row lie in the spool.
     struct Spooled {
         std::uint64_t offset = 0;
@@ -135,7 +124,7 @@ private:
     TemporaryFiles* m_temporaries = nullptr;  // files being written, for a signal handler
     std::filesystem::path m_folder;           // its folder, absolute: the base of the links
     std::optional<AtomicFile> m_first;        // the first page, begun early to check the target
-    Descriptor m_spool;                       // unlinked file of rows and cards
+    std::optional<SpoolFile> m_spool;         // rows and cards, out of memory
     std::uint64_t m_spoolSize = 0;
     std::optional<Error> m_spoolError;  // the first failed spool write
     std::array<std::vector<Spooled>, kReportGroupCount> m_groups;
@@ -158,4 +147,4 @@ std::string LinkFrom(const std::filesystem::path& folder, const std::filesystem:
 // (magenta) drawn on it; longest side at most 240 pixels.
 cv::Mat AnnotatedThumbnail(const HtmlPhotoEntry& entry);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::report

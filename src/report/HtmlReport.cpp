@@ -1,18 +1,13 @@
-#include "cli/HtmlReport.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "report/HtmlReport.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <random>
 #include <utility>
 
-#include "cli/ReportCard.h"
 #include "core/audit/Verdict.h"
 #include "core/common/ErrorText.h"
+#include "report/ReportCard.h"
 
-namespace quorvel::cli {
+namespace quorvel::report {
 
 namespace fs = std::filesystem;
 
@@ -80,22 +75,6 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-Result<void> WriteAll(int fd, const std::string& bytes, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            return Fail(ErrorKind::Incomplete, ErrnoText("cannot spool the report's cards", error),
-                        error);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return {};
-}
-
 }  // namespace
 
 ReportGroup GroupOf(const HtmlPhotoEntry& entry) {
@@ -134,42 +113,6 @@ std::string LinkFrom(const fs::path& folder, const fs::path& target) {
     return "file://" + PercentEncode(absolute.string());
 }
 
-HtmlReport::Descriptor::Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-
-HtmlReport::Descriptor& HtmlReport::Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        if (fd >= 0) ::close(fd);
-        fd = std::exchange(other.fd, -1);
-    }
-    return *this;
-}
-
-HtmlReport::Descriptor::~Descriptor() {
-    if (fd >= 0) ::close(fd);
-}
-
-namespace {
-
-// An unlinked file in the folder: nothing is left behind, however the run ends.
-int CreateSpool(int folderFd) {
-    const int fd = ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR)) return fd;
-    std::random_device rd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = ".quorvel-spool-" + std::to_string(rd());
-        const int named =
-            ::openat(folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (named >= 0) {
-            ::unlinkat(folderFd, name.c_str(), 0);
-            return named;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
-}
-
-}  // namespace
-
 Result<AtomicFile> HtmlReport::BeginPage(std::size_t page) const {
     const fs::path path = ReportPagePath(m_path, page);
     if (m_open != nullptr) return AtomicFile::BeginIn(*m_open, path.filename(), m_temporaries);
@@ -193,25 +136,20 @@ Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* tempo
         return error;
     }
     // The spool lies beside the report, where there is room for it.
-    int folderFd = AT_FDCWD;
     fs::path folderName = ".";
     if (folder != nullptr) {
-        folderFd = folder->descriptor();
         folderName = folder->path();
     } else if (!first->target().parent_path().empty()) {
         folderName = first->target().parent_path();
     }
-    Descriptor opened;
-    if (folder == nullptr) {
-        opened.fd = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        folderFd = opened.fd;
-    }
-    report.m_spool.fd = CreateSpool(folderFd);
-    if (report.m_spool.fd < 0) {
-        const int error = errno;
+    Result<SpoolFile> spool =
+        folder != nullptr ? SpoolFile::CreateIn(*folder) : SpoolFile::CreateIn(folderName);
+    if (!spool) {
+        const int error = spool.error().systemError;
         return Fail(ErrorKind::WriteFailed, ErrnoText("cannot write the report's spool", error),
                     error, folderName);
     }
+    report.m_spool.emplace(std::move(spool).value());
     report.m_first.emplace(std::move(*first));
     return report;
 }
@@ -232,8 +170,10 @@ void HtmlReport::Add(const HtmlPhotoEntry& entry) {
 Result<void> HtmlReport::Spool(const std::string& row, const std::string& card, ReportGroup group) {
     const Spooled at{m_spoolSize, static_cast<std::uint32_t>(card.size()),
                      static_cast<std::uint32_t>(row.size())};
-    if (Result<void> written = WriteAll(m_spool.fd, row + card, m_spoolSize); !written) {
-        return written;
+    if (Result<void> written = m_spool->WriteAt(row + card, m_spoolSize); !written) {
+        const int error = written.error().systemError;
+        return Fail(ErrorKind::Incomplete, ErrnoText("cannot spool the report's cards", error),
+                    error);
     }
     m_spoolSize += row.size() + card.size();
     m_groups[static_cast<std::size_t>(group)].push_back(at);
@@ -241,18 +181,11 @@ Result<void> HtmlReport::Spool(const std::string& row, const std::string& card, 
 }
 
 Result<std::string> HtmlReport::ReadSpool(std::uint64_t offset, std::size_t size) const {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(m_spool.fd, bytes.data() + done, size - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            return Fail(ErrorKind::NotReadable,
-                        ErrnoText("cannot read the report's spooled cards", error), error);
-        }
-        done += static_cast<std::size_t>(n);
+    Result<std::string> bytes = m_spool->ReadAt(offset, size);
+    if (!bytes) {
+        const int error = bytes.error().systemError;
+        return Fail(ErrorKind::NotReadable,
+                    ErrnoText("cannot read the report's spooled cards", error), error);
     }
     return bytes;
 }
@@ -418,4 +351,4 @@ Result<void> HtmlReport::WritePage(AtomicFile& file, std::size_t page, std::size
     return file.Write(PageNav(page, pages) + "</body>\n</html>\n");
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::report
