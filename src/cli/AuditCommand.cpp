@@ -84,7 +84,7 @@ std::optional<Shard> ParseShard(const std::string& text) {
 }
 
 Result<AuditOptions> ValidateOptions(AuditOptions options) {
-    auto usage = [](const std::string& text) { return Fail(ErrorKind::BadContent, text); };
+    auto usage = [](const std::string& text) { return Fail(ErrorKind::Usage, text); };
     const bool showConfig = options.mode == CommandMode::ShowConfig;
     const bool verify = options.mode == CommandMode::Verify;
 
@@ -356,7 +356,7 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         return kExitUsage;
     }
     for (const std::string& note : list->notes) Message(streams.err, note);
-    for (const std::string& problem : list->problems) Message(streams.err, problem);
+    for (const Error& problem : list->problems) Message(streams.err, problem.message);
     const std::vector<fs::path>& photos = list->photos;
 
     // Before the first audit: every file the run reads and writes, the

@@ -40,6 +40,13 @@ std::string Duration(double seconds) {
 
 constexpr const char* kClearLine = "\r\033[K";
 
+// Why the audit itself could not give a verdict of the rules, if it could not.
+std::optional<Error> AuditFailure(const AuditReport& audit) {
+    if (audit.unreadable) return Fail(ErrorKind::NotReadable, *audit.unreadable);
+    if (audit.error) return Fail(ErrorKind::BadContent, *audit.error);
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string ShellWord(const std::string& argument) {
@@ -102,7 +109,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     report.file = file;
     report.showTrace = m_options.explain;
     report.audit = std::move(audited.audit);
-    report.error = report.audit.unreadable ? report.audit.unreadable : report.audit.error;
+    report.error = AuditFailure(report.audit);
     report.reason = ExplainAudit(report.audit, m_session.settings());
     report.settings = m_session.settings();
 
@@ -112,7 +119,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     if (report.audit.unreadable) m_unreadable.push_back(file.string());
     if (report.error) {
         if (m_streams.progress == ProgressStyle::InPlace) m_streams.err << kClearLine;
-        PrintMessage(m_streams.err, file.string() + ": " + *report.error);
+        PrintMessage(m_streams.err, file.string() + ": " + report.error->message);
     }
     if (m_options.log) m_session.LogVerdict(file, report.audit.verdict);
 
@@ -202,15 +209,15 @@ void BatchRun::TellHowToGoOn() const {
 }
 
 bool BatchRun::Save(std::size_t position, PhotoReport& report) {
-    if (const std::optional<std::string>& refusal = m_plan.Refusal(position)) {
-        report.error = *refusal;
+    if (const Result<void>& allowed = m_plan.SaveAllowed(position); !allowed) {
+        report.error = allowed.error();
         return false;
     }
     const fs::path name = OutputPathFor({}, m_photos[position], m_options.extension);
     const Result<SavedPhoto> saved = SaveProcessedPhotoIn(
         report.audit.processedPhoto, *m_folders.out, name, m_streams.temporaries);
     if (!saved) {
-        report.error = saved.error().message;
+        report.error = saved.error();
         return false;
     }
     report.savedPath = saved->target;

@@ -164,7 +164,9 @@ report::PhotoOutcome OutcomeOfLine(const Json& line) {
     if (const std::string saved = TextOf(Member(line, "processed"), "path"); !saved.empty()) {
         outcome.savedPath = saved;
     }
-    if (const std::string error = TextOf(line, "error"); !error.empty()) outcome.error = error;
+    if (const std::string error = TextOf(line, "error"); !error.empty()) {
+        outcome.error = Fail(ErrorKind::BadContent, error);
+    }
     if (Member(line, "trace").is_object()) outcome.audit.trace = TraceOfJson(Member(line, "trace"));
     return outcome;
 }

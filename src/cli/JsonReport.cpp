@@ -100,7 +100,7 @@ JsonObject PhotoJson(const PhotoReport& report) {
     } else {
         json["processed"] = nullptr;
     }
-    if (report.error) json["error"] = *report.error;
+    if (report.error) json["error"] = report.error->message;
     json["reason"] = ReasonJson(report.reason);
     if (report.showTrace && audit.trace) json["trace"] = TraceJson(*audit.trace);
     if (report.settings) json["settings"] = SettingsJson(*report.settings);

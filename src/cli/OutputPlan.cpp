@@ -46,11 +46,17 @@ OutputPlan::OutputPlan(const std::vector<fs::path>& photos, const std::optional<
     for (std::size_t i = 0; i < photos.size(); ++i) {
         const fs::path target = OutputPathFor(*outDir, photos[i], extension);
         if (const std::size_t count = uses[targets[i]]; count > 1) {
-            m_refusals[i] = Quoted(target) + " would be written for " + std::to_string(count) +
-                            " photos of this run (names compared ignoring case); none is saved";
+            m_refusals[i] = Fail(ErrorKind::Refused,
+                                 Quoted(target) + " would be written for " + std::to_string(count) +
+                                     " photos of this run (names compared ignoring case); none "
+                                     "is saved",
+                                 0, target);
         } else if (IsInputNamed(target, folders.FullName(target))) {
-            m_refusals[i] =
-                Quoted(target) + " is one of the photos of this run; it is not replaced";
+            m_refusals[i] = Fail(ErrorKind::Refused,
+                                 Quoted(target) +
+                                     " is one of the photos of this run; it is not "
+                                     "replaced",
+                                 0, target);
         }
     }
 }

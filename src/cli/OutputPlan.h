@@ -27,12 +27,11 @@ public:
     OutputPlan(const std::vector<std::filesystem::path>& photos,
                const std::optional<std::filesystem::path>& outDir, const std::string& extension);
 
-    // Why the photo at this position may not be saved, if it may not: its
-    // file would be one of the inputs, or would be written for more than one
+    // Whether the photo at this position may be saved: not when its file
+    // would be one of the inputs, or would be written for more than one
     // photo (names compared ignoring case).
-    const std::optional<std::string>& Refusal(std::size_t position) const {
-        return m_refusals[position];
-    }
+    // Refused (the photo is not saved), or nothing to say against the save.
+    const Result<void>& SaveAllowed(std::size_t position) const { return m_refusals[position]; }
 
     // True when the path names one of the inputs (the same file, or the same
     // name ignoring case).
@@ -50,7 +49,7 @@ private:
     };
     std::vector<Identity> m_inputs;         // sorted
     std::vector<std::string> m_inputNames;  // folded full names, sorted
-    std::vector<std::optional<std::string>> m_refusals;
+    std::vector<Result<void>> m_refusals;
 };
 
 }  // namespace quorvel::cli

@@ -64,7 +64,7 @@ PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recu
         Result<FolderPhotos> inside = PhotosIn(argument, recursive);
         if (!inside) {
             list.photos.push_back(argument);
-            list.problems.push_back(inside.error().message);
+            list.problems.push_back(inside.error());
             continue;
         }
         if (inside->skipped > 0) {

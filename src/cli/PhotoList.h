@@ -14,8 +14,9 @@ namespace quorvel::cli {
 // The photos named on the command line, and the folders that gave none.
 struct PhotoList {
     std::vector<std::filesystem::path> photos;
-    std::vector<std::string> problems;  // a folder that cannot be read or holds no photos
-    std::vector<std::string> notes;     // files of a folder passed over, for standard error
+    std::vector<Error> problems;  // a folder that cannot be read or holds no photos
+    std::vector<std::string>
+        notes;  // files of a folder passed over, for standard error (no failure)
 };
 
 // Files stay as given; a folder stands for the image files inside it (jpg,

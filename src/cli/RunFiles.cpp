@@ -92,17 +92,20 @@ Result<void> RunFiles::AddDescriptor(int fd, const std::string& role) {
     return {};
 }
 
-std::optional<std::string> ReportTargetProblem(const fs::path& page) {
+Result<void> CheckReportTarget(const fs::path& page) {
     struct stat status {};
-    if (::lstat(page.c_str(), &status) != 0) return std::nullopt;
+    if (::lstat(page.c_str(), &status) != 0) return {};
     if (S_ISLNK(status.st_mode)) {
-        return "the report page " + Quoted(page) +
-               " is a link to another file; give the name of a regular file";
+        return Fail(ErrorKind::Refused,
+                    "the report page " + Quoted(page) +
+                        " is a link to another file; give the name of a regular file",
+                    0, page);
     }
     if (!S_ISREG(status.st_mode)) {
-        return "the report page " + Quoted(page) + " is not a regular file";
+        return Fail(ErrorKind::Refused,
+                    "the report page " + Quoted(page) + " is not a regular file", 0, page);
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace quorvel::cli

@@ -67,8 +67,8 @@ private:
     std::unordered_map<std::string, std::size_t> m_missingByName;  // entries not made yet
 };
 
-// Why a report page may not be written at this path, if it may not: it is a
+// Whether a report page may be written at this path: Refused when it is a
 // link, or something other than a regular file.
-std::optional<std::string> ReportTargetProblem(const std::filesystem::path& page);
+Result<void> CheckReportTarget(const std::filesystem::path& page);
 
 }  // namespace quorvel::cli

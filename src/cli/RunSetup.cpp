@@ -69,9 +69,7 @@ Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, st
     if (!options.reportPath) return {};
     for (std::size_t page = firstPage; page <= ReportPages(cards); ++page) {
         const fs::path path = report::ReportPagePath(*options.reportPath, page);
-        if (std::optional<std::string> problem = ReportTargetProblem(path)) {
-            return Fail(ErrorKind::Refused, *problem, 0, path);
-        }
+        if (Result<void> target = CheckReportTarget(path); !target) return target;
         if (Result<void> r = files.Add(path, PageRole(page), RunFiles::Access::Write); !r) {
             return r;
         }

@@ -37,7 +37,7 @@ struct HtmlPhotoEntry {
     std::optional<cv::Rect> cropFrame;               // the accepted frame, photo pixels
     std::vector<MeasuredValue> values;               // what the audit measured
     std::optional<std::filesystem::path> savedPath;  // the processed file written
-    std::optional<std::string> error;                // why the audit or the save failed
+    std::optional<Error> error;                      // why the audit or the save failed
     cv::Mat photo;                                   // the decoded photo (may be empty)
     cv::Mat processed;                               // the processed photo when it passed
 };

@@ -82,7 +82,7 @@ bool Rejected(ReportGroup group) {
 // The reason of a row in one line: what a member of staff acts on.
 std::string RowReason(const HtmlPhotoEntry& entry, ReportGroup group) {
     if (group == ReportGroup::NotSaved) {
-        return "未能保存 · not saved: " + ShownText(entry.error.value_or(""));
+        return "未能保存 · not saved: " + ShownText(entry.error ? entry.error->message : "");
     }
     std::string text = HtmlEscape(entry.reason.text);
     if (!entry.reason.textEn.empty()) {
@@ -258,7 +258,7 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
                 " <span lang=\"en\">· next: " + HtmlEscape(reason.adviceEn) + "</span></p>\n";
     }
     if (entry.error) {
-        card += "<p class=\"error\">" + ShownText(*entry.error) + "</p>\n";
+        card += "<p class=\"error\">" + ShownText(entry.error->message) + "</p>\n";
     }
     card += DecidedValues(reason);
 

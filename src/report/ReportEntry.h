@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/audit/AuditReport.h"
+#include "core/common/Result.h"
 #include "core/explain/Explanation.h"
 #include "report/HtmlReport.h"
 
@@ -17,7 +18,7 @@ struct PhotoOutcome {
     AuditReport audit;                               // with its trace, when there is one
     Explanation reason;                              // why the audit came out as it did
     std::optional<std::filesystem::path> savedPath;  // the file written for a passed photo
-    std::optional<std::string> error;                // why it could not be saved or audited
+    std::optional<Error> error;                      // why it could not be saved or audited
 };
 
 // The card of one audited photo, from what became of it and the decoded
