@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/common/Result.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/EarlierResults.h"
-#include "cli/JsonReport.h"
+#include "cli/output/JsonReport.h"
+#include "cli/run/EarlierResults.h"
 #include "core/explain/Quantity.h"
 
 using namespace quorvel;

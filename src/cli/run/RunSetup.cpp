@@ -1,10 +1,10 @@
-#include "cli/RunSetup.h"
+#include "cli/run/RunSetup.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "cli/OutputPlan.h"
+#include "cli/run/OutputPlan.h"
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
 #include "report/HtmlReport.h"

@@ -1,4 +1,4 @@
-#include "cli/JsonReport.h"
+#include "cli/output/JsonReport.h"
 
 namespace quorvel::cli {
 

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/AuditCommand.h"
-#include "cli/BatchRun.h"
-#include "cli/RunFiles.h"
+#include "cli/options/CommandOptions.h"
+#include "cli/output/Messages.h"
+#include "cli/output/Streams.h"
+#include "cli/run/BatchRun.h"
+#include "cli/run/RunFiles.h"
 #include "core/common/Result.h"
 #include "core/session/Session.h"
 

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/AuditCommand.h"
-#include "cli/AuditPipeline.h"
-#include "cli/JsonReport.h"
-#include "cli/OutputPlan.h"
-#include "cli/ResumeFile.h"
+#include "cli/options/CommandOptions.h"
+#include "cli/output/JsonReport.h"
+#include "cli/output/Messages.h"
+#include "cli/output/Streams.h"
+#include "cli/run/AuditPipeline.h"
+#include "cli/run/OutputPlan.h"
+#include "cli/run/ResumeFile.h"
 #include "report/HtmlReport.h"
 
 namespace quorvel::cli {
@@ -52,7 +54,6 @@ public:
 
 private:
     bool Save(std::size_t position, PhotoReport& report);
-    void Progress(const std::filesystem::path& file, const PhotoReport& report);
     void AddToReport(const PhotoReport& report, const cv::Mat& photo);
     void TellHowToGoOn() const;
 

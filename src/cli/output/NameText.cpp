@@ -1,4 +1,4 @@
-#include "cli/NameText.h"
+#include "cli/output/NameText.h"
 
 #include <locale.h>
 #include <wchar.h>

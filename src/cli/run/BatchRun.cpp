@@ -1,4 +1,4 @@
-#include "cli/BatchRun.h"
+#include "cli/run/BatchRun.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,8 +6,9 @@
 #include <exception>
 #include <ostream>
 
-#include "cli/EarlierResults.h"
-#include "cli/NameText.h"
+#include "cli/output/NameText.h"
+#include "cli/output/Progress.h"
+#include "cli/run/EarlierResults.h"
 #include "core/explain/Explanation.h"
 #include "core/save/SavePhoto.h"
 #include "report/ReportEntry.h"
@@ -26,19 +27,6 @@ std::string LocalDate() {
     std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M", &local);
     return text;
 }
-
-// Minutes and seconds ("4:07"), or hours too ("1:02:03").
-std::string Duration(double seconds) {
-    const auto total = static_cast<long long>(std::llround(seconds));
-    const long long hours = total / 3600;
-    const long long minutes = total / 60 % 60;
-    const long long rest = total % 60;
-    std::string text = hours > 0 ? std::to_string(hours) + ":" : std::string();
-    text += (hours > 0 && minutes < 10 ? "0" : "") + std::to_string(minutes) + ":";
-    return text + (rest < 10 ? "0" : "") + std::to_string(rest);
-}
-
-constexpr const char* kClearLine = "\r\033[K";
 
 // Why the audit itself could not give a verdict of the rules, if it could not.
 std::optional<Error> AuditFailure(const AuditReport& audit) {
@@ -135,16 +123,13 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     ++m_done;
     if (passed) ++m_passed;
     m_allOk = m_allOk && ok;
-    if (m_streams.progress != ProgressStyle::None) Progress(file, report);
+    ShowProgress(m_streams.err, m_streams.progress, {m_done, m_total, m_passed}, m_started, file,
+                 report.audit.verdict, report.savedPath);
 }
 
 int BatchRun::End(bool listComplete, bool interrupted) {
     std::ostream& err = m_streams.err;
-    if (m_streams.progress == ProgressStyle::InPlace && m_done > 0) err << '\n';
-    if (m_streams.progress != ProgressStyle::None) {
-        err << m_done << (m_done == 1 ? " photo, " : " photos, ") << m_passed << " passed, "
-            << (m_done - m_passed) << " not passed\n";
-    }
+    ShowSummary(err, m_streams.progress, {m_done, m_total, m_passed});
     bool ok = m_allOk && m_appended && m_reportOk;
     if (m_html) {
         report::ReportHead head;
@@ -222,26 +207,6 @@ bool BatchRun::Save(std::size_t position, PhotoReport& report) {
     }
     report.savedPath = saved->target;
     return true;
-}
-
-void BatchRun::Progress(const fs::path& file, const PhotoReport& report) {
-    std::ostream& err = m_streams.err;
-    if (m_streams.progress == ProgressStyle::Lines) {
-        err << "[" << m_done << "/" << m_total << "] " << TerminalText(file.native()) << ": "
-            << VerdictName(report.audit.verdict);
-        if (report.savedPath) err << " -> " << TerminalText(report.savedPath->native());
-        err << '\n';
-        return;
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
-    const double rate = seconds > 0 ? static_cast<double>(m_done) / seconds : 0;
-    const std::size_t left = m_total - m_done;
-    char rateText[32];
-    std::snprintf(rateText, sizeof(rateText), "%.1f", rate);
-    err << kClearLine << "[" << m_done << "/" << m_total << "] " << rateText << " photos/s, "
-        << (rate > 0 ? Duration(static_cast<double>(left) / rate) : std::string("?")) << " left, "
-        << m_passed << " passed, " << (m_done - m_passed) << " rejected" << std::flush;
 }
 
 }  // namespace quorvel::cli

@@ -1,4 +1,4 @@
-#include "cli/OutputPlan.h"
+#include "cli/run/OutputPlan.h"
 
 #include <sys/stat.h>
 
@@ -6,8 +6,8 @@
 #include <map>
 #include <unordered_map>
 
-#include "cli/NameText.h"
-#include "cli/RunFiles.h"
+#include "cli/output/NameText.h"
+#include "cli/run/RunFiles.h"
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
 

@@ -1,8 +1,8 @@
-#include "cli/RunFiles.h"
+#include "cli/run/RunFiles.h"
 
 #include <sys/stat.h>
 
-#include "cli/NameText.h"
+#include "cli/output/NameText.h"
 #include "core/common/ErrorText.h"
 
 namespace quorvel::cli {

@@ -1,22 +1,18 @@
 #pragma once
 
-#include <atomic>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/PhotoList.h"
+#include "cli/run/PhotoList.h"
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
-#include "core/io/AtomicFile.h"
-#include "core/session/Session.h"
 
 namespace quorvel::cli {
 
-// quorvel-audit: audits photo files with the window's core and prints one
-// JSON line per photo.
+// The options of quorvel-audit, parsed and validated.
 
 // Exit statuses of the command.
 inline constexpr int kExitAllPassed = 0;
@@ -78,42 +74,5 @@ struct ParsedCommand {
 // Reads and validates the command line. Help goes to `out`, usage errors to `err`.
 ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                std::ostream& err);
-
-// How the session starts: --color and --size where given, the configuration
-// file for the rest; the cascade from --cascade, else the working directory,
-// else the system's copy.
-SessionOptions SessionOptionsFor(const AuditOptions& options);
-
-// Without --config, and unless both --color and --size make the file
-// unnecessary, a missing ./cfg.ini gives way to the per-user settings, then
-// the installed default; `err` is told which.
-AuditOptions WithSettingsFallback(AuditOptions options, std::ostream& err);
-
-// How a run shows where it stands on standard error.
-enum class ProgressStyle {
-    None,
-    Lines,    // a line per photo (--progress when standard error is not a terminal)
-    InPlace,  // one line updated in place (a terminal)
-};
-
-// Where a command reads and writes.
-struct CommandStreams {
-    std::istream& in;   // the list of --files-from -
-    std::ostream& out;  // JSON lines
-    std::ostream& err;  // messages and progress
-    ProgressStyle progress = ProgressStyle::None;
-    TemporaryFiles* temporaries = nullptr;    // files being written, for a signal handler
-    const std::atomic<bool>* stop = nullptr;  // set by a signal: finish the photos in hand
-};
-
-// A message on standard error, "quorvel-audit: " first; names in it are
-// shown escaped, so that no byte of a file name acts on the terminal.
-void PrintMessage(std::ostream& err, const std::string& text);
-
-// Prints a line and reports whether it reached the stream.
-bool PrintLine(std::ostream& out, const std::string& line);
-
-// Runs the command and returns its exit status.
-int RunCommand(const AuditOptions& options, const CommandStreams& streams);
 
 }  // namespace quorvel::cli

@@ -1,4 +1,4 @@
-#include "cli/AuditPipeline.h"
+#include "cli/run/AuditPipeline.h"
 
 #include <condition_variable>
 #include <exception>
@@ -74,6 +74,21 @@ private:
     bool m_stop = false;
 };
 
+// Each worker its own auditor, as a cascade is not shared between threads:
+// the session's, which the calling thread does not use meanwhile, and one
+// more loaded (into `loaded`) for each further worker.
+Result<std::vector<Auditor*>> WorkerAuditors(Session& session, int workers,
+                                             std::vector<Auditor>& loaded) {
+    std::vector<Auditor*> auditors = {&session.auditor()};
+    loaded.reserve(static_cast<std::size_t>(workers));
+    for (int i = 1; i < workers; ++i) {
+        Result<cv::CascadeClassifier> cascade = LoadFaceCascade(session.cascadePath());
+        if (!cascade) return cascade.error();
+        auditors.push_back(&loaded.emplace_back(std::move(cascade).value(), session.settings()));
+    }
+    return auditors;
+}
+
 }  // namespace
 
 Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::path>& photos,
@@ -89,18 +104,10 @@ Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::pat
         }
         return delivered;
     }
-
-    // Each worker its own auditor, as a cascade is not shared between
-    // threads: the session's, which the calling thread does not use
-    // meanwhile, and one more loaded for each further worker.
-    std::vector<Auditor*> auditors = {&session.auditor()};
     std::vector<Auditor> loaded;
-    loaded.reserve(static_cast<std::size_t>(options.workers));
-    for (int i = 1; i < options.workers; ++i) {
-        Result<cv::CascadeClassifier> cascade = LoadFaceCascade(session.cascadePath());
-        if (!cascade) return cascade.error();
-        auditors.push_back(&loaded.emplace_back(std::move(cascade).value(), session.settings()));
-    }
+    Result<std::vector<Auditor*>> found = WorkerAuditors(session, options.workers, loaded);
+    if (!found) return found.error();
+    const std::vector<Auditor*>& auditors = *found;
 
     // One worker lets the detector spread each photo over the cores; several
     // workers each take one core, which keeps every core busy without the

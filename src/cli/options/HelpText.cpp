@@ -1,4 +1,4 @@
-#include "cli/HelpText.h"
+#include "cli/options/HelpText.h"
 
 namespace quorvel::cli {
 

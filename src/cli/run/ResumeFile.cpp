@@ -1,4 +1,4 @@
-#include "cli/ResumeFile.h"
+#include "cli/run/ResumeFile.h"
 
 #include <algorithm>
 #include <cerrno>

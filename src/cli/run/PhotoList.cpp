@@ -1,4 +1,4 @@
-#include "cli/PhotoList.h"
+#include "cli/run/PhotoList.h"
 
 #include <algorithm>
 #include <filesystem>

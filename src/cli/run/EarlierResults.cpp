@@ -1,4 +1,4 @@
-#include "cli/EarlierResults.h"
+#include "cli/run/EarlierResults.h"
 
 #include <algorithm>
 #include <optional>
