@@ -6,7 +6,7 @@
 #include <iostream>
 #include <opencv2/core/utils/logger.hpp>
 
-#include "cli/AuditCommand.h"
+#include "cli/modes/Command.h"
 #include "core/io/AtomicFile.h"
 
 namespace {

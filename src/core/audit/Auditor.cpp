@@ -60,8 +60,19 @@ AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
     }
 }
 
-AuditReport Auditor::Audit(const std::filesystem::path& photoFile, Trace trace) {
-    return AuditDecoded(DecodePhoto(photoFile), trace);
+Auditor::AuditedFile Auditor::AuditFile(const std::filesystem::path& photoFile, Trace trace) {
+    try {
+        DecodedPhoto decoded = DecodePhoto(photoFile);
+        AuditReport report = AuditDecoded(decoded, trace);
+        return {std::move(report), std::move(decoded.image)};
+    } catch (const std::exception&) {
+        // Reading the file itself ran out of memory: as a broken audit.
+        AuditReport report;
+        report.verdict = Verdict::BadFormat;
+        report.failure = Fail(ErrorKind::OutOfMemory, "the audit failed: out of memory", ENOMEM);
+        if (trace == Trace::On) report.trace = AuditTrace{};
+        return {std::move(report), cv::Mat()};
+    }
 }
 
 }  // namespace quorvel

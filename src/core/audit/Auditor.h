@@ -22,8 +22,19 @@ class Auditor {
 public:
     Auditor(cv::CascadeClassifier cascade, Settings settings);
 
-    // Decodes the file and audits it.
-    AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off);
+    // A file's audit and the photo decoded from it (empty when none was).
+    struct AuditedFile {
+        AuditReport report;
+        cv::Mat photo;
+    };
+
+    // Decodes the file and audits it. Reading the file running out of
+    // memory gives BadFormat with an OutOfMemory failure, as a failure
+    // inside the audit does.
+    AuditedFile AuditFile(const std::filesystem::path& photoFile, Trace trace = Trace::Off);
+    AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off) {
+        return AuditFile(photoFile, trace).report;
+    }
 
     // The audit of a photo read by DecodePhoto: face detection, then the
     // rules, with the file length measured when it was read (the file is not

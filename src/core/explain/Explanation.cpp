@@ -1,7 +1,5 @@
 #include "core/explain/Explanation.h"
 
-#include <cstdio>
-
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -51,19 +49,6 @@ const std::string kRetakePlainZh = "请在纯白、纯红或纯蓝的墙前重�
 const std::string kRetakePlainEn = "retake in front of a plain white, red or blue wall";
 
 }  // namespace
-
-std::optional<double> Quantity::Number(const std::string& name) const {
-    for (const auto& [key, value] : numbers) {
-        if (key == name) return value;
-    }
-    return std::nullopt;
-}
-
-std::string FormatNumber(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, value);
-    return buffer;
-}
 
 std::string ColourNameZh(BackgroundColor colour) { return NamesOf(colour).zh; }
 

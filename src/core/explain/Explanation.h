@@ -10,18 +10,9 @@
 #include "core/analysis/Background.h"
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
+#include "core/explain/Quantity.h"
 
 namespace quorvel {
-
-// A measured value or a limit: named numbers (e.g. "value", "min", "max",
-// "above", "width", "height") and named words (e.g. "colour"), with a unit.
-struct Quantity {
-    std::vector<std::pair<std::string, double>> numbers;
-    std::vector<std::pair<std::string, std::string>> words;
-    std::string unit;
-
-    std::optional<double> Number(const std::string& name) const;
-};
 
 // Why an audit (or a check of the verifier) came out as it did: the rule
 // that decided, by a stable identifier; what was measured and the limit it
@@ -89,8 +80,5 @@ Explanation ExplainPassed(cv::Size output, SizeMode mode);
 // Any names all three.
 std::string ColourNameZh(BackgroundColor colour);
 std::string ColourNameEn(BackgroundColor colour);
-
-// A number with `decimals` digits after the point, as people read it.
-std::string FormatNumber(double value, int decimals);
 
 }  // namespace quorvel

@@ -1,0 +1,86 @@
+#include "cli/options/CommandOptions.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace quorvel::cli {
+
+// Most photos audited at a time (--jobs).
+constexpr int kMaxJobs = 256;
+
+bool AuditOptions::Given(const std::string& name) const {
+    return std::find(given.begin(), given.end(), name) != given.end();
+}
+
+std::optional<Shard> ParseShard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return std::nullopt;
+    auto number = [](std::string_view digits) -> std::optional<std::size_t> {
+        std::size_t value = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const std::optional<std::size_t> index = number(std::string_view(text).substr(0, slash));
+    const std::optional<std::size_t> count = number(std::string_view(text).substr(slash + 1));
+    if (!index || !count || *count == 0 || *index >= *count) return std::nullopt;
+    return Shard{*index, *count};
+}
+
+Result<AuditOptions> ValidateOptions(AuditOptions options) {
+    auto usage = [](const std::string& text) { return Fail(ErrorKind::Usage, text); };
+    const bool showConfig = options.mode == CommandMode::ShowConfig;
+    const bool verify = options.mode == CommandMode::Verify;
+
+    // Options of an audit mean nothing to the other two modes.
+    if (showConfig || verify) {
+        // --explain adds every measured value to --verify's lines too.
+        std::vector<std::string> foreign = {"--out",        "--ext",   "--log",     "--report",
+                                            "--recursive",  "-0",      "--resume",  "--jobs",
+                                            "--files-from", "--shard", "--progress"};
+        if (showConfig) {
+            foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
+        }
+        if (verify) foreign.push_back("--show-config");
+        for (const std::string& option : foreign) {
+            if (options.Given(option)) {
+                return usage(std::string(verify ? "--verify" : "--show-config") +
+                             " cannot be used with " + option);
+            }
+        }
+    }
+    switch (options.mode) {
+        case CommandMode::ShowConfig:
+            if (!options.files.empty()) return usage("--show-config takes no files");
+            break;
+        case CommandMode::Verify:
+            if (options.files.empty()) return usage("no files given to --verify");
+            break;
+        case CommandMode::Audit:
+            if (options.files.empty() && !options.filesFrom) return usage("no photos given");
+            break;
+    }
+    if (options.outDir && options.outDir->empty()) return usage("--out needs a folder name");
+    if (options.reportPath && options.reportPath->empty()) {
+        return usage("--report needs a file name");
+    }
+    if (options.filesFrom && options.filesFrom->empty()) {
+        return usage("--files-from needs a file name (- for standard input)");
+    }
+    if (options.Given("-0") && !options.filesFrom) return usage("-0 needs --files-from");
+    if (options.resumePath && options.resumePath->empty()) {
+        return usage("--resume needs a file name");
+    }
+    if (options.jobs && (*options.jobs < 1 || *options.jobs > kMaxJobs)) {
+        return usage("--jobs needs a number from 1 to " + std::to_string(kMaxJobs));
+    }
+    if (options.shardText) {
+        options.shard = ParseShard(*options.shardText);
+        if (!options.shard) return usage("--shard needs K/N with 0 <= K < N, such as 0/4");
+    }
+    return options;
+}
+
+}  // namespace quorvel::cli

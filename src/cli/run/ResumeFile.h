@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/common/Result.h"
+#include "core/config/Settings.h"
+#include "core/io/ScratchFiles.h"
+
+namespace quorvel::cli {
+
+// The bounds of a results file: its length, and the length of one line.
+inline constexpr std::uintmax_t kMaxResultsBytes = std::uintmax_t{1} << 30;
+inline constexpr std::size_t kMaxResultsLineBytes = std::size_t{1} << 20;
+
+// The JSON lines of earlier runs, for --resume: which photos have a complete
+// line already, and the file the new lines are appended to. The file is
+// locked (flock) for as long as the object lives.
+class ResumeFile {
+public:
+    // Opens (creating it when missing) a regular file, without blocking, and
+    // reads its lines. It must be empty or results of this command: every
+    // complete line a JSON object with "file" and "state", audited with
+    // `settings` where the line records them; anything else is refused and
+    // left untouched. A last line without its line end (a run killed while
+    // writing it) is cut off only when it is the start of such a line.
+    // Refused too when another run holds the file.
+    static Result<ResumeFile> Open(const std::filesystem::path& path, const Settings& settings);
+
+    ResumeFile(ResumeFile&& other) noexcept = default;
+    ResumeFile& operator=(ResumeFile&&) = delete;
+    ResumeFile(const ResumeFile&) = delete;
+    ResumeFile& operator=(const ResumeFile&) = delete;
+    ~ResumeFile() = default;
+
+    // True when a complete line without an "error" names this photo. A name
+    // that is not UTF-8 was written with U+FFFD and cannot be matched: it is
+    // audited again.
+    bool Finished(const std::filesystem::path& photo) const;
+
+    // Appends one line (with its line end) and flushes it to the file.
+    Result<void> Append(std::string_view line);
+
+    // The last finished line of each photo of the earlier runs, in file order.
+    Result<void> EachFinished(const std::function<void(const nlohmann::json&)>& take) const;
+
+    std::size_t FinishedCount() const { return m_finished.size(); }
+
+private:
+    ResumeFile() = default;
+
+    Result<void> ReadLines(const Settings& settings, std::uintmax_t length);
+    Result<void> TakeLine(std::string_view line, std::uint64_t offset, const Settings& settings);
+
+    std::filesystem::path m_path;
+    std::optional<AppendFile> m_file;                           // open and locked
+    std::unordered_map<std::string, std::uint64_t> m_finished;  // name -> its last line's offset
+};
+
+}  // namespace quorvel::cli

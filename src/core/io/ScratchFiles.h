@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/common/Result.h"
+#include "core/io/AtomicFile.h"
+
+namespace quorvel {
+
+// A file descriptor that closes itself; moving hands it over.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept;
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor();
+
+    int get() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// An unlinked file in a folder, for bytes kept out of memory until they are
+// written elsewhere: nothing is left behind, however the process ends. Where
+// the file system has no unnamed files, a named one is removed at once.
+// Failures carry the system's errno.
+class SpoolFile {
+public:
+    static Result<SpoolFile> CreateIn(const OpenFolder& folder);
+    static Result<SpoolFile> CreateIn(const std::filesystem::path& folder);
+
+    // Writes the bytes at `offset`; a write that stops short is Incomplete.
+    Result<void> WriteAt(std::string_view bytes, std::uint64_t offset);
+
+    // Reads exactly `size` bytes at `offset`.
+    Result<std::string> ReadAt(std::uint64_t offset, std::size_t size) const;
+
+private:
+    explicit SpoolFile(Descriptor fd) : m_fd(std::move(fd)) {}
+    static Result<SpoolFile> CreateAt(int folderFd, const std::filesystem::path& shown);
+    Descriptor m_fd;
+};
+
+// A regular file that runs keep adding lines to (a results file): created
+// when missing, opened without blocking, read anywhere, cut short, appended
+// to. Failures carry the system's errno; the caller words them.
+class AppendFile {
+public:
+    static Result<AppendFile> Open(const std::filesystem::path& path);
+
+    // The file's length; NotAFile when it is not a regular file.
+    Result<std::uintmax_t> Length() const;
+
+    // Takes the file's exclusive lock (flock) without waiting, held while
+    // the object lives; Refused when another process holds it.
+    Result<void> Lock();
+
+    // Up to `size` bytes at `offset` (fewer at the end of the file).
+    Result<std::string> ReadAt(std::uint64_t offset, std::size_t size) const;
+
+    // Cuts the file to `length` bytes.
+    Result<void> CutTo(std::uint64_t length);
+
+    // Appends the bytes; a write that stops short is WriteFailed (ENOSPC).
+    Result<void> Append(std::string_view bytes);
+
+private:
+    explicit AppendFile(Descriptor fd) : m_fd(std::move(fd)) {}
+    Descriptor m_fd;
+};
+
+}  // namespace quorvel
