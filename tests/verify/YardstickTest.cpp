@@ -97,7 +97,7 @@ TEST(GenuineYardstick, NoGenuineSaveRefusedAndForgeriesOfEveryKindCaught) {
         // The face the crop placed, against the face found in the saved photo.
         const CropTrace& crop = *g.audit.trace->crop;
         if (check.face && crop.extraction) {
-            const double t = crop.search->t;
+            const double t = crop.search->scale;
             const cv::Rect& f = *g.audit.face;
             const cv::Rect& cut = crop.extraction->rect;
             const double w = f.width * t;

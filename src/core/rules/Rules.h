@@ -95,12 +95,12 @@ inline constexpr double kHeadTopShare = 0.05;
 // Head-room starts this many rows above the head top (never above row 0).
 inline constexpr int kHeadRoomMargin = 10;
 
-// Head-room factor k: pass A from kPassAStart upward while k <= kPassAEnd,
-// pass B from kPassAStart downward while k >= kPassBEnd, in steps of kStep.
-inline constexpr double kPassAStart = 0.8;
-inline constexpr double kPassAEnd = 2.0;
-inline constexpr double kPassBEnd = 0.5;
-inline constexpr double kKStep = 0.05;
+// Head-room factor k: pass A from kUpwardPassStart upward while k <= kUpwardPassEnd,
+// pass B from kUpwardPassStart downward while k >= kDownwardPassEnd, in steps of kStep.
+inline constexpr double kUpwardPassStart = 0.8;
+inline constexpr double kUpwardPassEnd = 2.0;
+inline constexpr double kDownwardPassEnd = 0.5;
+inline constexpr double kHeadRoomFactorStep = 0.05;
 
 // Spread s: the preferred frame has s = 1; a frame too narrow is widened
 // from 1 + step up to kMaxSpread, one too wide narrowed from 1 - step down

@@ -27,8 +27,9 @@ CropBounds BoundsOf(const rules::SizeModeParams& mode) {
     b.minSpread =
         std::max(1 / mode.aspect - 1, -rules::kFrameTopBase / mode.slope) - rules::kSpreadStep;
     b.maxSpread = rules::kMaxSpread;
-    const double minK = mode.downwardPass ? rules::kPassBEnd + rules::kKStep : rules::kPassAStart;
-    const double maxK = rules::kPassAEnd - rules::kKStep;
+    const double minK = mode.downwardPass ? rules::kDownwardPassEnd + rules::kHeadRoomFactorStep
+                                          : rules::kUpwardPassStart;
+    const double maxK = rules::kUpwardPassEnd - rules::kHeadRoomFactorStep;
     b.minShare = minK / (minK + 1);
     b.maxShare = maxK / (maxK + 1);
     return b;
