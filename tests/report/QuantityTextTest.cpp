@@ -31,10 +31,10 @@ AuditTrace FullTrace() {
     search.accepted = true;
     search.pass = 'B';
     search.trials = 7;
-    search.k = 1.25;
-    search.s = -0.0001;
-    search.u = 0.333333;
-    search.t = 0.8;
+    search.headRoomFactor = 1.25;
+    search.spread = -0.0001;
+    search.minimumSpread = 0.333333;
+    search.scale = 0.8;
     search.frame = CandidateFrame{100, 200, 400, true};
     search.outputWidth = 358;
     crop.search = search;
@@ -54,7 +54,7 @@ std::string TextOf(const std::vector<MeasuredValue>& values, const std::string& 
 
 TEST(QuantityText, MeasuredValuesCarryTheirUnits) {
     AuditTrace trace = FullTrace();
-    trace.crop->search->t = std::nan("");
+    trace.crop->search->scale = std::nan("");
     const std::vector<MeasuredValue> values = MeasuredValues(trace);
     const struct {
         const char* label;

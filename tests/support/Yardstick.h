@@ -25,6 +25,9 @@ struct KindCounts {
     bool file = false;  // a forgery of the file rather than of the picture
 };
 
+// The forgery kind a genuine tight crop looks like.
+inline const std::string kBandOverAnotherWall = "green under a white band along the top";
+
 // The varied genuine saves and the forgeries made from them.
 struct VariedFigures {
     std::size_t genuine = 0;
@@ -35,6 +38,8 @@ struct VariedFigures {
     // The face found in the saved photo against the face the crop placed,
     // as shares of its width.
     double widthJitter = 0, centreJitter = 0, topJitter = 0;
+    // Forgeries of the picture that a file-only rule can tell from a save
+    // (all but kBandOverAnotherWall), and of the file.
     std::size_t pictureForgeries = 0, fileForgeries = 0;
     int pictureCaught = 0;
     std::map<std::string, KindCounts> byKind;
@@ -66,8 +71,9 @@ FixtureFigures MeasureFixtures(const std::filesystem::path& dir);
 struct TightCropFigures {
     std::size_t saves = 0;
     int checked[2] = {0, 0}, refused[2] = {0, 0};
-    std::map<std::string, int> byRule;             // the first problem's rule, refused saves
-    std::vector<std::string> otherThanBackground;  // "description: problem"
+    std::map<std::string, int> byRule;  // the first problem's rule, refused saves
+    // Refusals other than a top that shows no backdrop (the colour alone).
+    std::vector<std::string> otherThanNoBackdrop;  // "description: problems"
 };
 TightCropFigures MeasureTightCrops(const std::filesystem::path& dir);
 

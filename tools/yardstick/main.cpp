@@ -26,8 +26,9 @@ void PrintVaried(const verifytest::VariedFigures& f) {
     for (const std::string& forgery : f.notCaught) {
         std::printf("  not caught: %s\n", forgery.c_str());
     }
-    std::printf("forgeries of the picture: %zu, caught %d (%.1f %%)\n", f.pictureForgeries,
-                f.pictureCaught, 100.0 * f.pictureCaught / static_cast<double>(f.pictureForgeries));
+    std::printf("forgeries of the picture a rule can tell: %zu, caught %d (%.1f %%)\n",
+                f.pictureForgeries, f.pictureCaught,
+                100.0 * f.pictureCaught / static_cast<double>(f.pictureForgeries));
     std::printf("forged files: %zu\n", f.fileForgeries);
     std::printf("  evaluation   tuning     kind\n");
     for (const auto& [kind, c] : f.byKind) {

@@ -48,10 +48,10 @@ JsonObject CropJson(const CropTrace& crop) {
     if (accepted) {
         const ExtractionPlan& plan = *crop.extraction;
         json["pass"] = std::string(1, search->pass);
-        json["k"] = search->k;
-        json["s"] = search->s;
-        json["u"] = search->u;
-        json["t"] = search->t;
+        json["k"] = search->headRoomFactor;
+        json["s"] = search->spread;
+        json["u"] = search->minimumSpread;
+        json["t"] = search->scale;
         json["frame"] = JsonObject{{"left", search->frame.left},
                                    {"top", search->frame.top},
                                    {"right", search->frame.right},

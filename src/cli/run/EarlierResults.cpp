@@ -95,10 +95,10 @@ void AcceptedCropOf(const Json& json, FrameSearch& search, CropTrace& crop) {
     const std::string pass = TextOf(json, "pass");
     search.accepted = true;
     search.pass = pass.empty() ? '\0' : pass.front();
-    search.k = NumberOf<double>(Member(json, "k")).value_or(0);
-    search.s = NumberOf<double>(Member(json, "s")).value_or(0);
-    search.u = NumberOf<double>(Member(json, "u")).value_or(0);
-    search.t = NumberOf<double>(Member(json, "t")).value_or(0);
+    search.headRoomFactor = NumberOf<double>(Member(json, "k")).value_or(0);
+    search.spread = NumberOf<double>(Member(json, "s")).value_or(0);
+    search.minimumSpread = NumberOf<double>(Member(json, "u")).value_or(0);
+    search.scale = NumberOf<double>(Member(json, "t")).value_or(0);
     const Json& frame = Member(json, "frame");
     search.frame.left = NumberOf<int>(Member(frame, "left")).value_or(0);
     search.frame.top = NumberOf<int>(Member(frame, "top")).value_or(0);

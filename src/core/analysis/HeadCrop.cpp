@@ -21,8 +21,8 @@ bool ValidInput(const cv::Rect& face, const cv::Mat& photo) {
 void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t, int width) {
     result.accepted = true;
     result.frame = frame;
-    result.s = s;
-    result.t = t;
+    result.spread = s;
+    result.scale = t;
     result.outputWidth = width;
 }
 
@@ -65,8 +65,8 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
               FrameSearch& result) {
     const double m = k / (k + 1);
     const double u = ((1 / m) * h + face.width) / (face.width * p.aspect) - 1;
-    result.k = k;
-    result.u = u;
+    result.headRoomFactor = k;
+    result.minimumSpread = u;
     result.minimumFrame = FrameForSpread(p, face, u, m, size);
     if (!result.minimumFrame.fits) {
         CountEdgeMiss(p, result.minimumFrame, size, result.misses);
@@ -144,7 +144,8 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
         return result;
     }
     // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
-    for (double k = rules::kPassAStart; k <= rules::kPassAEnd; k += rules::kKStep) {
+    for (double k = rules::kUpwardPassStart; k <= rules::kUpwardPassEnd;
+         k += rules::kHeadRoomFactorStep) {
         ++result.trials;
         if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
             result.pass = 'A';
@@ -152,7 +153,8 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
         }
     }
     if (!p.downwardPass) return result;
-    for (double k = rules::kPassAStart; k >= rules::kPassBEnd; k -= rules::kKStep) {
+    for (double k = rules::kUpwardPassStart; k >= rules::kDownwardPassEnd;
+         k -= rules::kHeadRoomFactorStep) {
         ++result.trials;
         if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
             result.pass = 'B';
@@ -163,7 +165,7 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
 }
 
 ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size photoSize) {
-    const double t = search.t;
+    const double t = search.scale;
     const int width = search.outputWidth;
     const int height = static_cast<int>(width * aspect);
     ExtractionPlan plan;

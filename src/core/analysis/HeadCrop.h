@@ -47,9 +47,12 @@ struct FrameMisses {
 struct FrameSearch {
     int headRoom = 0;
     bool accepted = false;
-    char pass = 0;   // 'A' or 'B'
-    int trials = 0;  // trials evaluated, the accepted one included
-    double k = 0, s = 0, u = 0, t = 0;
+    char pass = 0;                // 'A' (the upward pass) or 'B' (the downward pass)
+    int trials = 0;               // trials evaluated, the accepted one included
+    double headRoomFactor = 0;    // k of the accepted (or last) trial
+    double spread = 0;            // s, the frame's spread
+    double minimumSpread = 0;     // u, the least spread that keeps the head in the frame
+    double scale = 0;             // t, the photo's scale to the output width
     CandidateFrame minimumFrame;  // frame for spread u of the last trial
     CandidateFrame frame;         // accepted frame
     int outputWidth = 0;

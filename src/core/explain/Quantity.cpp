@@ -79,10 +79,10 @@ void AddCrop(const CropTrace& crop, ValueList& out) {
     if (!accepted) return;
     const ExtractionPlan& plan = *crop.extraction;
     out.Word("crop.pass", std::string(1, search->pass));
-    out.Plain("crop.k", search->k);
-    out.Plain("crop.s", search->s);
-    out.Plain("crop.u", search->u);
-    out.Plain("crop.t", search->t);
+    out.Plain("crop.k", search->headRoomFactor);
+    out.Plain("crop.s", search->spread);
+    out.Plain("crop.u", search->minimumSpread);
+    out.Plain("crop.t", search->scale);
     out.Pixels("crop.frame.left", {static_cast<double>(search->frame.left)});
     out.Pixels("crop.frame.top", {static_cast<double>(search->frame.top)});
     out.Pixels("crop.frame.right", {static_cast<double>(search->frame.right)});

@@ -95,12 +95,12 @@ inline constexpr double kHeadTopShare = 0.05;
 // Head-room starts this many rows above the head top (never above row 0).
 inline constexpr int kHeadRoomMargin = 10;
 
-// Head-room factor k: pass A from kPassAStart upward while k <= kPassAEnd,
-// pass B from kPassAStart downward while k >= kPassBEnd, in steps of kStep.
-inline constexpr double kPassAStart = 0.8;
-inline constexpr double kPassAEnd = 2.0;
-inline constexpr double kPassBEnd = 0.5;
-inline constexpr double kKStep = 0.05;
+// Head-room factor k: pass A from kUpwardPassStart upward while k <= kUpwardPassEnd,
+// pass B from kUpwardPassStart downward while k >= kDownwardPassEnd, in steps of kStep.
+inline constexpr double kUpwardPassStart = 0.8;
+inline constexpr double kUpwardPassEnd = 2.0;
+inline constexpr double kDownwardPassEnd = 0.5;
+inline constexpr double kHeadRoomFactorStep = 0.05;
 
 // Spread s: the preferred frame has s = 1; a frame too narrow is widened
 // from 1 + step up to kMaxSpread, one too wide narrowed from 1 - step down
@@ -131,5 +131,59 @@ inline constexpr std::array<std::uint8_t, 8> kPassMarkerSeed = {0x51, 0x75, 0x6F
                                                                 0x76, 0x65, 0x6C, 0xA7};
 inline constexpr int kPassMarkerOffset = 5;
 inline constexpr std::size_t kPassMarkerLength = 10;
+
+// ---- Verifying a saved photo ----------------------------------------------
+// The verifier's tolerances, measured on the yardstick's genuine saves
+// (docs/verification.md gives the figures): what the save's JPEG quality, a
+// sampling place other than the audit's and re-running the detector on the
+// smaller saved photo move.
+
+// The colour classes the setting accepts are widened by these, only where
+// the audit's classes give none. Where the verifier reads the colour the
+// audit sampled, genuine saves drifted at most 0.3° of hue and 0.004 of
+// saturation; hue and value allow about three times that. White's
+// saturation allows more: under a vertical gradient, white at the original's
+// top, the saved photo's top is read up to 0.17 saturated.
+inline constexpr double kVerifyHueTolerance = 1.0;
+inline constexpr double kVerifyWhiteSaturationTolerance = 0.08;
+inline constexpr double kVerifyValueTolerance = 0.01;
+// The plain regions reaching the top cover at least this share of a saved
+// photo. Smallest on genuine saves: 2.2 % (a tight crop whose backdrop is a
+// band along the top over a dark room; the audit samples only the
+// original's top rows). A band of backdrop over a wall of another colour is
+// therefore not refused for its coverage: the audit passes such photos too.
+inline constexpr double kVerifyMinBackgroundCoverage = 0.02;
+// Regions left and right of the head that share no pixels (a head reaching
+// the top edge parts them) are one backdrop when their shades differ by no
+// more than two fill ranges: a smooth gradient between such shades is
+// covered by the two fills from its ends.
+inline constexpr double kVerifyMaxShadeDifference = 2 * kBackgroundFillRange;
+// Seeds of the background regions: on the audit's sample row and on a row
+// below a thin band along the top, this many a side from the corner towards
+// the head; a seed's colour is the mean of a block this wide around it (JPEG
+// noise); this many mixes of the two sides' colours are tried for a class
+// the setting accepts.
+inline constexpr int kVerifySeedRows[] = {kSampleRow, 3 * kSampleRow};
+inline constexpr int kVerifySeedsPerSide = 6;
+inline constexpr int kVerifyColourBlock = 3;
+inline constexpr int kVerifyMixSteps = 6;
+
+// The detector finds the face of a saved photo again within these shares of
+// its width. Largest seen on genuine saves: width 23.6 %, centre 3.3 %, top
+// 10.5 %; about a quarter to twice that more is allowed.
+inline constexpr double kVerifyFaceWidthJitter = 0.30;
+inline constexpr double kVerifyFaceCentreJitter = 0.08;
+inline constexpr double kVerifyFaceTopJitter = 0.15;
+// The frame's truncations, the extraction's half-pixel shift and its move
+// back inside the scaled photo, in pixels.
+inline constexpr int kVerifyPixelSlack = 3;
+// A face wider than the output (the crop search can make the frame narrower
+// than the face) is cut at the photo's sides, and the detector finds none.
+// On the photo with its edges extended by this share of its width on every
+// side it finds it again, within the width jitter (measured: faces 1.0 to
+// 1.43 times the output's width, found 0.86 to 0.94 as wide). Only faces at
+// least this share of the photo's width are taken from there.
+inline constexpr double kVerifyWideFaceBorder = 0.40;
+inline constexpr double kVerifyWideFaceMinShare = 0.90;
 
 }  // namespace quorvel::rules

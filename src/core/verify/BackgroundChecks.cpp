@@ -11,38 +11,10 @@ namespace quorvel::verify_checks {
 
 namespace {
 
-// ---- The verifier's own tolerances ----------------------------------------
-// Measured by test_verify's genuine set (the README's verification section
-// gives the figures): what the save's JPEG quality, a sampling place other than the
-// audit's and re-running the detector on the smaller saved photo move.
-
-// The colour classes are the audit's, widened a little. Where the verifier
-// reads the colour the audit sampled, it never left the audit's classes on
-// the genuine set (212 other genuine saves drifted at most 0.3° of hue and
-// 0.004 of saturation); hue and value allow about three times that. White's
-// saturation allows more: under a vertical gradient, white at the original's
-// top, the saved photo's top is read up to 0.17 saturated (0.04 beyond the
-// white limit), and a light blue there cannot be told from such a save.
-constexpr ColourTolerance kColourTolerance{1.0, 0.08, 0.01};
-// The plain regions reaching the top cover at least this share of a saved
-// photo. Smallest on genuine saves: 4.3 % and 4.6 % (faces 77 % of the
-// width, whose background is a band above the head); a white band of a
-// thirtieth of the height over a wall of another colour covers 3.1 %.
-constexpr double kMinBackgroundCoverage = 0.035;
-// Regions left and right of the head that share no pixels (a head reaching
-// the top edge parts them) are one backdrop when their shades differ by no
-// more than two fill ranges: a smooth gradient between such shades is
-// covered by the two fills from its ends.
-constexpr double kMaxShadeDifference = 2 * rules::kBackgroundFillRange;
-
-// Seeds of the background regions: on the audit's sample row and on a row
-// below a thin band along the top, from the corner towards the head.
-constexpr int kSeedRows[] = {rules::kSampleRow, 3 * rules::kSampleRow};
-constexpr int kSeedsPerSide = 6;
-// A seed's colour is the mean of this block around it (JPEG noise).
-constexpr int kColourBlock = 3;
-// Mixes of the two sides' colours tried for a class the setting accepts.
-constexpr int kMixSteps = 6;
+constexpr ColourTolerance kColourTolerance{rules::kVerifyHueTolerance,
+                                           rules::kVerifyWhiteSaturationTolerance,
+                                           rules::kVerifyValueTolerance};
+constexpr double kMaxShadeDifference = rules::kVerifyMaxShadeDifference;
 
 bool Accepts(BackgroundColor setting, BackgroundColor backgroundClass) {
     return setting == BackgroundColor::Any || setting == backgroundClass;
@@ -69,7 +41,8 @@ struct Side {
 
 cv::Vec3b BlockMean(const cv::Mat& photo, cv::Point at) {
     const cv::Rect block =
-        cv::Rect(at.x - kColourBlock / 2, at.y - kColourBlock / 2, kColourBlock, kColourBlock) &
+        cv::Rect(at.x - rules::kVerifyColourBlock / 2, at.y - rules::kVerifyColourBlock / 2,
+                 rules::kVerifyColourBlock, rules::kVerifyColourBlock) &
         cv::Rect(0, 0, photo.cols, photo.rows);
     const cv::Scalar mean = cv::mean(photo(block));
     return cv::Vec3b(cv::saturate_cast<uchar>(mean[0]), cv::saturate_cast<uchar>(mean[1]),
@@ -83,10 +56,10 @@ std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left,
                               BackgroundColor setting) {
     std::vector<Side> regions;
     cv::Mat covered = cv::Mat::zeros(photo.rows + 2, photo.cols + 2, CV_8UC1);
-    const int step = std::max(1, photo.cols / (2 * kSeedsPerSide));
-    for (int row : kSeedRows) {
+    const int step = std::max(1, photo.cols / (2 * rules::kVerifySeedsPerSide));
+    for (int row : rules::kVerifySeedRows) {
         if (row >= photo.rows) continue;
-        for (int i = 0; i < kSeedsPerSide; ++i) {
+        for (int i = 0; i < rules::kVerifySeedsPerSide; ++i) {
             const int x =
                 left ? rules::kSampleInset + i * step : photo.cols - rules::kSampleInset - i * step;
             if (x < 0 || x >= photo.cols || (left ? x >= middle : x <= middle)) break;
@@ -144,10 +117,11 @@ bool OneBackdrop(const Side& a, const Side& b) {
 // samples along it would).
 std::optional<BackgroundColor> AcceptedMix(const cv::Vec3b& a, const cv::Vec3b& b,
                                            BackgroundColor setting) {
-    for (int step = 0; step <= kMixSteps; ++step) {
+    for (int step = 0; step <= rules::kVerifyMixSteps; ++step) {
         cv::Vec3b mix;
         for (int ch = 0; ch < 3; ++ch) {
-            mix[ch] = static_cast<uchar>((a[ch] * (kMixSteps - step) + b[ch] * step) / kMixSteps);
+            mix[ch] = static_cast<uchar>((a[ch] * (rules::kVerifyMixSteps - step) + b[ch] * step) /
+                                         rules::kVerifyMixSteps);
         }
         const std::optional<BackgroundColor> found = ClassOf(HsvOf(mix), setting);
         if (found && Accepts(setting, *found)) return found;
@@ -159,7 +133,7 @@ std::optional<BackgroundColor> AcceptedMix(const cv::Vec3b& a, const cv::Vec3b& 
 
 void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting,
                        GenuineCheck& result) {
-    if (photo.rows <= kSeedRows[0] || photo.cols <= 2 * rules::kSampleInset) {
+    if (photo.rows <= rules::kVerifySeedRows[0] || photo.cols <= 2 * rules::kSampleInset) {
         AddCheck(result, ExplainBackgroundRegion(false, false, 0, kMaxShadeDifference), false);
         return;
     }
@@ -212,8 +186,10 @@ void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting
     cv::bitwise_or(left.mask(inside), right.mask(inside), both);
     result.backgroundCoverage =
         static_cast<double>(cv::countNonZero(both)) / static_cast<double>(photo.total());
-    AddCheck(result, ExplainBackgroundCoverageOf(result.backgroundCoverage, kMinBackgroundCoverage),
-             result.backgroundCoverage >= kMinBackgroundCoverage);
+    AddCheck(
+        result,
+        ExplainBackgroundCoverageOf(result.backgroundCoverage, rules::kVerifyMinBackgroundCoverage),
+        result.backgroundCoverage >= rules::kVerifyMinBackgroundCoverage);
 }
 
 }  // namespace quorvel::verify_checks

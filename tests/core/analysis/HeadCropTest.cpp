@@ -85,17 +85,17 @@ TEST(CropForSizeMode, WorkedExample) {
         ASSERT_TRUE(search.accepted);
         EXPECT_EQ(search.pass, 'A');
         EXPECT_EQ(search.trials, 1);
-        EXPECT_EQ(search.k, 0.8);
-        EXPECT_NEAR(search.u, row.u, 5e-6);
+        EXPECT_EQ(search.headRoomFactor, 0.8);
+        EXPECT_NEAR(search.minimumSpread, row.u, 5e-6);
         EXPECT_EQ(search.minimumFrame.left, row.uLeft);
         EXPECT_EQ(search.minimumFrame.top, row.uTop);
         EXPECT_EQ(search.minimumFrame.right, row.uRight);
         EXPECT_TRUE(search.minimumFrame.fits);
-        EXPECT_EQ(search.s, 1.0);
+        EXPECT_EQ(search.spread, 1.0);
         EXPECT_EQ(search.frame.left, row.left);
         EXPECT_EQ(search.frame.top, row.top);
         EXPECT_EQ(search.frame.right, row.right);
-        EXPECT_EQ(search.t, row.t);
+        EXPECT_EQ(search.scale, row.t);
         EXPECT_EQ(search.outputWidth, row.outputWidth);
 
         const CropResult crop = Frame(face, photo, row.mode);
@@ -310,15 +310,15 @@ TEST(SearchFrame, Boundaries) {
         EXPECT_EQ(search.trials, row.trials);
         if (!row.accepted) continue;
         EXPECT_EQ(search.pass, row.pass);
-        EXPECT_NEAR(search.k, row.k, 1e-9);
-        EXPECT_NEAR(search.s, row.s, 1e-9);
+        EXPECT_NEAR(search.headRoomFactor, row.k, 1e-9);
+        EXPECT_NEAR(search.spread, row.s, 1e-9);
         EXPECT_EQ(search.frame.left, row.left);
         EXPECT_EQ(search.frame.top, row.top);
         EXPECT_EQ(search.frame.right, row.right);
-        EXPECT_EQ(search.t, row.t);
+        EXPECT_EQ(search.scale, row.t);
         EXPECT_EQ(search.outputWidth, row.outputWidth);
         if (row.s < 0) {
-            EXPECT_LT(search.u, 0);
+            EXPECT_LT(search.minimumSpread, 0);
             EXPECT_LT(search.frame.width(), row.face.width);
         }
         // A frame at column 0 is cut from column 0 whatever the scale.
@@ -351,8 +351,8 @@ TEST(SearchFrame, OutputStaysWithinTheModeRanges) {
                                                  << " face " << face << " head top " << headTop);
                                     ASSERT_GE(s.outputWidth, p.narrowWidth);
                                     ASSERT_LE(s.outputWidth, p.wideWidth);
-                                    ASSERT_GT(s.t, 0);
-                                    ASSERT_LT(s.t, 1.25);
+                                    ASSERT_GT(s.scale, 0);
+                                    ASSERT_LT(s.scale, 1.25);
                                     const ExtractionPlan plan = PlanExtraction(s, p.aspect, photo);
                                     const cv::Rect padded(0, 0, plan.scaled.width + plan.padColumns,
                                                           plan.scaled.height + plan.padRows);
