@@ -78,7 +78,7 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
 }  // namespace
 
 ReportGroup GroupOf(const HtmlPhotoEntry& entry) {
-    switch (entry.state) {
+    switch (entry.verdictNumber) {
         case VerdictNumber(Verdict::BadBackground):
             return ReportGroup::BadBackground;
         case VerdictNumber(Verdict::BadFormat):
@@ -156,8 +156,8 @@ Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* tempo
 
 void HtmlReport::Add(const HtmlPhotoEntry& entry) {
     const std::size_t number = ++m_total;
-    if (entry.state >= 0 && entry.state < kVerdictCount) {
-        ++m_counts[static_cast<std::size_t>(entry.state)];
+    if (entry.verdictNumber >= 0 && entry.verdictNumber < kVerdictCount) {
+        ++m_counts[static_cast<std::size_t>(entry.verdictNumber)];
     }
     if (m_spoolError) return;
     if (Result<void> spooled =

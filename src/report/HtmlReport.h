@@ -30,7 +30,7 @@ namespace quorvel::report {
 struct HtmlPhotoEntry {
     std::filesystem::path path;                      // the photo, bytes as given
     std::string file;                                // its name as shown (valid UTF-8)
-    int state = 0;                                   // the verdict's number (0-6)
+    int verdictNumber = 0;                           // the verdict's number (0-6)
     Explanation reason;                              // why, with the limit and advice
     std::optional<cv::Rect> face;                    // the chosen face, photo pixels
     std::vector<cv::Rect> faces;                     // the detector's faces when none was chosen

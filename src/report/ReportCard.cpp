@@ -14,8 +14,8 @@ namespace quorvel::report {
 
 namespace {
 
-std::string VerdictNameOf(int state) {
-    const auto verdict = VerdictFromNumber(state);
+std::string VerdictNameOf(int verdictNumber) {
+    const auto verdict = VerdictFromNumber(verdictNumber);
     return verdict ? std::string(VerdictName(*verdict)) : std::string();
 }
 
@@ -214,9 +214,10 @@ const char* GroupSign(ReportGroup group) {
     return "✗";
 }
 
-std::string VerdictLabel(int state) {
-    std::string label = std::to_string(state) + " " + HtmlEscape(VerdictNameOf(state));
-    const auto verdict = VerdictFromNumber(state);
+std::string VerdictLabel(int verdictNumber) {
+    std::string label =
+        std::to_string(verdictNumber) + " " + HtmlEscape(VerdictNameOf(verdictNumber));
+    const auto verdict = VerdictFromNumber(verdictNumber);
     if (verdict && !VerdictLogText(*verdict).empty()) {
         label += " — " + HtmlEscape(std::string(VerdictLogText(*verdict)));
     }
@@ -239,9 +240,10 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
                                                              : "通过 · passed";
     const std::string name = ShownText(entry.file);
     std::string card = "<div class=\"card\" id=\"" + CardAnchor(number) + "\" data-file=\"" + name +
-                       "\" data-state=\"" + std::to_string(entry.state) + "\" data-kind=\"" + kind +
-                       "\">\n<h3><span class=\"sign\">" + GroupSign(group) + " " + kindWords +
-                       "</span> " + name + "</h3>\n<div class=\"pics\">";
+                       "\" data-state=\"" + std::to_string(entry.verdictNumber) +
+                       "\" data-kind=\"" + kind + "\">\n<h3><span class=\"sign\">" +
+                       GroupSign(group) + " " + kindWords + "</span> " + name +
+                       "</h3>\n<div class=\"pics\">";
     card += ImageTag(AnnotatedThumbnail(entry), "photo");
     if (!entry.processed.empty()) card += ImageTag(Thumbnail(entry.processed), "processed photo");
     card += "</div>\n";
@@ -268,7 +270,7 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
         card += " <a class=\"saved\" href=\"" + HtmlEscape(LinkFrom(folder, *entry.savedPath)) +
                 "\">处理后文件 · processed file</a>";
     }
-    card += "</p>\n<p class=\"verdict\">" + VerdictLabel(entry.state) + "</p>\n";
+    card += "</p>\n<p class=\"verdict\">" + VerdictLabel(entry.verdictNumber) + "</p>\n";
 
     if (!entry.values.empty()) {
         card +=

@@ -43,7 +43,7 @@ const char* GroupSign(ReportGroup group);
 
 // "4 AUDIT_NO_FACE — 不是纯背景，或者背景复杂，识别出错！": the verdict's number,
 // name and stored text, escaped.
-std::string VerdictLabel(int state);
+std::string VerdictLabel(int verdictNumber);
 
 // The style sheet of every page.
 extern const char* const kReportStyle;

@@ -9,7 +9,7 @@ HtmlPhotoEntry ReportEntry(const PhotoOutcome& outcome, const cv::Mat& photo) {
     HtmlPhotoEntry entry;
     entry.path = outcome.file;
     entry.file = outcome.file.string();
-    entry.state = VerdictNumber(audit.verdict);
+    entry.verdictNumber = VerdictNumber(audit.verdict);
     entry.reason = outcome.reason;
     if (audit.verdict == Verdict::Passed && outcome.error) {
         entry.reason.advice = kNotSavedAdvice;

@@ -232,7 +232,7 @@ TEST(HtmlReport, StaysUnderEightyKilobytesPerPhoto) {
     for (int i = 0; i < 10; ++i) {
         HtmlPhotoEntry entry;
         entry.file = "photo" + std::to_string(i) + ".jpg";
-        entry.state = 1;
+        entry.verdictNumber = 1;
         entry.photo = noise;
         entry.processed = noise(cv::Rect(0, 0, 413, 619));
         entry.values = {{"photo.width", "900"}, {"note", "<b>&\"escaped\""}};
@@ -437,8 +437,8 @@ TEST(HtmlReport, SplitsIntoPagesOfFiveHundred) {
         HtmlPhotoEntry entry;
         entry.file = "p" + std::to_string(i) + ".jpg";
         entry.path = dir / entry.file;
-        entry.state = i % 3 == 0 ? 2 : 1;
-        (entry.state == 2 ? rejected : passed).push_back(entry.file);
+        entry.verdictNumber = i % 3 == 0 ? 2 : 1;
+        (entry.verdictNumber == 2 ? rejected : passed).push_back(entry.file);
         begun->Add(entry);
     }
     ASSERT_TRUE(begun->Finish());
@@ -520,7 +520,7 @@ TEST(HtmlReport, ShowsAndLinksAnyName) {
         HtmlPhotoEntry entry;
         entry.file = c.name;
         entry.path = dir / "rep" / c.name;
-        entry.state = 3;
+        entry.verdictNumber = 3;
         begun->Add(entry);
         ASSERT_TRUE(begun->Finish());
         const std::string html = ReadBytes(dir / "rep" / "r.html");

@@ -31,7 +31,7 @@ Hsv HsvOf(const cv::Vec3b& bgr) { return RgbToHsv(bgr[2], bgr[1], bgr[0]); }
 // ---- The background -------------------------------------------------------
 
 // A plain region reaching the top on one side of the head.
-struct Side {
+struct BackdropRegion {
     bool found = false;
     bool inClass = false;  // its colour is of a class (see ClassOf)
     cv::Vec3b bgr;         // the colour at its seed
@@ -52,9 +52,9 @@ cv::Vec3b BlockMean(const cv::Mat& photo, cv::Point at) {
 // The regions filled as the audit fills (fixed range from the seed) from
 // seeds on the top rows between the corner and the head's middle column,
 // each seed not yet inside an earlier region.
-std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left,
-                              BackgroundColor setting) {
-    std::vector<Side> regions;
+std::vector<BackdropRegion> FindRegions(const cv::Mat& photo, int middle, bool left,
+                                        BackgroundColor setting) {
+    std::vector<BackdropRegion> regions;
     cv::Mat covered = cv::Mat::zeros(photo.rows + 2, photo.cols + 2, CV_8UC1);
     const int step = std::max(1, photo.cols / (2 * rules::kVerifySeedsPerSide));
     for (int row : rules::kVerifySeedRows) {
@@ -64,7 +64,7 @@ std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left,
                 left ? rules::kSampleInset + i * step : photo.cols - rules::kSampleInset - i * step;
             if (x < 0 || x >= photo.cols || (left ? x >= middle : x <= middle)) break;
             if (covered.at<uchar>(row + 1, x + 1) != 0) continue;
-            Side side;
+            BackdropRegion side;
             side.found = true;
             side.area =
                 FillRegionMask(photo, cv::Point(x, row), rules::kBackgroundFillRange, side.mask);
@@ -79,10 +79,10 @@ std::vector<Side> FindRegions(const cv::Mat& photo, int middle, bool left,
 
 // The largest region of a class the setting accepts when there is one (not
 // the hair in a corner), else of any colour class, else any.
-Side LargestRegion(const std::vector<Side>& regions, BackgroundColor setting) {
-    const Side* best = nullptr;
+BackdropRegion LargestRegion(const std::vector<BackdropRegion>& regions, BackgroundColor setting) {
+    const BackdropRegion* best = nullptr;
     int bestRank = -1;
-    for (const Side& side : regions) {
+    for (const BackdropRegion& side : regions) {
         const std::optional<BackgroundColor> found = ClassOf(HsvOf(side.bgr), setting);
         const int rank = found && Accepts(setting, *found) ? 2 : found ? 1 : 0;
         if (best == nullptr || rank > bestRank || (rank == bestRank && side.area > best->area)) {
@@ -90,11 +90,11 @@ Side LargestRegion(const std::vector<Side>& regions, BackgroundColor setting) {
             bestRank = rank;
         }
     }
-    return best != nullptr ? *best : Side{};
+    return best != nullptr ? *best : BackdropRegion{};
 }
 
 // The largest channel difference of two regions' colours.
-int ShadeDifference(const Side& a, const Side& b) {
+int ShadeDifference(const BackdropRegion& a, const BackdropRegion& b) {
     int difference = 0;
     for (int ch = 0; ch < 3; ++ch) {
         difference = std::max(difference, std::abs(a.bgr[ch] - b.bgr[ch]));
@@ -104,7 +104,7 @@ int ShadeDifference(const Side& a, const Side& b) {
 
 // Whether two regions are one backdrop: they share pixels (above the head),
 // or their shades are close enough for a gradient between them.
-bool OneBackdrop(const Side& a, const Side& b) {
+bool OneBackdrop(const BackdropRegion& a, const BackdropRegion& b) {
     if (ShadeDifference(a, b) <= kMaxShadeDifference) return true;
     const cv::Rect inside(1, 1, a.mask.cols - 2, a.mask.rows - 2);
     cv::Mat shared;
@@ -137,13 +137,13 @@ void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting
         AddCheck(result, ExplainBackgroundRegion(false, false, 0, kMaxShadeDifference), false);
         return;
     }
-    const std::vector<Side> lefts = FindRegions(photo, middle, true, setting);
-    const std::vector<Side> rights = FindRegions(photo, middle, false, setting);
+    const std::vector<BackdropRegion> lefts = FindRegions(photo, middle, true, setting);
+    const std::vector<BackdropRegion> rights = FindRegions(photo, middle, false, setting);
     // The largest pair of one backdrop in a class the setting accepts; else
     // each side's largest region, to say what is wrong.
-    Side left, right;
-    for (const Side& l : lefts) {
-        for (const Side& r : rights) {
+    BackdropRegion left, right;
+    for (const BackdropRegion& l : lefts) {
+        for (const BackdropRegion& r : rights) {
             if (l.inClass && r.inClass && l.area + r.area > left.area + right.area &&
                 OneBackdrop(l, r) && AcceptedMix(l.bgr, r.bgr, setting)) {
                 left = l;
