@@ -20,7 +20,7 @@ TEST_PACKAGES=(
     xvfb xauth clang clang-format libclang-rt-14-dev
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
-    opencv-doc jq
+    opencv-doc jq valgrind
 )
 
 case "${1:-test}" in
