@@ -38,6 +38,24 @@ int CreateUnlinked(int folderFd) {
     return -1;
 }
 
+// Reads up to `size` bytes at `offset`, fewer only at the end of the file;
+// the errno of a failed read otherwise.
+Result<std::string> ReadUpTo(int fd, std::uint64_t offset, std::size_t size,
+                             const std::string& what) {
+    std::string bytes(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return SystemFailure(ErrorKind::NotReadable, what, errno);
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 }  // namespace
 
 Descriptor::Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
@@ -92,17 +110,10 @@ Result<void> SpoolFile::WriteAt(std::string_view bytes, std::uint64_t offset) {
 }
 
 Result<std::string> SpoolFile::ReadAt(std::uint64_t offset, std::size_t size) const {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(m_fd.get(), bytes.data() + done, size - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            return SystemFailure(ErrorKind::NotReadable, "cannot read the spool file",
-                                 n < 0 ? errno : EIO);
-        }
-        done += static_cast<std::size_t>(n);
+    Result<std::string> bytes = ReadUpTo(m_fd.get(), offset, size, "cannot read the spool file");
+    // The spool holds every byte written to it: a short read is a failure.
+    if (bytes && bytes->size() < size) {
+        return SystemFailure(ErrorKind::NotReadable, "cannot read the spool file", EIO);
     }
     return bytes;
 }
@@ -134,18 +145,7 @@ Result<void> AppendFile::Lock() {
 }
 
 Result<std::string> AppendFile::ReadAt(std::uint64_t offset, std::size_t size) const {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(m_fd.get(), bytes.data() + done, size - done,
-                                    static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return SystemFailure(ErrorKind::NotReadable, "cannot read the file", errno);
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
+    return ReadUpTo(m_fd.get(), offset, size, "cannot read the file");
 }
 
 Result<void> AppendFile::CutTo(std::uint64_t length) {
