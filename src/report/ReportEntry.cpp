@@ -33,7 +33,7 @@ HtmlPhotoEntry ReportEntry(const PhotoOutcome& outcome, const cv::Mat& photo) {
                          width * audit.processedPhoto.rows / audit.processedPhoto.cols);
         }
     }
-    entry.values = MeasuredValues(trace);
+    entry.values = MeasuredValues(audit);
     return entry;
 }
 

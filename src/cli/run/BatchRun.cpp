@@ -8,9 +8,9 @@
 
 #include "cli/output/NameText.h"
 #include "cli/output/Progress.h"
-#include "cli/run/EarlierResults.h"
 #include "core/explain/Explanation.h"
 #include "core/save/SavePhoto.h"
+#include "json/ResultsJson.h"
 #include "report/ReportEntry.h"
 
 namespace quorvel::cli {
@@ -72,7 +72,7 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     // The report covers the whole results file: the earlier runs' photos too.
     if (m_html && resume != nullptr) {
         const Result<void> earlier = resume->EachFinished([this](const nlohmann::json& line) {
-            m_html->Add(report::ReportEntry(OutcomeOfLine(line), cv::Mat()));
+            m_html->Add(report::ReportEntry(AuditOutcomeOf(line), cv::Mat()));
             ++m_earlier;
         });
         if (!earlier) PrintMessage(m_streams.err, earlier.error().message);

@@ -19,9 +19,9 @@ struct Quantity {
     std::optional<double> Number(const std::string& name) const;
 };
 
-// One value of an audit's trace for people, labelled as in the results'
-// "trace" ("background.coverage", "faces[0]"): its numbers in `unit` (a
-// share as a percentage), or a word where it is not a number ("blue",
+// One value of an audit's trace for people, labelled by its key in the
+// results' "trace" ("background.coverage", "faces[0]"): its numbers in `unit`
+// (a share as a percentage), or a word where it is not a number ("blue",
 // "true").
 struct MeasuredValue {
     MeasuredValue() = default;
@@ -35,9 +35,10 @@ struct MeasuredValue {
     int decimals = 3;  // digits after the point worth showing
 };
 
-// The trace's values in the order of the results' "trace" object; stages
-// the audit did not reach are left out.
-std::vector<MeasuredValue> MeasuredValues(const AuditTrace& trace);
+// The values of the report's trace, as its declarations give them
+// (core/results/Measures.h), in the order of the results' "trace" object;
+// stages the audit did not reach and values it did not measure are left out.
+std::vector<MeasuredValue> MeasuredValues(const AuditReport& report);
 
 // How people read a quantity. A measured value: its numbers rounded and
 // joined by ", ", then its unit ("46.3 %", "12, 30, 200, 200 px"; a file

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "core/config/Settings.h"
+#include "core/results/PhotoOutcome.h"
+#include "json/Json.h"
+
+namespace quorvel {
+
+// The results line of an audited photo, written and read here only, its
+// measured values from their declarations (core/results/Measures.h).
+//
+// A line holds "file", "state", "verdict", "face", "processed", "error"
+// (only when there is one), "reason", "trace" (with --explain), "settings".
+// Whatever is added since is appended by one rule: a new key goes after
+// every key its object held before, in the order of its declaration, and
+// only when it has a value (never null). A value renamed since keeps its
+// former key in its place (null when absent) and appends its name.
+
+// The line of one photo; the trace with `withTrace`, the settings it was
+// audited with when given.
+JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
+                         const std::optional<Settings>& settings);
+
+// What became of a photo as its line records it: the verdict, the face, the
+// reason, the saved file, the error and, when the line holds one, the
+// trace; values a line lacks stay empty. A value renamed since is read by
+// its name, else by its former key.
+PhotoOutcome AuditOutcomeOf(const nlohmann::json& line);
+
+// The "settings" object: the colour and size settings a photo was audited
+// with (also what --show-config prints).
+JsonObject SettingsJson(const Settings& settings);
+
+// The "trace" object of a report with a trace, and the trace such an object
+// records.
+JsonObject TraceJson(const AuditReport& report);
+AuditTrace TraceOfJson(const nlohmann::json& trace);
+
+}  // namespace quorvel
