@@ -41,7 +41,7 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
         m_link->running = true;
     }
     std::thread([link = m_link, session = std::move(session), photo]() mutable {
-        quorvel::AuditReport report = session->auditor().Audit(photo, quorvel::Trace::On);
+        quorvel::AuditReport report = session->auditor().Audit(photo);
         const bool alreadyProcessed =
             quorvel::HasPassMarker(photo) &&
             quorvel::CheckGenuinePhotoFile(photo, session->auditor().cascade(), session->settings())

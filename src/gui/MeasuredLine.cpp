@@ -31,12 +31,12 @@ QFont LineFont(int pixelSize) {
 
 }  // namespace
 
-QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings) {
+QString measuredLine(const quorvel::AuditReport& report) {
     // A pass says nothing here: the passed photo itself is on screen.
     if (report.verdict == quorvel::Verdict::Initial || report.verdict == quorvel::Verdict::Passed) {
         return {};
     }
-    return QString::fromStdString(quorvel::ExplainAudit(report, settings).text);
+    return QString::fromStdString(quorvel::ExplainAudit(report).text);
 }
 
 QRect measuredLineRect(const QImage& screen) {

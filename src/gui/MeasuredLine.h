@@ -21,8 +21,9 @@ inline constexpr int kMeasuredLinePixelSize = 14;
 // down to the bottom of the result frame.
 inline constexpr QRect kMeasuredLineArea(294, 214, 152, 96);
 
-// The line for a verdict from the audit's trace; empty for Passed and Initial.
-QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings);
+// The line for a verdict: the sentence of the rule that decided, with what
+// it measured against its limit; empty for Passed and Initial.
+QString measuredLine(const quorvel::AuditReport& report);
 
 // The place of the line on a rejection screen: from a gap below the reason
 // text the screen picture holds to the bottom of the area.

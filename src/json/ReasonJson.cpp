@@ -21,7 +21,7 @@ JsonObject QuantityJson(const std::optional<Quantity>& quantity) {
     return json;
 }
 
-std::optional<Quantity> QuantityOf(const nlohmann::json& value) {
+std::optional<Quantity> QuantityOf(const JsonObject& value) {
     if (!value.is_object()) return std::nullopt;
     Quantity quantity;
     for (const auto& [name, item] : value.items()) {
@@ -36,7 +36,7 @@ std::optional<Quantity> QuantityOf(const nlohmann::json& value) {
     return quantity;
 }
 
-std::string TextOf(const nlohmann::json& object, const char* key) {
+std::string TextOf(const JsonObject& object, const char* key) {
     const auto found = object.find(key);
     return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
@@ -51,7 +51,7 @@ JsonObject ReasonJson(const Explanation& reason) {
                       {"text_en", reason.textEn}};
 }
 
-std::optional<Explanation> ReasonOf(const nlohmann::json& reason) {
+std::optional<Explanation> ReasonOf(const JsonObject& reason) {
     if (!reason.is_object()) return std::nullopt;
     Explanation explanation;
     explanation.rule = TextOf(reason, "rule");

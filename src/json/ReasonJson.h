@@ -1,6 +1,5 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "core/explain/Explanation.h"
@@ -16,6 +15,6 @@ JsonObject ReasonJson(const Explanation& reason);
 
 // The explanation such an object records: its rule with the measured value
 // and limit, and the sentences. Nothing when it is not an object.
-std::optional<Explanation> ReasonOf(const nlohmann::json& reason);
+std::optional<Explanation> ReasonOf(const JsonObject& reason);
 
 }  // namespace quorvel

@@ -14,7 +14,7 @@ namespace quorvel {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = JsonObject;
 
 // ---- One value ------------------------------------------------------------
 
@@ -131,16 +131,23 @@ const char* FirstKey(const Measure& measure) {
     return measure.absence == Absence::Null ? measure.key : nullptr;
 }
 
-// Writes the values of `measures` into `object`. The keys of the first
-// results come first, each where it always was and null when absent; a
-// group of them ("frame") is null as a whole when none of its values is
-// there. Then the keys added since, each only when it has a value.
-void WriteMeasures(std::span<const Measure> measures, const AuditReport& report,
-                   JsonObject& object) {
+// The values of `measures` in a report, nothing where not measured.
+std::vector<std::optional<MeasureValue>> ValuesOf(std::span<const Measure> measures,
+                                                  const AuditReport& report) {
     std::vector<std::optional<MeasureValue>> values;
     for (const Measure& measure : measures) {
         values.push_back(measure.stage->reached(report) ? measure.read(report) : std::nullopt);
     }
+    return values;
+}
+
+// Writes the keys of the first results into `object`, each where it always
+// was and null when absent; a group of them ("frame") is null as a whole
+// when none of its values is there, a stage's object when the audit did not
+// reach it.
+void WriteFirstKeys(std::span<const Measure> measures, const AuditReport& report,
+                    JsonObject& object) {
+    const std::vector<std::optional<MeasureValue>> values = ValuesOf(measures, report);
     auto groupHasValue = [&](const MeasureStage* stage, const std::string& group) {
         for (std::size_t i = 0; i < measures.size(); ++i) {
             const char* key = FirstKey(measures[i]);
@@ -170,6 +177,12 @@ void WriteMeasures(std::span<const Measure> measures, const AuditReport& report,
             holder[group][leaf] = json;
         }
     }
+}
+
+// Appends the keys added since, each only when it has a value, after every
+// key its object held before.
+void AppendKeys(std::span<const Measure> measures, const AuditReport& report, JsonObject& object) {
+    const std::vector<std::optional<MeasureValue>> values = ValuesOf(measures, report);
     for (std::size_t i = 0; i < measures.size(); ++i) {
         const Measure& measure = measures[i];
         if (measure.absence != Absence::Omitted || !HasValue(values[i])) continue;
@@ -203,19 +216,6 @@ void ReadMeasures(std::span<const Measure> measures, const Json& object, AuditRe
 
 // ---- The line ---------------------------------------------------------------
 
-JsonObject RectJson(const cv::Rect& rect) {
-    return JsonObject::array({rect.x, rect.y, rect.width, rect.height});
-}
-
-std::optional<cv::Rect> RectOf(const Json& value) {
-    if (!value.is_array() || value.size() != 4) return std::nullopt;
-    for (const Json& item : value) {
-        if (!item.is_number_integer()) return std::nullopt;
-    }
-    return cv::Rect(value[0].get<int>(), value[1].get<int>(), value[2].get<int>(),
-                    value[3].get<int>());
-}
-
 const Json& Member(const Json& object, const char* key) {
     static const Json kNull;
     if (!object.is_object()) return kNull;
@@ -237,7 +237,8 @@ JsonObject SettingsJson(const Settings& settings) {
 
 JsonObject TraceJson(const AuditReport& report) {
     JsonObject trace = JsonObject::object();
-    WriteMeasures(TraceMeasures(), report, trace);
+    WriteFirstKeys(TraceMeasures(), report, trace);
+    AppendKeys(TraceMeasures(), report, trace);
     return trace;
 }
 
@@ -255,7 +256,7 @@ JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
     json["file"] = outcome.file.string();
     json["state"] = VerdictNumber(audit.verdict);
     json["verdict"] = std::string(VerdictName(audit.verdict));
-    json["face"] = audit.face ? RectJson(*audit.face) : JsonObject();
+    WriteFirstKeys(LineMeasures(), audit, json);
     if (audit.verdict == Verdict::Passed) {
         json["processed"] = JsonObject{
             {"width", audit.processedPhoto.cols},
@@ -268,19 +269,18 @@ JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
     json["reason"] = ReasonJson(outcome.reason);
     if (withTrace && audit.trace) json["trace"] = TraceJson(audit);
     if (settings) json["settings"] = SettingsJson(*settings);
+    AppendKeys(LineMeasures(), audit, json);
     return json;
 }
 
 PhotoOutcome AuditOutcomeOf(const Json& line) {
     PhotoOutcome outcome;
+    AuditReport& audit = outcome.audit;
     outcome.file = TextOf(line, "file");
     const Json& state = Member(line, "state");
-    outcome.audit.verdict = VerdictFromNumber(state.is_number_integer() ? state.get<int>() : 0)
-                                .value_or(Verdict::Initial);
-    outcome.audit.face = RectOf(Member(line, "face"));
-    if (const std::optional<Explanation> reason = ReasonOf(Member(line, "reason"))) {
-        outcome.reason = *reason;
-    }
+    audit.verdict = VerdictFromNumber(state.is_number_integer() ? state.get<int>() : 0)
+                        .value_or(Verdict::Initial);
+    ReadMeasures(LineMeasures(), line, audit);
     if (const std::string saved = TextOf(Member(line, "processed"), "path"); !saved.empty()) {
         outcome.savedPath = saved;
     }
@@ -288,8 +288,22 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
         outcome.error = Fail(ErrorKind::BadContent, error);
     }
     if (Member(line, "trace").is_object()) {
-        outcome.audit.trace.emplace();
-        ReadMeasures(TraceMeasures(), Member(line, "trace"), outcome.audit);
+        audit.trace.emplace();
+        ReadMeasures(TraceMeasures(), Member(line, "trace"), audit);
+    }
+    if (const std::optional<Explanation> reason = ReasonOf(Member(line, "reason"))) {
+        audit.decision =
+            RuleDecision{reason->rule, reason->measured, reason->limit, std::nullopt, {}};
+        // What the sentences name besides the figures, where the line has it.
+        if (audit.trace && audit.trace->background) {
+            audit.decision.colour = audit.trace->background->backgroundClass;
+        }
+        if (outcome.error) audit.decision.detail = outcome.error->message;
+        // The sentences as recorded; the next step, which lines do not
+        // record, looked up.
+        outcome.reason = ExplainDecision(audit.decision);
+        outcome.reason.text = reason->text;
+        outcome.reason.textEn = reason->textEn;
     }
     return outcome;
 }

@@ -231,27 +231,28 @@ private slots:
         QTest::newRow("not an image, % in its name")
             << QStringLiteral("text %d.jpg") << standard << int(Verdict::BadFormat)
             << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！")
-            << said(quorvel::ExplainUnreadable()) << 239;
+            << said(quorvel::ExplainDecision(quorvel::DecideUnreadable())) << 239;
         QTest::newRow("file too short")
             << portrait << standard << int(Verdict::TooSmall) << QStringLiteral("too-small")
             << QStringLiteral("图像大小或者尺寸不符合要求！")
-            << said(quorvel::ExplainFileLength(
-                   static_cast<std::uintmax_t>(QFileInfo(portrait).size())))
+            << said(quorvel::ExplainDecision(quorvel::DecideFileLength(
+                   static_cast<std::uintmax_t>(QFileInfo(portrait).size()))))
             << 239;
         QTest::newRow("wrong background")
             << blue << QByteArray("[set]\ncolor=0\n") << int(Verdict::BadBackground)
             << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！")
-            << said(quorvel::ExplainBackgroundSetting(quorvel::BackgroundColor::Blue,
-                                                      quorvel::BackgroundColor::White))
+            << said(quorvel::ExplainDecision(quorvel::DecideBackgroundSetting(
+                   quorvel::BackgroundColor::Blue, quorvel::BackgroundColor::White)))
             << 213;
         QTest::newRow("head proportion (size mode 3 frames nothing)")
             << blue << QByteArray("[set]\nsize=3\n") << int(Verdict::BadProportion)
             << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！")
-            << said(quorvel::ExplainSizeSetting(3)) << 239;
+            << said(quorvel::ExplainDecision(quorvel::DecideSizeSetting(3))) << 239;
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
                                  << int(Verdict::NoFace) << QStringLiteral("no-face")
                                  << QStringLiteral("不是纯背景，或者背景复杂，识别出错！")
-                                 << said(quorvel::ExplainFaceCount(0)) << 213;
+                                 << said(quorvel::ExplainDecision(quorvel::DecideFaceCount(0)))
+                                 << 213;
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);

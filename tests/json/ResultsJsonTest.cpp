@@ -20,7 +20,9 @@ PhotoOutcome Outcome(Verdict verdict, const std::optional<AuditTrace>& trace) {
     outcome.audit.face = cv::Rect(134, 304, 185, 185);
     if (verdict == Verdict::Passed) outcome.audit.processedPhoto = cv::Mat(441, 358, CV_8UC3);
     outcome.audit.trace = trace;
-    outcome.reason.rule = "passed";
+    outcome.audit.decision =
+        verdict == Verdict::Passed ? DecidePassed({358, 441}, SizeMode::Mode1) : DecideHeadTop();
+    outcome.reason = ExplainAudit(outcome.audit);
     return outcome;
 }
 
@@ -29,7 +31,7 @@ std::string Line(const PhotoOutcome& outcome) {
 }
 
 std::string ReadAndWriteAgain(const std::string& line) {
-    PhotoOutcome again = AuditOutcomeOf(nlohmann::json::parse(line));
+    PhotoOutcome again = AuditOutcomeOf(JsonObject::parse(line));
     again.audit.processedPhoto = cv::Mat(441, 358, CV_8UC3);  // a line holds no pixels
     return Line(again);
 }
@@ -42,7 +44,9 @@ TEST(ResultsLine, KeepsItsKeysAndAppendsTheNamesOfTheCropSearch) {
         line,
         R"({"file":"photos/id.jpg","state":1,"verdict":"AUDIT_PASSED","face":[134,304,185,185],)"
         R"("processed":{"width":358,"height":441,"path":null},"reason":{"rule":"passed",)"
-        R"("measured":null,"limit":null,"text":"","text_en":""},"trace":{"photo":{"width":480,)"
+        R"("measured":{"width":358,"height":441,"unit":"px"},"limit":{"min_width":215,)"
+        R"("max_width":295,"unit":"px"},"text":"审核通过，输出 358×441 像素",)"
+        R"("text_en":"passed; output 358 × 441 pixels"},"trace":{"photo":{"width":480,)"
         R"("height":640},"faces":[[134,304,185,185],[10,20,30,30]],"file_length":44239,)"
         R"("background":{"accepted_colour":true,"class":2,"class_name":"BG_BLUE",)"
         R"("sample_rgb":[66,142,218],"hsv":{"hue":210.4567,"saturation":0.6972,"value":0.8549},)"
@@ -93,7 +97,7 @@ TEST(ResultsLine, GivesBackWhatItRecords) {
         AuditReport traced;
         traced.trace = trace;
         AuditReport rebuilt;
-        rebuilt.trace = TraceOfJson(nlohmann::json::parse(line)["trace"]);
+        rebuilt.trace = TraceOfJson(JsonObject::parse(line)["trace"]);
         const std::vector<MeasuredValue> expected = MeasuredValues(traced);
         const std::vector<MeasuredValue> shown = MeasuredValues(rebuilt);
         ASSERT_EQ(shown.size(), expected.size());
@@ -112,4 +116,34 @@ TEST(ResultsLine, ReadsTheLettersOfEarlierResults) {
     std::string earlier = line;
     earlier.erase(earlier.find(named), named.size());
     EXPECT_EQ(ReadAndWriteAgain(earlier), line);
+}
+
+// Every line carries what a report's card needs: the faces, the head top,
+// the crop frame and the deciding rule's values, from which its sentences
+// and next step come back.
+TEST(ResultsLine, CarriesWhatACardNeeds) {
+    PhotoOutcome outcome = Outcome(Verdict::BadBackground, std::nullopt);
+    outcome.audit.marks.faces = {{12, 78, 170, 170}, {199, 73, 180, 180}};
+    outcome.audit.marks.headTopRow = 120;
+    outcome.audit.marks.cropFrame = cv::Rect(60, 48, 360, 504);
+    outcome.audit.decision = DecideBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue);
+    outcome.reason = ExplainAudit(outcome.audit);
+    const std::string line = Line(outcome);
+    EXPECT_NE(line.find(R"("settings":{"color":3,"size":1},"faces":[[12,78,170,170],)"
+                        R"([199,73,180,180]],"head_top_row":120,"crop_frame":[60,48,360,504]})"),
+              std::string::npos)
+        << line;
+
+    const PhotoOutcome read = AuditOutcomeOf(JsonObject::parse(line));
+    EXPECT_EQ(read.audit.marks.faces, outcome.audit.marks.faces);
+    EXPECT_EQ(read.audit.marks.headTopRow, 120);
+    EXPECT_EQ(read.audit.marks.cropFrame, outcome.audit.marks.cropFrame);
+    EXPECT_EQ(read.reason.text, outcome.reason.text);
+    EXPECT_EQ(read.reason.advice, outcome.reason.advice) << "the next step comes back";
+    EXPECT_EQ(read.reason.adviceEn, "retake in front of a plain blue wall");
+
+    // Nothing measured, nothing appended.
+    const std::string bare = Line(Outcome(Verdict::NoFace, std::nullopt));
+    const std::string end = R"("settings":{"color":3,"size":1}})";
+    EXPECT_EQ(bare.substr(bare.size() - end.size()), end);
 }

@@ -370,7 +370,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
         texts.push_back(more);
         return texts;
     };
-    const Explanation passed = ExplainPassed({295, 413}, SizeMode::Mode1);
+    const Explanation passed = ExplainDecision(DecidePassed({295, 413}, SizeMode::Mode1));
     struct Expected {
         const char* description;
         std::string file;
@@ -380,16 +380,19 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     };
     const std::vector<Expected> cards = {
         {"colour the setting refuses", "photos/a_red.jpg",
-         said(ExplainBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue), true),
+         said(ExplainDecision(DecideBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue)),
+              true),
          "../photos/a_red.jpg", ""},
-        {"not a photo", "photos/broken.jpg", said(ExplainUnreadable(), false),
+        {"not a photo", "photos/broken.jpg", said(ExplainDecision(DecideUnreadable()), false),
          "../photos/broken.jpg", ""},
         {"three faces", "photos/group.jpg",
-         plus(said(ExplainFaceCount(3), true), "4 AUDIT_NO_FACE"), "../photos/group.jpg", ""},
-        {"face too small a share", "photos/wide.jpg", said(ExplainFaceShare(0.141), true),
-         "../photos/wide.jpg", ""},
+         plus(said(ExplainDecision(DecideFaceCount(3)), true), "4 AUDIT_NO_FACE"),
+         "../photos/group.jpg", ""},
+        {"face too small a share", "photos/wide.jpg",
+         said(ExplainDecision(DecideFaceShare(0.141)), true), "../photos/wide.jpg", ""},
         {"file too short", "photos/portrait.jpg",
-         plus(said(ExplainFileLength(26617), false), "26617 B"), "../photos/portrait.jpg", ""},
+         plus(said(ExplainDecision(DecideFileLength(26617)), false), "26617 B"),
+         "../photos/portrait.jpg", ""},
         {"passed, save refused",
          "photos/c_blue.jpg",
          {passed.text, "is a folder", kNotSavedAdvice, kNotSavedAdviceEn},

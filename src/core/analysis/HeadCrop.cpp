@@ -232,11 +232,17 @@ CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, c
     CropTrace& tr = result.trace;
 
     tr.headTopRow = FindHeadTop(face, photo, rng);
-    if (!tr.headTopRow) return result;
+    if (!tr.headTopRow) {
+        result.decision = DecideHeadTop();
+        return result;
+    }
 
     const FrameSearch& search =
         tr.search.emplace(SearchFrame(params, face, *tr.headTopRow, photo.size()));
-    if (!search.accepted) return result;
+    if (!search.accepted) {
+        result.decision = DecideCropFrame(search.trials, search.misses);
+        return result;
+    }
 
     const ExtractionPlan& plan =
         tr.extraction.emplace(PlanExtraction(search, params.aspect, photo.size()));
@@ -251,11 +257,23 @@ CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, c
 }
 
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng) {
-    if (photo.cols <= 0) return {};
-    const double ratio = static_cast<double>(face.width) / photo.cols;
-    if (ratio > rules::kMaxFaceShare || ratio < rules::kMinFaceShare) return {};
+    CropResult refused;
+    if (photo.cols <= 0) {
+        refused.decision = DecideHeadTop();  // no rows above any face
+        return refused;
+    }
+    // A size setting other than 1 or 2 refuses every photo: that decides
+    // before the face's share (both refuse without touching the photo).
     const std::optional<SizeModeParams> params = SizeModeParamsFor(sizeMode);
-    if (!params) return {};
+    if (!params) {
+        refused.decision = DecideSizeSetting(static_cast<int>(sizeMode));
+        return refused;
+    }
+    const double ratio = static_cast<double>(face.width) / photo.cols;
+    if (ratio > rules::kMaxFaceShare || ratio < rules::kMinFaceShare) {
+        refused.decision = DecideFaceShare(ratio);
+        return refused;
+    }
     return CropForSizeMode(*params, face, photo, rng);
 }
 

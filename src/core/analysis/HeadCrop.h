@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/config/Settings.h"
+#include "core/rules/Decision.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -33,18 +34,6 @@ int HeadRoom(int faceTop, int headTopRow);
 // (head slope * spread + kFrameTopBase) * share half face heights.
 CandidateFrame FrameForSpread(const SizeModeParams& mode, const cv::Rect& face, double spread,
                               double headRoomShare, cv::Size photoSize);
-
-// Which check ended the failed trials of a frame search, one count per trial:
-// the frame for the minimum spread, the preferred frame that had to be
-// narrowed, or the widest frame tried reached past the photo's top edge, its
-// bottom edge or a side (counted in that order); or a frame that fitted was
-// so narrow that it needed enlarging by the limit or more.
-struct FrameMisses {
-    int top = 0;
-    int bottom = 0;
-    int side = 0;
-    int enlarge = 0;
-};
 
 // Outcome of the frame search (no pixels involved).
 struct FrameSearch {
@@ -92,6 +81,7 @@ struct CropTrace {
 struct CropResult {
     cv::Mat photo;  // the processed photo; empty unless a frame was accepted
     CropTrace trace;
+    RuleDecision decision;  // why no frame was accepted
     bool accepted() const { return !photo.empty(); }
 };
 
@@ -103,7 +93,7 @@ std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::R
 CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, const cv::Mat& photo,
                            cv::RNG& rng);
 
-// Face width within the allowed share of the photo width, size mode 1 or 2, then the crop.
+// Size mode 1 or 2, face width within the allowed share of the photo width, then the crop.
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng);
 
 }  // namespace quorvel

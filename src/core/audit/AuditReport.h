@@ -9,14 +9,9 @@
 #include "core/analysis/HeadCrop.h"
 #include "core/audit/Verdict.h"
 #include "core/common/Result.h"
+#include "core/rules/Decision.h"
 
 namespace quorvel {
-
-// The width and height a photo's header claims.
-struct ClaimedSize {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-};
 
 // What the audit measured on its way, stage by stage; a stage the audit did
 // not reach is empty.
@@ -29,11 +24,21 @@ struct AuditTrace {
     std::optional<ClaimedSize> claimedSize;  // a header's size beyond the pixel cap (not decoded)
 };
 
+// What an audit found that a photo's card draws over the picture, whether
+// the trace was asked for or not.
+struct AuditMarks {
+    std::vector<cv::Rect> faces;        // the detector's faces, when none was chosen
+    std::optional<int> headTopRow;      // once the head top was found
+    std::optional<cv::Rect> cropFrame;  // the accepted crop frame, in photo pixels
+};
+
 // The outcome of auditing one photo.
 struct AuditReport {
     Verdict verdict = Verdict::Initial;
-    std::optional<cv::Rect> face;     // the chosen face, when one was found
-    cv::Mat processedPhoto;           // empty unless the verdict is Passed
+    std::optional<cv::Rect> face;  // the chosen face, when one was found
+    cv::Mat processedPhoto;        // empty unless the verdict is Passed
+    RuleDecision decision;         // the rule that decided, its measured value and limit
+    AuditMarks marks;
     std::optional<AuditTrace> trace;  // when asked for
     // Why the rules gave no verdict (BadFormat then): the file could not be
     // read (NotFound, NotReadable, IsFolder, NotAFile), or the audit itself

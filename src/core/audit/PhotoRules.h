@@ -44,6 +44,7 @@ DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile);
 struct RulesCheck {
     Verdict verdict = Verdict::Passed;
     cv::Mat processedPhoto;  // empty unless Passed
+    RuleDecision decision;   // the rule that refused the photo, or the pass
     std::optional<std::uintmax_t> fileLength;
     std::optional<BackgroundTrace> background;
     std::optional<CropTrace> crop;

@@ -108,13 +108,6 @@ std::string Sense(const std::string& name) {
 
 }  // namespace
 
-std::optional<double> Quantity::Number(const std::string& name) const {
-    for (const auto& [key, value] : numbers) {
-        if (key == name) return value;
-    }
-    return std::nullopt;
-}
-
 std::string FormatNumber(double value, int decimals) {
     char buffer[64];
     std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, value);

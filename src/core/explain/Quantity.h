@@ -6,18 +6,9 @@
 #include <vector>
 
 #include "core/audit/AuditReport.h"
+#include "core/common/Quantity.h"
 
 namespace quorvel {
-
-// A measured value or a limit: named numbers (e.g. "value", "min", "max",
-// "above", "width", "height") and named words (e.g. "colour"), with a unit.
-struct Quantity {
-    std::vector<std::pair<std::string, double>> numbers;
-    std::vector<std::pair<std::string, std::string>> words;
-    std::string unit;
-
-    std::optional<double> Number(const std::string& name) const;
-};
 
 // One value of an audit's trace for people, labelled by its key in the
 // results' "trace" ("background.coverage", "faces[0]"): its numbers in `unit`

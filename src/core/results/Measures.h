@@ -69,6 +69,11 @@ struct Measure {
     void (*write)(AuditReport& report, const MeasureValue& value);
 };
 
+// The values every line holds, in their order: the chosen face, and what a
+// report's card draws over the photo (the detector's faces when none was
+// chosen, the head top, the crop frame).
+std::span<const Measure> LineMeasures();
+
 // The values of the trace ("trace" of a line with --explain), in the order
 // the results hold them.
 std::span<const Measure> TraceMeasures();
