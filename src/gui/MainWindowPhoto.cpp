@@ -51,6 +51,7 @@ void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
     m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_measuredText.clear();
+    m_adviceText.clear();
     m_alreadyProcessed = false;
     m_savedLabel->hide();
     m_recentFolder.rememberPhoto(QFile::decodeName(m_photoPath.c_str()));
@@ -81,6 +82,7 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyPr
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     m_session->LogVerdict(m_photoPath, m_auditState);
     m_measuredText = measuredLine(report);
+    m_adviceText = adviceLine(report);
     // Under the reason text of the verdict's screen, in window pixels.
     m_measuredRect = measuredLineRect(loadPicture(screenPicture(m_auditState)));
     const bool passed = m_auditState == quorvel::Verdict::Passed;
@@ -127,6 +129,7 @@ void MainWindow::savePhoto() {
     if (saveHadFocus) m_openButton.setFocus();
     m_auditState = quorvel::Verdict::Initial;
     m_measuredText.clear();
+    m_adviceText.clear();
     m_alreadyProcessed = false;
     showSavedLine(*path);
     announceResult();
@@ -190,7 +193,7 @@ void MainWindow::announceResult() {
                 QStringLiteral("%1×%2").arg(m_processedPhoto.cols).arg(m_processedPhoto.rows);
             m_photoPart->setAccessibleDescription(
                 QStringLiteral("审核通过并处理好的证件照，%1 像素，可以保存").arg(size));
-            lines << QStringLiteral("处理后的照片 %1 像素，可以保存").arg(size);
+            lines << QStringLiteral("处理后的照片 %1 像素，可以保存").arg(size) << m_adviceText;
         }
         if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
     }

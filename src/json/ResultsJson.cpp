@@ -270,6 +270,7 @@ JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
     if (withTrace && audit.trace) json["trace"] = TraceJson(audit);
     if (settings) json["settings"] = SettingsJson(*settings);
     AppendKeys(LineMeasures(), audit, json);
+    if (audit.advice) json["advice"] = ReasonJson(ExplainDecision(*audit.advice));
     return json;
 }
 
@@ -304,6 +305,10 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
         outcome.reason = ExplainDecision(audit.decision);
         outcome.reason.text = reason->text;
         outcome.reason.textEn = reason->textEn;
+    }
+    if (const std::optional<Explanation> advice = ReasonOf(Member(line, "advice"))) {
+        audit.advice =
+            RuleDecision{advice->rule, advice->measured, advice->limit, std::nullopt, {}};
     }
     return outcome;
 }

@@ -11,6 +11,7 @@ HtmlPhotoEntry ReportEntry(const PhotoOutcome& outcome, const cv::Mat& photo) {
     entry.file = outcome.file.string();
     entry.verdictNumber = VerdictNumber(audit.verdict);
     entry.reason = outcome.reason;
+    if (audit.advice) entry.note = ExplainDecision(*audit.advice);
     if (audit.verdict == Verdict::Passed && outcome.error) {
         entry.reason.advice = kNotSavedAdvice;
         entry.reason.adviceEn = kNotSavedAdviceEn;

@@ -39,6 +39,19 @@ private slots:
         QCOMPARE(measuredLine(passed), QString());
     }
 
+    // After a pass, an advisory rule's finding is the advice line, in the
+    // core's words; nothing without one, nothing for a rejection.
+    void adviceLineSaysTheAdvisoryFinding() {
+        AuditReport report;
+        report.verdict = Verdict::Passed;
+        QCOMPARE(adviceLine(report), QString());
+        report.advice = DecideClarity(41.2, 60);
+        QCOMPARE(adviceLine(report), QString::fromStdString(ExplainDecision(*report.advice).text));
+        report.verdict = Verdict::BadProportion;
+        QCOMPARE(adviceLine(report), QString());
+        QVERIFY(!kAdviceLineRect.intersects(kSavedLineRect));
+    }
+
     // The line names the folder and the file, not the whole path; the root
     // folder has no name of its own.
     void savedLineNamesTheFolderAndTheFile() {

@@ -147,3 +147,22 @@ TEST(ResultsLine, CarriesWhatACardNeeds) {
     const std::string end = R"("settings":{"color":3,"size":1}})";
     EXPECT_EQ(bare.substr(bare.size() - end.size()), end);
 }
+
+// An advisory rule's finding is appended last, in the shape of "reason", and
+// comes back for the report of a resumed run.
+TEST(ResultsLine, AppendsAdviceLast) {
+    PhotoOutcome outcome = Outcome(Verdict::Passed, std::nullopt);
+    outcome.audit.marks.cropFrame = cv::Rect(60, 48, 360, 504);
+    outcome.audit.advice = DecideClarity(41.2, 60);
+    const std::string line = Line(outcome);
+    const Explanation advice = ExplainDecision(*outcome.audit.advice);
+    EXPECT_NE(line.find(R"("crop_frame":[60,48,360,504],"advice":{"rule":"photo.clarity",)"
+                        R"("measured":{"value":41.2,"unit":null},"limit":{"min":60,"unit":null},)"
+                        R"("text":")" +
+                        advice.text + R"(","text_en":")" + advice.textEn + R"("}})"),
+              std::string::npos)
+        << line;
+    const PhotoOutcome read = AuditOutcomeOf(JsonObject::parse(line));
+    ASSERT_TRUE(read.audit.advice);
+    EXPECT_EQ(ExplainDecision(*read.audit.advice).text, advice.text);
+}

@@ -13,6 +13,8 @@
 #include "core/explain/Explanation.h"
 #include "core/text/Encoding.h"
 #include "report/HtmlReport.h"
+#include "report/ReportCard.h"
+#include "report/ReportEntry.h"
 #include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
@@ -220,6 +222,24 @@ TEST(HtmlReport, ThumbnailShowsFaceHeadTopAndFrame) {
     EXPECT_EQ(faces.at<cv::Vec3b>(50, 40), cv::Vec3b(0, 200, 0)) << "first face's edge";
     EXPECT_EQ(faces.at<cv::Vec3b>(50, 200), cv::Vec3b(0, 200, 0)) << "second face's edge";
     EXPECT_EQ(faces.at<cv::Vec3b>(50, 120), cv::Vec3b(200, 200, 200)) << "between the faces";
+}
+
+// An advisory rule's finding is a note on its photo's card, in the core's
+// words; a card without one has none.
+TEST(HtmlReport, AdviceIsANoteOnItsCard) {
+    PhotoOutcome outcome;
+    outcome.file = "photos/soft.jpg";
+    outcome.audit.verdict = Verdict::Passed;
+    outcome.audit.advice = DecideClarity(41.2, 60);
+    const std::string card = CardHtml(ReportEntry(outcome, cv::Mat()), ".", 1);
+    const Explanation note = ExplainDecision(*outcome.audit.advice);
+    EXPECT_NE(card.find("<p class=\"note\" data-rule=\"photo.clarity\">提示：" + note.text +
+                        " <span lang=\"en\">· note: " + note.textEn + "</span></p>"),
+              std::string::npos)
+        << card;
+    outcome.audit.advice.reset();
+    EXPECT_EQ(CardHtml(ReportEntry(outcome, cv::Mat()), ".", 1).find("class=\"note\""),
+              std::string::npos);
 }
 
 TEST(HtmlReport, StaysUnderEightyKilobytesPerPhoto) {

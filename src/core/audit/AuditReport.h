@@ -39,6 +39,9 @@ struct AuditReport {
     cv::Mat processedPhoto;        // empty unless the verdict is Passed
     RuleDecision decision;         // the rule that decided, its measured value and limit
     AuditMarks marks;
+    // An advisory rule's finding on a passed photo (its measured value below
+    // the advised limit): advice only, never a verdict.
+    std::optional<RuleDecision> advice;
     std::optional<AuditTrace> trace;  // when asked for
     // Why the rules gave no verdict (BadFormat then): the file could not be
     // read (NotFound, NotReadable, IsFolder, NotAFile), or the audit itself

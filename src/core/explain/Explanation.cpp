@@ -207,6 +207,24 @@ Sentences Passed(const RuleDecision& d) {
             "save it and upload it"};
 }
 
+// A clarity figure: tenths, without a trailing ".0".
+std::string Tenths(double value) {
+    std::string text = FormatNumber(value, 1);
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0)
+        text.resize(text.size() - 2);
+    return text;
+}
+
+Sentences Clarity(const RuleDecision& d) {
+    const std::string value = Tenths(Measured(d, "value"));
+    const std::string advised = Tenths(Limit(d, "min"));
+    return {"照片可能不够清晰（清晰度 " + value + "，建议至少 " + advised +
+                "），建议换一张对焦清楚的照片。",
+            "The photo may not be sharp enough (clarity " + value + ", at least " + advised +
+                " advised); a well-focused photo is better.",
+            "建议换一张对焦清楚的照片", "a well-focused photo is better"};
+}
+
 using SentencesOf = Sentences (*)(const RuleDecision&);
 
 const std::map<std::string_view, SentencesOf>& SentenceTable() {
@@ -226,6 +244,7 @@ const std::map<std::string_view, SentencesOf>& SentenceTable() {
         {rule_id::kFaceShare, FaceShare},
         {rule_id::kHeadTop, HeadTop},
         {rule_id::kCropFrame, CropFrame},
+        {rule_id::kClarity, Clarity},
     };
     return table;
 }

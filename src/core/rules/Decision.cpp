@@ -125,6 +125,10 @@ RuleDecision DecideAuditFailed(const std::string& error) {
     return decision;
 }
 
+RuleDecision DecideClarity(double clarity, double advised) {
+    return Decided(rule_id::kClarity, Amount(clarity, ""), Range({{"min", advised}}, ""));
+}
+
 RuleDecision DecidePassed(cv::Size output, SizeMode mode) {
     const rules::SizeModeParams& params = ModeOrFirst(mode);
     return Decided(

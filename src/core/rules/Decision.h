@@ -29,6 +29,8 @@ inline constexpr const char* kSizeSetting = "size.setting";
 inline constexpr const char* kFaceShare = "face.share";
 inline constexpr const char* kHeadTop = "head.top";
 inline constexpr const char* kCropFrame = "crop.frame";
+// Advice only, never a verdict: the face may not be sharp enough.
+inline constexpr const char* kClarity = "photo.clarity";
 }  // namespace rule_id
 
 // What a rule decided: its identifier, the value it measured and the limit
@@ -77,5 +79,7 @@ RuleDecision DecideUnreadable();
 RuleDecision DecidePixelCap(ClaimedSize claimed);
 RuleDecision DecideAuditFailed(const std::string& error);
 RuleDecision DecidePassed(cv::Size output, SizeMode mode);
+// The face's clarity below the advised least one.
+RuleDecision DecideClarity(double clarity, double advised);
 
 }  // namespace quorvel

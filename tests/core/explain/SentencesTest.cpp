@@ -66,6 +66,11 @@ TEST(Explanation, EachRuleSaysItsSentenceInBothLanguages) {
          nullptr, nullptr, nullptr},
         {"a broken audit", ExplainDecision(DecideAuditFailed("out of memory")), "照片无法处理",
          "the photo cannot be processed (out of memory)", nullptr, nullptr},
+        {"advice: a blurred face", ExplainDecision(DecideClarity(41.2, 60)),
+         "照片可能不够清晰（清晰度 41.2，建议至少 60），建议换一张对焦清楚的照片。",
+         "The photo may not be sharp enough (clarity 41.2, at least 60 advised); a "
+         "well-focused photo is better.",
+         nullptr, nullptr},
         {"a pass", ExplainDecision(DecidePassed({295, 413}, SizeMode::Mode1)),
          "审核通过，输出 295×413 像素", nullptr, nullptr, nullptr},
     };
