@@ -22,6 +22,7 @@ struct AuditTrace {
     std::optional<BackgroundTrace> background;   // once the size rules passed
     std::optional<CropTrace> crop;               // once the background passed
     std::optional<ClaimedSize> claimedSize;  // a header's size beyond the pixel cap (not decoded)
+    std::optional<int> clarity;  // of a passed photo's face, in tenths, when it was measured
 };
 
 // What an audit found that a photo's card draws over the picture, whether

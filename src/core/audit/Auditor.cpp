@@ -67,7 +67,9 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
     measured.fileLength = rules.fileLength;
     measured.background = std::move(rules.background);
     measured.crop = std::move(rules.crop);
+    measured.clarity = rules.clarity;
     report.processedPhoto = std::move(rules.processedPhoto);
+    report.advice = std::move(rules.advice);
     return finish(rules.verdict, std::move(rules.decision));
 }
 

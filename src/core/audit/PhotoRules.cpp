@@ -4,6 +4,7 @@
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/analysis/Clarity.h"
 #include "core/io/ImageHeader.h"
 #include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
@@ -86,6 +87,11 @@ RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
     if (!crop.accepted()) return reject(Verdict::BadProportion, std::move(crop.decision));
     check.processedPhoto = std::move(crop.photo);
     check.decision = DecidePassed(check.processedPhoto.size(), settings.size);
+
+    check.clarity = MeasureClarity(photo, face);
+    if (check.clarity && *check.clarity < rules::kMinClarityTenths) {
+        check.advice = DecideClarity(*check.clarity / 10.0, rules::kMinClarityTenths / 10.0);
+    }
     return check;
 }
 

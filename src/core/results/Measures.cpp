@@ -1,5 +1,6 @@
 #include "core/results/Measures.h"
 
+#include <cmath>
 #include <cstdint>
 #include <type_traits>
 
@@ -310,6 +311,16 @@ const Measure kTraceMeasures[] = {
      OfCut<&ExtractionPlan::padColumns>, ToCut<&ExtractionPlan::padColumns>},
     {"padding.rows", &kCrop, Integer, Pixels, 0, Null, nullptr, OfCut<&ExtractionPlan::padRows>,
      ToCut<&ExtractionPlan::padRows>},
+    // A passed photo's clarity (tenths kept as a figure with one decimal),
+    // when its face is large enough to be measured.
+    {"clarity", &kLoose, Number, MeasureUnit::None, 1, Omitted, nullptr,
+     [](const AuditReport& r) {
+         const auto tenths = TraceOf(r).clarity;
+         return tenths ? Value(One(*tenths / 10.0)) : std::nullopt;
+     },
+     [](AuditReport& r, const MeasureValue& v) {
+         TraceOf(r).clarity = static_cast<int>(std::lround(v.numbers.at(0) * 10));
+     }},
 };
 
 }  // namespace

@@ -121,6 +121,17 @@ inline constexpr double kFrameTopBase = 0.8;
 // scale below this.
 inline constexpr double kMaxEnlargement = 1.25;
 
+// ---- Clarity advice (never a verdict) ---------------------------------------
+
+// A passed photo's face is averaged down to this many blocks a side before
+// its clarity is measured (analysis/Clarity.h); a smaller face is not
+// measured. At 256, a Gaussian blur of sigma 2 at a face height of 600
+// pixels spans 0.85 blocks, sharp faces' own blur well under that.
+inline constexpr int kClaritySide = 256;
+// Below this clarity, in tenths, the photo is advised against. Set on the
+// tuning half of the clarity set and judged on the other (docs/clarity.md).
+inline constexpr int kMinClarityTenths = 230;
+
 // ---- Saving and the pass marker -------------------------------------------
 
 inline constexpr int kSaveJpegQuality = 50;
