@@ -360,6 +360,39 @@ private slots:
         QCOMPARE(w.window->savedText(), QString());
     }
 
+    // A passed photo whose face is less sharp than advised: the core's advice
+    // in the line under the result panel, and last in what the panel
+    // announces; a sharp one has neither; a save takes the advice away.
+    void blurredPhotoIsPassedWithAdvice() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_large.jpg"))), int(Verdict::Passed));
+        QCOMPARE(w.window->adviceText(), QString());
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(w.window->processedPhoto(), true)), 0);
+
+        const QString soft = DataFile(QStringLiteral("id_soft.jpg"));
+        QCOMPARE(Audit(w, soft), int(Verdict::Passed));
+        quorvel::Auditor auditor(testsupportCascade(),
+                                 {quorvel::BackgroundColor::Any, quorvel::SizeMode::Mode1});
+        const quorvel::AuditReport report = auditor.Audit(soft.toStdString());
+        QVERIFY(report.advice);
+        const QString advice =
+            QString::fromStdString(quorvel::ExplainDecision(*report.advice).text);
+        QCOMPARE(w.window->adviceText(), advice);
+        QCOMPARE(w.window->noticeLines().last(), advice);
+        const QImage expected = ExpectedPassedScreen(w.window->processedPhoto(), true);
+        QCOMPARE(Differences(*w.window, expected, {kAdviceLineRect}), 0);
+        QVERIFY2(Differences(*w.window, expected) > 100, "the advice is painted in its line");
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("advice"));
+
+        w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("advised.jpg")));
+        w.save->click();
+        QCOMPARE(w.window->adviceText(), QString());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
+                             {kSavedLineRect}),
+                 0);
+    }
+
     // The file dialogs start in the folder of the last photo opened, also in
     // the next run, and never in the working folder.
     void dialogsStartInTheLastPhotosFolder() {
