@@ -14,7 +14,6 @@
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
-#include "gui/ResultPanel.h"
 #include "gui/ScreenTexts.h"
 
 namespace quorvel::gui {
@@ -32,8 +31,6 @@ constexpr QRect kWindowRect(0, 0, 800, 600);
 constexpr QRect kOpenButtonRect(520, 100, 197, 48);
 constexpr QRect kSaveButtonRect(520, 188, 197, 48);
 constexpr QRect kExitButtonRect(520, 276, 197, 48);
-// The result panel with its caption bar.
-constexpr QRect kResultPanelRect(274, 77, 190, 269);
 
 }  // namespace
 
@@ -42,13 +39,15 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
       m_icon(appIcon()),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>(this)),
       m_auditWorker(std::make_unique<AuditWorker>()) {
+    // Before anything asks for the window's interface: its role comes from there.
+    installAccessibleParts();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(m_icon);
     resize(kInitialSize);
     setAcceptDrops(true);
-    // Read out as the window's title and text: the banner's title and the
-    // instructions under the panels.
+    // Read out as the window's title; the instructions under the panels
+    // come with it when the window first appears (see changeEvent).
     setAccessibleName(kToolTitle);
     setAccessibleDescription(kInstructions);
 
@@ -112,18 +111,6 @@ void MainWindow::setUpSavedLine() {
         }
         takeFocusBack();
     });
-}
-
-void MainWindow::setUpAccessibleParts() {
-    // The result panel as text, over the panel it speaks of.
-    m_notice = new ResultNotice(this);
-    m_notice->setGeometry(kResultPanelRect);
-    m_photoPart = new AccessiblePart(QAccessible::Graphic, this);
-    m_photoPart->setObjectName(QStringLiteral("processedPhoto"));
-    m_photoPart->setGeometry(kResultFrame.x, kResultFrame.y, kResultFrame.width,
-                             kResultFrame.height);
-    m_photoPart->setAccessibleName(QStringLiteral("处理后的照片"));
-    m_photoPart->hide();
 }
 
 MainWindow::~MainWindow() {
