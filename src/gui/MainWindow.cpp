@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include "gui/AboutDialog.h"
 #include "gui/Accessibility.h"
@@ -63,7 +64,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     // Alt+Space opens the window menu, as it would on a window with a frame.
     auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(windowMenuKey, &QShortcut::activated, this,
-            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0))); });
+            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0)), true); });
 }
 
 void MainWindow::setUpButtons() {
@@ -153,19 +154,26 @@ bool MainWindow::startUp() {
     return true;
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showWindowMenu(event->globalPos()); }
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    showWindowMenu(event->globalPos(), event->reason() == QContextMenuEvent::Keyboard);
+}
 
 // The window menu of a frameless window: what the title bar's menu offers.
-void MainWindow::showWindowMenu(const QPoint& globalPos) {
+void MainWindow::showWindowMenu(const QPoint& globalPos, bool byKeyboard) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
-    const QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
+    QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
     QAction* close = menu.addAction(QStringLiteral("关闭(&C)"));
     // Shown in the menu's key column; the window manager closes on it as well.
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     menu.addSeparator();
     const QAction* about = menu.addAction(QStringLiteral("关于 Quorvel(&A)..."));
 
+    if (byKeyboard) {
+        // Opened by a key, the menu starts on its first entry, which a
+        // screen reader then says: otherwise it would say nothing at all.
+        QTimer::singleShot(0, &menu, [&menu, minimize] { menu.setActiveAction(minimize); });
+    }
     const QAction* chosen = menu.exec(globalPos);
     if (chosen == about) {
         showAboutBox();

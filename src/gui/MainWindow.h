@@ -116,7 +116,7 @@ private:
     // True when the photo may be saved under this name: a format the
     // registration side accepts, or the user's answer to the question.
     bool saveFormatAccepted(const std::filesystem::path& target);
-    void showWindowMenu(const QPoint& globalPos);
+    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void showAboutBox();
     void setAuditRunning(bool running);
     void showSavedLine(const QString& path);
