@@ -26,6 +26,7 @@ INSTRUCTIONS = "工具使用说明："
 WAIT_SECONDS = 40  # for any one thing Orca should say; polled, not slept
 DEADLINE_SECONDS = 150  # for the whole day, within the suite's timeout
 SPEECH = re.compile(r"SPEECH OUTPUT: '(.*)'\s*(\[?\{[^{}]*\}\]?)?\s*$")
+PRUNED = re.compile(r"EVENT MANAGER: (\d+) events pruned")
 
 
 def die_with_parent():
@@ -95,18 +96,33 @@ class Desktop:
 
 
 class Speech:
-    """What Orca has said, from the SPEECH OUTPUT lines of its debug log."""
+    """What Orca has said, from the SPEECH OUTPUT lines of its debug log, and
+    how many events it has queued but not yet handled."""
 
     def __init__(self, log):
         self.log = log
         self.said = []
         self.on = 0  # where the window's speech begins
+        self.backlog = 0
+        self.offset = 0
 
     def read(self):
-        if os.path.exists(self.log):
-            with open(self.log, encoding="utf-8", errors="replace") as text:
-                lines = [SPEECH.search(line) for line in text]
-            self.said = [m.group(1).rstrip(".") for m in lines if m]
+        if not os.path.exists(self.log):
+            return self.said
+        with open(self.log, "rb") as log:
+            log.seek(self.offset)
+            lines = log.read().split(b"\n")
+        self.offset += sum(len(line) + 1 for line in lines[:-1])
+        for line in (raw.decode("utf-8", "replace") for raw in lines[:-1]):
+            speech = SPEECH.search(line)
+            if speech:
+                self.said.append(speech.group(1).rstrip("."))
+            elif "EVENT MANAGER: Queueing " in line:
+                self.backlog += 1
+            elif "EVENT MANAGER: Dequeued " in line:
+                self.backlog -= 1
+            elif PRUNED.search(line):
+                self.backlog -= int(PRUNED.search(line).group(1))
         return self.said
 
     def wait_for(self, found, what, since=0):
@@ -121,18 +137,15 @@ class Speech:
         raise AssertionError("Orca never said %s" % what)
 
     def settle(self):
-        """Waits until Orca has caught up: its log quiet for a second. A
-        backlog of events from typing would have it drop what comes next."""
+        """Waits until Orca has handled every event it has queued: a backlog,
+        from typing for example, has it drop notifications."""
         deadline = time.monotonic() + WAIT_SECONDS
-        size, quiet_since = -1, time.monotonic()
         while time.monotonic() < deadline:
-            now = os.path.getsize(self.log)
-            if now != size:
-                size, quiet_since = now, time.monotonic()
-            elif time.monotonic() - quiet_since >= 1:
+            self.read()
+            if self.backlog <= 0:
                 return
             time.sleep(0.1)
-        raise AssertionError("Orca never caught up")
+        raise AssertionError("Orca never caught up (%d events waiting)" % self.backlog)
 
     def first_after(self, since, found, what):
         """Waits for what found() accepts and checks that nothing but the
