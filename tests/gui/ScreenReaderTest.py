@@ -35,6 +35,15 @@ def die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
+def alone():
+    """Orca will not start while its user runs another Orca (other sessions
+    on a shared machine): in a process namespace of its own it sees none."""
+    namespace = ["unshare", "--pid", "--fork", "--mount-proc", "--kill-child=SIGTERM"]
+    if subprocess.run(namespace + ["true"], stderr=subprocess.DEVNULL).returncode == 0:
+        return namespace
+    return []
+
+
 class Desktop:
     """The processes of one session, each in a process group of its own."""
 
@@ -235,7 +244,7 @@ def main():
         with open(os.path.join(settings, "user-settings.conf"), "w") as conf:
             conf.write('{"general": {}, "pronunciations": {}, "keybindings": {}, "profiles":'
                        ' {"default": {"profile": ["Default", "default"], "enableKeyEcho": false}}}')
-        desktop.start(["orca", "--debug-file", speech.log],
+        desktop.start(alone() + ["orca", "--debug-file", speech.log],
                       env=dict(desktop.env, SPEECHD_CMD="/bin/false"),
                       stdout=subprocess.DEVNULL, stderr=open(speech.log + ".err", "w"))
         speech.on = speech.wait_for(contains("Screen reader on"), "that it is on") + 1
