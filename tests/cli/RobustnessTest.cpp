@@ -89,10 +89,11 @@ TEST(Robustness, LogThatCannotBeOpenedLeavesTheAuditRunning) {
     auto opened = Session::Open(options);
     ASSERT_TRUE(opened.ok());
     Session& session = *opened;
-    session.OpenLogWithStartupLine();
+    EXPECT_FALSE(session.OpenLogWithStartupLine());
     EXPECT_FALSE(session.log().IsOpen());
     const AuditReport report = session.Audit(DataPath("id_blue.jpg"));
-    session.LogVerdict(DataPath("id_blue.jpg"), report.verdict);
+    EXPECT_FALSE(session.LogVerdict(DataPath("id_blue.jpg"), report.verdict))
+        << "a verdict that is not logged is reported";
     EXPECT_EQ(report.verdict, Verdict::Passed);
 
     const auto run = clitest::RunAudit({"--log", "--color", "3", "--size", "1", "--cascade",

@@ -54,13 +54,22 @@ Result<Session> Session::Open(const SessionOptions& options) {
     return Session(Auditor(std::move(loaded).value(), settings), cascadePath, options.logPath);
 }
 
-void Session::OpenLogWithStartupLine() {
-    const Result<bool> opened = m_log->Open();
-    if (opened && *opened) WriteStartupLine(*m_log);
+Result<bool> Session::OpenLog() {
+    Result<bool> opened = m_log->Open();
+    if (!opened) m_logFailure = opened.error();
+    return opened;
 }
 
-void Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
-    WriteVerdictLine(*m_log, photoFile.filename(), verdict);
+Result<void> Session::OpenLogWithStartupLine() {
+    const Result<bool> opened = OpenLog();
+    if (!opened) return opened.error();
+    if (*opened) return WriteStartupLine(*m_log);
+    return {};
+}
+
+Result<void> Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
+    if (!m_log->IsOpen() && m_logFailure) return *m_logFailure;
+    return WriteVerdictLine(*m_log, photoFile.filename(), verdict);
 }
 
 }  // namespace quorvel
