@@ -210,9 +210,9 @@ bool BatchRun::Save(std::size_t position, PhotoReport& report) {
         report.error = allowed.error();
         return false;
     }
-    const fs::path name = OutputPathFor({}, m_photos[position], m_options.extension);
-    const Result<SavedPhoto> saved = SaveProcessedPhotoIn(
-        report.audit.processedPhoto, *m_folders.out, name, m_streams.temporaries);
+    const Result<SavedPhoto> saved =
+        SaveProcessedPhotoIn(report.audit.processedPhoto, *m_folders.out,
+                             m_plan.OutputName(position), m_streams.temporaries);
     if (!saved) {
         report.error = saved.error();
         return false;
