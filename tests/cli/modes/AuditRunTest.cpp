@@ -11,23 +11,20 @@
 #include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
 #include "support/RunAudit.h"
+#include "support/RunInProcess.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace quorvel;
 using clitest::RunAudit;
 using nlohmann::json;
+using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-void CopyFixture(const std::string& name, const fs::path& to) {
-    fs::create_directories(to.parent_path());
-    fs::copy_file(DataPath(name), to, fs::copy_options::overwrite_existing);
-}
 
 // The bytes the window's Save writes for this photo's processed photo,
 // before the marker.
@@ -190,6 +187,7 @@ TEST(AuditRun, OutWritesTheSavedPhotoWithItsPassMarker) {
     }
 }
 
+// Decided before the first audit: run from the library.
 TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
     struct Case {
         const char* description;
@@ -214,7 +212,7 @@ TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
         std::vector<std::string> args = {"--color", "2", "--size", "1", "--out", c.outDir};
         args.insert(args.end(), c.photos.begin(), c.photos.end());
 
-        const auto run = RunAudit(args, dir.path());
+        const auto run = clitest::RunInProcess(args, dir.path());
         EXPECT_EQ(run.status, 1);
         const auto lines = run.Lines();
         ASSERT_EQ(lines.size(), c.photos.size());
