@@ -10,6 +10,7 @@
 #include "core/audit/Auditor.h"
 #include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
+#include "support/FileSizeLimit.h"
 #include "support/RunAudit.h"
 #include "support/RunInProcess.h"
 #include "support/TestSupport.h"
@@ -274,6 +275,27 @@ TEST(AuditRun, LogThatCannotBeOpenedDoesNotStopTheRun) {
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.Lines().size(), 1u);
     EXPECT_NE(run.err.find("Test.log"), std::string::npos) << run.err;
+}
+
+// Verdicts that do not reach Test.log (here it may not grow, as on a full
+// disk) are told: the first at once, all of them counted at the end; the
+// run itself goes on as when the log cannot be opened.
+TEST(AuditRun, LogWritesThatFailAreToldAndCounted) {
+    TempDir dir;
+    WriteBytes(dir / "Test.log", "earlier\r\n");
+    const std::string photo = DataPath("id_blue.jpg").string();
+    clitest::RunOutput run;
+    {
+        const testsupport::FileSizeLimit full(9);
+        run = clitest::RunInProcess({"--color", "3", "--size", "1", "--log", photo, photo, photo},
+                                    dir.path());
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.Lines().size(), 3u);
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), "earlier\r\n");
+    EXPECT_EQ(run.err, "quorvel-audit: cannot write \"Test.log\": File too large; the verdict of " +
+                           photo + " is not logged\n" +
+                           "quorvel-audit: 3 of 3 verdicts could not be written to Test.log\n");
 }
 
 TEST(AuditRun, ExplainAddsWhatEachStageMeasured) {

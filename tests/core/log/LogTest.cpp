@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 
 #include "core/log/ActivityLog.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;
@@ -117,4 +119,28 @@ TEST(Log, UnopenableFileLeavesTheLogClosed) {
     ActivityLog log((dir / "plain" / "Test.log").string());
     EXPECT_FALSE(log.Open());
     EXPECT_EQ(*log.Write("x\r\n"), 0u);
+}
+
+// A write that fails (here the file may not grow, as on a full disk) is
+// reported with the system's reason and leaves the log as it was; the next
+// write that can be made is made.
+TEST(Log, FailedWriteIsReportedAndLosesNothingWritten) {
+    TempDir dir;
+    ActivityLog log(dir / "Test.log");
+    log.SetClock(FixedTime);
+    ASSERT_TRUE(log.Open());
+    ASSERT_TRUE(log.Write("a\r\n"));
+    const std::string before = ReadBytes(dir / "Test.log");
+    {
+        const testsupport::FileSizeLimit full(before.size());
+        const Result<std::size_t> failed = log.Write("b\r\n");
+        ASSERT_FALSE(failed);
+        EXPECT_EQ(failed.error().kind, ErrorKind::WriteFailed);
+        EXPECT_EQ(failed.error().systemError, EFBIG);
+        EXPECT_EQ(failed.error().path, dir / "Test.log");
+        EXPECT_NE(failed.error().message.find("cannot write"), std::string::npos);
+    }
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), before);
+    ASSERT_TRUE(log.Write("c\r\n"));
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), before + kStamp + "c\r\n");
 }
