@@ -2,6 +2,7 @@
 // table, then the hand-written ones (packaging/quorvel-audit.sections.1).
 //
 // quorvel-audit-manual DATE SECTIONS OUTPUT
+#include <filesystem>
 #include <iostream>
 
 #include "cli/options/HelpText.h"
@@ -18,7 +19,10 @@ int main(int argc, char** argv) {
     quorvel::Result<std::string> written =
         sections ? sections->ReadAll(kMaxSectionBytes) : sections.error();
     if (written) {
-        const std::string page = quorvel::cli::ManualPage(QUORVEL_VERSION, argv[1]) + *written;
+        const std::string page =
+            ".\\\" Made by quorvel-audit-manual from quorvel-audit's option table and " +
+            std::filesystem::path(argv[2]).filename().string() + "; do not edit.\n" +
+            quorvel::cli::ManualPage(QUORVEL_VERSION, argv[1]) + *written;
         if (const auto saved = quorvel::WriteFileAtomically(argv[3], page); !saved) {
             written = saved.error();
         }
