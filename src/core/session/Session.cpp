@@ -1,6 +1,7 @@
 #include "core/session/Session.h"
 
 #include "core/audit/FaceDetect.h"
+#include "core/io/FileStatus.h"
 #include "core/log/VerdictLine.h"
 
 namespace quorvel {
@@ -14,8 +15,7 @@ namespace {
 std::filesystem::path ChooseCascade(const std::vector<std::filesystem::path>& candidates) {
     if (candidates.empty()) return kCascadeFileName;
     for (const std::filesystem::path& candidate : candidates) {
-        std::error_code ec;
-        if (std::filesystem::exists(candidate, ec)) return candidate;
+        if (StatusOf(candidate).exists()) return candidate;
     }
     return candidates.back();
 }
