@@ -52,18 +52,24 @@ QStringList MainWindow::noticeLines() const { return m_notice->lines(); }
 
 QStringList MainWindow::resultLines() const {
     if (m_auditRunning) return {kWaitingText};
-    if (!savedText().isEmpty()) return {savedText()};
-    QStringList lines{screenCaption(m_auditState)};
-    if (m_auditState == quorvel::Verdict::Initial) {
-        lines << kInitialPlaceholder;
-    } else if (m_auditState != quorvel::Verdict::Passed) {
-        lines << kReasonHeading + screenReason(m_auditState) << m_measuredText;
+    QStringList lines;
+    if (!savedText().isEmpty()) {
+        lines << savedText();
     } else {
-        lines << QStringLiteral("处理后的照片 %1×%2 像素，可以保存")
-                     .arg(m_processedPhoto.cols)
-                     .arg(m_processedPhoto.rows);
+        lines << screenCaption(m_auditState);
+        if (m_auditState == quorvel::Verdict::Initial) {
+            lines << kInitialPlaceholder;
+        } else if (m_auditState != quorvel::Verdict::Passed) {
+            lines << kReasonHeading + screenReason(m_auditState) << m_measuredText;
+        } else {
+            lines << QStringLiteral("处理后的照片 %1×%2 像素，可以保存")
+                         .arg(m_processedPhoto.cols)
+                         .arg(m_processedPhoto.rows);
+        }
+        if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
     }
-    if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
+    // A verdict that did not reach the activity log says so after it.
+    if (!logText().isEmpty()) lines << logText();
     return lines;
 }
 
