@@ -12,6 +12,8 @@ namespace {
 
 using quorvel::service::CgroupCpuQuota;
 using quorvel::service::CgroupPathOf;
+using quorvel::service::CgroupV1CpuOf;
+using quorvel::service::CgroupV1CpuQuota;
 using quorvel::service::CpusOfCpuMax;
 
 TEST(CpuBudget, ReadsTheCgroupQuota) {
@@ -46,6 +48,30 @@ TEST(CpuBudget, TakesTheLowestQuotaAboveTheProcess) {
     testsupport::WriteBytes(root / "pod/container/cpu.max", "100000 100000\n");
     EXPECT_EQ(CgroupCpuQuota(root.path(), "/pod/container"), 1);
     EXPECT_EQ(CgroupCpuQuota(root.path(), "/"), std::nullopt);
+}
+
+TEST(CpuBudget, ReadsTheCgroupV1Quota) {
+    testsupport::TempDir root;
+    const std::string mounts =
+        "25 1 0:22 / /sys/fs/cgroup/memory rw - cgroup cgroup rw,memory\n"
+        "26 1 0:23 /kubepods " +
+        (root / "cpu").string() + " rw,nosuid shared:9 - cgroup cgroup rw,cpu,cpuacct\n";
+    const std::string cgroups = "4:memory:/kubepods/pod1/c1\n3:cpu,cpuacct:/kubepods/pod1/c1\n";
+    const auto cgroup = CgroupV1CpuOf(mounts, cgroups);
+    ASSERT_TRUE(cgroup);
+    // The mount's own root (/kubepods) is taken off the process's path.
+    EXPECT_EQ(cgroup->folder, root / "cpu/pod1/c1");
+    std::filesystem::create_directories(root / "cpu/pod1/c1");
+    for (const char* folder : {"cpu", "cpu/pod1", "cpu/pod1/c1"}) {
+        testsupport::WriteBytes(root / folder / "cpu.cfs_quota_us", "-1\n");
+        testsupport::WriteBytes(root / folder / "cpu.cfs_period_us", "100000\n");
+    }
+    EXPECT_EQ(CgroupV1CpuQuota(*cgroup), std::nullopt);
+    testsupport::WriteBytes(root / "cpu/pod1/cpu.cfs_quota_us", "250000\n");
+    EXPECT_EQ(CgroupV1CpuQuota(*cgroup), 3);
+    testsupport::WriteBytes(root / "cpu/pod1/c1/cpu.cfs_quota_us", "100000\n");
+    EXPECT_EQ(CgroupV1CpuQuota(*cgroup), 1);
+    EXPECT_EQ(CgroupV1CpuOf(mounts, "0::/system.slice/x\n"), std::nullopt);
 }
 
 TEST(VerifyPool, RefusesWhenEveryWorkerIsBusyAndTheQueueFull) {
