@@ -54,8 +54,9 @@ void RaiseDescriptorLimit(const ServiceOptions& options, LineLog& log) {
     const rlim_t needed = static_cast<rlim_t>(options.maxConnections) + kSpareDescriptors;
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= needed) return;
+    const rlim_t current = limit.rlim_cur;
     limit.rlim_cur = std::min(needed, limit.rlim_max);
-    ::setrlimit(RLIMIT_NOFILE, &limit);
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) limit.rlim_cur = current;
     if (limit.rlim_cur < needed) {
         log.Write("quorvel-verifyd: warning: only " + std::to_string(limit.rlim_cur) +
                   " file descriptors may be open: fewer connections than --max-connections " +
