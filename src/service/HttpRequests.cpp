@@ -84,7 +84,8 @@ MHD_Result HttpServer::Answer(Request& request, const Reply& reply) {
 
 std::optional<Reply> HttpServer::ProbeAnswer(std::string_view url) const {
     if (url == "/metrics") {
-        return Reply{MHD_HTTP_OK, m_metrics.Text(m_options.workers, m_pool.Pending()),
+        return Reply{MHD_HTTP_OK,
+                     m_metrics.Text(m_options.workers, m_pool.Pending(), m_pool.Running()),
                      kPrometheusType};
     }
     if (url != "/healthz") return std::nullopt;
@@ -178,6 +179,7 @@ std::optional<Reply> HttpServer::Reserve(Request& request, std::size_t bytes) {
     }
     ofAddress += bytes;
     m_bodyBytes += bytes;
+    request.address = address;
     request.held = bytes;
     m_metrics.SetBodyBytes(m_bodyBytes);
     return std::nullopt;
@@ -185,8 +187,7 @@ std::optional<Reply> HttpServer::Reserve(Request& request, std::size_t bytes) {
 
 void HttpServer::Release(Request& request) {
     if (request.held == 0) return;
-    const std::string& address = request.owner != nullptr ? request.owner->address : "-";
-    const auto held = m_addressBytes.find(address);
+    const auto held = m_addressBytes.find(request.address);
     if (held != m_addressBytes.end()) {
         held->second -= std::min(held->second, request.held);
         if (held->second == 0) m_addressBytes.erase(held);
@@ -220,7 +221,10 @@ MHD_Result HttpServer::Receive(Request& request, const char* upload, size_t* upl
                                              std::to_string(kMaxBodyBytes) + " bytes"));
     }
     if (request.outcome) return AnswerOutcome(request);
-    if (request.busy) return Answer(request, TryAgain("every worker is busy; try again"));
+    if (request.busy) {
+        return Answer(request, TryAgain(m_stopping ? "the service is stopping"
+                                                   : "every worker is busy; try again"));
+    }
     return Verify(request);
 }
 

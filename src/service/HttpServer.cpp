@@ -217,6 +217,7 @@ void HttpServer::OnConnection(void* self, MHD_Connection* connection, void** soc
     }
     auto* tracked = static_cast<Connection*>(*socketContext);
     if (tracked == nullptr) return;
+    if (tracked->request != nullptr) tracked->request->owner = nullptr;
     server->m_connections.erase(tracked);
     delete tracked;
     *socketContext = nullptr;
@@ -227,6 +228,7 @@ void* HttpServer::OnRequestLine(void* self, const char* uri, MHD_Connection* con
     auto* request = new Request;
     request->connection = connection;
     request->owner = ConnectionOf(connection);
+    if (request->owner != nullptr) request->owner->request = request;
     request->path = LoggedPath(uri != nullptr ? uri : "");
     server->m_metrics.Started();
     return request;
@@ -268,9 +270,12 @@ void HttpServer::OnCompleted(void* self, MHD_Connection* connection, void** stat
     server->m_metrics.Finished(OutcomeOf(status, request->genuine), seconds);
     server->LogLine(*request, status, seconds * 1000);
     // A connection kept open waits for its next request from now on.
-    if (request->owner != nullptr && request->owner->phase != Phase::Cut) {
-        request->owner->phase = Phase::Waiting;
-        request->owner->since = Clock::now();
+    if (request->owner != nullptr) {
+        request->owner->request = nullptr;
+        if (request->owner->phase != Phase::Cut) {
+            request->owner->phase = Phase::Waiting;
+            request->owner->since = Clock::now();
+        }
     }
     delete request;
 }

@@ -60,7 +60,7 @@ void Metrics::Finished(Outcome outcome, double seconds) {
     m_inFlight.fetch_sub(1);
 }
 
-std::string Metrics::Text(int workers, std::size_t pending) const {
+std::string Metrics::Text(int workers, std::size_t pending, std::size_t running) const {
     std::ostringstream out;
     out << "# HELP quorvel_verifyd_requests_total Requests answered, by outcome.\n"
            "# TYPE quorvel_verifyd_requests_total counter\n";
@@ -91,6 +91,9 @@ std::string Metrics::Text(int workers, std::size_t pending) const {
         << "# HELP quorvel_verifyd_workers Verifications that can run at once.\n"
            "# TYPE quorvel_verifyd_workers gauge\n"
         << "quorvel_verifyd_workers " << workers << "\n";
+    out << "# HELP quorvel_verifyd_verifications_running Verifications running.\n"
+           "# TYPE quorvel_verifyd_verifications_running gauge\n"
+        << "quorvel_verifyd_verifications_running " << running << "\n";
     out << "# HELP quorvel_verifyd_connections_cut_total Connections the service shut down "
            "itself, by reason.\n"
            "# TYPE quorvel_verifyd_connections_cut_total counter\n";

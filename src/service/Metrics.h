@@ -54,9 +54,10 @@ public:
     void VerificationDropped(Dropped why) { m_dropped[static_cast<std::size_t>(why)].fetch_add(1); }
     void SetBodyBytes(std::size_t bytes) { m_bodyBytes.store(bytes); }
 
-    // The Prometheus text exposition (version 0.0.4); `workers` and `queued`
-    // are the pool's size and its jobs.
-    std::string Text(int workers, std::size_t pending) const;
+    // The Prometheus text exposition (version 0.0.4); `workers` is the
+    // pool's size, `pending` its jobs running or queued, `running` those
+    // running.
+    std::string Text(int workers, std::size_t pending, std::size_t running) const;
 
 private:
     std::array<std::atomic<std::uint64_t>, kOutcomeCount> m_outcomes{};

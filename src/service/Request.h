@@ -23,6 +23,8 @@ enum class Phase : std::uint8_t {
     Cut,        // shut down by the service; the library closes it
 };
 
+struct Request;
+
 // One client connection, from its acceptance to its close. Only the HTTP
 // loop's thread touches it.
 struct Connection {
@@ -31,12 +33,13 @@ struct Connection {
     std::string address;                     // the client's address; an IPv6 one by its /64 network
     Clock::time_point since = Clock::now();  // accepted, or its last request ended
     Phase phase = Phase::Waiting;
+    Request* request = nullptr;  // the one under way, if any
 };
 
 // One request on a connection, from its request line to its end.
 struct Request {
     MHD_Connection* connection = nullptr;
-    Connection* owner = nullptr;  // set when the headers are routed
+    Connection* owner = nullptr;  // its connection, until that closes
     Clock::time_point start = Clock::now();
     std::string method;
     std::string path;  // as shown in the log: without the query, bytes escaped
@@ -44,6 +47,7 @@ struct Request {
     bool answered = false;
     Settings settings;  // of this verification
     std::string body;
+    std::string address;        // the key of the address's share, once reserved
     std::size_t held = 0;       // bytes counted against the body memory and the address's share
     std::size_t discarded = 0;  // bytes of an overlong chunked body dropped so far
     unsigned refusal = 0;       // the answer to that body: 413

@@ -72,6 +72,11 @@ std::size_t VerifyPool::Pending() const {
     return m_queue.size() + m_running;
 }
 
+std::size_t VerifyPool::Running() const {
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
 void VerifyPool::CloseQueue() {
     std::deque<VerifyJob> queued;
     {

@@ -72,6 +72,8 @@ public:
 
     // Jobs running or queued.
     std::size_t Pending() const;
+    // Jobs running.
+    std::size_t Running() const;
 
     // For a stop: the queued jobs end as Dropped::Stopping (their callbacks
     // run on the calling thread), and from now on a job is taken only when a

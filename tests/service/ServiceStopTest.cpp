@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <regex>
+#include <cstdlib>
 #include <thread>
 
 #include "service/ServiceProcess.h"
@@ -18,15 +18,12 @@ using servicetest::Get;
 using servicetest::Post;
 using servicetest::ServiceProcess;
 
-// The verifications running or queued, from the probe listener's metrics.
-int Pending(const ServiceProcess& service) {
+// A counter or gauge of the probe listener's metrics; -1 when missing.
+int Metric(const ServiceProcess& service, const std::string& name) {
     const std::string text = Exchange(service.ProbePort(), Get("/metrics"), 10).body;
-    std::smatch match;
-    if (!std::regex_search(text, match,
-                           std::regex("\nquorvel_verifyd_verifications_pending (\\d+)"))) {
-        return -1;
-    }
-    return std::stoi(match[1]);
+    const std::size_t at = text.find("\n" + name + " ");
+    if (at == std::string::npos) return -1;
+    return std::atoi(text.c_str() + at + name.size() + 2);
 }
 
 // Waits (at most `seconds`) until the service's standard error holds `text`.
@@ -51,12 +48,18 @@ TEST(ServiceStop, SigtermAnswersTheWaitingUploadsAndExits) {
                   static_cast<ssize_t>(request.size()));
         clients.push_back(fd);
     }
-    // One upload verified, most of the others waiting for the worker.
+    // Every upload received: one being verified, most of the others waiting
+    // for the worker.
     int pending = 0;
-    for (int attempt = 0; attempt < 500 && pending < kUploads / 2; ++attempt) {
-        pending = Pending(service);
+    int running = 0;
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        pending = Metric(service, "quorvel_verifyd_verifications_pending");
+        running = Metric(service, "quorvel_verifyd_verifications_running");
+        const int done = Metric(service, "quorvel_verifyd_requests_total{outcome=\"genuine\"}");
+        if (pending + done >= kUploads && running == 1) break;
     }
-    ASSERT_GE(pending, 2);
+    ASSERT_EQ(running, 1);
+    ASSERT_GE(pending, 3);
     service.Signal(SIGTERM);
 
     int verified = 0;
