@@ -93,7 +93,6 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(const ServiceOptions& opti
 
 HttpServer::~HttpServer() {
     StopLoop();
-    m_probe.reset();
     if (m_daemon != nullptr) MHD_stop_daemon(m_daemon);
     if (m_listenFd >= 0) ::close(m_listenFd);
     if (m_wakeFd >= 0) ::close(m_wakeFd);
@@ -115,6 +114,8 @@ void HttpServer::StopLoop() {
     m_endLoop = true;
     StopAccepting();
     if (m_loop.joinable()) m_loop.join();
+    // The probes read the pool, which may go before the server.
+    m_probe.reset();
 }
 
 bool HttpServer::WaitIdle(std::chrono::milliseconds limit) const {

@@ -59,8 +59,9 @@ public:
     // Waits until no request is in flight, at most `limit`; true when none is.
     bool WaitIdle(std::chrono::milliseconds limit) const;
 
-    // Ends the loop: nothing is read or answered any more (the connections
-    // close with the server).
+    // Ends the loop and the probe listener: nothing is read or answered any
+    // more (the connections close with the server), and the pool is no longer
+    // used.
     void StopLoop();
 
 private:
