@@ -1,6 +1,7 @@
 // quorvel-verifyd run as a program on 127.0.0.1: its answers, its limits and
 // its stop.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -167,6 +168,63 @@ TEST(Service, SlowClientsHoldNoWorkerAndAreCut) {
         EXPECT_EQ(::recv(fd, &byte, 1, 0), 0) << "the idle connection was not closed";
         ::close(fd);
     }
+}
+
+// Sends a byte every 300 ms (so that the connection is never silent) until
+// the service closes it; true when it did within 30 s.
+bool TrickledUntilCut(int fd, const std::string& bytes) {
+    for (std::size_t i = 0; i < 100; ++i) {
+        ::send(fd, bytes.data() + i % bytes.size(), 1, MSG_NOSIGNAL);
+        pollfd watched{fd, POLLIN, 0};
+        if (::poll(&watched, 1, 300) == 0) continue;
+        char byte = 0;
+        return ::recv(fd, &byte, 1, 0) <= 0;
+    }
+    return false;
+}
+
+TEST(Service, CutsClientsThatTrickleAtTheirDeadlines) {
+    struct Row {
+        const char* description;
+        std::string before;    // sent at once
+        std::string trickled;  // then a byte at a time
+        const char* reason;    // the cut's label in the metrics
+    };
+    const Row rows[] = {
+        {"headers", "POST /verify HTTP/1.1\r\n", "X-Slow: aaaaaaaa", "header_time"},
+        {"a body", Post("/verify", std::string(4096, 'a')).substr(0, 200), "a", "request_time"},
+    };
+    ServiceProcess service(
+        {"--workers", "1", "--timeout", "5", "--header-timeout", "2", "--request-timeout", "3"});
+    ASSERT_NE(service.Port(), 0) << service.Stderr();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        const int fd = servicetest::Connect(service.Port());
+        ASSERT_GE(fd, 0);
+        ::send(fd, row.before.data(), row.before.size(), MSG_NOSIGNAL);
+        EXPECT_TRUE(TrickledUntilCut(fd, row.trickled));
+        ::close(fd);
+        const std::string metrics = Exchange(service.ProbePort(), Get("/metrics")).body;
+        EXPECT_NE(metrics.find("quorvel_verifyd_connections_cut_total{reason=\"" +
+                               std::string(row.reason) + "\"} 1\n"),
+                  std::string::npos)
+            << metrics;
+    }
+}
+
+TEST(Service, AnswersAClientThatClosedItsSendingSide) {
+    ServiceProcess service({"--workers", "1"});
+    ASSERT_NE(service.Port(), 0) << service.Stderr();
+    const int fd = servicetest::Connect(service.Port());
+    ASSERT_GE(fd, 0);
+    const std::string request = Post("/verify", GenuineSave());
+    ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    ::shutdown(fd, SHUT_WR);
+    const servicetest::Reply reply = servicetest::ParseReply(servicetest::ReadAll(fd, 30));
+    ::close(fd);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_NE(reply.body.find("\"genuine\":true"), std::string::npos) << reply.body;
 }
 
 TEST(Service, UploadsShareABoundedBodyMemory) {
