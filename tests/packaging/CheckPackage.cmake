@@ -223,7 +223,7 @@ if(NOT rc EQUAL 0 OR out MATCHES "quorvel-verifyd")
 endif()
 file(READ "${unit}" unitText)
 foreach(setting DynamicUser=yes ProtectSystem=strict NoNewPrivileges=yes PrivateTmp=yes
-        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX")
+        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX" MemoryMax=1G)
     if(NOT unitText MATCHES "\n${setting}\n")
         fail("the unit lacks ${setting}")
     endif()

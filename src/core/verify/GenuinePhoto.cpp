@@ -133,10 +133,18 @@ std::optional<cv::Size> CheckClaimedSize(std::string_view image, SizeMode sizeMo
     return size;
 }
 
+// True, with the check marked stopped, when the caller's stop check says so.
+bool StoppedBy(const StopCheck& stop, GenuineCheck& result) {
+    if (!stop || !stop()) return false;
+    result.stopped = true;
+    result.genuine = false;
+    return true;
+}
+
 }  // namespace
 
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                               const Settings& settings) {
+                               const Settings& settings, const StopCheck& stop) {
     GenuineCheck result;
     const std::string_view bytes(fileBytes);
     result.marker = EndsWithPassMarker(fileBytes);
@@ -165,6 +173,7 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifi
     AddCheck(result, ExplainStructure(result.format, structure), !structure.has_value());
     if (layout.format == ImageFormat::Jpeg) CheckQuantisation(layout, result);
 
+    if (StoppedBy(stop, result)) return result;
     // libjpeg's own reading first: OpenCV decodes damaged data without a word.
     const std::string_view data = bytes.substr(0, layout.end.value_or(markerAt));
     const std::optional<std::string> damage =
@@ -176,10 +185,12 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifi
     result.size = photo.size();
 
     // The face first: the background is looked for on both sides of it.
+    if (StoppedBy(stop, result)) return result;
     GenuineCheck faceChecks;
     verify_checks::CheckFace(photo, cascade, SizeModeParamsFor(settings.size), faceChecks);
     const int middle =
         faceChecks.face ? faceChecks.face->x + faceChecks.face->width / 2 : photo.cols / 2;
+    if (StoppedBy(stop, result)) return result;
     verify_checks::CheckBackgroundOf(photo, middle, settings.color, result);
     for (VerifyCheck& check : faceChecks.checks)
         AddCheck(result, std::move(check.explanation), check.passed);
@@ -216,14 +227,14 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
 }
 
 GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                                    const Settings& settings) {
+                                    const Settings& settings, const StopCheck& stop) {
     if (fileBytes.size() > kMaxVerifiedFileBytes) {
         return FileFailure(Fail(ErrorKind::TooLarge, "", 0, {}),
                            "the file is " + std::to_string(fileBytes.size()) + " bytes long",
                            fileBytes.size());
     }
     try {
-        return CheckGenuinePhoto(fileBytes, cascade, settings);
+        return CheckGenuinePhoto(fileBytes, cascade, settings, stop);
     } catch (const std::bad_alloc&) {
         return FileFailure(Fail(ErrorKind::OutOfMemory, "", ENOMEM, {}),
                            "memory ran out while checking the file");
