@@ -13,11 +13,13 @@ RUN_PACKAGES=(
     fonts-noto-cjk qt6-translations-l10n
 )
 
-# The test suite (offscreen and X11 window tests, the report's screenshots),
-# the formatting check, the fuzzers and the Debian package's checks.
+# The test suite (offscreen and X11 window tests, the report's screenshots,
+# the window heard through the Orca screen reader), the formatting check, the
+# fuzzers and the Debian package's checks.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang clang-format libclang-rt-14-dev
+    orca at-spi2-core python3-pyatspi dbus-x11 xdotool
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
     opencv-doc jq valgrind

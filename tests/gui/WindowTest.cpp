@@ -712,6 +712,23 @@ private slots:
         }
     }
 
+    // After a dialog the window itself holds the keyboard focus until the
+    // verdict is told; the button it holds it for looks focused all the same.
+    void buttonWhoseFocusTheWindowHoldsShowsItsRing() {
+        QWidget window;
+        PictureButton button(&window);
+        button.setPicture(pictures::kOpenButton);
+        button.setGeometry(0, 0, 197, 48);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        button.setFocus();
+        const QImage ring = button.grab().toImage();
+        window.setFocus();
+        QVERIFY(button.grab().toImage() != ring);
+        button.setFocusHeld(true);
+        QCOMPARE(button.grab().toImage(), ring);
+    }
+
     // The keyboard alone through a day: Enter never reaches Exit. During an
     // audit Open keeps the focus and ignores a press; a pass hands the focus
     // to Save, a rejection to Open; the saved line is one Tab stop. The
