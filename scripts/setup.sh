@@ -8,7 +8,7 @@ set -euo pipefail
 # Chinese texts.
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev qt6-base-dev
+    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev zlib1g-dev qt6-base-dev
     nlohmann-json3-dev libcli11-dev libmicrohttpd-dev help2man
     fonts-noto-cjk qt6-translations-l10n
 )
@@ -20,7 +20,7 @@ TEST_PACKAGES=(
     xvfb xauth clang clang-format libclang-rt-14-dev
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
-    opencv-doc jq valgrind
+    opencv-doc jq valgrind libjpeg-turbo-progs imagemagick
 )
 
 case "${1:-test}" in
