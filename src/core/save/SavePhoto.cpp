@@ -32,10 +32,14 @@ bool EndsWithPassMarker(const std::string& bytes) {
 bool HasPassMarker(const fs::path& file) {
     // Opened once and checked on its descriptor: a FIFO cannot hang the check.
     const Result<RegularFile> opened = RegularFile::Open(file);
-    if (!opened || opened->length() < rules::kPassMarkerLength) return false;
+    return opened && HasPassMarker(*opened);
+}
+
+bool HasPassMarker(const RegularFile& file) {
+    if (file.length() < rules::kPassMarkerLength) return false;
     std::string tail(rules::kPassMarkerLength, '\0');
-    const auto offset = static_cast<off_t>(opened->length() - rules::kPassMarkerLength);
-    const ssize_t got = ::pread(opened->descriptor(), tail.data(), tail.size(), offset);
+    const auto offset = static_cast<off_t>(file.length() - rules::kPassMarkerLength);
+    const ssize_t got = ::pread(file.descriptor(), tail.data(), tail.size(), offset);
     return got == static_cast<ssize_t>(tail.size()) && EndsWithPassMarker(tail);
 }
 
