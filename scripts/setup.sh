@@ -13,14 +13,15 @@ RUN_PACKAGES=(
     fonts-noto-cjk qt6-translations-l10n
 )
 
-# The test suite (offscreen and X11 window tests, the report's screenshots),
-# the formatting check, the fuzzers and the Debian package's checks.
+# The test suite (offscreen and X11 window tests, the report's screenshots,
+# photos as cjpeg and ImageMagick write them, with an ICC profile), the
+# formatting check, the fuzzers and the Debian package's checks.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang clang-format libclang-rt-14-dev
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
-    opencv-doc jq valgrind libjpeg-turbo-progs imagemagick
+    opencv-doc jq valgrind libjpeg-turbo-progs imagemagick icc-profiles-free
 )
 
 case "${1:-test}" in

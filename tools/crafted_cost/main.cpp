@@ -1,10 +1,12 @@
 // quorvel-crafted-cost: the CPU time and peak memory that each kind of
 // crafted file costs the audit (quorvel-audit and the window) and the
 // verifier (--verify and each request of quorvel-verifyd), beside what
-// decoding it would cost and what a well-formed photo of its size costs.
+// decoding it would cost, what a well-formed photo of its size costs, and
+// what the walk of a file's structure adds to the audit of a camera's photo.
+// The CPU times are beyond the start-up (loading the cascade).
 // docs/batch.md and docs/service.md quote its table. Each measurement runs in
-// a child process of its own; its CPU time and peak resident memory come
-// from the kernel (wait4).
+// a process of its own (this program run again); its CPU time comes from the
+// kernel (wait4), its peak resident memory from its own VmHWM.
 //
 //   quorvel-crafted-cost [BYTES]    the crafted files' size, default 4 MiB
 #include <sys/resource.h>
@@ -20,6 +22,7 @@
 #include <string>
 
 #include "core/audit/Auditor.h"
+#include "core/io/ImageStructure.h"
 #include "core/session/Session.h"
 #include "core/verify/GenuinePhoto.h"
 #include "support/CraftedFiles.h"
@@ -59,7 +62,11 @@ Cost Measure(const std::string& what, const std::filesystem::path& path) {
     wait4(child, &status, 0, &usage);
     const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return {cpu, static_cast<double>(usage.ru_maxrss) / 1024.0, outcome};
+    // The child's own peak (VmHWM, after its last line): ru_maxrss would also
+    // count the copy of this process it was forked as.
+    const std::size_t tab = outcome.rfind('\t');
+    const double peak = tab == std::string::npos ? 0 : std::atof(outcome.c_str() + tab + 1) / 1024;
+    return {cpu, peak, outcome.substr(0, tab)};
 }
 
 void Write(const std::filesystem::path& path, const std::string& bytes) {
@@ -85,6 +92,13 @@ std::string VerifyOutcome(const std::filesystem::path& path) {
     return check.genuine ? "genuine" : "not genuine";
 }
 
+std::string WalkOutcome(const std::filesystem::path& path) {
+    quorvel::Result<quorvel::RegularFile> file = quorvel::RegularFile::Open(path);
+    if (!file) return file.error().message;
+    const quorvel::Result<quorvel::ImageStructure> walk = quorvel::WalkImage(*file);
+    return walk ? std::to_string(walk->work.scans) + " scans" : walk.error().message;
+}
+
 std::string DecodeOutcome(const std::filesystem::path& path) {
     const cv::Mat decoded = cv::imread(path.string(), cv::IMREAD_COLOR);
     return std::to_string(decoded.cols) + " x " + std::to_string(decoded.rows);
@@ -93,12 +107,15 @@ std::string DecodeOutcome(const std::filesystem::path& path) {
 void Row(const std::string& what, const std::filesystem::path& path, bool decode) {
     const auto bytes = std::filesystem::file_size(path);
     const Cost start = Measure("start", path);
+    const Cost none = Measure("none", path);
     const Cost audit = Measure("audit", path);
     const Cost verify = Measure("verify", path);
-    std::printf("| %s | %.0f kB | ", what.c_str(), static_cast<double>(bytes) / 1000);
+    const Cost walk = Measure("walk", path);
+    std::printf("| %s | %.0f kB | %.3f s | ", what.c_str(), static_cast<double>(bytes) / 1000,
+                walk.cpuSeconds - none.cpuSeconds);
     if (decode) {
         const Cost decoded = Measure("decode", path);
-        std::printf("%.2f s, %.0f MiB | ", decoded.cpuSeconds - start.cpuSeconds, decoded.peakMiB);
+        std::printf("%.2f s, %.0f MiB | ", decoded.cpuSeconds - none.cpuSeconds, decoded.peakMiB);
     } else {
         std::printf("– | ");
     }
@@ -114,6 +131,13 @@ int MeasureOne(const std::string& what, const std::filesystem::path& path) {
     if (what == "audit") outcome = AuditOutcome(path);
     if (what == "verify") outcome = VerifyOutcome(path);
     if (what == "decode") outcome = DecodeOutcome(path);
+    if (what == "walk") outcome = WalkOutcome(path);
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            outcome += "\t" + std::to_string(std::atol(line.c_str() + 6));
+    }
     std::fputs(outcome.c_str(), stdout);
     return 0;
 }
@@ -129,10 +153,29 @@ int main(int argc, char** argv) {
         std::filesystem::temp_directory_path() / ("quorvel-crafted-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     cv::Mat photo = cv::imread(std::string(QUORVEL_TEST_DATA_DIR) + "/id_blue.jpg");
+    const Cost start = Measure("start", dir);
+    std::printf("Start-up (the cascade loaded): %.3f s of CPU, %.0f MiB at its peak.\n\n",
+                start.cpuSeconds, start.peakMiB);
     std::printf(
-        "| file | size | decoding it alone (CPU, peak) | audit (CPU beyond start-up, "
-        "peak, verdict) | verify (CPU beyond start-up, peak, first problem) |\n");
-    std::printf("|---|---|---|---|---|\n");
+        "| file | size | the walk alone (CPU) | decoding it alone (CPU, peak) | audit "
+        "(CPU, peak, verdict) | verify (CPU, peak, first problem) |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    // Well-formed photos of a camera's size: what the walk adds to their audit.
+    cv::Mat large;
+    cv::resize(photo, large, {3000, 4000}, 0, 0, cv::INTER_CUBIC);
+    cv::Mat grain(large.size(), CV_8UC3);
+    cv::randn(grain, cv::Scalar::all(0), cv::Scalar::all(6));
+    large += grain;
+    for (const char* extension : {".jpg", ".png"}) {
+        std::vector<uchar> encoded;
+        cv::imencode(extension, large, encoded,
+                     {cv::IMWRITE_JPEG_QUALITY, 92, cv::IMWRITE_JPEG_PROGRESSIVE, 1});
+        const std::filesystem::path path = dir / (std::string("camera") + extension);
+        Write(path, std::string(encoded.begin(), encoded.end()));
+        Row(std::string("well-formed ") + (extension[1] == 'j' ? "progressive JPEG" : "PNG") +
+                ", 3000 × 4000",
+            path, decode);
+    }
     for (const cv::Size size : {cv::Size(400, 600), cv::Size(295, 413)}) {
         cv::Mat scaled;
         cv::resize(photo, scaled, size, 0, 0, cv::INTER_AREA);
