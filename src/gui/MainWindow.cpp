@@ -54,6 +54,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
 
     setUpButtons();
     setUpSavedLine();
+    setUpLogLine();
     setUpAccessibleParts();
 
     connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
@@ -114,6 +115,33 @@ void MainWindow::setUpSavedLine() {
     });
 }
 
+void MainWindow::setUpLogLine() {
+    m_logLabel = new QLabel(this);
+    m_logLabel->setObjectName(QStringLiteral("logLabel"));
+    m_logLabel->setGeometry(kLogLineRect);
+    m_logLabel->setAlignment(Qt::AlignCenter);
+    m_logLabel->setTextFormat(Qt::PlainText);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(kSavedLinePixelSize);
+    m_logLabel->setFont(font);
+    QPalette palette = m_logLabel->palette();
+    palette.setColor(QPalette::WindowText, kLogLineColor);
+    m_logLabel->setPalette(palette);
+    m_logLabel->hide();
+}
+
+void MainWindow::showLogOutcome(const quorvel::Result<void>& logged) {
+    if (logged) {
+        m_logLabel->clear();
+        m_logLabel->hide();
+        return;
+    }
+    m_logLabel->setText(logFailureLine(logged.error()));
+    m_logLabel->show();
+}
+
+QString MainWindow::logText() const { return m_logLabel->text(); }
+
 void MainWindow::setUpAccessibleParts() {
     // The result panel as text, over the panel it speaks of.
     m_notice = new ResultNotice(this);
@@ -160,7 +188,9 @@ bool MainWindow::startUp() {
         return false;
     }
     m_session = std::make_shared<quorvel::Session>(std::move(opened).value());
-    m_session->OpenLogWithStartupLine();
+    // A log that cannot be opened leaves the window running without it, and
+    // the window says so.
+    showLogOutcome(m_session->OpenLogWithStartupLine());
     m_openButton.setFocus();
     announceResult();
     return true;

@@ -19,6 +19,7 @@
 #include "gui/RecentFolder.h"
 #include "gui/UserDialogs.h"
 
+class QLabel;
 class QMimeData;
 
 namespace quorvel::gui {
@@ -60,6 +61,9 @@ public:
     // The line under the buttons after a save: the folder's name and the
     // file's; empty when there is none.
     QString savedText() const;
+    // The line that says the last verdict did not reach the activity log;
+    // empty while it does.
+    QString logText() const;
     // The lines the result panel tells assistive technology.
     QStringList noticeLines() const;
 
@@ -96,6 +100,7 @@ private:
     // objects that read the result panel out.
     void setUpButtons();
     void setUpSavedLine();
+    void setUpLogLine();
     void setUpAccessibleParts();
     void savePhoto();
     // True when the photo may be saved under this name: a format the
@@ -105,6 +110,8 @@ private:
     void showAboutBox();
     void setAuditRunning(bool running);
     void showSavedLine(const QString& path);
+    // Shows the log line for a failure to log, or hides it.
+    void showLogOutcome(const quorvel::Result<void>& logged);
     // After a dialog: the window is active again, with the focus on a button.
     void takeFocusBack();
 
@@ -120,6 +127,7 @@ private:
     PictureButton m_exitButton;
     PictureButton m_saveButton;
     FolderLink* m_savedLabel = nullptr;  // a child: the line under the buttons after a save
+    QLabel* m_logLabel = nullptr;        // a child: shown while verdicts are not logged
     QString m_savedFolder;
     RecentFolder m_recentFolder;
     ResultNotice* m_notice = nullptr;       // a child: the result panel as text

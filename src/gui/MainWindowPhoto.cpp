@@ -79,7 +79,7 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyPr
     m_auditState = report.verdict;
     m_alreadyProcessed = alreadyProcessed;
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
-    m_session->LogVerdict(m_photoPath, m_auditState);
+    showLogOutcome(m_session->LogVerdict(m_photoPath, m_auditState));
     m_measuredText = measuredLine(report, m_session->settings());
     // Under the reason text of the verdict's screen, in window pixels.
     m_measuredRect = measuredLineRect(loadPicture(screenPicture(m_auditState)));
@@ -194,6 +194,7 @@ void MainWindow::announceResult() {
         }
         if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
     }
+    if (!m_auditRunning && !logText().isEmpty()) lines << logText();
     m_notice->announce(lines);
 }
 

@@ -1,7 +1,5 @@
 #include "core/save/SavePhoto.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
@@ -37,10 +35,9 @@ bool HasPassMarker(const fs::path& file) {
 
 bool HasPassMarker(const RegularFile& file) {
     if (file.length() < rules::kPassMarkerLength) return false;
-    std::string tail(rules::kPassMarkerLength, '\0');
-    const auto offset = static_cast<off_t>(file.length() - rules::kPassMarkerLength);
-    const ssize_t got = ::pread(file.descriptor(), tail.data(), tail.size(), offset);
-    return got == static_cast<ssize_t>(tail.size()) && EndsWithPassMarker(tail);
+    const Result<std::string> tail =
+        file.ReadAt(file.length() - rules::kPassMarkerLength, rules::kPassMarkerLength);
+    return tail && EndsWithPassMarker(*tail);
 }
 
 Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& destination) {

@@ -1,6 +1,7 @@
 #include "core/session/Session.h"
 
 #include "core/audit/FaceDetect.h"
+#include "core/io/FileStatus.h"
 #include "core/io/ImageStructure.h"
 #include "core/io/RegularFile.h"
 #include "core/log/VerdictLine.h"
@@ -18,8 +19,7 @@ namespace {
 std::filesystem::path ChooseCascade(const std::vector<std::filesystem::path>& candidates) {
     if (candidates.empty()) return kCascadeFileName;
     for (const std::filesystem::path& candidate : candidates) {
-        std::error_code ec;
-        if (std::filesystem::exists(candidate, ec)) return candidate;
+        if (StatusOf(candidate).exists()) return candidate;
     }
     return candidates.back();
 }
@@ -58,13 +58,22 @@ Result<Session> Session::Open(const SessionOptions& options) {
     return Session(Auditor(std::move(loaded).value(), settings), cascadePath, options.logPath);
 }
 
-void Session::OpenLogWithStartupLine() {
-    const Result<bool> opened = m_log->Open();
-    if (opened && *opened) WriteStartupLine(*m_log);
+Result<bool> Session::OpenLog() {
+    Result<bool> opened = m_log->Open();
+    if (!opened) m_logFailure = opened.error();
+    return opened;
 }
 
-void Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
-    WriteVerdictLine(*m_log, photoFile.filename(), verdict);
+Result<void> Session::OpenLogWithStartupLine() {
+    const Result<bool> opened = OpenLog();
+    if (!opened) return opened.error();
+    if (*opened) return WriteStartupLine(*m_log);
+    return {};
+}
+
+Result<void> Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
+    if (!m_log->IsOpen() && m_logFailure) return *m_logFailure;
+    return WriteVerdictLine(*m_log, photoFile.filename(), verdict);
 }
 
 RecognisedAudit Session::AuditRecognising(const std::filesystem::path& photoFile, Trace trace) {

@@ -85,15 +85,25 @@ GenuineCheck Guarded(const std::filesystem::path& path, const Check& check) {
     }
 }
 
+// True, with the check marked stopped, when the caller's stop check says so.
+bool StoppedBy(const StopCheck& stop, GenuineCheck& result) {
+    if (!stop || !stop()) return false;
+    result.stopped = true;
+    result.genuine = false;
+    return true;
+}
+
 }  // namespace
 
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                               const Settings& settings) {
-    return CheckGenuinePhoto(fileBytes, WalkImage(ImageBeforeMarker(fileBytes)), cascade, settings);
+                               const Settings& settings, const StopCheck& stop) {
+    return CheckGenuinePhoto(fileBytes, WalkImage(ImageBeforeMarker(fileBytes)), cascade, settings,
+                             stop);
 }
 
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructure& imageWalk,
-                               cv::CascadeClassifier& cascade, const Settings& settings) {
+                               cv::CascadeClassifier& cascade, const Settings& settings,
+                               const StopCheck& stop) {
     GenuineCheck result;
     result.marker = EndsWithPassMarker(fileBytes);
     AddCheck(result, ExplainMarker(result.marker), result.marker);
@@ -106,6 +116,7 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructur
         verify_checks::CheckStructure(image, imageWalk, result.marker, settings.size, result);
     if (!claimed) return Finished(result);
 
+    if (StoppedBy(stop, result)) return result;
     // libjpeg's own reading first: OpenCV decodes damaged data without a word.
     const std::string_view data =
         image.substr(0, static_cast<std::size_t>(imageWalk.end.value_or(image.size())));
@@ -118,10 +129,12 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructur
     result.size = photo.size();
 
     // The face first: the background is looked for on both sides of it.
+    if (StoppedBy(stop, result)) return result;
     GenuineCheck faceChecks;
     verify_checks::CheckFace(photo, cascade, SizeModeParamsFor(settings.size), faceChecks);
     const int middle =
         faceChecks.face ? faceChecks.face->x + faceChecks.face->width / 2 : photo.cols / 2;
+    if (StoppedBy(stop, result)) return result;
     verify_checks::CheckBackgroundOf(photo, middle, settings.color, result);
     for (VerifyCheck& check : faceChecks.checks)
         AddCheck(result, std::move(check.explanation), check.passed);
@@ -150,21 +163,23 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
 }
 
 GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                                    const Settings& settings) {
+                                    const Settings& settings, const StopCheck& stop) {
     if (fileBytes.size() > kMaxVerifiedFileBytes) {
         return FileFailure(Fail(ErrorKind::TooLarge, "", 0, {}),
                            "the file is " + std::to_string(fileBytes.size()) + " bytes long",
                            fileBytes.size());
     }
-    return Guarded({}, [&] { return CheckGenuinePhoto(fileBytes, cascade, settings); });
+    return Guarded({}, [&] { return CheckGenuinePhoto(fileBytes, cascade, settings, stop); });
 }
 
 GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, const ImageStructure& imageWalk,
-                                    cv::CascadeClassifier& cascade, const Settings& settings) {
+                                    cv::CascadeClassifier& cascade, const Settings& settings,
+                                    const StopCheck& stop) {
     if (fileBytes.size() > kMaxVerifiedFileBytes) {
-        return CheckGenuinePhotoBytes(fileBytes, cascade, settings);  // refused by its length
+        return CheckGenuinePhotoBytes(fileBytes, cascade, settings, stop);  // refused by its length
     }
-    return Guarded({}, [&] { return CheckGenuinePhoto(fileBytes, imageWalk, cascade, settings); });
+    return Guarded({},
+                   [&] { return CheckGenuinePhoto(fileBytes, imageWalk, cascade, settings, stop); });
 }
 
 }  // namespace quorvel
