@@ -1,11 +1,6 @@
 #include "core/io/ByteSource.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-
-#include "core/common/ErrorText.h"
 
 namespace quorvel {
 
@@ -29,25 +24,14 @@ std::string_view ByteSource::From(std::uint64_t offset) {
 }
 
 void ByteSource::Fill(std::uint64_t offset) {
-    m_window.resize(kWindow);
     m_windowStart = offset;
-    std::size_t done = 0;
-    while (done < kWindow) {
-        const ssize_t got = ::pread(m_file->descriptor(), m_window.data() + done, kWindow - done,
-                                    static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int code = errno;
-            if (!m_failure) {
-                m_failure =
-                    Fail(ErrorKind::NotReadable, ErrnoText("cannot read the file", code), code);
-            }
-            break;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    Result<std::string> window = m_file->ReadAt(offset, kWindow);
+    if (!window) {
+        if (!m_failure) m_failure = window.error();
+        m_window.clear();
+        return;
     }
-    m_window.resize(done);
+    m_window = std::move(window).value();
 }
 
 }  // namespace quorvel

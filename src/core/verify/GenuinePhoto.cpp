@@ -178,8 +178,8 @@ GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, const ImageStr
     if (fileBytes.size() > kMaxVerifiedFileBytes) {
         return CheckGenuinePhotoBytes(fileBytes, cascade, settings, stop);  // refused by its length
     }
-    return Guarded({},
-                   [&] { return CheckGenuinePhoto(fileBytes, imageWalk, cascade, settings, stop); });
+    return Guarded(
+        {}, [&] { return CheckGenuinePhoto(fileBytes, imageWalk, cascade, settings, stop); });
 }
 
 }  // namespace quorvel
