@@ -24,6 +24,7 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
 
     report.failure = decoded.failure;
     if (decoded.refusedSize) measured.claimedSize = decoded.refusedSize;
+    if (decoded.refusedCost) measured.refusedCost = decoded.refusedCost;
     if (photo.empty()) return finish(Verdict::BadFormat);
     measured.photoSize = photo.size();
 
@@ -61,8 +62,17 @@ AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
 }
 
 Auditor::AuditedFile Auditor::AuditFile(const std::filesystem::path& photoFile, Trace trace) {
+    return AuditRead(trace, [&photoFile] { return DecodePhoto(photoFile); });
+}
+
+Auditor::AuditedFile Auditor::AuditFile(const RegularFile& file, Trace trace,
+                                        const ImageStructure* walked) {
+    return AuditRead(trace, [&file, walked] { return DecodePhoto(file, walked); });
+}
+
+Auditor::AuditedFile Auditor::AuditRead(Trace trace, const std::function<DecodedPhoto()>& read) {
     try {
-        DecodedPhoto decoded = DecodePhoto(photoFile);
+        DecodedPhoto decoded = read();
         AuditReport report = AuditDecoded(decoded, trace);
         return {std::move(report), std::move(decoded.image)};
     } catch (const std::exception&) {

@@ -1,5 +1,6 @@
 #include "core/explain/Explanation.h"
 
+#include "core/io/ImageHeader.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -346,6 +347,7 @@ Explanation ExplainAudit(const AuditReport& report, const Settings& settings) {
             break;
     }
     if (trace.claimedSize) return ExplainClaimedSize(*trace.claimedSize);
+    if (trace.refusedCost) return ExplainDecodingCost(*trace.refusedCost);
     if (report.failure && AuditBroke(*report.failure)) {
         return ExplainAuditFailed(report.failure->message);
     }

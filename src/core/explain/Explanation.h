@@ -35,7 +35,8 @@ namespace rule_id {
 inline constexpr const char* kPassed = "passed";
 inline constexpr const char* kUnreadable = "file.unreadable";
 inline constexpr const char* kAuditFailed = "audit.failed";
-inline constexpr const char* kPixelCap = "file.pixels";  // the header claims too many pixels
+inline constexpr const char* kPixelCap = "file.pixels";    // the header claims too many pixels
+inline constexpr const char* kDecodingCost = "file.cost";  // decoding would cost beyond a cap
 inline constexpr const char* kNoFace = "face.none";
 inline constexpr const char* kFaceCount = "face.count";
 inline constexpr const char* kFileLength = "file.length";
@@ -73,6 +74,8 @@ Explanation ExplainHeadTop();
 // none fits.
 Explanation ExplainCropFrame(int trials, const FrameMisses& misses = {});
 Explanation ExplainUnreadable();
+// A file whose structure asks of the decoder more than a cap allows.
+Explanation ExplainDecodingCost(const CostExcess& excess);
 Explanation ExplainAuditFailed(const std::string& error);
 Explanation ExplainPassed(cv::Size output, SizeMode mode);
 

@@ -30,9 +30,13 @@ bool EndsWithPassMarker(const std::string& bytes) {
 bool HasPassMarker(const fs::path& file) {
     // Opened once and checked on its descriptor: a FIFO cannot hang the check.
     const Result<RegularFile> opened = RegularFile::Open(file);
-    if (!opened || opened->length() < rules::kPassMarkerLength) return false;
+    return opened && HasPassMarker(*opened);
+}
+
+bool HasPassMarker(const RegularFile& file) {
+    if (file.length() < rules::kPassMarkerLength) return false;
     const Result<std::string> tail =
-        opened->ReadAt(opened->length() - rules::kPassMarkerLength, rules::kPassMarkerLength);
+        file.ReadAt(file.length() - rules::kPassMarkerLength, rules::kPassMarkerLength);
     return tail && EndsWithPassMarker(*tail);
 }
 

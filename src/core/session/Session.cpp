@@ -2,7 +2,11 @@
 
 #include "core/audit/FaceDetect.h"
 #include "core/io/FileStatus.h"
+#include "core/io/ImageStructure.h"
+#include "core/io/RegularFile.h"
 #include "core/log/VerdictLine.h"
+#include "core/save/SavePhoto.h"
+#include "core/verify/GenuinePhoto.h"
 
 namespace quorvel {
 
@@ -70,6 +74,26 @@ Result<void> Session::OpenLogWithStartupLine() {
 Result<void> Session::LogVerdict(const std::filesystem::path& photoFile, Verdict verdict) {
     if (!m_log->IsOpen() && m_logFailure) return *m_logFailure;
     return WriteVerdictLine(*m_log, photoFile.filename(), verdict);
+}
+
+RecognisedAudit Session::AuditRecognising(const std::filesystem::path& photoFile, Trace trace) {
+    Result<RegularFile> file = RegularFile::Open(photoFile);
+    if (!file) {
+        DecodedPhoto unread;
+        unread.failure = file.error();
+        return {m_auditor.AuditDecoded(unread, trace), false};
+    }
+    if (!HasPassMarker(*file) || file->length() > kMaxVerifiedFileBytes) {
+        return {m_auditor.AuditFile(*file, trace).report, false};
+    }
+    const Result<std::string> bytes = file->ReadAll(kMaxVerifiedFileBytes);
+    if (!bytes) return {m_auditor.AuditFile(*file, trace).report, false};
+    const ImageStructure walk =
+        WalkImage(std::string_view(*bytes).substr(0, bytes->size() - kPassMarkerLength));
+    RecognisedAudit audited{m_auditor.AuditFile(*file, trace, &walk).report, false};
+    audited.alreadyProcessed =
+        CheckGenuinePhotoBytes(*bytes, walk, m_auditor.cascade(), settings()).genuine;
+    return audited;
 }
 
 }  // namespace quorvel

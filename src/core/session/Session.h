@@ -32,6 +32,13 @@ struct SessionOptions {
 // The window's rule: the cascade and cfg.ini in the working directory.
 SessionOptions WindowSessionOptions();
 
+// A photo audited for the window: its audit, and whether the file is already
+// a save that verifies (it ends with the pass marker and passes every check).
+struct RecognisedAudit {
+    AuditReport report;
+    bool alreadyProcessed = false;
+};
+
 // What a front end shares: the settings, the auditor with its cascade, and
 // the activity log. Started by Open; a start-up failure comes back as a value.
 class Session {
@@ -50,6 +57,12 @@ public:
     AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off) {
         return m_auditor.Audit(photoFile, trace);
     }
+
+    // The window's audit: the photo is opened once and its structure walked
+    // once, for the audit and, when the file ends with the pass marker and is
+    // no longer than a save can be, for the verification of its bytes, read
+    // from the same descriptor.
+    RecognisedAudit AuditRecognising(const std::filesystem::path& photoFile, Trace trace);
 
     // Opens the log; the value is true only when this call opened it. A
     // failure is kept: the verdicts logged after it report it.

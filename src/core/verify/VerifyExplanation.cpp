@@ -65,7 +65,7 @@ Explanation ExplainMarker(bool present) {
     return e;
 }
 
-Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool decoded) {
+Explanation ExplainLayout(const ImageStructure& layout, std::uint64_t markerAt, bool decoded) {
     const std::string format = ImageFormatName(layout.format);
     if (layout.format == ImageFormat::Other) {
         Explanation e =
@@ -101,6 +101,26 @@ Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool 
         e.measured = Quantity{{{"bytes_between", between}}, {{"format", format}}, "B"};
     }
     e.limit = Values({{"max", 0}}, "B");
+    return e;
+}
+
+Explanation ExplainCost(ImageFormat format, const DecodingWork& work,
+                        const std::optional<CostExcess>& excess) {
+    if (excess) {
+        Explanation e = ExplainDecodingCost(*excess);
+        e.rule = verify_rule::kCost;
+        e.advice.clear();
+        e.adviceEn.clear();
+        return e;
+    }
+    Explanation e = Make(verify_rule::kCost, "解码代价在上限之内，可以解码",
+                         "decoding the " + std::string(ImageFormatName(format)) +
+                             " data asks no more than its caps allow");
+    e.measured = Values({{"scans", static_cast<double>(work.scans)},
+                         {"reads_per_coefficient", work.ReadsPerCoefficient()},
+                         {"inflated_chunks", static_cast<double>(work.inflatedChunkBytes)},
+                         {"image_data_excess", static_cast<double>(work.imageDataExcess)}},
+                        "");
     return e;
 }
 
