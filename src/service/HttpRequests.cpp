@@ -65,13 +65,18 @@ std::string LoggedPath(std::string_view uri) {
     return path.empty() ? "-" : path;
 }
 
-std::optional<int> DigitIn(const char* text, int lowest, int highest) {
+std::optional<int> DigitIn(const char* text, const SettingValues& values) {
     if (text == nullptr || std::strlen(text) != 1 || text[0] < '0' || text[0] > '9') {
         return std::nullopt;
     }
     const int value = text[0] - '0';
-    if (value < lowest || value > highest) return std::nullopt;
+    if (!values.Holds(value)) return std::nullopt;
     return value;
+}
+
+// "color must be 0, 1, 2 or 3": the answer to a query value out of range.
+std::string MustBe(const SettingValues& values) {
+    return std::string(values.name) + " must be " + ListValues(values);
 }
 
 MHD_Result HttpServer::Answer(Request& request, const Reply& reply) {
@@ -143,15 +148,13 @@ MHD_Result HttpServer::RouteUpload(Request& request, const BodyFraming& body) {
     const char* size =
         MHD_lookup_connection_value(request.connection, MHD_GET_ARGUMENT_KIND, "size");
     if (color != nullptr) {
-        const std::optional<int> value = DigitIn(color, 0, 3);
-        if (!value) {
-            return Answer(request, JsonError(MHD_HTTP_BAD_REQUEST, "color must be 0, 1, 2 or 3"));
-        }
+        const std::optional<int> value = DigitIn(color, kColorValues);
+        if (!value) return Answer(request, JsonError(MHD_HTTP_BAD_REQUEST, MustBe(kColorValues)));
         request.settings.color = static_cast<BackgroundColor>(*value);
     }
     if (size != nullptr) {
-        const std::optional<int> value = DigitIn(size, 1, 2);
-        if (!value) return Answer(request, JsonError(MHD_HTTP_BAD_REQUEST, "size must be 1 or 2"));
+        const std::optional<int> value = DigitIn(size, kSizeValues);
+        if (!value) return Answer(request, JsonError(MHD_HTTP_BAD_REQUEST, MustBe(kSizeValues)));
         request.settings.size = static_cast<SizeMode>(*value);
     }
     // The body's memory is held from the headers on (a chunked body may grow

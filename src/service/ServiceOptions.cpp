@@ -26,34 +26,6 @@ ParsedService UsageError(std::ostream& err, const std::string& message) {
     return {std::nullopt, 2};
 }
 
-bool ValidColor(int color) { return color >= 0 && color <= 3; }
-bool ValidSize(int size) { return size == 1 || size == 2; }
-
-// The settings: --config's values, those given as options replacing them.
-Result<Settings> ResolveSettings(const std::string& configPath, std::optional<int> color,
-                                 std::optional<int> size) {
-    Settings settings;
-    if (!configPath.empty()) {
-        const Result<SettingsFile> file = ReadSettings(configPath);
-        if (!file) return file.error();
-        settings = file->settings;
-        const int fileColor = static_cast<int>(settings.color);
-        const int fileSize = static_cast<int>(settings.size);
-        if (!color && !ValidColor(fileColor)) {
-            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": color " +
-                                                       std::to_string(fileColor) +
-                                                       " is not 0, 1, 2 or 3");
-        }
-        if (!size && !ValidSize(fileSize)) {
-            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": size " +
-                                                       std::to_string(fileSize) + " is not 1 or 2");
-        }
-    }
-    if (color) settings.color = static_cast<BackgroundColor>(*color);
-    if (size) settings.size = static_cast<SizeMode>(*size);
-    return settings;
-}
-
 }  // namespace
 
 Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text,
@@ -103,7 +75,7 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
         ->type_name("ADDRESS:PORT");
     app.add_option("--color", given.color, "background colour: 0 white, 1 red, 2 blue, 3 any")
         ->type_name("N");
-    app.add_option("--size", given.size, "size mode: 1 or 2")->type_name("N");
+    app.add_option("--size", given.size, "size mode: " + ListValues(kSizeValues))->type_name("N");
     app.add_option("--config", given.configPath,
                    "read color and size from this cfg.ini (section set)")
         ->type_name("FILE");
@@ -181,13 +153,23 @@ ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpu
         return UsageError(err, e.what());
     }
 
-    if (given.color && !ValidColor(*given.color)) {
-        return UsageError(err, "--color must be 0, 1, 2 or 3");
+    for (const auto& [values, value] :
+         {std::pair{kColorValues, given.color}, std::pair{kSizeValues, given.size}}) {
+        if (value && !values.Holds(*value)) {
+            return UsageError(err,
+                              std::string("--") + values.name + " must be " + ListValues(values));
+        }
     }
-    if (given.size && !ValidSize(*given.size)) return UsageError(err, "--size must be 1 or 2");
-    Result<Settings> settings = ResolveSettings(given.configPath, given.color, given.size);
+    SettingsRequest request;
+    if (!given.configPath.empty()) request.file = given.configPath;
+    if (given.color) request.color = static_cast<BackgroundColor>(*given.color);
+    if (given.size) request.size = static_cast<SizeMode>(*given.size);
+    Result<ResolvedSettings> settings = ResolveSettings(request);
+    if (settings) {
+        if (Result<void> known = RequireKnownValues(*settings); !known) settings = known.error();
+    }
     if (!settings) return UsageError(err, settings.error().message);
-    options.settings = *settings;
+    options.settings = settings->settings;
     Result<std::pair<std::string, int>> address = ParseListenAddress(given.listen);
     if (!address) return UsageError(err, address.error().message);
     options.host = address->first;

@@ -47,13 +47,14 @@ void AddSettings(Table& table) {
                                   [](AuditOptions& o, const OptionValue& v) {
                                       o.color = static_cast<BackgroundColor>(v.number);
                                   });
-    color.min = 0;
-    color.max = 3;
+    color.min = kColorValues.least;
+    color.max = kColorValues.most;
     OptionSpec& size = table.add(
-        "--size", "N", Kind::Number, Group::Settings, kAuditOrVerify, "size mode: 1 or 2",
+        "--size", "N", Kind::Number, Group::Settings, kAuditOrVerify,
+        "size mode: " + ListValues(kSizeValues),
         [](AuditOptions& o, const OptionValue& v) { o.size = static_cast<SizeMode>(v.number); });
-    size.min = 1;
-    size.max = 2;
+    size.min = kSizeValues.least;
+    size.max = kSizeValues.most;
     table.add("--cascade", "FILE", Kind::Text, Group::Settings, kAuditOrVerify, "face cascade file",
               [](AuditOptions& o, const OptionValue& v) { o.cascadePath = v.text; });
     table.add("--show-config", "", Kind::Flag, Group::Settings, kInShowConfig,

@@ -171,12 +171,13 @@ Explanation ExplainFaceShare(double share) {
 }
 
 Explanation ExplainSizeSetting(int setting) {
-    Explanation e =
-        Make(rule_id::kSizeSetting, "尺寸设置 " + std::to_string(setting) + " 无效，应为 1 或 2",
-             "size setting " + std::to_string(setting) + " is not valid, 1 or 2",
-             "请让管理员检查尺寸设置", "ask the administrator to check the size setting");
+    Explanation e = Make(
+        rule_id::kSizeSetting,
+        "尺寸设置 " + std::to_string(setting) + " 无效，应为 " + ListValues(kSizeValues, "或"),
+        "size setting " + std::to_string(setting) + " is not valid, " + ListValues(kSizeValues),
+        "请让管理员检查尺寸设置", "ask the administrator to check the size setting");
     e.measured = Quantity{{{"setting", setting}}, {}, ""};
-    e.limit = Range({{"min", 1}, {"max", 2}}, "");
+    e.limit = Range({{"min", kSizeValues.least}, {"max", kSizeValues.most}}, "");
     return e;
 }
 

@@ -41,21 +41,11 @@ Result<Session> Session::Open(const SessionOptions& options) {
         return error;
     }
 
-    Settings settings;
-    if (!options.color || !options.size) {
-        Result<SettingsFile> file = ReadSettings(options.configPath);
-        if (!file) {
-            Error error = file.error();
-            error.kind = ErrorKind::ConfigUnusable;
-            error.path = options.configPath;
-            return error;
-        }
-        settings = file->settings;
-    }
-    if (options.color) settings.color = *options.color;
-    if (options.size) settings.size = *options.size;
-
-    return Session(Auditor(std::move(loaded).value(), settings), cascadePath, options.logPath);
+    const Result<ResolvedSettings> resolved =
+        ResolveSettings({options.configPath, options.color, options.size});
+    if (!resolved) return resolved.error();
+    return Session(Auditor(std::move(loaded).value(), resolved->settings), cascadePath,
+                   options.logPath);
 }
 
 Result<bool> Session::OpenLog() {

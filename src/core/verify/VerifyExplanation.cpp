@@ -187,11 +187,12 @@ Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
                                         : sizeSetting == 2 ? &rules::kMode2
                                                            : nullptr;
     if (mode == nullptr) {
-        Explanation e = Make(
-            verify_rule::kSize, "尺寸设置 " + std::to_string(sizeSetting) + " 不是尺寸模式",
-            "the size setting " + std::to_string(sizeSetting) + " is not a size mode (1 or 2)");
+        Explanation e =
+            Make(verify_rule::kSize, "尺寸设置 " + std::to_string(sizeSetting) + " 不是尺寸模式",
+                 "the size setting " + std::to_string(sizeSetting) + " is not a size mode (" +
+                     ListValues(kSizeValues) + ")");
         e.measured = Values({{"setting", sizeSetting}}, "");
-        e.limit = Values({{"min", 1}, {"max", 2}}, "");
+        e.limit = Values({{"min", kSizeValues.least}, {"max", kSizeValues.most}}, "");
         return e;
     }
     const std::string aspect = sizeSetting == 1 ? rules::kMode1AspectText : rules::kMode2AspectText;
