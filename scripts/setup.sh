@@ -8,19 +8,22 @@ set -euo pipefail
 # Chinese texts.
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev qt6-base-dev
+    libopencv-dev opencv-data libinih-dev libjpeg62-turbo-dev zlib1g-dev qt6-base-dev
     nlohmann-json3-dev libcli11-dev libmicrohttpd-dev help2man
     fonts-noto-cjk qt6-translations-l10n
 )
 
-# The test suite (offscreen and X11 window tests, the report's screenshots),
-# the formatting check, the fuzzers and the Debian package's checks.
+# The test suite (offscreen and X11 window tests, the report's screenshots,
+# the window heard through the Orca screen reader, photos as cjpeg and
+# ImageMagick write them, with an ICC profile), the formatting check, the
+# fuzzers and the Debian package's checks.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang clang-format libclang-rt-14-dev
+    orca at-spi2-core python3-pyatspi dbus-x11 xdotool
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
-    opencv-doc jq valgrind
+    opencv-doc jq valgrind libjpeg-turbo-progs imagemagick icc-profiles-free
 )
 
 case "${1:-test}" in

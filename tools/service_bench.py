@@ -26,12 +26,18 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 def start_service(verifyd, workers, queue=64):
+    # Every client of the benchmark is 127.0.0.1: one address may use all
+    # the body memory, as behind a proxy.
     proc = subprocess.Popen(
         [verifyd, "--listen", "127.0.0.1:0", "--color", "3", "--size", "1",
-         "--workers", str(workers), "--queue", str(queue)],
+         "--workers", str(workers), "--queue", str(queue), "--address-memory", "128"],
         stderr=subprocess.PIPE, text=True)
-    line = proc.stderr.readline()
-    match = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
+    # Warnings (running as root, ...) may come before the start-up line.
+    for _ in range(10):
+        line = proc.stderr.readline()
+        match = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
+        if match or not line:
+            break
     if not match:
         proc.kill()
         sys.exit("quorvel-verifyd did not start: " + line)

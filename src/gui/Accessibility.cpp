@@ -39,6 +39,12 @@ QAccessibleInterface* PartsFactory(const QString& className, QObject* object) {
         auto* part = static_cast<AccessiblePart*>(object);
         return new QAccessibleWidget(part, part->role());
     }
+    if (className == QLatin1String("quorvel::gui::MainWindow")) {
+        // The program's window, a frame to screen readers: a return to it
+        // says its title and then the focus, where a dialog would also read
+        // every longer text inside it.
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
     if (className == QLatin1String("quorvel::gui::FolderLink")) {
         return new FolderLinkAccessible(static_cast<FolderLink*>(object));
     }

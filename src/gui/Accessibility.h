@@ -60,7 +60,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// Makes Qt expose the parts above with their roles; once per process.
+// Makes Qt expose the parts above and the main window with their roles;
+// once per process.
 void installAccessibleParts();
 
 }  // namespace quorvel::gui

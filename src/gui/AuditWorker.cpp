@@ -4,8 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "core/save/SavePhoto.h"
-#include "core/verify/GenuinePhoto.h"
+#include "core/session/Session.h"
 
 namespace quorvel::gui {
 
@@ -41,11 +40,11 @@ void AuditWorker::start(std::shared_ptr<quorvel::Session> session,
         m_link->running = true;
     }
     std::thread([link = m_link, session = std::move(session), photo]() mutable {
-        quorvel::AuditReport report = session->auditor().Audit(photo);
-        const bool alreadyProcessed =
-            quorvel::HasPassMarker(photo) &&
-            quorvel::CheckGenuinePhotoFile(photo, session->auditor().cascade(), session->settings())
-                .genuine;
+        // One opening and one walk of the file for the audit and the check
+        // of whether it is already a save.
+        quorvel::RecognisedAudit audited = session->AuditRecognising(photo, quorvel::Trace::On);
+        quorvel::AuditReport report = std::move(audited.report);
+        const bool alreadyProcessed = audited.alreadyProcessed;
         // Let go of the session before the audit counts as ended, so that a
         // process ending after its last audit never destroys it from here.
         session.reset();

@@ -157,4 +157,10 @@ QString startupFailureDetail(const Error& error) {
     return QStringLiteral("文件：") + file;
 }
 
+QString logFailureLine(const Error& error) {
+    const QString name = error.path.empty() ? QStringLiteral("Test.log")
+                                            : QFile::decodeName(error.path.filename().c_str());
+    return QStringLiteral("%1 无法写入，结果未记入日志").arg(name);
+}
+
 }  // namespace quorvel::gui

@@ -24,6 +24,11 @@ QString userFolderFailureMessage(const quorvel::Error& error);
 // configuration that cannot be used (the message as it always read), and
 // beneath it the file it means (empty without one).
 QString startupFailureMessage(const quorvel::Error& error);
+
+// The line the window shows while verdicts do not reach the activity log
+// (it cannot be opened, or a write failed): the log's name and that the
+// verdicts are not recorded in it.
+QString logFailureLine(const quorvel::Error& error);
 QString startupFailureDetail(const quorvel::Error& error);
 
 }  // namespace quorvel::gui

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include "gui/AboutDialog.h"
 #include "gui/Accessibility.h"
@@ -14,7 +15,6 @@
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
 #include "gui/QtUserDialogs.h"
-#include "gui/ResultPanel.h"
 #include "gui/ScreenTexts.h"
 
 namespace quorvel::gui {
@@ -32,8 +32,6 @@ constexpr QRect kWindowRect(0, 0, 800, 600);
 constexpr QRect kOpenButtonRect(520, 100, 197, 48);
 constexpr QRect kSaveButtonRect(520, 188, 197, 48);
 constexpr QRect kExitButtonRect(520, 276, 197, 48);
-// The result panel with its caption bar.
-constexpr QRect kResultPanelRect(274, 77, 190, 269);
 
 }  // namespace
 
@@ -42,18 +40,21 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
       m_icon(appIcon()),
       m_dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>(this)),
       m_auditWorker(std::make_unique<AuditWorker>()) {
+    // Before anything asks for the window's interface: its role comes from there.
+    installAccessibleParts();
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(m_icon);
     resize(kInitialSize);
     setAcceptDrops(true);
-    // Read out as the window's title and text: the banner's title and the
-    // instructions under the panels.
+    // Read out as the window's title; the instructions under the panels
+    // come with it when the window first appears (see changeEvent).
     setAccessibleName(kToolTitle);
     setAccessibleDescription(kInstructions);
 
     setUpButtons();
     setUpSavedLine();
+    setUpLogLine();
     setUpAccessibleParts();
 
     connect(&m_openButton, &QAbstractButton::clicked, this, &MainWindow::openPhoto);
@@ -64,7 +65,7 @@ MainWindow::MainWindow(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     // Alt+Space opens the window menu, as it would on a window with a frame.
     auto* windowMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(windowMenuKey, &QShortcut::activated, this,
-            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0))); });
+            [this] { showWindowMenu(mapToGlobal(QPoint(0, 0)), true); });
 }
 
 void MainWindow::setUpButtons() {
@@ -114,17 +115,32 @@ void MainWindow::setUpSavedLine() {
     });
 }
 
-void MainWindow::setUpAccessibleParts() {
-    // The result panel as text, over the panel it speaks of.
-    m_notice = new ResultNotice(this);
-    m_notice->setGeometry(kResultPanelRect);
-    m_photoPart = new AccessiblePart(QAccessible::Graphic, this);
-    m_photoPart->setObjectName(QStringLiteral("processedPhoto"));
-    m_photoPart->setGeometry(kResultFrame.x, kResultFrame.y, kResultFrame.width,
-                             kResultFrame.height);
-    m_photoPart->setAccessibleName(QStringLiteral("处理后的照片"));
-    m_photoPart->hide();
+void MainWindow::setUpLogLine() {
+    m_logLabel = new QLabel(this);
+    m_logLabel->setObjectName(QStringLiteral("logLabel"));
+    m_logLabel->setGeometry(kLogLineRect);
+    m_logLabel->setAlignment(Qt::AlignCenter);
+    m_logLabel->setTextFormat(Qt::PlainText);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(kSavedLinePixelSize);
+    m_logLabel->setFont(font);
+    QPalette palette = m_logLabel->palette();
+    palette.setColor(QPalette::WindowText, kLogLineColor);
+    m_logLabel->setPalette(palette);
+    m_logLabel->hide();
 }
+
+void MainWindow::showLogOutcome(const quorvel::Result<void>& logged) {
+    if (logged) {
+        m_logLabel->clear();
+        m_logLabel->hide();
+        return;
+    }
+    m_logLabel->setText(logFailureLine(logged.error()));
+    m_logLabel->show();
+}
+
+QString MainWindow::logText() const { return m_logLabel->text(); }
 
 MainWindow::~MainWindow() {
     if (m_auditRunning) QApplication::restoreOverrideCursor();
@@ -160,25 +176,34 @@ bool MainWindow::startUp() {
         return false;
     }
     m_session = std::make_shared<quorvel::Session>(std::move(opened).value());
-    m_session->OpenLogWithStartupLine();
+    // A log that cannot be opened leaves the window running without it, and
+    // the window says so.
+    showLogOutcome(m_session->OpenLogWithStartupLine());
     m_openButton.setFocus();
     announceResult();
     return true;
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showWindowMenu(event->globalPos()); }
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    showWindowMenu(event->globalPos(), event->reason() == QContextMenuEvent::Keyboard);
+}
 
 // The window menu of a frameless window: what the title bar's menu offers.
-void MainWindow::showWindowMenu(const QPoint& globalPos) {
+void MainWindow::showWindowMenu(const QPoint& globalPos, bool byKeyboard) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
-    const QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
+    QAction* minimize = menu.addAction(QStringLiteral("最小化(&N)"));
     QAction* close = menu.addAction(QStringLiteral("关闭(&C)"));
     // Shown in the menu's key column; the window manager closes on it as well.
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     menu.addSeparator();
     const QAction* about = menu.addAction(QStringLiteral("关于 Quorvel(&A)..."));
 
+    if (byKeyboard) {
+        // Opened by a key, the menu starts on its first entry, which a
+        // screen reader then says: otherwise it would say nothing at all.
+        QTimer::singleShot(0, &menu, [&menu, minimize] { menu.setActiveAction(minimize); });
+    }
     const QAction* chosen = menu.exec(globalPos);
     if (chosen == about) {
         showAboutBox();

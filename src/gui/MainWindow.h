@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <opencv2/core.hpp>
@@ -19,6 +20,7 @@
 #include "gui/RecentFolder.h"
 #include "gui/UserDialogs.h"
 
+class QLabel;
 class QMimeData;
 
 namespace quorvel::gui {
@@ -34,9 +36,11 @@ class ResultNotice;
 // right. Esc, Exit and the window menu's Close reject it. An image file
 // dropped on it is audited; Ctrl+O opens a photo, Ctrl+S saves; dragging its
 // banner moves it. What the pictures say is also told to assistive
-// technology: the title and the instructions as the window's name and
-// description, the result panel as a notification ("resultNotice") that is
-// announced with every verdict, the waiting state and every save.
+// technology: the title as the window's name, the instructions as a text of
+// their own ("instructions", also the window's description until it is
+// first left), the result panel as a notification ("resultNotice") that is
+// announced with every verdict, the waiting state and every save. After a
+// dialog the new state is told before the focus.
 class MainWindow : public QDialog {
     Q_OBJECT
 
@@ -62,6 +66,9 @@ public:
     // The line under the buttons after a save: the folder's name and the
     // file's; empty when there is none.
     QString savedText() const;
+    // The line that says the last verdict did not reach the activity log;
+    // empty while it does.
+    QString logText() const;
     // The lines the result panel tells assistive technology.
     QStringList noticeLines() const;
 
@@ -80,6 +87,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -93,20 +103,32 @@ private:
     void openPhoto();
     void startAudit();
     void applyVerdict(const quorvel::AuditReport& report, bool alreadyProcessed);
+    // What the result panel says now: the one place that words the waiting
+    // state, a verdict and a save for assistive technology.
+    QStringList resultLines() const;
     void announceResult();
+    // Right after a dialog, while the window waits to be active again: the
+    // window itself takes the keyboard focus (a screen reader says nothing
+    // of it) and the focused button keeps its ring, so that the verdict is
+    // heard before the focus.
+    void holdFocusForResult();
+    void releaseHeldFocus();
     // Parts of the constructor: the three buttons, the saved line, and the
     // objects that read the result panel out.
     void setUpButtons();
     void setUpSavedLine();
+    void setUpLogLine();
     void setUpAccessibleParts();
     void savePhoto();
     // True when the photo may be saved under this name: a format the
     // registration side accepts, or the user's answer to the question.
     bool saveFormatAccepted(const std::filesystem::path& target);
-    void showWindowMenu(const QPoint& globalPos);
+    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void showAboutBox();
     void setAuditRunning(bool running);
     void showSavedLine(const QString& path);
+    // Shows the log line for a failure to log, or hides it.
+    void showLogOutcome(const quorvel::Result<void>& logged);
     // After a dialog: the window is active again, with the focus on a button.
     void takeFocusBack();
 
@@ -123,11 +145,15 @@ private:
     PictureButton m_exitButton;
     PictureButton m_saveButton;
     FolderLink* m_savedLabel = nullptr;  // a child: the line under the buttons after a save
+    QLabel* m_logLabel = nullptr;        // a child: shown while verdicts are not logged
     QString m_savedFolder;
     RecentFolder m_recentFolder;
-    ResultNotice* m_notice = nullptr;       // a child: the result panel as text
-    AccessiblePart* m_photoPart = nullptr;  // a child: the processed photo, when shown
-    bool m_alreadyProcessed = false;        // the last photo carries a verified pass marker
+    ResultNotice* m_notice = nullptr;         // a child: the result panel as text
+    AccessiblePart* m_photoPart = nullptr;    // a child: the processed photo, when shown
+    bool m_alreadyProcessed = false;          // the last photo carries a verified pass marker
+    bool m_hasBeenActive = false;             // the window has been active once
+    PictureButton* m_focusHeldFor = nullptr;  // see holdFocusForResult
+    QTimer m_waitingAnnouncement;             // tells a long audit after a dialog
 
     std::unique_ptr<UserDialogs> m_dialogs;
     bool m_auditRunning = false;

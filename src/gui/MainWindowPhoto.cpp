@@ -12,8 +12,6 @@
 #include "gui/MainWindow.h"
 #include "gui/MeasuredLine.h"
 #include "gui/Pictures.h"
-#include "gui/ScreenTexts.h"
-#include "gui/WaitingPanel.h"
 
 namespace quorvel::gui {
 
@@ -36,6 +34,7 @@ void MainWindow::openPhoto() {
     takeFocusBack();
     if (!path) return;
     m_photoPath = localPath(*path);
+    holdFocusForResult();
     startAudit();
 }
 
@@ -63,7 +62,14 @@ void MainWindow::setAuditRunning(bool running) {
     if (running == m_auditRunning) return;
     m_auditRunning = running;
     update();  // the waiting panel comes and goes with the audit
-    announceResult();
+    if (running && m_focusHeldFor != nullptr) {
+        // Right after a dialog only an audit that takes a while is told to
+        // be running: a quick verdict is the first thing heard.
+        m_photoPart->hide();
+        m_waitingAnnouncement.start();
+    } else {
+        announceResult();
+    }
     // Open and Exit stay available: Open ignores a press, closing abandons
     // the audit. The focus never moves by itself to Exit: a focused Save
     // hands it to Open before it is disabled.
@@ -80,7 +86,7 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyPr
     m_auditState = report.verdict;
     m_alreadyProcessed = alreadyProcessed;
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
-    m_session->LogVerdict(m_photoPath, m_auditState);
+    showLogOutcome(m_session->LogVerdict(m_photoPath, m_auditState));
     m_measuredText = measuredLine(report);
     m_adviceText = adviceLine(report);
     // Under the reason text of the verdict's screen, in window pixels.
@@ -91,7 +97,9 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyPr
         m_saveButton.setEnabled(true);
     }
     setAuditRunning(false);
-    // The next step: Enter saves a passed photo, or opens another one.
+    // The next step, heard after the verdict: Enter saves a passed photo, or
+    // opens another one.
+    releaseHeldFocus();
     (passed ? m_saveButton : m_openButton).setFocus();
     update();
     emit auditFinished(m_auditState);
@@ -170,34 +178,6 @@ void MainWindow::showSavedLine(const QString& path) {
     m_savedLabel->setToolTip(path + QStringLiteral("\n点击打开所在文件夹"));
     m_savedLabel->setAccessibleName(line.text());
     m_savedLabel->show();
-}
-
-QStringList MainWindow::noticeLines() const { return m_notice->lines(); }
-
-void MainWindow::announceResult() {
-    QStringList lines;
-    const bool showsPhoto = !m_auditRunning && m_auditState == quorvel::Verdict::Passed;
-    m_photoPart->setVisible(showsPhoto);
-    if (m_auditRunning) {
-        lines << kWaitingText;
-    } else if (!savedText().isEmpty()) {
-        lines << savedText();
-    } else {
-        lines << screenCaption(m_auditState);
-        if (m_auditState == quorvel::Verdict::Initial) {
-            lines << kInitialPlaceholder;
-        } else if (!showsPhoto) {
-            lines << kReasonHeading + screenReason(m_auditState) << m_measuredText;
-        } else {
-            const QString size =
-                QStringLiteral("%1×%2").arg(m_processedPhoto.cols).arg(m_processedPhoto.rows);
-            m_photoPart->setAccessibleDescription(
-                QStringLiteral("审核通过并处理好的证件照，%1 像素，可以保存").arg(size));
-            lines << QStringLiteral("处理后的照片 %1 像素，可以保存").arg(size) << m_adviceText;
-        }
-        if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
-    }
-    m_notice->announce(lines);
 }
 
 QString MainWindow::savedText() const {

@@ -55,6 +55,11 @@ inline constexpr int kSavedLinePixelSize = 13;
 
 inline const QString kSavedPrefix = QStringLiteral("已保存：");
 
+// The line that says verdicts do not reach the activity log: at the top of
+// the buttons' card, above Open, in red.
+inline constexpr QRect kLogLineRect(504, 79, 229, 19);
+inline const QColor kLogLineColor(0xC6, 0x28, 0x28);
+
 // Where a saved photo went, as the user can find it: "已保存：" with the
 // folder's name and the file's name (not the whole path).
 struct SavedLine {

@@ -23,6 +23,11 @@ void PictureButton::setFadeWhenDisabled(bool fade) {
     update();
 }
 
+void PictureButton::setFocusHeld(bool held) {
+    m_focusHeld = held;
+    update();
+}
+
 QSize PictureButton::sizeHint() const {
     return m_picture.isNull() ? QSize(197, 48) : m_picture.size();
 }
@@ -47,7 +52,7 @@ void PictureButton::paintEvent(QPaintEvent*) {
     } else if (underMouse()) {
         painter.fillRect(area, QColor(255, 255, 255, 28));
     }
-    if (hasFocus()) paintFocusRing(painter, area);
+    if (hasFocus() || (m_focusHeld && window()->hasFocus())) paintFocusRing(painter, area);
 }
 
 namespace {

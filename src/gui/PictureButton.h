@@ -30,6 +30,10 @@ public:
     // disabled state has a picture of its own.
     void setFadeWhenDisabled(bool fade);
 
+    // Shows the focus ring while the window itself holds the keyboard focus
+    // for this button, which takes it once the window hands it on.
+    void setFocusHeld(bool held);
+
     QSize sizeHint() const override;
 
 protected:
@@ -43,6 +47,7 @@ private:
     QImage m_picture;
     QImage m_sharpPicture;  // the @2x version
     bool m_fadeWhenDisabled = true;
+    bool m_focusHeld = false;
 };
 
 }  // namespace quorvel::gui

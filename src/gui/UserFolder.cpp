@@ -9,6 +9,7 @@
 #include "core/common/ErrorText.h"
 #include "core/config/ConfigPlaces.h"
 #include "core/config/Settings.h"
+#include "core/io/FileStatus.h"
 #include "core/session/Session.h"
 
 namespace quorvel::gui {
@@ -69,9 +70,9 @@ Result<void> EnterUserFolder(const quorvel::UserFolderSources& sources) {
 }
 
 bool HoldsStartupFiles(const fs::path& folder) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(folder / kConfigFileName, ec)) ||
-           fs::exists(fs::symlink_status(folder / kCascadeFileName, ec));
+    using quorvel::Links;
+    return quorvel::StatusOf(folder / kConfigFileName, Links::Keep).exists() ||
+           quorvel::StatusOf(folder / kCascadeFileName, Links::Keep).exists();
 }
 
 Result<void> ChooseWorkingFolder(int& argc, char** argv, const quorvel::UserFolderSources& sources,

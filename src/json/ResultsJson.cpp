@@ -293,8 +293,9 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
         ReadMeasures(TraceMeasures(), Member(line, "trace"), audit);
     }
     if (const std::optional<Explanation> reason = ReasonOf(Member(line, "reason"))) {
-        audit.decision =
-            RuleDecision{reason->rule, reason->measured, reason->limit, std::nullopt, {}};
+        audit.decision.rule = reason->rule;
+        audit.decision.measured = reason->measured;
+        audit.decision.limit = reason->limit;
         // What the sentences name besides the figures, where the line has it.
         if (audit.trace && audit.trace->background) {
             audit.decision.colour = audit.trace->background->backgroundClass;
@@ -307,8 +308,10 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
         outcome.reason.textEn = reason->textEn;
     }
     if (const std::optional<Explanation> advice = ReasonOf(Member(line, "advice"))) {
-        audit.advice =
-            RuleDecision{advice->rule, advice->measured, advice->limit, std::nullopt, {}};
+        audit.advice.emplace();
+        audit.advice->rule = advice->rule;
+        audit.advice->measured = advice->measured;
+        audit.advice->limit = advice->limit;
     }
     return outcome;
 }

@@ -1,14 +1,15 @@
 #include "service/HttpServer.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <thread>
+#include <vector>
 
 #include "service/Request.h"
 
@@ -16,117 +17,226 @@ namespace quorvel::service {
 
 namespace {
 
-// A listening TCP socket on a numeric address, or why there is none.
-Result<int> Listen(const std::string& host, int port) {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(static_cast<std::uint16_t>(port));
-        length = sizeof(sockaddr_in);
-    } else if (inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(static_cast<std::uint16_t>(port));
-        length = sizeof(sockaddr_in6);
-    } else {
-        return Fail(ErrorKind::BadContent, "not a numeric address: " + host);
+// How often the deadlines are looked at.
+constexpr std::chrono::milliseconds kSweepInterval{100};
+
+// The key of a client address for its share of the body memory: IPv4 as it
+// is (also when mapped into IPv6), IPv6 by its /64 network, since one
+// machine is commonly given a whole /64.
+std::string AddressKey(const sockaddr* address) {
+    if (address == nullptr) return "-";
+    if (address->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+        return std::string(reinterpret_cast<const char*>(&v4->sin_addr), 4);
     }
-    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0) {
-        const int error = errno;
-        if (fd >= 0) ::close(fd);
-        return Fail(
-            ErrorKind::WriteFailed,
-            "cannot listen on " + host + ":" + std::to_string(port) + ": " + std::strerror(error),
-            error);
+    if (address->sa_family == AF_INET6) {
+        const auto* bytes = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr)) {
+            return std::string(reinterpret_cast<const char*>(bytes + 12), 4);
+        }
+        return std::string(reinterpret_cast<const char*>(bytes), 8) + "/64";
     }
-    return fd;
+    return "-";
 }
 
-int BoundPort(int fd) {
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-    if (address.ss_family == AF_INET6) {
-        return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-    }
-    return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+Connection* ConnectionOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
 }
 
 }  // namespace
 
 void HttpServer::LibraryMessage(void* self, const char* format, va_list arguments) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    std::string line = text;
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    static_cast<HttpServer*>(self)->Log("quorvel-verifyd: http: " + line);
+    LogLibraryMessage(static_cast<HttpServer*>(self)->m_log, format, arguments);
 }
 
 Result<std::unique_ptr<HttpServer>> HttpServer::Start(const ServiceOptions& options,
-                                                      VerifyPool& pool, std::ostream& log) {
-    Result<int> fd = Listen(options.host, options.port);
+                                                      VerifyPool& pool, LineLog& log) {
+    Result<int> fd = ListenOn(options.host, options.port);
     if (!fd) return fd.error();
     std::unique_ptr<HttpServer> server(new HttpServer(options, pool, log));
     server->m_listenFd = *fd;
     server->m_port = BoundPort(*fd);
+    server->m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (options.probePort) {
+        auto probe = ProbeServer::Start(
+            options.probeHost, *options.probePort,
+            [raw = server.get()](std::string_view url) { return raw->ProbeAnswer(url); }, log);
+        if (!probe) return probe.error();
+        server->m_probe = std::move(*probe);
+    }
     // The connection's memory pool holds the request line and headers (our
     // own check answers 431 beyond kMaxHeaderBytes; the library beyond the
-    // pool) and the read buffer; bodies are copied out as they arrive.
+    // pool) and the read buffer; bodies are copied out as they arrive. The
+    // loop is ours (epoll, run by Run()), so that the deadlines are kept on
+    // the thread that owns the connections.
     const size_t memoryLimit = 4 * kMaxHeaderBytes;
     server->m_daemon = MHD_start_daemon(
-        MHD_USE_AUTO_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr,
-        nullptr, &HttpServer::OnRequest, server.get(), MHD_OPTION_EXTERNAL_LOGGER,
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG, 0, nullptr, nullptr,
+        &HttpServer::OnRequest, server.get(), MHD_OPTION_EXTERNAL_LOGGER,
         &HttpServer::LibraryMessage, server.get(), MHD_OPTION_LISTEN_SOCKET, *fd,
         MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(options.maxConnections),
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(options.perAddressConnections),
         MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(options.idleTimeout),
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_URI_LOG_CALLBACK,
-        &HttpServer::OnRequestLine, server.get(), MHD_OPTION_NOTIFY_COMPLETED,
-        &HttpServer::OnCompleted, server.get(), MHD_OPTION_END);
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, memoryLimit, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1,
+        MHD_OPTION_URI_LOG_CALLBACK, &HttpServer::OnRequestLine, server.get(),
+        MHD_OPTION_NOTIFY_COMPLETED, &HttpServer::OnCompleted, server.get(),
+        MHD_OPTION_NOTIFY_CONNECTION, &HttpServer::OnConnection, server.get(), MHD_OPTION_END);
     // (The server's destructor closes the socket.)
-    if (server->m_daemon == nullptr)
+    if (server->m_daemon == nullptr || server->m_wakeFd < 0) {
         return Fail(ErrorKind::WriteFailed, "the HTTP server could not start");
+    }
+    server->m_loop = std::thread(&HttpServer::Run, server.get());
     return server;
 }
 
 HttpServer::~HttpServer() {
+    StopLoop();
     if (m_daemon != nullptr) MHD_stop_daemon(m_daemon);
     if (m_listenFd >= 0) ::close(m_listenFd);
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 void HttpServer::StopAccepting() {
     m_stopping = true;
-    const MHD_socket fd = MHD_quiesce_daemon(m_daemon);
-    if (fd != MHD_INVALID_SOCKET) ::close(fd);
-    m_listenFd = -1;
+    Wake();
+}
+
+void HttpServer::Wake() {
+    const std::uint64_t one = 1;
+    if (::write(m_wakeFd, &one, sizeof one) < 0) {
+        // The counter is full: the loop is due to wake anyway.
+    }
+}
+
+void HttpServer::StopLoop() {
+    m_endLoop = true;
+    StopAccepting();
+    if (m_loop.joinable()) m_loop.join();
+    // The probes read the pool, which may go before the server.
+    m_probe.reset();
 }
 
 bool HttpServer::WaitIdle(std::chrono::milliseconds limit) const {
-    const auto end = std::chrono::steady_clock::now() + limit;
+    const auto end = Clock::now() + limit;
     while (m_metrics.InFlight() > 0 || m_pool.Pending() > 0) {
-        if (std::chrono::steady_clock::now() >= end) return false;
+        if (Clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+void HttpServer::Run() {
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD);
+    pollfd watched[2] = {{info->epoll_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    while (!m_endLoop) {
+        MHD_UNSIGNED_LONG_LONG libraryWait = 0;
+        auto wait = static_cast<MHD_UNSIGNED_LONG_LONG>(kSweepInterval.count());
+        if (MHD_get_timeout(m_daemon, &libraryWait) == MHD_YES) {
+            wait = std::min(wait, libraryWait);
+        }
+        ::poll(watched, 2, static_cast<int>(wait));
+        std::uint64_t count = 0;
+        if ((watched[1].revents & POLLIN) != 0 && ::read(m_wakeFd, &count, sizeof count) < 0) {
+            count = 0;
+        }
+        if (m_stopping && m_listenFd >= 0) {
+            const MHD_socket fd = MHD_quiesce_daemon(m_daemon);
+            if (fd != MHD_INVALID_SOCKET) ::close(fd);
+            m_listenFd = -1;
+        }
+        MHD_run(m_daemon);
+        NoticeClosedUploads();
+        const Clock::time_point now = Clock::now();
+        if (now - m_lastSweep >= kSweepInterval) {
+            m_lastSweep = now;
+            Sweep(now);
+        }
+    }
+}
+
+void HttpServer::NoticeClosedUploads() {
+    // The library does not see a client's end of stream in the middle of a
+    // body: a client that sends a part of it and closes would hold its
+    // reservation until the silence timeout. A body still arriving whose
+    // socket has reached its end, with nothing left unread, can never
+    // complete.
+    std::vector<pollfd> watched;
+    std::vector<Connection*> owners;
+    for (Connection* connection : m_connections) {
+        if (connection->phase != Phase::Receiving) continue;
+        watched.push_back({connection->fd, POLLRDHUP, 0});
+        owners.push_back(connection);
+    }
+    if (watched.empty() || ::poll(watched.data(), watched.size(), 0) <= 0) return;
+    for (std::size_t i = 0; i < watched.size(); ++i) {
+        if ((watched[i].revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) continue;
+        int unread = 0;
+        if (::ioctl(watched[i].fd, FIONREAD, &unread) == 0 && unread > 0) continue;
+        Cut(*owners[i], CutReason::Closed);
+    }
+}
+
+void HttpServer::Sweep(Clock::time_point now) {
+    const auto headerTime = std::chrono::seconds(m_options.headerTimeout);
+    const auto requestTime = std::chrono::seconds(m_options.requestTimeout);
+    for (Connection* connection : m_connections) {
+        const auto age = now - connection->since;
+        if (connection->phase == Phase::Waiting && age > headerTime) {
+            Cut(*connection, CutReason::HeaderTime);
+        } else if ((connection->phase == Phase::Waiting || connection->phase == Phase::Receiving) &&
+                   age > requestTime) {
+            Cut(*connection, CutReason::RequestTime);
+        }
+    }
+}
+
+void HttpServer::Cut(Connection& connection, CutReason reason) {
+    // Shut down, not closed: the library owns the descriptor, sees its end
+    // at its next turn and closes the connection (and ends its request).
+    ::shutdown(connection.fd, SHUT_RDWR);
+    connection.phase = Phase::Cut;
+    m_metrics.ConnectionCut(reason);
+}
+
+void HttpServer::OnConnection(void* self, MHD_Connection* connection, void** socketContext,
+                              MHD_ConnectionNotificationCode code) {
+    auto* server = static_cast<HttpServer*>(self);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto* tracked = new Connection;
+        tracked->handle = connection;
+        const MHD_ConnectionInfo* fd =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        tracked->fd = fd != nullptr ? fd->connect_fd : -1;
+        const MHD_ConnectionInfo* address =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+        tracked->address = AddressKey(address != nullptr ? address->client_addr : nullptr);
+        *socketContext = tracked;
+        server->m_connections.insert(tracked);
+        return;
+    }
+    auto* tracked = static_cast<Connection*>(*socketContext);
+    if (tracked == nullptr) return;
+    if (tracked->request != nullptr) tracked->request->owner = nullptr;
+    server->m_connections.erase(tracked);
+    delete tracked;
+    *socketContext = nullptr;
 }
 
 void* HttpServer::OnRequestLine(void* self, const char* uri, MHD_Connection* connection) {
     auto* server = static_cast<HttpServer*>(self);
     auto* request = new Request;
     request->connection = connection;
+    request->owner = ConnectionOf(connection);
+    if (request->owner != nullptr) request->owner->request = request;
     request->path = LoggedPath(uri != nullptr ? uri : "");
     server->m_metrics.Started();
     return request;
 }
 
 MHD_Result HttpServer::OnRequest(void* self, MHD_Connection* connection, const char* url,
-                                 const char* method, const char*, const char* upload,
+                                 const char* method, const char* version, const char* upload,
                                  size_t* uploadSize, void** state) {
     auto* server = static_cast<HttpServer*>(self);
     if (*state == nullptr) *state = OnRequestLine(self, url, connection);
@@ -134,7 +244,8 @@ MHD_Result HttpServer::OnRequest(void* self, MHD_Connection* connection, const c
     if (!request.routed) {
         request.routed = true;
         request.method = LoggedPath(method);
-        return server->Route(request, url);
+        if (request.owner != nullptr) request.owner->phase = Phase::Receiving;
+        return server->Route(request, url, version);
     }
     if (request.answered) return MHD_YES;
     return server->Receive(request, upload, uploadSize);
@@ -155,11 +266,18 @@ void HttpServer::OnCompleted(void* self, MHD_Connection* connection, void** stat
                             code == MHD_REQUEST_TERMINATED_WITH_ERROR)) {
         status = info->http_status;
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - request->start).count();
-    server->m_bodyBytes -= request->held;
+    const double seconds = std::chrono::duration<double>(Clock::now() - request->start).count();
+    server->Release(*request);
     server->m_metrics.Finished(OutcomeOf(status, request->genuine), seconds);
     server->LogLine(*request, status, seconds * 1000);
+    // A connection kept open waits for its next request from now on.
+    if (request->owner != nullptr) {
+        request->owner->request = nullptr;
+        if (request->owner->phase != Phase::Cut) {
+            request->owner->phase = Phase::Waiting;
+            request->owner->since = Clock::now();
+        }
+    }
     delete request;
 }
 
@@ -169,15 +287,7 @@ void HttpServer::LogLine(const Request& request, unsigned status, double millise
     std::snprintf(line, sizeof line, "%s %s %s %.0f ms genuine=%s",
                   request.method.empty() ? "-" : request.method.c_str(), request.path.c_str(),
                   status == 0 ? "-" : std::to_string(status).c_str(), milliseconds, genuine);
-    Log(line);
-}
-
-void HttpServer::Log(const std::string& line) {
-    // One write per line, so that lines of several threads never mix.
-    const std::string whole = line + "\n";
-    std::lock_guard lock(m_logMutex);
-    m_log.write(whole.data(), static_cast<std::streamsize>(whole.size()));
-    m_log.flush();
+    m_log.Write(line);
 }
 
 }  // namespace quorvel::service

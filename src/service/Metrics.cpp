@@ -11,6 +11,9 @@ constexpr const char* kOutcomeLabels[kOutcomeCount] = {"genuine",     "not_genui
                                                        "bad_request", "not_found",   "too_large",
                                                        "busy",        "failed",      "dropped"};
 
+constexpr const char* kCutLabels[kCutReasonCount] = {"header_time", "request_time", "closed"};
+constexpr const char* kDroppedLabels[3] = {"client_gone", "out_of_time", "stopping"};
+
 std::string Number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
@@ -30,6 +33,8 @@ Outcome OutcomeOf(unsigned status, int genuine) {
                    : genuine == 0 ? Outcome::NotGenuine
                                   : Outcome::Answered;
         case 400:
+        case 411:
+        case 501:
             return Outcome::BadRequest;
         case 404:
         case 405:
@@ -55,7 +60,7 @@ void Metrics::Finished(Outcome outcome, double seconds) {
     m_inFlight.fetch_sub(1);
 }
 
-std::string Metrics::Text(int workers, std::size_t pending) const {
+std::string Metrics::Text(int workers, std::size_t pending, std::size_t running) const {
     std::ostringstream out;
     out << "# HELP quorvel_verifyd_requests_total Requests answered, by outcome.\n"
            "# TYPE quorvel_verifyd_requests_total counter\n";
@@ -86,6 +91,26 @@ std::string Metrics::Text(int workers, std::size_t pending) const {
         << "# HELP quorvel_verifyd_workers Verifications that can run at once.\n"
            "# TYPE quorvel_verifyd_workers gauge\n"
         << "quorvel_verifyd_workers " << workers << "\n";
+    out << "# HELP quorvel_verifyd_verifications_running Verifications running.\n"
+           "# TYPE quorvel_verifyd_verifications_running gauge\n"
+        << "quorvel_verifyd_verifications_running " << running << "\n";
+    out << "# HELP quorvel_verifyd_connections_cut_total Connections the service shut down "
+           "itself, by reason.\n"
+           "# TYPE quorvel_verifyd_connections_cut_total counter\n";
+    for (std::size_t i = 0; i < kCutReasonCount; ++i) {
+        out << "quorvel_verifyd_connections_cut_total{reason=\"" << kCutLabels[i] << "\"} "
+            << m_cuts[i].load() << "\n";
+    }
+    out << "# HELP quorvel_verifyd_verifications_dropped_total Verifications dropped before "
+           "their end, by reason.\n"
+           "# TYPE quorvel_verifyd_verifications_dropped_total counter\n";
+    for (std::size_t i = 0; i < m_dropped.size(); ++i) {
+        out << "quorvel_verifyd_verifications_dropped_total{reason=\"" << kDroppedLabels[i]
+            << "\"} " << m_dropped[i].load() << "\n";
+    }
+    out << "# HELP quorvel_verifyd_body_bytes_held Bytes of upload bodies reserved now.\n"
+           "# TYPE quorvel_verifyd_body_bytes_held gauge\n"
+        << "quorvel_verifyd_body_bytes_held " << m_bodyBytes.load() << "\n";
     return out.str();
 }
 

@@ -26,39 +26,12 @@ ParsedService UsageError(std::ostream& err, const std::string& message) {
     return {std::nullopt, 2};
 }
 
-bool ValidColor(int color) { return color >= 0 && color <= 3; }
-bool ValidSize(int size) { return size == 1 || size == 2; }
-
-// The settings: --config's values, those given as options replacing them.
-Result<Settings> ResolveSettings(const std::string& configPath, std::optional<int> color,
-                                 std::optional<int> size) {
-    Settings settings;
-    if (!configPath.empty()) {
-        const Result<SettingsFile> file = ReadSettings(configPath);
-        if (!file) return file.error();
-        settings = file->settings;
-        const int fileColor = static_cast<int>(settings.color);
-        const int fileSize = static_cast<int>(settings.size);
-        if (!color && !ValidColor(fileColor)) {
-            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": color " +
-                                                       std::to_string(fileColor) +
-                                                       " is not 0, 1, 2 or 3");
-        }
-        if (!size && !ValidSize(fileSize)) {
-            return Fail(ErrorKind::ConfigUnusable, "\"" + configPath + "\": size " +
-                                                       std::to_string(fileSize) + " is not 1 or 2");
-        }
-    }
-    if (color) settings.color = static_cast<BackgroundColor>(*color);
-    if (size) settings.size = static_cast<SizeMode>(*size);
-    return settings;
-}
-
 }  // namespace
 
-Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text) {
+Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text,
+                                                       const std::string& option) {
     const auto bad = [&](const std::string& why) {
-        return Fail(ErrorKind::BadContent, "--listen " + text + ": " + why);
+        return Fail(ErrorKind::BadContent, option + " " + text + ": " + why);
     };
     const std::size_t colon = text.rfind(':');
     if (colon == std::string::npos) return bad("needs ADDRESS:PORT, such as 127.0.0.1:8080");
@@ -84,6 +57,7 @@ namespace {
 // What the command line gives before it is checked.
 struct GivenOptions {
     std::string listen = "127.0.0.1:" + std::to_string(kDefaultPort);
+    std::string probeListen;
     std::string configPath;
     std::string cascade;
     std::optional<int> color;
@@ -95,9 +69,13 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
     app.add_option("--listen", given.listen,
                    "address and port to listen on (default 127.0.0.1:8080)")
         ->type_name("ADDRESS:PORT");
+    app.add_option("--probe-listen", given.probeListen,
+                   "address and port of the probe listener: /healthz and /metrics only "
+                   "(default: none)")
+        ->type_name("ADDRESS:PORT");
     app.add_option("--color", given.color, "background colour: 0 white, 1 red, 2 blue, 3 any")
         ->type_name("N");
-    app.add_option("--size", given.size, "size mode: 1 or 2")->type_name("N");
+    app.add_option("--size", given.size, "size mode: " + ListValues(kSizeValues))->type_name("N");
     app.add_option("--config", given.configPath,
                    "read color and size from this cfg.ini (section set)")
         ->type_name("FILE");
@@ -112,7 +90,7 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
                                  "verifications that wait for a worker (default 8 per worker)")
                       ->type_name("N")
                       ->check(CLI::Range(0, 100000));
-    app.add_option("--max-connections", options.maxConnections, "open connections (default 256)")
+    app.add_option("--max-connections", options.maxConnections, "open connections (default 1024)")
         ->type_name("N")
         ->check(CLI::Range(1, 100000));
     app.add_option("--per-address", options.perAddressConnections,
@@ -123,12 +101,31 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
                    "seconds before a silent connection is closed (default 10)")
         ->type_name("S")
         ->check(CLI::Range(1, 3600));
+    app.add_option("--header-timeout", options.headerTimeout,
+                   "seconds from a connection's start (or its last answer) to the end of the "
+                   "request's headers (default 10)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600));
+    app.add_option("--request-timeout", options.requestTimeout,
+                   "seconds from a connection's start (or its last answer) to the end of the "
+                   "upload (default 30)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600));
+    app.add_option("--work-timeout", options.workTimeout,
+                   "seconds a verification may run; then it is dropped and answered 503 "
+                   "(default 10)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600));
     app.add_option("--drain", options.drainTimeout,
                    "seconds SIGTERM waits for the requests in flight (default 30)")
         ->type_name("S")
         ->check(CLI::Range(0, 3600));
     app.add_option("--body-memory", options.bodyMemory,
                    "MiB of uploads held at once, arriving or waiting (default 128)")
+        ->type_name("MIB")
+        ->check(CLI::Range(4, 65536));
+    app.add_option("--address-memory", options.addressMemory,
+                   "MiB of those one client address may hold (default 8; at most --body-memory)")
         ->type_name("MIB")
         ->check(CLI::Range(4, 65536));
     app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
@@ -156,17 +153,35 @@ ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpu
         return UsageError(err, e.what());
     }
 
-    if (given.color && !ValidColor(*given.color)) {
-        return UsageError(err, "--color must be 0, 1, 2 or 3");
+    for (const auto& [values, value] :
+         {std::pair{kColorValues, given.color}, std::pair{kSizeValues, given.size}}) {
+        if (value && !values.Holds(*value)) {
+            return UsageError(err,
+                              std::string("--") + values.name + " must be " + ListValues(values));
+        }
     }
-    if (given.size && !ValidSize(*given.size)) return UsageError(err, "--size must be 1 or 2");
-    Result<Settings> settings = ResolveSettings(given.configPath, given.color, given.size);
+    SettingsRequest request;
+    if (!given.configPath.empty()) request.file = given.configPath;
+    if (given.color) request.color = static_cast<BackgroundColor>(*given.color);
+    if (given.size) request.size = static_cast<SizeMode>(*given.size);
+    Result<ResolvedSettings> settings = ResolveSettings(request);
+    if (settings) {
+        if (Result<void> known = RequireKnownValues(*settings); !known) settings = known.error();
+    }
     if (!settings) return UsageError(err, settings.error().message);
-    options.settings = *settings;
+    options.settings = settings->settings;
     Result<std::pair<std::string, int>> address = ParseListenAddress(given.listen);
     if (!address) return UsageError(err, address.error().message);
     options.host = address->first;
     options.port = address->second;
+    if (!given.probeListen.empty()) {
+        Result<std::pair<std::string, int>> probe =
+            ParseListenAddress(given.probeListen, "--probe-listen");
+        if (!probe) return UsageError(err, probe.error().message);
+        options.probeHost = probe->first;
+        options.probePort = probe->second;
+    }
+    options.addressMemory = std::min(options.addressMemory, options.bodyMemory);
     options.cascade =
         given.cascade.empty() ? SystemCascadePath() : std::filesystem::path(given.cascade);
     if (given.queue->count() == 0) options.queue = 8 * options.workers;

@@ -22,15 +22,21 @@ inline constexpr int kMaxWorkers = 256;
 struct ServiceOptions {
     std::string host = "127.0.0.1";  // numeric IPv4 or IPv6 address
     int port = kDefaultPort;         // 0: any free port (printed at start)
+    std::string probeHost;           // --probe-listen: the probe listener's address
+    std::optional<int> probePort;    // none: no probe listener
     Settings settings;               // --color / --size, else --config, else 3 and 1
     std::filesystem::path cascade;   // --cascade, else Debian's copy
     int workers = 1;                 // verifications at once, one detector each
     int queue = 0;                   // verifications waiting for a worker; beyond: 503
-    int maxConnections = 256;        // open connections in all
+    int maxConnections = 1024;       // open connections in all
     int perAddressConnections = 32;  // open connections from one client address
     int idleTimeout = 10;            // seconds a connection may stay silent
+    int headerTimeout = 10;          // seconds from a connection's start to its headers' end
+    int requestTimeout = 30;         // seconds from a connection's start to its body's end
+    int workTimeout = 10;            // seconds a verification may run
     int drainTimeout = 30;           // seconds SIGTERM waits for requests in flight
     int bodyMemory = 128;            // MiB of upload bodies held at once; beyond: 503
+    int addressMemory = 8;           // MiB of them one client address may hold; beyond: 503
 };
 
 // Either the options to run with, or the exit status of a command line that
@@ -46,7 +52,9 @@ struct ParsedService {
 ParsedService ParseServiceCommandLine(int argc, const char* const* argv, int cpus,
                                       std::ostream& out, std::ostream& err);
 
-// "HOST:PORT" or "[HOST6]:PORT" with a numeric address and a port 0..65535.
-Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text);
+// "HOST:PORT" or "[HOST6]:PORT" with a numeric address and a port 0..65535;
+// errors name `option`.
+Result<std::pair<std::string, int>> ParseListenAddress(const std::string& text,
+                                                       const std::string& option = "--listen");
 
 }  // namespace quorvel::service

@@ -2,35 +2,40 @@
 
 #include <opencv2/objdetect.hpp>
 
+#include "core/audit/FaceDetect.h"
 #include "core/verify/GenuinePhoto.h"
 #include "json/VerifyJson.h"
 
 namespace quorvel::service {
 
-namespace {
-
-Result<void> LoadCascade(cv::CascadeClassifier& cascade, const std::filesystem::path& path) {
-    try {
-        if (cascade.load(path.string()) && !cascade.empty()) return {};
-    } catch (const cv::Exception&) {
-    }
-    return Fail(ErrorKind::CascadeUnusable,
-                "cannot load the face cascade \"" + path.string() + "\"", 0, path);
-}
-
-Verification Verify(const VerifyJob& job, cv::CascadeClassifier& cascade) {
-    const GenuineCheck check = CheckGenuinePhotoBytes(job.bytes, cascade, job.settings);
+JobOutcome RunJob(const VerifyJob& job, cv::CascadeClassifier& cascade,
+                  std::chrono::milliseconds workTime, const std::atomic<bool>& abandoned) {
+    const auto deadline = std::chrono::steady_clock::now() + workTime;
+    std::optional<Dropped> dropped;
+    const StopCheck stop = [&] {
+        if (abandoned) {
+            dropped = Dropped::Stopping;
+        } else if (job.clientGone && job.clientGone()) {
+            dropped = Dropped::ClientGone;
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            dropped = Dropped::OutOfTime;
+        }
+        return dropped.has_value();
+    };
+    // A client that left while its upload waited costs nothing.
+    if (stop()) return *dropped;
+    const GenuineCheck check = CheckGenuinePhotoBytes(job.bytes, cascade, job.settings, stop);
+    if (check.stopped && dropped) return *dropped;
     return Verification{JsonLine(VerificationJson(check, false)), check.genuine};
 }
 
-}  // namespace
-
 Result<std::unique_ptr<VerifyPool>> VerifyPool::Start(const std::filesystem::path& cascade,
-                                                      int workers, std::size_t queueLimit) {
-    std::unique_ptr<VerifyPool> pool(new VerifyPool(queueLimit));
-    pool->m_cascades.assign(static_cast<std::size_t>(workers), cascade);
-    for (std::size_t i = 0; i < pool->m_cascades.size(); ++i) {
-        pool->m_threads.emplace_back(&VerifyPool::Work, pool.get(), i);
+                                                      int workers, std::size_t queueLimit,
+                                                      std::chrono::milliseconds workTime) {
+    std::unique_ptr<VerifyPool> pool(new VerifyPool(queueLimit, workTime));
+    pool->m_cascade = cascade;
+    for (int i = 0; i < workers; ++i) {
+        pool->m_threads.emplace_back(&VerifyPool::Work, pool.get(), static_cast<std::size_t>(i));
     }
     // Every worker has its detector before anything listens.
     std::unique_lock lock(pool->m_mutex);
@@ -54,7 +59,8 @@ bool VerifyPool::Submit(VerifyJob& job) {
     {
         std::lock_guard lock(m_mutex);
         const std::size_t idle = m_threads.size() - m_running;
-        if (m_queue.size() >= idle + m_queueLimit) return false;
+        const std::size_t limit = m_queueClosed ? idle : idle + m_queueLimit;
+        if (m_queue.size() >= limit) return false;
         m_queue.push_back(std::move(job));
     }
     m_wake.notify_one();
@@ -66,13 +72,26 @@ std::size_t VerifyPool::Pending() const {
     return m_queue.size() + m_running;
 }
 
-void VerifyPool::Work(std::size_t index) {
-    cv::CascadeClassifier cascade;
-    Result<void> load = LoadCascade(cascade, m_cascades[index]);
-    const bool loaded = static_cast<bool>(load);
+std::size_t VerifyPool::Running() const {
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+void VerifyPool::CloseQueue() {
+    std::deque<VerifyJob> queued;
     {
         std::lock_guard lock(m_mutex);
-        if (!loaded) m_loadError = load.error();
+        m_queueClosed = true;
+        queued.swap(m_queue);
+    }
+    for (VerifyJob& job : queued) job.done(Dropped::Stopping);
+}
+
+void VerifyPool::Work(std::size_t) {
+    Result<cv::CascadeClassifier> cascade = LoadFaceCascade(m_cascade);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!cascade && !m_loadError) m_loadError = cascade.error();
         ++m_loaded;
     }
     m_wake.notify_all();
@@ -86,10 +105,8 @@ void VerifyPool::Work(std::size_t index) {
             m_queue.pop_front();
             ++m_running;
         }
-        VerifyOutcome outcome =
-            loaded ? VerifyOutcome(Verify(job, cascade))
-                   : Fail(ErrorKind::CascadeUnusable, "the face cascade could not be loaded", 0,
-                          m_cascades[index]);
+        JobOutcome outcome =
+            cascade ? RunJob(job, *cascade, m_workTime, m_abandoned) : JobOutcome(cascade.error());
         job.bytes = std::string();
         job.done(std::move(outcome));
         std::lock_guard lock(m_mutex);

@@ -32,6 +32,7 @@
 #include "gui/PictureButton.h"
 #include "gui/Pictures.h"
 #include "gui/WaitingPanel.h"
+#include "support/FileSizeLimit.h"
 
 using namespace quorvel::gui;
 
@@ -645,6 +646,39 @@ private slots:
 
     // The window's audits give what one auditor doing the same sequence
     // gives: verdicts and processed pixels.
+    // A verdict that does not reach Test.log (here it may not grow, as on a
+    // full disk) is said above Open and read out with the verdict, until a
+    // verdict is logged again; a log that cannot be opened is said from the
+    // start. The window goes on either way.
+    void verdictsThatMissTheLogAreSaid() {
+        const QString line = QStringLiteral("Test.log 无法写入，结果未记入日志");
+        Window w = Make();
+        QVERIFY(w.window);
+        QVERIFY(w.window->logText().isEmpty());
+        const QByteArray before = Log();
+        {
+            const testsupport::FileSizeLimit full(before.size());
+            QCOMPARE(Audit(w, DataFile(QStringLiteral("id_blue.jpg"))), int(Verdict::Passed));
+        }
+        QCOMPARE(Log(), before);
+        QCOMPARE(w.window->logText(), line);
+        QVERIFY(w.window->noticeLines().contains(line));
+        QVERIFY(w.save->isEnabled());
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("portrait.jpg"))), int(Verdict::TooSmall));
+        QVERIFY(w.window->logText().isEmpty());
+        QVERIFY(!w.window->noticeLines().contains(line));
+
+        QTemporaryDir other;
+        uitest::PrepareWorkDir(other.path(), true, &uitest::kDefaultConfig);
+        QVERIFY(QDir(other.path()).mkdir(QStringLiteral("Test.log")));
+        QVERIFY(QDir::setCurrent(other.path()));
+        Window folder = Make();
+        QVERIFY(QDir::setCurrent(m_work.path()));
+        QVERIFY(folder.window);
+        QCOMPARE(folder.window->logText(), line);
+        QVERIFY(folder.window->noticeLines().contains(line));
+    }
+
     void auditsContinueOneSequence() {
         const QStringList photos = {DataFile(QStringLiteral("id_blue.jpg")),
                                     DataFile(QStringLiteral("no_face.jpg")),
@@ -710,6 +744,23 @@ private slots:
             }
             QVERIFY(changed >= 2 && contrast >= 3.0);
         }
+    }
+
+    // After a dialog the window itself holds the keyboard focus until the
+    // verdict is told; the button it holds it for looks focused all the same.
+    void buttonWhoseFocusTheWindowHoldsShowsItsRing() {
+        QWidget window;
+        PictureButton button(&window);
+        button.setPicture(pictures::kOpenButton);
+        button.setGeometry(0, 0, 197, 48);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        button.setFocus();
+        const QImage ring = button.grab().toImage();
+        window.setFocus();
+        QVERIFY(button.grab().toImage() != ring);
+        button.setFocusHeld(true);
+        QCOMPARE(button.grab().toImage(), ring);
     }
 
     // The keyboard alone through a day: Enter never reaches Exit. During an

@@ -170,13 +170,13 @@ if(NOT rc EQUAL 0)
     fail("appstreamcli rejects the metainfo file:\n${out}")
 endif()
 
-# The page of quorvel-audit is made from the packaged program's own help.
+# The page of quorvel-audit is made from the option table the program parses by.
 execute_process(COMMAND gzip -dc "${root}/usr/share/man/man1/quorvel-audit.1.gz"
     OUTPUT_VARIABLE page RESULT_VARIABLE rc)
 string(REPLACE "\\-" "-" page "${page}")
 if(NOT rc EQUAL 0 OR NOT page MATCHES "\n\\.TH [^\n]*\"quorvel-audit ${VERSION}\""
         OR NOT page MATCHES "--version" OR NOT page MATCHES "--shard")
-    fail("the manual page of quorvel-audit is not made from its --help and --version:\n${page}")
+    fail("the manual page of quorvel-audit lacks its version or options:\n${page}")
 endif()
 
 file(READ "${root}/usr/share/quorvel/cfg.ini" packaged)
@@ -223,7 +223,7 @@ if(NOT rc EQUAL 0 OR out MATCHES "quorvel-verifyd")
 endif()
 file(READ "${unit}" unitText)
 foreach(setting DynamicUser=yes ProtectSystem=strict NoNewPrivileges=yes PrivateTmp=yes
-        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX")
+        "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX" MemoryMax=1G)
     if(NOT unitText MATCHES "\n${setting}\n")
         fail("the unit lacks ${setting}")
     endif()

@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 using namespace quorvel;
 using namespace quorvel::report;
 using clitest::RunAudit;
+using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
@@ -29,18 +30,13 @@ using testsupport::WriteBytes;
 
 namespace {
 
-void Copy(const std::string& fixture, const fs::path& to) {
-    fs::create_directories(to.parent_path());
-    fs::copy_file(DataPath(fixture), to);
-}
-
 // A folder of photos: two at the top (one upper-case), one in a sub-folder,
 // and files that are no photos.
 void MakePhotoFolder(const fs::path& dir) {
-    Copy("no_face.jpg", dir / "photos" / "b_noface.jpg");
-    Copy("id_blue.jpg", dir / "photos" / "a_blue.JPG");
-    Copy("id_red.jpg", dir / "photos" / "sub" / "c_red.jpeg");
-    Copy("id_white.jpg", dir / "photos" / "sub" / "a_white.Jpg");  // mixed case: a photo too
+    CopyFixture("no_face.jpg", dir / "photos" / "b_noface.jpg");
+    CopyFixture("id_blue.jpg", dir / "photos" / "a_blue.JPG");
+    CopyFixture("id_red.jpg", dir / "photos" / "sub" / "c_red.jpeg");
+    CopyFixture("id_white.jpg", dir / "photos" / "sub" / "a_white.Jpg");  // mixed case: a photo too
     WriteBytes(dir / "photos" / "notes.txt", "not a photo");
 }
 
@@ -142,7 +138,7 @@ TEST(Folders, ExpandToTheirPhotosSortedByName) {
 TEST(Folders, FolderWithoutPhotosIsToldAndKeepsItsLine) {
     TempDir dir;
     fs::create_directories(dir / "empty");
-    Copy("id_blue.jpg", dir / "one" / "blue.jpg");
+    CopyFixture("id_blue.jpg", dir / "one" / "blue.jpg");
     const auto alone = RunAudit({"--color", "3", "--size", "1", "empty"}, dir.path());
     EXPECT_EQ(alone.status, 3) << "a folder where a photo is wanted";
     ASSERT_EQ(alone.Lines().size(), 1u);
@@ -310,13 +306,13 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
 
     TempDir dir;
     const std::string latin1 = "photos/b\xFFlue.jpg";  // a name that is not UTF-8
-    Copy("id_blue.jpg", dir / "photos" / "id_blue.jpg");
-    Copy("id_blue.jpg", dir / latin1);
-    Copy("id_blue.jpg", dir / "photos" / "c_blue.jpg");
-    Copy("id_red.jpg", dir / "photos" / "a_red.jpg");
-    Copy("group.jpg", dir / "photos" / "group.jpg");
-    Copy("no_face.jpg", dir / "photos" / "no_face.jpg");
-    Copy("portrait.jpg", dir / "photos" / "portrait.jpg");
+    CopyFixture("id_blue.jpg", dir / "photos" / "id_blue.jpg");
+    CopyFixture("id_blue.jpg", dir / latin1);
+    CopyFixture("id_blue.jpg", dir / "photos" / "c_blue.jpg");
+    CopyFixture("id_red.jpg", dir / "photos" / "a_red.jpg");
+    CopyFixture("group.jpg", dir / "photos" / "group.jpg");
+    CopyFixture("no_face.jpg", dir / "photos" / "no_face.jpg");
+    CopyFixture("portrait.jpg", dir / "photos" / "portrait.jpg");
     WriteBytes(dir / "photos" / "broken.jpg", "not a photo");
     // The identity photo on a wide blue canvas: its face is too small a share.
     const cv::Mat blue = cv::imread(DataPath("id_blue.jpg").string());

@@ -45,6 +45,12 @@ std::filesystem::path DataPath(const std::string& name) {
     return std::filesystem::path(QUORVEL_TEST_DATA_DIR) / name;
 }
 
+void CopyFixture(const std::string& name, const std::filesystem::path& to) {
+    if (to.has_parent_path()) std::filesystem::create_directories(to.parent_path());
+    std::filesystem::copy_file(DataPath(name), to,
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
 std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

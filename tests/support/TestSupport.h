@@ -39,6 +39,8 @@ private:
 };
 
 std::filesystem::path DataPath(const std::string& name);
+// Copies the fixture `name` to `to`, creating its folders, replacing a file there.
+void CopyFixture(const std::string& name, const std::filesystem::path& to);
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 

@@ -60,8 +60,9 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
 
     // Before the first audit: every file the run reads and writes, the
     // folders it writes in, the results it goes on from.
+    const OutputPlan plan(*list, options.outDir, options.extension);
     RunFiles files;
-    if (Result<void> checked = CheckRunFiles(options, *session, photos, files); !checked) {
+    if (Result<void> checked = CheckRunFiles(options, *session, plan, files); !checked) {
         PrintMessage(streams.err, checked.error().message);
         return kExitUsage;
     }
@@ -70,7 +71,6 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         PrintMessage(streams.err, opened.error().message);
         return kExitUsage;
     }
-    const OutputPlan plan(photos, options.outDir, options.extension);
     std::optional<ResumeFile> resume;
     if (options.resumePath) {
         Result<ResumeFile> opened = OpenResume(options, session->settings(), photos.size(), files);

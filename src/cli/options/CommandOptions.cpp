@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <charconv>
 
-namespace quorvel::cli {
+#include "cli/options/OptionTable.h"
 
-// Most photos audited at a time (--jobs).
-constexpr int kMaxJobs = 256;
+namespace quorvel::cli {
 
 bool AuditOptions::Given(const std::string& name) const {
     return std::find(given.begin(), given.end(), name) != given.end();
@@ -31,23 +30,14 @@ std::optional<Shard> ParseShard(const std::string& text) {
 
 Result<AuditOptions> ValidateOptions(AuditOptions options) {
     auto usage = [](const std::string& text) { return Fail(ErrorKind::Usage, text); };
-    const bool showConfig = options.mode == CommandMode::ShowConfig;
-    const bool verify = options.mode == CommandMode::Verify;
-
-    // Options of an audit mean nothing to the other two modes.
-    if (showConfig || verify) {
-        // --explain adds every measured value to --verify's lines too.
-        std::vector<std::string> foreign = {"--out",        "--ext",   "--log",     "--report",
-                                            "--recursive",  "-0",      "--resume",  "--jobs",
-                                            "--files-from", "--shard", "--progress"};
-        if (showConfig) {
-            foreign.insert(foreign.end(), {"--color", "--size", "--cascade", "--explain"});
-        }
-        if (verify) foreign.push_back("--show-config");
-        for (const std::string& option : foreign) {
-            if (options.Given(option)) {
-                return usage(std::string(verify ? "--verify" : "--show-config") +
-                             " cannot be used with " + option);
+    // Options given in a mode they mean nothing to.
+    if (options.mode != CommandMode::Audit) {
+        for (const OptionSpec& spec : OptionTable()) {
+            const std::string name(spec.name());
+            if ((spec.modes & ModeBit(options.mode)) == 0 && options.Given(name)) {
+                return usage(std::string(options.mode == CommandMode::Verify ? "--verify"
+                                                                             : "--show-config") +
+                             " cannot be used with " + name);
             }
         }
     }

@@ -21,6 +21,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitUnreadable = 3;     // some inputs could not be read
 inline constexpr int kExitInterrupted = 130;  // stopped by SIGINT or SIGTERM
 
+// Most photos audited at a time (--jobs).
+inline constexpr int kMaxJobs = 256;
+
 enum class CommandMode {
     Audit,       // audit the photos
     ShowConfig,  // print the settings read from the configuration file
@@ -49,16 +52,17 @@ struct AuditOptions {
     bool progress = false;                             // --progress: plain progress lines
     std::vector<std::string> commandLine;              // every argument, the program's first
 
-    // The options given on the command line by name ("--out"), for the
-    // checks that depend on which were given.
+    // The options given on the command line by name ("--out", "-0"), for
+    // the checks that depend on which were given.
     std::vector<std::string> given;
 
     bool Given(const std::string& name) const;
 };
 
-// The checks the parser cannot make: options that mean nothing to the mode,
-// the files each mode needs, the ranges of --jobs and --shard. Returns the
-// options completed (the shard parsed), or why they cannot be used.
+// The checks the parser cannot make: options that mean nothing to the mode
+// (by the option table), the files each mode needs, the ranges of --jobs and
+// --shard. Returns the options completed (the shard parsed), or why they
+// cannot be used.
 Result<AuditOptions> ValidateOptions(AuditOptions options);
 
 // "K/N" with 0 <= K < N.

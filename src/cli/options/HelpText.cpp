@@ -1,56 +1,139 @@
 #include "cli/options/HelpText.h"
 
+#include <array>
+
+#include "cli/options/OptionTable.h"
+#include "cli/output/Messages.h"
+
 namespace quorvel::cli {
 
-const char* const kHelpText =
-    "Usage: quorvel-audit [OPTION]... PHOTO|FOLDER...\n"
-    "  or:  quorvel-audit [OPTION]... --files-from LIST [-0]\n"
-    "  or:  quorvel-audit [OPTION]... --verify FILE...\n"
-    "  or:  quorvel-audit [--config FILE] --show-config\n"
+namespace {
+
+// Texts of --help around the options.
+constexpr std::string_view kDescription =
     "Audit identity photos as the Quorvel window does and print one JSON line per\n"
-    "photo on standard output.\n"
-    "\n"
-    "Settings:\n"
-    "      --config FILE       settings file (default ./cfg.ini, else the per-user\n"
-    "                            and then the installed cfg.ini)\n"
-    "      --color N           background colour: 0 white, 1 red, 2 blue, 3 any\n"
-    "      --size N            size mode: 1 or 2\n"
-    "      --cascade FILE      face cascade file\n"
-    "      --show-config       print the settings of the settings file and exit\n"
-    "\n"
-    "Photos:\n"
-    "      --files-from LIST   also audit the photos listed in LIST, one a line\n"
-    "                            (- reads standard input)\n"
-    "  -0                      the names in LIST are separated by NUL bytes\n"
-    "      --recursive         audit the photos in the sub-folders of a FOLDER too\n"
-    "      --shard K/N         audit only part K of N (0 <= K < N) of the photos\n"
-    "      --jobs N            audit N photos at a time (1 to 256)\n"
-    "\n"
-    "Output:\n"
-    "      --out DIR           save each passed photo into DIR\n"
-    "      --ext jpg|png       format of the saved photos (default jpg)\n"
-    "      --explain           add the measured values to each line\n"
-    "      --report FILE       also write an HTML report (FILE, then FILE-2 ...)\n"
-    "      --resume FILE       skip the photos that have a line in the results FILE\n"
-    "                            and append the new lines to it\n"
-    "      --log               append the verdicts to Test.log as the window does\n"
-    "      --progress          show progress on standard error even when it is not\n"
-    "                            a terminal\n"
-    "      --verify            tell for each FILE whether it is a photo saved by a\n"
-    "                            passed audit\n"
-    "\n"
-    "  -h, --help              print this help and exit\n"
-    "      --version           print the program's name and version and exit\n"
-    "\n"
+    "photo on standard output.";
+constexpr std::string_view kInterruptNote =
     "Ctrl+C (or SIGTERM) finishes the photos in hand, writes the results and the\n"
-    "report so far and prints the command that goes on; a second one ends at once.\n"
-    "\n"
-    "Exit status:\n"
-    " 0    all passed (with --verify: all genuine)\n"
-    " 1    some photos were rejected, or a save or the report failed\n"
-    " 2    usage error, or the run was refused before its first audit\n"
-    " 3    some inputs could not be read (missing, unreadable, a folder)\n"
-    " 130  interrupted\n"
-    "When several apply, 2 comes before 3, and 3 before 1.\n";
+    "report so far and prints the command that goes on; a second one ends at once.";
+constexpr std::string_view kExitOrder = "When several apply, 2 comes before 3, and 3 before 1.";
+
+// The groups in the order they are listed; the program's own options come
+// last, without a heading.
+struct GroupHeading {
+    OptionGroup group;
+    std::string_view heading;
+};
+constexpr std::array<GroupHeading, 4> kGroups = {{
+    {OptionGroup::Settings, "Settings"},
+    {OptionGroup::Photos, "Photos"},
+    {OptionGroup::Output, "Output"},
+    {OptionGroup::Program, ""},
+}};
+
+// Where an option's text starts, and where its further lines start.
+constexpr std::size_t kHelpColumn = 26;
+constexpr std::size_t kMoreLinesColumn = 28;
+
+// "  -h, --help", "      --config FILE", "  -0".
+std::string OptionHead(const OptionSpec& spec) {
+    std::string head = "  ";
+    head += spec.shortName.empty() ? "    " : std::string(spec.shortName);
+    if (!spec.shortName.empty() && !spec.longName.empty()) head += ", ";
+    head += spec.longName;
+    if (spec.TakesValue()) head += " " + spec.ValueName();
+    return head;
+}
+
+std::string HelpLines(const OptionSpec& spec) {
+    std::string head = OptionHead(spec);
+    head.resize(std::max(kHelpColumn, head.size() + 2), ' ');
+    std::string lines = head;
+    for (const char c : spec.help) {
+        lines += c;
+        if (c == '\n') lines += std::string(kMoreLinesColumn, ' ');
+    }
+    return lines + "\n";
+}
+
+// Text for roff: backslashes and hyphens escaped, no line taken for a request.
+std::string Roff(std::string_view text) {
+    std::string escaped;
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart && (c == '.' || c == '\'')) escaped += "\\&";
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c == '-') {
+            escaped += "\\-";
+        } else {
+            escaped += c;
+        }
+        lineStart = c == '\n';
+    }
+    return escaped;
+}
+
+std::string RoffOption(const OptionSpec& spec) {
+    std::string names;
+    for (const std::string_view name : {spec.shortName, spec.longName}) {
+        if (name.empty()) continue;
+        names += (names.empty() ? "" : ", ") + ("\\fB" + Roff(name) + "\\fR");
+    }
+    if (spec.TakesValue()) names += " " + Roff(spec.ValueName());
+    return ".TP\n" + names + "\n" + Roff(spec.help) + "\n";
+}
+
+}  // namespace
+
+std::string HelpText() {
+    std::string text;
+    bool first = true;
+    for (const std::string_view form : UsageForms()) {
+        text += (first ? "Usage: " : "  or:  ") + std::string(kProgramName) + " " +
+                std::string(form) + "\n";
+        first = false;
+    }
+    text += std::string(kDescription) + "\n";
+    for (const GroupHeading& group : kGroups) {
+        text += "\n";
+        if (!group.heading.empty()) text += std::string(group.heading) + ":\n";
+        for (const OptionSpec& spec : OptionTable()) {
+            if (spec.group == group.group) text += HelpLines(spec);
+        }
+    }
+    text += "\n" + std::string(kInterruptNote) + "\n\nExit status:\n";
+    for (const ExitStatusSpec& exit : ExitStatusTable()) {
+        std::string status = " " + std::to_string(exit.status);
+        status.resize(std::max<std::size_t>(6, status.size() + 2), ' ');
+        text += status + std::string(exit.meaning) + "\n";
+    }
+    return text + std::string(kExitOrder) + "\n";
+}
+
+std::string ManualPage(std::string_view version, std::string_view date) {
+    const std::string program = Roff(kProgramName);
+    std::string page = ".TH QUORVEL\\-AUDIT 1 \"" + Roff(date) + "\" \"" + program + " " +
+                       Roff(version) + "\" \"User Commands\"\n";
+    page += ".SH NAME\n" + program + " \\- " + Roff(kSummary) + "\n.SH SYNOPSIS\n";
+    bool first = true;
+    for (const std::string_view form : UsageForms()) {
+        page += std::string(first ? "" : ".br\n") + ".B " + program + "\n" + Roff(form) + "\n";
+        first = false;
+    }
+    page += ".SH DESCRIPTION\n" + Roff(kDescription) + "\n.PP\n" + Roff(kInterruptNote) + "\n";
+    page += ".SH OPTIONS\n";
+    for (const GroupHeading& group : kGroups) {
+        if (!group.heading.empty()) page += ".SS \"" + std::string(group.heading) + "\"\n";
+        for (const OptionSpec& spec : OptionTable()) {
+            if (spec.group == group.group) page += RoffOption(spec);
+        }
+    }
+    page += ".SH \"EXIT STATUS\"\n";
+    for (const ExitStatusSpec& exit : ExitStatusTable()) {
+        page += ".TP\n" + std::to_string(exit.status) + "\n" + Roff(exit.meaning) + "\n";
+    }
+    return page + ".PP\n" + Roff(kExitOrder) + "\n";
+}
 
 }  // namespace quorvel::cli

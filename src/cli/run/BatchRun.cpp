@@ -80,7 +80,19 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     if (m_options.log) {
         if (const Result<bool> log = m_session.OpenLog(); !log) {
             PrintMessage(m_streams.err, log.error().message + "; verdicts are not logged");
+            m_logTold = true;
         }
+    }
+}
+
+void BatchRun::Log(const fs::path& file, Verdict verdict) {
+    const Result<void> logged = m_session.LogVerdict(file, verdict);
+    if (logged || m_logTold) return;
+    // A write that failed: said at once, and counted for the summary.
+    ++m_unlogged;
+    if (m_unlogged == 1) {
+        PrintMessage(m_streams.err, logged.error().message + "; the verdict of " + file.string() +
+                                        " is not logged");
     }
 }
 
@@ -104,7 +116,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
         if (m_streams.progress == ProgressStyle::InPlace) m_streams.err << kClearLine;
         PrintMessage(m_streams.err, file.string() + ": " + report.error->message);
     }
-    if (m_options.log) m_session.LogVerdict(file, report.audit.verdict);
+    if (m_options.log) Log(file, report.audit.verdict);
 
     const std::string line = JsonLine(PhotoJson(report));
     m_printed = PrintLine(m_streams.out, line) && m_printed;
@@ -144,6 +156,11 @@ int BatchRun::End(bool listComplete, bool interrupted) {
         }
     }
     if (!m_printed) PrintMessage(err, "cannot write the results to standard output");
+    if (m_unlogged > 1) {
+        PrintMessage(err, std::to_string(m_unlogged) + " of " + std::to_string(m_done) +
+                              " verdicts could not be written to " +
+                              m_session.log().fileName().string());
+    }
     if (!m_unreadable.empty()) {
         PrintMessage(err, std::to_string(m_unreadable.size()) +
                               (m_unreadable.size() == 1 ? " input" : " inputs") +
@@ -193,9 +210,9 @@ bool BatchRun::Save(std::size_t position, PhotoReport& report) {
         report.error = allowed.error();
         return false;
     }
-    const fs::path name = OutputPathFor({}, m_photos[position], m_options.extension);
-    const Result<SavedPhoto> saved = SaveProcessedPhotoIn(
-        report.audit.processedPhoto, *m_folders.out, name, m_streams.temporaries);
+    const Result<SavedPhoto> saved =
+        SaveProcessedPhotoIn(report.audit.processedPhoto, *m_folders.out,
+                             m_plan.OutputName(position), m_streams.temporaries);
     if (!saved) {
         report.error = saved.error();
         return false;

@@ -54,6 +54,8 @@ public:
 
 private:
     bool Save(std::size_t position, PhotoReport& report);
+    // Writes the verdict line; a failed write is told once and counted.
+    void Log(const std::filesystem::path& file, Verdict verdict);
     void AddToReport(const PhotoReport& report, const cv::Mat& photo);
     void TellHowToGoOn() const;
 
@@ -75,6 +77,8 @@ private:
     bool m_allOk = true;
     bool m_printed = true;
     bool m_appended = true;
+    bool m_logTold = false;      // the log could not be opened, and the user was told
+    std::size_t m_unlogged = 0;  // verdict lines whose write failed
 };
 
 // A shell word for the argument: as it is when it needs no quoting,

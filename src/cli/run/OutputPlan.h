@@ -6,26 +6,38 @@
 #include <string>
 #include <vector>
 
+#include "cli/run/PhotoList.h"
+#include "cli/run/RunFiles.h"
 #include "core/common/Result.h"
 
 namespace quorvel::cli {
 
-// Where a passed photo is saved: <outDir>/<stem of the photo>.<extension>.
-std::filesystem::path OutputPathFor(const std::filesystem::path& outDir,
-                                    const std::filesystem::path& photo,
-                                    const std::string& extension);
-
-// What a run knows before its first audit, so that it never writes over a
-// photo it was given or lets two photos write one file: every input (by
-// device and inode, and by its name as a case-insensitive file system sees
-// it) and every name the run could write, over the whole list (every part
-// of a split run plans alike).
+// What a run knows of its photos before its first audit, each input and
+// each output looked at once: every input (by device and inode, and by its
+// name as a case-insensitive file system sees it) and, with --out, the file
+// each photo's save would write, over the whole list (every part of a split
+// run plans alike), so that it never writes over a photo it was given or
+// lets two photos write one file.
 class OutputPlan {
 public:
-    // With outDir, the output name of every photo is planned; without it
-    // only the inputs are recorded (for the report's check).
-    OutputPlan(const std::vector<std::filesystem::path>& photos,
-               const std::optional<std::filesystem::path>& outDir, const std::string& extension);
+    // Takes each photo's status from the list; with outDir, the output of
+    // every photo is named and looked at here, the one place that names it:
+    // <outDir>/<stem of the photo>.<extension>.
+    OutputPlan(const PhotoList& list, const std::optional<std::filesystem::path>& outDir,
+               const std::string& extension);
+
+    std::size_t size() const { return m_photos.size(); }
+
+    // The photo at this position as looked at.
+    const RunFile& Photo(std::size_t position) const { return m_photos[position]; }
+
+    // With outDir: the file its save would write, as looked at.
+    const RunFile& Output(std::size_t position) const { return m_outputs[position]; }
+
+    // The name of that file in the output folder.
+    std::filesystem::path OutputName(std::size_t position) const {
+        return m_outputs[position].path.filename();
+    }
 
     // Whether the photo at this position may be saved: not when its file
     // would be one of the inputs, or would be written for more than one
@@ -33,21 +45,12 @@ public:
     // Refused (the photo is not saved), or nothing to say against the save.
     const Result<void>& SaveAllowed(std::size_t position) const { return m_refusals[position]; }
 
-    // True when the path names one of the inputs (the same file, or the same
-    // name ignoring case).
-    bool IsInput(const std::filesystem::path& path) const;
-
 private:
-    bool IsInputNamed(const std::filesystem::path& path, const std::string& fullName) const;
+    bool IsInput(const RunFile& file) const;
 
-    struct Identity {
-        dev_t device;
-        ino_t inode;
-        bool operator<(const Identity& other) const {
-            return device != other.device ? device < other.device : inode < other.inode;
-        }
-    };
-    std::vector<Identity> m_inputs;         // sorted
+    std::vector<RunFile> m_photos;
+    std::vector<RunFile> m_outputs;         // empty without outDir
+    std::vector<FileIdentity> m_inputs;     // sorted
     std::vector<std::string> m_inputNames;  // folded full names, sorted
     std::vector<Result<void>> m_refusals;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <numeric>
@@ -10,60 +10,51 @@
 
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
+#include "core/io/RegularFile.h"
 
 namespace quorvel::cli {
 
 namespace fs = std::filesystem;
 
 Result<FolderPhotos> PhotosIn(const fs::path& folder, bool recursive) {
-    std::vector<fs::path> found;
-    std::size_t skipped = 0;
-    std::error_code ec;
-    auto consider = [&](const fs::directory_entry& entry) {
-        std::error_code typeError;
-        if (!entry.is_regular_file(typeError)) return;
-        if (HasImageExtension(entry.path().filename(), ExtensionCase::Any)) {
-            found.push_back(entry.path());
+    Result<std::vector<FoundFile>> files = RegularFilesIn(folder, recursive);
+    if (!files) return files.error();
+    FolderPhotos inside;
+    for (FoundFile& file : *files) {
+        if (HasImageExtension(file.path.filename(), ExtensionCase::Any)) {
+            inside.photos.push_back(std::move(file));
         } else {
-            ++skipped;
+            ++inside.skipped;
         }
-    };
-    if (recursive) {
-        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                            ec);
-        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) consider(*it);
-    } else {
-        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) consider(*it);
     }
-    if (ec) {
-        return Fail(ErrorKind::NotReadable,
-                    "cannot read the folder \"" + folder.string() + "\": " + ec.message(),
-                    ec.value(), folder);
-    }
-    if (found.empty()) {
+    if (inside.photos.empty()) {
         return Fail(ErrorKind::NotFound,
                     "the folder \"" + folder.string() + "\" holds no jpg, jpeg, png or bmp files",
                     0, folder);
     }
-    std::sort(found.begin(), found.end(), [&](const fs::path& a, const fs::path& b) {
-        return a.lexically_relative(folder).generic_string() <
-               b.lexically_relative(folder).generic_string();
-    });
-    return FolderPhotos{std::move(found), skipped};
+    std::sort(inside.photos.begin(), inside.photos.end(),
+              [&](const FoundFile& a, const FoundFile& b) {
+                  return a.path.lexically_relative(folder).generic_string() <
+                         b.path.lexically_relative(folder).generic_string();
+              });
+    return inside;
 }
 
 PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recursive) {
     PhotoList list;
+    auto add = [&list](fs::path photo, const EntryStatus& status) {
+        list.photos.push_back(std::move(photo));
+        list.statuses.push_back(status);
+    };
     for (const fs::path& argument : arguments) {
-        std::error_code ec;
-        if (!fs::is_directory(argument, ec)) {
-            list.photos.push_back(argument);
+        const EntryStatus status = StatusOf(argument);
+        if (status.type != EntryType::Folder) {
+            add(argument, status);
             continue;
         }
         Result<FolderPhotos> inside = PhotosIn(argument, recursive);
         if (!inside) {
-            list.photos.push_back(argument);
+            add(argument, status);
             list.problems.push_back(inside.error());
             continue;
         }
@@ -73,7 +64,7 @@ PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recu
                                  (inside->skipped == 1 ? " file" : " files") +
                                  " skipped (not jpg, jpeg, png or bmp)");
         }
-        for (fs::path& file : inside->photos) list.photos.push_back(std::move(file));
+        for (FoundFile& file : inside->photos) add(std::move(file.path), file.status);
     }
     return list;
 }
@@ -93,23 +84,27 @@ std::vector<fs::path> SplitNameList(const std::string& bytes, ListSeparator sepa
 
 namespace {
 
-// Splits a stream into names chunk by chunk, within the list's bounds.
-Result<std::vector<fs::path>> SplitStream(std::istream& stream, ListSeparator separator,
+// Reads the next bytes into a buffer: how many, 0 at the end.
+using ReadChunk = std::function<Result<std::size_t>(char* buffer, std::size_t size)>;
+
+// Splits what `read` gives into names chunk by chunk, within the list's bounds.
+Result<std::vector<fs::path>> SplitChunks(const ReadChunk& read, ListSeparator separator,
                                           const std::string& shown) {
     const char end = separator == ListSeparator::Nul ? '\0' : '\n';
     std::vector<fs::path> names;
     std::string name;
     std::uintmax_t total = 0;
     std::vector<char> chunk(65536);
-    while (stream) {
-        stream.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(stream.gcount());
-        total += got;
+    while (true) {
+        const Result<std::size_t> got = read(chunk.data(), chunk.size());
+        if (!got) return Fail(ErrorKind::NotReadable, "cannot read the list " + shown);
+        if (*got == 0) break;
+        total += *got;
         if (total > kMaxListBytes) {
             return Fail(ErrorKind::TooLarge, "the list " + shown + " is longer than " +
                                                  std::to_string(kMaxListBytes) + " bytes");
         }
-        for (std::size_t i = 0; i < got; ++i) {
+        for (std::size_t i = 0; i < *got; ++i) {
             if (chunk[i] == end) {
                 if (!name.empty()) names.emplace_back(std::move(name));
                 name.clear();
@@ -123,7 +118,6 @@ Result<std::vector<fs::path>> SplitStream(std::istream& stream, ListSeparator se
             }
         }
     }
-    if (stream.bad()) return Fail(ErrorKind::NotReadable, "cannot read the list " + shown);
     if (!name.empty()) names.emplace_back(std::move(name));
     return names;
 }
@@ -132,18 +126,28 @@ Result<std::vector<fs::path>> SplitStream(std::istream& stream, ListSeparator se
 
 Result<std::vector<fs::path>> ReadNameList(const fs::path& file, ListSeparator separator,
                                            std::istream& in) {
-    if (file == "-") return SplitStream(in, separator, "from standard input");
-    // A list may come from a pipe (a shell's process substitution), so
-    // it is read as a stream rather than required to be a regular file.
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) {
-        return Fail(ErrorKind::IsFolder, "the list " + Quoted(file) + " is a folder", 0, file);
+    if (file == "-") {
+        const ReadChunk fromStream = [&in](char* buffer, std::size_t size) -> Result<std::size_t> {
+            if (!in) return std::size_t{0};
+            in.read(buffer, static_cast<std::streamsize>(size));
+            if (in.bad()) return Fail(ErrorKind::NotReadable, "cannot read standard input");
+            return static_cast<std::size_t>(in.gcount());
+        };
+        return SplitChunks(fromStream, separator, "from standard input");
     }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
+    // A list may come from a pipe (a shell's process substitution), so
+    // it is read as it comes rather than required to be a regular file.
+    Result<SequentialFile> opened = SequentialFile::Open(file);
+    if (!opened) {
+        if (opened.error().kind == ErrorKind::IsFolder) {
+            return Fail(ErrorKind::IsFolder, "the list " + Quoted(file) + " is a folder", 0, file);
+        }
         return Fail(ErrorKind::NotReadable, "cannot read the list " + Quoted(file), 0, file);
     }
-    return SplitStream(stream, separator, Quoted(file));
+    const ReadChunk fromFile = [&opened](char* buffer, std::size_t size) {
+        return opened->Read(buffer, size);
+    };
+    return SplitChunks(fromFile, separator, Quoted(file));
 }
 
 std::vector<std::size_t> ShardPositions(const std::vector<fs::path>& photos, Shard shard) {

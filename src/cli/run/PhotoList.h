@@ -8,12 +8,16 @@
 #include <vector>
 
 #include "core/common/Result.h"
+#include "core/io/FileStatus.h"
 
 namespace quorvel::cli {
 
 // The photos named on the command line, and the folders that gave none.
 struct PhotoList {
     std::vector<std::filesystem::path> photos;
+    // What each photo was when the list was made: the run's one look at it
+    // before its audit opens it.
+    std::vector<EntryStatus> statuses;
     std::vector<Error> problems;  // a folder that cannot be read or holds no photos
     std::vector<std::string>
         notes;  // files of a folder passed over, for standard error (no failure)
@@ -28,7 +32,7 @@ PhotoList ExpandPhotoArguments(const std::vector<std::filesystem::path>& argumen
 // The image files of one folder, sorted by their path below it, and how many
 // other files it held; an error when it cannot be read or holds no photo.
 struct FolderPhotos {
-    std::vector<std::filesystem::path> photos;
+    std::vector<FoundFile> photos;
     std::size_t skipped = 0;  // files without an image extension
 };
 Result<FolderPhotos> PhotosIn(const std::filesystem::path& folder, bool recursive);

@@ -1,18 +1,24 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "core/common/Result.h"
+#include "core/io/FileStatus.h"
 
 namespace quorvel::cli {
+
+// A file of a run as looked at once: what is there (links followed), and
+// its full name as a case-insensitive file system compares it.
+struct RunFile {
+    std::filesystem::path path;
+    EntryStatus status;
+    std::string fullName;
+};
 
 // The folder of a path with its links resolved (as far as it exists), and
 // the file's name as a case-insensitive file system compares it, so that two
@@ -20,6 +26,10 @@ namespace quorvel::cli {
 class FoldedNames {
 public:
     std::string FullName(const std::filesystem::path& path);
+
+    // The file looked at now, or with the status found earlier.
+    RunFile Look(const std::filesystem::path& path);
+    RunFile Look(const std::filesystem::path& path, const EntryStatus& status);
 
 private:
     std::unordered_map<std::string, std::string> m_known;
@@ -34,13 +44,14 @@ class RunFiles {
 public:
     enum class Access { Read, Write };
 
-    // Records a file. A file read is refused when the run writes it; a file
-    // written when the run reads or writes it already. The message names
-    // both files and both roles.
+    // Records a file, looked at now or as looked at already. A file read is
+    // refused when the run writes it; a file written when the run reads or
+    // writes it already. The message names both files and both roles.
     Result<void> Add(const std::filesystem::path& path, const std::string& role, Access access);
+    Result<void> Add(const RunFile& file, const std::string& role, Access access);
 
     // Refused as Add would refuse a write, without recording the file.
-    Result<void> CheckWrite(const std::filesystem::path& path, const std::string& role);
+    Result<void> CheckWrite(const RunFile& file, const std::string& role);
 
     // Records an open descriptor the run writes (standard output redirected
     // to a file), by device and inode.
@@ -52,17 +63,14 @@ private:
         std::string role;
         Access access;
     };
-    using Identity = std::pair<dev_t, ino_t>;
 
     // The recorded entry the file would clash with, if any.
-    const Entry* Find(bool exists, const Identity& identity, const std::string& name,
-                      Access access) const;
-    Result<void> Record(const std::filesystem::path& path, const std::string& role, Access access,
-                        bool keep);
+    const Entry* Find(const RunFile& file, Access access) const;
+    Result<void> Record(const RunFile& file, const std::string& role, Access access, bool keep);
 
     FoldedNames m_names;
     std::vector<Entry> m_entries;
-    std::map<Identity, std::size_t> m_byIdentity;
+    std::map<FileIdentity, std::size_t> m_byIdentity;
     std::unordered_map<std::string, std::size_t> m_byName;         // every entry
     std::unordered_map<std::string, std::size_t> m_missingByName;  // entries not made yet
 };

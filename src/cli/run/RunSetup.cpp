@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "cli/run/OutputPlan.h"
 #include "core/common/ErrorText.h"
 #include "core/io/ImageFiles.h"
 #include "report/HtmlReport.h"
@@ -31,7 +30,7 @@ std::string PageRole(std::size_t page) {
 }  // namespace
 
 Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
-                           const std::vector<fs::path>& photos, RunFiles& files) {
+                           const OutputPlan& plan, RunFiles& files) {
     using Access = RunFiles::Access;
     auto add = [&files](const fs::path& path, const std::string& role, Access access) {
         return files.Add(path, role, access);
@@ -47,15 +46,16 @@ Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
         if (Result<void> r = add(*options.resumePath, kResultsRole, Access::Write); !r) return r;
     }
     if (Result<void> r = files.AddDescriptor(STDOUT_FILENO, "standard output"); !r) return r;
-    if (Result<void> r = CheckReportPages(options, photos.size(), 1, files); !r) return r;
+    if (Result<void> r = CheckReportPages(options, plan.size(), 1, files); !r) return r;
     if (options.outDir) {
-        for (const fs::path& photo : photos) {
-            const fs::path target = OutputPathFor(*options.outDir, photo, options.extension);
-            if (Result<void> r = files.CheckWrite(target, kSavedRole); !r) return r;
+        for (std::size_t position = 0; position < plan.size(); ++position) {
+            if (Result<void> r = files.CheckWrite(plan.Output(position), kSavedRole); !r) return r;
         }
     }
-    for (const fs::path& photo : photos) {
-        if (Result<void> r = add(photo, kPhotoRole, Access::Read); !r) return r;
+    for (std::size_t position = 0; position < plan.size(); ++position) {
+        if (Result<void> r = files.Add(plan.Photo(position), kPhotoRole, Access::Read); !r) {
+            return r;
+        }
     }
     return {};
 }

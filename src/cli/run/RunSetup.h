@@ -7,6 +7,7 @@
 #include "cli/output/Messages.h"
 #include "cli/output/Streams.h"
 #include "cli/run/BatchRun.h"
+#include "cli/run/OutputPlan.h"
 #include "cli/run/RunFiles.h"
 #include "core/common/Result.h"
 #include "core/session/Session.h"
@@ -14,10 +15,11 @@
 namespace quorvel::cli {
 
 // Every file the run reads and writes, recorded in `files` before the first
-// audit: refused when a write would land on a file read, or two writes on
-// one file, or a report page is a link or not a regular file.
+// audit (the photos and their outputs as the plan looked at them): refused
+// when a write would land on a file read, or two writes on one file, or a
+// report page is a link or not a regular file.
 Result<void> CheckRunFiles(const AuditOptions& options, const Session& session,
-                           const std::vector<std::filesystem::path>& photos, RunFiles& files);
+                           const OutputPlan& plan, RunFiles& files);
 
 // The pages of a report of `cards` photos.
 std::size_t ReportPages(std::size_t cards);

@@ -9,6 +9,7 @@
 #include "core/analysis/HeadCrop.h"
 #include "core/audit/Verdict.h"
 #include "core/common/Result.h"
+#include "core/io/DecodingCost.h"
 #include "core/rules/Decision.h"
 
 namespace quorvel {
@@ -22,6 +23,7 @@ struct AuditTrace {
     std::optional<BackgroundTrace> background;   // once the size rules passed
     std::optional<CropTrace> crop;               // once the background passed
     std::optional<ClaimedSize> claimedSize;  // a header's size beyond the pixel cap (not decoded)
+    std::optional<CostExcess> refusedCost;   // the structure asks more than a cap (not decoded)
     std::optional<int> clarity;  // of a passed photo's face, in tenths, when it was measured
 };
 

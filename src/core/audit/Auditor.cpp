@@ -17,6 +17,7 @@ namespace {
 // Why a photo without an image was not audited.
 RuleDecision NoImageDecision(const DecodedPhoto& decoded) {
     if (decoded.refusedSize) return DecidePixelCap(*decoded.refusedSize);
+    if (decoded.refusedCost) return DecideDecodingCost(*decoded.refusedCost);
     if (decoded.failure && AuditBroke(*decoded.failure)) {
         return DecideAuditFailed(decoded.failure->message);
     }
@@ -55,6 +56,7 @@ AuditReport Auditor::RunChecks(const DecodedPhoto& decoded, Trace trace) {
 
     report.failure = decoded.failure;
     if (decoded.refusedSize) measured.claimedSize = decoded.refusedSize;
+    if (decoded.refusedCost) measured.refusedCost = decoded.refusedCost;
     if (photo.empty()) return finish(Verdict::BadFormat, NoImageDecision(decoded));
     measured.photoSize = photo.size();
 
@@ -95,8 +97,17 @@ AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
 }
 
 Auditor::AuditedFile Auditor::AuditFile(const std::filesystem::path& photoFile, Trace trace) {
+    return AuditRead(trace, [&photoFile] { return DecodePhoto(photoFile); });
+}
+
+Auditor::AuditedFile Auditor::AuditFile(const RegularFile& file, Trace trace,
+                                        const ImageStructure* walked) {
+    return AuditRead(trace, [&file, walked] { return DecodePhoto(file, walked); });
+}
+
+Auditor::AuditedFile Auditor::AuditRead(Trace trace, const std::function<DecodedPhoto()>& read) {
     try {
-        DecodedPhoto decoded = DecodePhoto(photoFile);
+        DecodedPhoto decoded = read();
         AuditReport report = AuditDecoded(decoded, trace);
         return {std::move(report), std::move(decoded.image)};
     } catch (const std::exception&) {

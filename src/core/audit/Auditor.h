@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
 
@@ -35,6 +36,9 @@ public:
     AuditReport Audit(const std::filesystem::path& photoFile, Trace trace = Trace::Off) {
         return AuditFile(photoFile, trace).report;
     }
+    // The same for a file already open; `walked` as for DecodePhoto.
+    AuditedFile AuditFile(const RegularFile& file, Trace trace,
+                          const ImageStructure* walked = nullptr);
 
     // The audit of a photo read by DecodePhoto: face detection, then the
     // rules, with the file length measured when it was read (the file is not
@@ -60,6 +64,7 @@ private:
     cv::RNG m_rng;
 
     AuditReport RunChecks(const DecodedPhoto& photo, Trace trace);
+    AuditedFile AuditRead(Trace trace, const std::function<DecodedPhoto()>& read);
 };
 
 }  // namespace quorvel

@@ -6,6 +6,7 @@
 
 #include "core/analysis/Clarity.h"
 #include "core/io/ImageHeader.h"
+#include "core/io/ImageStructure.h"
 #include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
@@ -22,36 +23,60 @@ Error OutOfMemory(const std::filesystem::path& photoFile) {
     return Fail(ErrorKind::OutOfMemory, "the audit failed: out of memory", ENOMEM, photoFile);
 }
 
+// The size the decoder will take: the header's, or where the header cannot
+// be read, the first JPEG frame a decoder finds past the damage.
+std::optional<ImageHeader> DecodedSize(const ImageStructure& walk) {
+    if (walk.header) return walk.header;
+    if (walk.frame) return ImageHeader{ImageFormat::Jpeg, walk.frame->width, walk.frame->height};
+    return std::nullopt;
+}
+
 }  // namespace
 
 DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
-    DecodedPhoto decoded;
     Result<RegularFile> file = RegularFile::Open(photoFile);
     if (!file) {
+        DecodedPhoto decoded;
         decoded.failure = file.error();
         return decoded;
     }
-    if (file->length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
-    decoded.fileLength = file->length();
-    if (file->length() == 0) return decoded;
-    // A header that claims more pixels than any camera makes is refused
-    // before anything is decoded; a header that cannot be read is left to
-    // the decoder, as any other damage.
-    if (const Result<ImageHeader> header = ReadImageHeader(*file);
-        header && !CheckPixelCap(*header)) {
-        decoded.refusedSize = ClaimedSize{header->width, header->height};
-        return decoded;
+    return DecodePhoto(*file);
+}
+
+DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked) {
+    DecodedPhoto decoded;
+    if (file.length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
+    decoded.fileLength = file.length();
+    if (file.length() == 0) return decoded;
+    // One walk of the structure before anything is decoded: a header that
+    // claims more pixels than any camera makes, or a structure that asks the
+    // decoder for more work than any camera, phone or editor writes, is
+    // refused. A header that cannot be read is left to the decoder, as any
+    // other damage; the size the decoder would take is capped all the same.
+    std::optional<Result<ImageStructure>> own;
+    if (walked == nullptr) own.emplace(WalkImage(file));
+    const ImageStructure* walk = walked != nullptr ? walked : (*own ? &own->value() : nullptr);
+    if (walk != nullptr) {
+        if (const std::optional<ImageHeader> size = DecodedSize(*walk);
+            size && !CheckPixelCap(*size)) {
+            decoded.refusedSize = ClaimedSize{size->width, size->height};
+            return decoded;
+        }
+        if (std::optional<CostExcess> excess = CheckDecodingCost(walk->format, walk->work)) {
+            decoded.refusedCost = excess;
+            return decoded;
+        }
     }
     try {
         // The library's file reader, on the very file that was opened and
         // checked: a name of the descriptor, never the path again.
-        decoded.image = cv::imread(file->DescriptorPath(), cv::IMREAD_COLOR);
+        decoded.image = cv::imread(file.DescriptorPath(), cv::IMREAD_COLOR);
     } catch (const cv::Exception& e) {
         decoded.image.release();
-        if (e.code == cv::Error::StsNoMem) decoded.failure = OutOfMemory(photoFile);
+        if (e.code == cv::Error::StsNoMem) decoded.failure = OutOfMemory(file.path());
     } catch (const std::bad_alloc&) {
         decoded.image.release();
-        decoded.failure = OutOfMemory(photoFile);
+        decoded.failure = OutOfMemory(file.path());
     }
     return decoded;
 }

@@ -8,6 +8,8 @@
 #include "core/audit/AuditReport.h"
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
+#include "core/io/ImageStructure.h"
+#include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -27,18 +29,27 @@ struct DecodedPhoto {
     cv::Mat image;                             // empty when it did not decode
     std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
     std::optional<ClaimedSize> refusedSize;    // the size a header claims beyond the pixel cap
+    std::optional<CostExcess> refusedCost;     // the structure asks more than a cap allows
     // Why there is no image: the file could not be opened (missing, a
     // folder, ...), or decoding ran out of memory (OutOfMemory).
     std::optional<Error> failure;
 };
 
 // Opens the file once (without blocking; only a regular file is read),
-// reads the size its header claims and refuses a photo above the pixel cap
-// undecoded; otherwise decodes it in colour (8-bit, blue-green-red) with the
-// image library's file reader on that same descriptor, so that a truncated
-// photo decodes as the library reads it from a file. Any failure, including
-// the decoder throwing on an oversized or damaged file, gives an empty image.
+// walks its structure (WalkImage) and refuses undecoded a photo whose header
+// claims more than the pixel cap or whose structure asks more of the decoder
+// than the caps of decoding cost allow (CheckDecodingCost); otherwise decodes
+// it in colour (8-bit, blue-green-red) with the image library's file reader on
+// that same descriptor, so that a truncated photo decodes as the library
+// reads it from a file. Any failure, including the decoder throwing on an
+// oversized or damaged file, gives an empty image.
 DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile);
+
+// The same for a file already open. `walked` is the walk of its bytes when
+// the caller made one (that of the bytes before a trailing pass marker does:
+// the marker holds no byte a walk reads as structure); without one the file
+// is walked here.
+DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked = nullptr);
 
 // The verdict of the rules after face detection, with what they measured.
 struct RulesCheck {

@@ -1,9 +1,9 @@
 #include "core/config/ConfigPlaces.h"
 
 #include <cstdlib>
-#include <system_error>
 
 #include "core/config/Settings.h"
+#include "core/io/FileStatus.h"
 
 namespace quorvel {
 
@@ -16,10 +16,7 @@ std::string EnvOrEmpty(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
-bool Exists(const fs::path& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
+bool Exists(const fs::path& path) { return StatusOf(path, Links::Keep).exists(); }
 
 }  // namespace
 
@@ -38,10 +35,9 @@ std::optional<fs::path> UserDataFolderFromEnvironment() {
 std::vector<fs::path> InstalledDefaultConfigs() {
     const fs::path name = kDefaultConfigPath.filename();
     std::vector<fs::path> configs;
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && exe.has_parent_path()) {
-        configs.push_back(exe.parent_path().parent_path() / QUORVEL_INSTALL_DATADIR / "quorvel" /
+    const std::optional<fs::path> exe = LinkTarget("/proc/self/exe");
+    if (exe && exe->has_parent_path()) {
+        configs.push_back(exe->parent_path().parent_path() / QUORVEL_INSTALL_DATADIR / "quorvel" /
                           name);
     }
     const fs::path configured = fs::path(QUORVEL_INSTALL_FULL_DATADIR) / "quorvel" / name;

@@ -1,13 +1,13 @@
 #include "core/config/UserFolderSetup.h"
 
 #include <optional>
-#include <system_error>
 
 #include "core/audit/FaceDetect.h"
 #include "core/common/ErrorText.h"
 #include "core/config/ConfigPlaces.h"
 #include "core/config/Settings.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/FileStatus.h"
 #include "core/io/RegularFile.h"
 
 namespace quorvel {
@@ -33,8 +33,7 @@ Error StepFailed(ErrorKind kind, const std::string& what, const fs::path& path,
 
 Result<void> InstallConfig(const UserFolderSources& sources, const fs::path& folder) {
     const fs::path target = folder / kConfigFileName;
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(target, ec))) return {};  // the user's own settings
+    if (StatusOf(target, Links::Keep).exists()) return {};  // the user's own settings
 
     // The first installed default that can be read, else the built-in one.
     // The copy is a new file of the user's, to edit whatever the installed
@@ -62,12 +61,11 @@ Result<void> InstallConfig(const UserFolderSources& sources, const fs::path& fol
 // Whether the folder's cascade entry already serves: a link that resolves to
 // the wanted cascade, or a regular file put there by the user.
 bool CascadeServes(const fs::path& entry, const fs::path& cascade) {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(entry, ec);
-    if (fs::is_symlink(status)) {
-        return fs::read_symlink(entry, ec) == cascade && !ec && fs::is_regular_file(entry, ec);
+    const EntryType type = StatusOf(entry, Links::Keep).type;
+    if (type == EntryType::Link) {
+        return LinkTarget(entry) == cascade && StatusOf(entry).type == EntryType::Regular;
     }
-    return fs::is_regular_file(status);
+    return type == EntryType::Regular;
 }
 
 // A copy of the cascade, written whole or not at all.
@@ -87,16 +85,15 @@ Result<void> InstallCascade(const UserFolderSources& sources, const fs::path& fo
     const fs::path target = folder / kCascadeFileName;
     if (CascadeServes(target, sources.cascade)) return {};
 
-    std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(target, ec))) {
+    if (StatusOf(target, Links::Keep).type == EntryType::Folder) {
         return Fail(ErrorKind::IsFolder,
                     Quoted(target) + " is a folder where the face cascade belongs", 0, target);
     }
-    if (!fs::is_regular_file(sources.cascade, ec)) {
+    if (const EntryStatus system = StatusOf(sources.cascade); system.type != EntryType::Regular) {
         return Fail(
             ErrorKind::NotFound,
             "the face cascade " + Quoted(sources.cascade) + " is missing (install opencv-data)",
-            ec.value(), sources.cascade);
+            system.systemError, sources.cascade);
     }
 
     // A link follows updates of the system's copy; a copy where the file
@@ -128,14 +125,11 @@ Result<fs::path> PrepareUserFolder(const UserFolderSources& sources) {
     if (!place) return place;
     const fs::path folder = *place;
 
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec || !fs::is_directory(folder)) {
-        return Fail(
-            ErrorKind::WriteFailed,
-            ec ? ErrnoText("cannot create the per-user folder " + Quoted(folder), ec.value())
-               : "cannot create the per-user folder " + Quoted(folder),
-            ec.value(), folder);
+    if (const Result<void> created = CreateFolders(folder); !created) {
+        const int code = created.error().systemError;
+        return Fail(ErrorKind::WriteFailed,
+                    ErrnoText("cannot create the per-user folder " + Quoted(folder), code), code,
+                    folder);
     }
     if (Result<void> installed = InstallConfig(sources, folder); !installed) {
         return installed.error();

@@ -130,9 +130,9 @@ Sentences FaceShare(const RuleDecision& d) {
 
 Sentences SizeSetting(const RuleDecision& d) {
     const std::string setting = std::to_string(Whole(Measured(d, "setting")));
-    return {"尺寸设置 " + setting + " 无效，应为 1 或 2",
-            "size setting " + setting + " is not valid, 1 or 2", "请让管理员检查尺寸设置",
-            "ask the administrator to check the size setting"};
+    return {"尺寸设置 " + setting + " 无效，应为 " + ListValues(kSizeValues, "或"),
+            "size setting " + setting + " is not valid, " + ListValues(kSizeValues),
+            "请让管理员检查尺寸设置", "ask the administrator to check the size setting"};
 }
 
 Sentences HeadTop(const RuleDecision&) {
@@ -194,6 +194,14 @@ Sentences PixelCap(const RuleDecision& d) {
             "请换一张照片", "choose another photo"};
 }
 
+// The file's structure asks more than a cap (CostExplanation.cpp words it,
+// from the cap it exceeds; a decision read back from the results has its
+// sentences recorded).
+Sentences DecodingCost(const RuleDecision& d) {
+    Explanation e = ExplainDecodingCost(d.cost.value_or(CostExcess{}));
+    return {std::move(e.text), std::move(e.textEn), std::move(e.advice), std::move(e.adviceEn)};
+}
+
 Sentences AuditFailed(const RuleDecision& d) {
     return {"照片无法处理", "the photo cannot be processed (" + d.detail + ")",
             "请换一张照片，或转换为 JPEG 后重试", "try another photo, or convert it to JPEG"};
@@ -233,6 +241,7 @@ const std::map<std::string_view, SentencesOf>& SentenceTable() {
         {rule_id::kUnreadable, Unreadable},
         {rule_id::kAuditFailed, AuditFailed},
         {rule_id::kPixelCap, PixelCap},
+        {rule_id::kDecodingCost, DecodingCost},
         {rule_id::kNoFace, NoFace},
         {rule_id::kFaceCount, FaceCount},
         {rule_id::kFileLength, FileLength},

@@ -10,6 +10,7 @@
 #include "core/audit/AuditReport.h"
 #include "core/config/Settings.h"
 #include "core/explain/Quantity.h"
+#include "core/io/DecodingCost.h"
 #include "core/rules/Decision.h"
 
 namespace quorvel {
@@ -44,6 +45,10 @@ Explanation ExplainDecision(const RuleDecision& decision);
 inline Explanation ExplainAudit(const AuditReport& report) {
     return ExplainDecision(report.decision);
 }
+
+// A file whose structure asks of the decoder more than a cap allows, for the
+// verifier's check and the audit's decision alike (CostExplanation.cpp).
+Explanation ExplainDecodingCost(const CostExcess& excess);
 
 // The names of a background class, in Chinese ("蓝色") and English ("blue");
 // Any names all three.

@@ -24,14 +24,15 @@ struct ImageHeader {
     std::uint64_t pixels() const { return std::uint64_t{width} * height; }
 };
 
-// Reads the claimed size from bytes in memory. A format without a known
-// signature gives Other (0 x 0); a known signature whose header is cut short
-// or malformed gives BadContent.
+// Reads the claimed size from bytes in memory, by the walk of their
+// structure (WalkImage in core/io/ImageStructure.h, which a caller that needs
+// more than the size uses instead). A format without a known signature gives
+// Other (0 x 0); a known signature whose header is cut short or malformed
+// gives BadContent.
 Result<ImageHeader> ReadImageHeader(std::string_view bytes);
 
-// The same from an open file, reading only what the header needs (JPEG
-// segments are skipped by their lengths, never read whole). NotReadable when
-// the file cannot be read.
+// The same from an open file, read through a window. NotReadable when the
+// file cannot be read.
 Result<ImageHeader> ReadImageHeader(const RegularFile& file);
 
 // TooLarge when the header claims more pixels than any camera makes

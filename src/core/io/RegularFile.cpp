@@ -88,11 +88,79 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
     return bytes;
 }
 
+Result<std::string> RegularFile::ReadAt(std::uintmax_t offset, std::size_t size) const {
+    std::string bytes(size, '\0');
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            ::pread(m_fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int code = errno;
+            return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(m_path), code),
+                        code, m_path);
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 std::string RegularFile::DescriptorPath() const {
     // Without /proc (a bare chroot) the name it was opened by is the best left.
     const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
     if (::access(byDescriptor.c_str(), R_OK) != 0) return m_path.string();
     return byDescriptor;
+}
+
+Result<SequentialFile> SequentialFile::Open(const std::filesystem::path& path) {
+    SequentialFile file;
+    file.m_path = path;
+    // Blocking: a pipe is read as its writer fills it.
+    file.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.m_fd < 0) {
+        const int code = errno;
+        if (code == ENOENT) return Fail(ErrorKind::NotFound, "no such file", code, path);
+        if (code == EISDIR) return Fail(ErrorKind::IsFolder, "it is a folder", code, path);
+        return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(path), code), code,
+                    path);
+    }
+    struct stat status {};
+    if (::fstat(file.m_fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        return Fail(ErrorKind::IsFolder, "it is a folder", EISDIR, path);
+    }
+    return file;
+}
+
+SequentialFile::SequentialFile(SequentialFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+SequentialFile& SequentialFile::operator=(SequentialFile&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_path = std::move(other.m_path);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+SequentialFile::~SequentialFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+Result<std::size_t> SequentialFile::Read(char* buffer, std::size_t size) {
+    while (true) {
+        const ssize_t got = ::read(m_fd, buffer, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno == EINTR) continue;
+        const int code = errno;
+        return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(m_path), code), code,
+                    m_path);
+    }
 }
 
 }  // namespace quorvel

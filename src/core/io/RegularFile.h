@@ -34,6 +34,9 @@ public:
     // maxBytes, which is not read at all.
     Result<std::string> ReadAll(std::uintmax_t maxBytes) const;
 
+    // Up to `size` bytes at `offset`, fewer only at the end of the file.
+    Result<std::string> ReadAt(std::uintmax_t offset, std::size_t size) const;
+
     // A name of this very file ("/proc/self/fd/N") for a library that opens
     // files by name only; the path it was opened by where /proc is missing.
     std::string DescriptorPath() const;
@@ -44,6 +47,29 @@ private:
     std::filesystem::path m_path;
     int m_fd = -1;
     struct stat m_status {};
+};
+
+// A file read once from its start to its end, in pieces: a regular file, or
+// a pipe or device (a shell's process substitution), read as it comes.
+class SequentialFile {
+public:
+    // NotFound, IsFolder or NotReadable.
+    static Result<SequentialFile> Open(const std::filesystem::path& path);
+
+    SequentialFile(SequentialFile&& other) noexcept;
+    SequentialFile& operator=(SequentialFile&& other) noexcept;
+    SequentialFile(const SequentialFile&) = delete;
+    SequentialFile& operator=(const SequentialFile&) = delete;
+    ~SequentialFile();
+
+    // Reads the next bytes into `buffer`: how many, 0 at the end.
+    Result<std::size_t> Read(char* buffer, std::size_t size);
+
+private:
+    SequentialFile() = default;
+
+    std::filesystem::path m_path;
+    int m_fd = -1;
 };
 
 }  // namespace quorvel

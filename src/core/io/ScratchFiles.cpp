@@ -118,8 +118,12 @@ Result<std::string> SpoolFile::ReadAt(std::uint64_t offset, std::size_t size) co
     return bytes;
 }
 
-Result<AppendFile> AppendFile::Open(const std::filesystem::path& path) {
-    Descriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666));
+Result<AppendFile> AppendFile::Open(const std::filesystem::path& path, Reading reading) {
+    constexpr int kFlags = O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC;
+    Descriptor fd(::open(path.c_str(), O_RDWR | kFlags, 0666));
+    if (fd.get() < 0 && reading == Reading::IfAllowed) {
+        fd = Descriptor(::open(path.c_str(), O_WRONLY | kFlags, 0666));
+    }
     if (fd.get() < 0) {
         return SystemFailure(ErrorKind::NotReadable, "cannot open " + Quoted(path), errno, path);
     }

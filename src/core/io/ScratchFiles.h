@@ -48,12 +48,21 @@ private:
     Descriptor m_fd;
 };
 
-// A regular file that runs keep adding lines to (a results file): created
-// when missing, opened without blocking, read anywhere, cut short, appended
-// to. Failures carry the system's errno; the caller words them.
+// A regular file that runs keep adding lines to (a results file, the
+// activity log): created when missing, opened without blocking (a FIFO in
+// its place cannot hang the program) and never truncated, read anywhere,
+// cut short, appended to. Failures carry the system's errno; the caller
+// words them.
 class AppendFile {
 public:
-    static Result<AppendFile> Open(const std::filesystem::path& path);
+    // Whether the file must be readable too.
+    enum class Reading {
+        Required,  // read and appended to (a results file)
+        IfAllowed  // read and appended to where it may be read, else only appended to
+    };
+
+    static Result<AppendFile> Open(const std::filesystem::path& path,
+                                   Reading reading = Reading::Required);
 
     // The file's length; NotAFile when it is not a regular file.
     Result<std::uintmax_t> Length() const;

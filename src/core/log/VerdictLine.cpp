@@ -4,12 +4,22 @@
 
 namespace quorvel {
 
-void WriteVerdictLine(ActivityLog& log, const std::filesystem::path& fileName, Verdict verdict) {
-    const std::string_view text = VerdictLogText(verdict);
-    if (text.empty()) return;
-    log.Write(FileNameText(fileName) + std::string(text) + "\r\n");
+namespace {
+
+Result<void> Written(const Result<std::size_t>& written) {
+    if (!written) return written.error();
+    return {};
 }
 
-void WriteStartupLine(ActivityLog& log) { log.Write("系统启动\r\n"); }
+}  // namespace
+
+Result<void> WriteVerdictLine(ActivityLog& log, const std::filesystem::path& fileName,
+                              Verdict verdict) {
+    const std::string_view text = VerdictLogText(verdict);
+    if (text.empty()) return {};
+    return Written(log.Write(FileNameText(fileName) + std::string(text) + "\r\n"));
+}
+
+Result<void> WriteStartupLine(ActivityLog& log) { return Written(log.Write("系统启动\r\n")); }
 
 }  // namespace quorvel

@@ -26,7 +26,11 @@ const rules::SizeModeParams& ModeOrFirst(SizeMode mode) {
 
 RuleDecision Decided(const char* rule, std::optional<Quantity> measured = std::nullopt,
                      std::optional<Quantity> limit = std::nullopt) {
-    return RuleDecision{rule, std::move(measured), std::move(limit), std::nullopt, {}};
+    RuleDecision decision;
+    decision.rule = rule;
+    decision.measured = std::move(measured);
+    decision.limit = std::move(limit);
+    return decision;
 }
 
 }  // namespace
@@ -93,7 +97,7 @@ RuleDecision DecideFaceShare(double share) {
 
 RuleDecision DecideSizeSetting(int setting) {
     return Decided(rule_id::kSizeSetting, Quantity{{{"setting", setting}}, {}, ""},
-                   Range({{"min", 1}, {"max", 2}}, ""));
+                   Range({{"min", kSizeValues.least}, {"max", kSizeValues.most}}, ""));
 }
 
 RuleDecision DecideHeadTop() { return Decided(rule_id::kHeadTop); }

@@ -7,6 +7,7 @@
 
 #include "core/common/Quantity.h"
 #include "core/config/Settings.h"
+#include "core/io/DecodingCost.h"
 
 namespace quorvel {
 
@@ -17,7 +18,8 @@ namespace rule_id {
 inline constexpr const char* kPassed = "passed";
 inline constexpr const char* kUnreadable = "file.unreadable";
 inline constexpr const char* kAuditFailed = "audit.failed";
-inline constexpr const char* kPixelCap = "file.pixels";  // the header claims too many pixels
+inline constexpr const char* kPixelCap = "file.pixels";    // the header claims too many pixels
+inline constexpr const char* kDecodingCost = "file.cost";  // decoding would cost beyond a cap
 inline constexpr const char* kNoFace = "face.none";
 inline constexpr const char* kFaceCount = "face.count";
 inline constexpr const char* kFileLength = "file.length";
@@ -41,9 +43,10 @@ struct RuleDecision {
     std::optional<Quantity> measured;
     std::optional<Quantity> limit;
     // What the sentences name besides the figures: the background class
-    // found, and why a broken audit broke.
+    // found, why a broken audit broke, the decoding cap a file exceeds.
     std::optional<BackgroundColor> colour;
     std::string detail;
+    std::optional<CostExcess> cost;
 };
 
 // Which check ended the failed trials of a frame search, one count per trial:
@@ -77,6 +80,7 @@ RuleDecision DecideHeadTop();
 RuleDecision DecideCropFrame(int trials, const FrameMisses& misses = {});
 RuleDecision DecideUnreadable();
 RuleDecision DecidePixelCap(ClaimedSize claimed);
+RuleDecision DecideDecodingCost(const CostExcess& excess);  // in explain/CostExplanation.cpp
 RuleDecision DecideAuditFailed(const std::string& error);
 RuleDecision DecidePassed(cv::Size output, SizeMode mode);
 // The face's clarity below the advised least one.

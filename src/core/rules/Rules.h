@@ -23,6 +23,37 @@ inline constexpr std::uintmax_t kMinFileLength = 30720;
 // header can claim in a few bytes.
 inline constexpr std::uint64_t kMaxPhotoPixels = 300'000'000;
 
+// ---- Decoding cost ----------------------------------------------------------
+// Before anything is decoded, one walk of a file's structure counts what the
+// decoder would be asked to do; a file that asks more than any camera, phone
+// or editor writes is not decoded (docs/batch.md and docs/service.md give what
+// each crafted kind costs at these caps). JPEG APPn and COM segments and bytes
+// after the end-of-image marker are never decoded and count for nothing.
+
+// JPEG scans up to the end of image. Sequential files have one (one per
+// component at most); libjpeg's progressive script, which cjpeg, ImageMagick
+// and GIMP use, writes 10 (6 for grey); the scan scripts of other encoders a
+// dozen or two. A progressive decoder goes over the whole frame once per
+// scan, so thousands of scans of a few bytes cost seconds.
+inline constexpr std::uint64_t kMaxJpegScans = 100;
+// Each scan's blocks times the coefficients it covers in each block (1 for a
+// DC scan, the band's width for an AC scan, 64 for a sequential scan), summed
+// over the scans and divided by the frame's blocks times 64: 1 for a
+// sequential file, 2.3 to 3.0 for libjpeg's progressive script. A refinement
+// scan goes over every coefficient of its band in every block, so scans that
+// cover every block in a few bytes cost tens of nanoseconds a block.
+inline constexpr double kMaxJpegReadsPerCoefficient = 10;
+// What a PNG's compressed ancillary chunks (zTXt, iTXt, iCCP) inflate to, per
+// file. ICC profiles are a few kilobytes to about a megabyte, the EXIF and
+// XMP profiles ImageMagick keeps as compressed text tens of kilobytes; libpng
+// keeps every such chunk in memory (up to 8 MB each, a thousand chunks), so
+// half a megabyte of them can take gigabytes.
+inline constexpr std::uint64_t kMaxPngInflatedChunkBytes = 16 * 1024 * 1024;
+// How far a PNG's image data may inflate beyond the rows its header asks
+// for. Encoders write exactly the rows; libpng inflates whatever follows
+// them, so a few megabytes of image data can take seconds.
+inline constexpr std::uint64_t kMaxPngImageDataExcess = 1024 * 1024;
+
 // ---- Size modes -----------------------------------------------------------
 
 // Crop proportions of a size mode: output height = trunc(aspect * width),

@@ -1,7 +1,5 @@
 #include "core/save/SavePhoto.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>
 #include <vector>
@@ -32,11 +30,14 @@ bool EndsWithPassMarker(const std::string& bytes) {
 bool HasPassMarker(const fs::path& file) {
     // Opened once and checked on its descriptor: a FIFO cannot hang the check.
     const Result<RegularFile> opened = RegularFile::Open(file);
-    if (!opened || opened->length() < rules::kPassMarkerLength) return false;
-    std::string tail(rules::kPassMarkerLength, '\0');
-    const auto offset = static_cast<off_t>(opened->length() - rules::kPassMarkerLength);
-    const ssize_t got = ::pread(opened->descriptor(), tail.data(), tail.size(), offset);
-    return got == static_cast<ssize_t>(tail.size()) && EndsWithPassMarker(tail);
+    return opened && HasPassMarker(*opened);
+}
+
+bool HasPassMarker(const RegularFile& file) {
+    if (file.length() < rules::kPassMarkerLength) return false;
+    const Result<std::string> tail =
+        file.ReadAt(file.length() - rules::kPassMarkerLength, rules::kPassMarkerLength);
+    return tail && EndsWithPassMarker(*tail);
 }
 
 Result<std::vector<uchar>> EncodeForSave(const cv::Mat& photo, const fs::path& destination) {

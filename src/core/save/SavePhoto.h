@@ -8,6 +8,7 @@
 
 #include "core/common/Result.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -57,5 +58,6 @@ bool EndsWithPassMarker(const std::string& bytes);
 
 // True when the file can be read and ends with this tool's pass marker.
 bool HasPassMarker(const std::filesystem::path& file);
+bool HasPassMarker(const RegularFile& file);
 
 }  // namespace quorvel

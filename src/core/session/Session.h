@@ -32,6 +32,13 @@ struct SessionOptions {
 // The window's rule: the cascade and cfg.ini in the working directory.
 SessionOptions WindowSessionOptions();
 
+// A photo audited for the window: its audit, and whether the file is already
+// a save that verifies (it ends with the pass marker and passes every check).
+struct RecognisedAudit {
+    AuditReport report;
+    bool alreadyProcessed = false;
+};
+
 // What a front end shares: the settings, the auditor with its cascade, and
 // the activity log. Started by Open; a start-up failure comes back as a value.
 class Session {
@@ -51,12 +58,23 @@ public:
         return m_auditor.Audit(photoFile, trace);
     }
 
-    // Opens the log; the value is true only when this call opened it.
-    Result<bool> OpenLog() { return m_log->Open(); }
-    // Opens the log and, when this call opened it, writes the start-up line.
-    void OpenLogWithStartupLine();
-    // Writes the verdict line for a photo (its file name and the verdict text).
-    void LogVerdict(const std::filesystem::path& photoFile, Verdict verdict);
+    // The window's audit: the photo is opened once and its structure walked
+    // once, for the audit and, when the file ends with the pass marker and is
+    // no longer than a save can be, for the verification of its bytes, read
+    // from the same descriptor.
+    RecognisedAudit AuditRecognising(const std::filesystem::path& photoFile, Trace trace);
+
+    // Opens the log; the value is true only when this call opened it. A
+    // failure is kept: the verdicts logged after it report it.
+    Result<bool> OpenLog();
+    // Opens the log and, when this call opened it, writes the start-up line;
+    // the failure of either.
+    Result<void> OpenLogWithStartupLine();
+    // Writes the verdict line for a photo (its file name and the verdict
+    // text). Fails when the write fails, and when the log could not be
+    // opened (with that failure): no verdict goes unlogged unnoticed. Without
+    // any attempt to open the log, nothing is written and nothing fails.
+    Result<void> LogVerdict(const std::filesystem::path& photoFile, Verdict verdict);
     ActivityLog& log() { return *m_log; }
 
 private:
@@ -65,6 +83,7 @@ private:
     Auditor m_auditor;
     std::filesystem::path m_cascadePath;
     std::unique_ptr<ActivityLog> m_log;  // owns a lock, so it stays where it is
+    std::optional<Error> m_logFailure;   // why the log could not be opened
 };
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
 #include <optional>
@@ -11,11 +12,13 @@
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/explain/Explanation.h"
+#include "core/io/ImageStructure.h"
 
 namespace quorvel {
 
 // Whether a file is what a passed audit saves: JPEG, PNG or BMP data exactly
-// as the save's encoder writes it (quality 50 for JPEG), undamaged, directly
+// as the save's encoder writes it (quality 50 for JPEG), within the caps of
+// decoding cost (checked before anything is decoded), undamaged, directly
 // followed by the pass marker, of a size the size mode produces (read from
 // the header before anything is decoded), on a plain background of a colour
 // the setting allows that reaches the top edge on both sides of the head,
@@ -50,14 +53,29 @@ struct GenuineCheck {
     double faceTopShare = 0;                         // face top row / photo width
     std::optional<BackgroundColor> backgroundClass;  // the accepted class found, if any
     double backgroundCoverage = 0;  // share of the photo in the plain regions at the top
+    // The caller's stop check ended the check between two stages: the
+    // checks are incomplete and the file is not genuine.
+    bool stopped = false;
 };
+
+// Asked between the check's costly stages (before reading the image data,
+// before the face search, before the background check); true ends the check
+// there with `stopped` set. A caller passes one when the answer may no longer
+// be wanted (its client left, its time ran out); an empty one never stops.
+using StopCheck = std::function<bool()>;
 
 // "rule: sentence" for each failed check, in the order of the checks.
 std::vector<std::string> ProblemSentences(const GenuineCheck& check);
 
-// Checks the bytes of a file.
+// Checks the bytes of a file. Its structure is walked once (WalkImage), and
+// a file that the checks of that walk refuse is not decoded.
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                               const Settings& settings);
+                               const Settings& settings, const StopCheck& stop = {});
+// The same with the walk the caller made of the bytes before the pass
+// marker (all of them when it is missing).
+GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructure& imageWalk,
+                               cv::CascadeClassifier& cascade, const Settings& settings,
+                               const StopCheck& stop = {});
 
 // Reads the file (at most kMaxVerifiedFileBytes; a longer one is not read)
 // and checks it. A file that cannot be read, or whose check runs out of
@@ -69,6 +87,9 @@ GenuineCheck CheckGenuinePhotoFile(const std::filesystem::path& path,
 // kMaxVerifiedFileBytes, or running out of memory, gives an error and that
 // as the only problem, as for a file.
 GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, cv::CascadeClassifier& cascade,
-                                    const Settings& settings);
+                                    const Settings& settings, const StopCheck& stop = {});
+GenuineCheck CheckGenuinePhotoBytes(const std::string& fileBytes, const ImageStructure& imageWalk,
+                                    cv::CascadeClassifier& cascade, const Settings& settings,
+                                    const StopCheck& stop = {});
 
 }  // namespace quorvel

@@ -149,7 +149,7 @@ bool ReadAndEncodeAgain(jpeg_decompress_struct& in, jpeg_compress_struct& out, S
 
 }  // namespace
 
-std::optional<std::string> JpegDataProblem(std::string_view jpeg) {
+std::optional<std::string> JpegDataProblem(std::string_view jpeg, const ImageStructure& walk) {
     jpeg_decompress_struct in{};
     jpeg_compress_struct out{};
     ScanErrors errors;
@@ -173,10 +173,11 @@ std::optional<std::string> JpegDataProblem(std::string_view jpeg) {
     // Data changed inside the scan can still read without a warning: it then
     // is no longer what the encoder writes for the coefficients it yields, or
     // those give blocks no photo gives.
-    const std::size_t scan = JpegScanStart(jpeg);
-    const std::size_t scanAgain = JpegScanStart(again);
-    if (jpeg.substr(std::min(scan, jpeg.size())) !=
-        std::string_view(again).substr(std::min(scanAgain, again.size()))) {
+    const std::uint64_t scan = JpegScanStart(walk, jpeg.size());
+    const std::uint64_t scanAgain = JpegScanStart(WalkImage(again), again.size());
+    if (jpeg.substr(static_cast<std::size_t>(std::min<std::uint64_t>(scan, jpeg.size()))) !=
+        std::string_view(again).substr(
+            static_cast<std::size_t>(std::min<std::uint64_t>(scanAgain, again.size())))) {
         return std::string(
             "Corrupt JPEG data: the scan is not the encoding of the coefficients read from it");
     }

@@ -3,8 +3,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/objdetect.hpp>
 #include <optional>
+#include <string_view>
 
 #include "core/analysis/Background.h"
+#include "core/io/ImageStructure.h"
 #include "core/rules/Rules.h"
 #include "core/verify/GenuinePhoto.h"
 
@@ -13,6 +15,14 @@ namespace quorvel::verify_checks {
 
 // Records a check and its outcome.
 void AddCheck(GenuineCheck& result, Explanation explanation, bool passed);
+
+// The checks made from the walk of the bytes before the marker alone, in
+// order: format, claimed size, decoding cost, layout (when the file ends with
+// the `marker`), structure, quantisation (JPEG). A format other than a save's
+// or a size no save has ends them. The claimed size when every one passed:
+// only then is the file decoded.
+std::optional<cv::Size> CheckStructure(std::string_view image, const ImageStructure& walk,
+                                       bool marker, SizeMode sizeMode, GenuineCheck& result);
 
 // One plain backdrop of a class the setting accepts reaches the top edge on
 // both sides of the head (whose middle column is `middle`) and covers enough

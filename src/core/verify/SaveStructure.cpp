@@ -65,26 +65,13 @@ std::string MarkerName(std::uint8_t marker) {
     return "marker FF " + Hex(marker);
 }
 
-struct Segment {
-    std::uint8_t marker = 0;
-    std::size_t at = 0;   // offset of its FF
-    std::size_t end = 0;  // offset just past it
-};
-
-// The segments after the start of image, up to and including the start of
-// scan, as long as they are well formed.
-std::vector<Segment> HeaderSegments(std::string_view bytes) {
-    std::vector<Segment> segments;
-    std::size_t pos = 2;
-    while (bytes.size() - pos >= 4 && pos < bytes.size() && At(bytes, pos) == 0xFF) {
-        Segment s{At(bytes, pos + 1), pos, 0};
-        const std::size_t length =
-            (static_cast<std::size_t>(At(bytes, pos + 2)) << 8) | At(bytes, pos + 3);
-        if (length < 2 || bytes.size() - pos - 2 < length) break;
-        s.end = pos + 2 + length;
-        segments.push_back(s);
-        if (s.marker == 0xDA) break;
-        pos = s.end;
+// The segments after the start of image up to and including the first start
+// of scan, as the walk found them.
+std::vector<JpegSegment> HeaderSegments(const ImageStructure& walk) {
+    std::vector<JpegSegment> segments;
+    for (const JpegSegment& segment : walk.segments) {
+        segments.push_back(segment);
+        if (segment.marker == 0xDA) break;
     }
     return segments;
 }
@@ -92,16 +79,16 @@ std::vector<Segment> HeaderSegments(std::string_view bytes) {
 struct JpegSample {
     std::string header;      // start of image to the end of the start-of-scan segment
     std::size_t sizeAt = 0;  // offset of the frame's height (then width), two bytes each
-    std::vector<Segment> segments;
+    std::vector<JpegSegment> segments;
 };
 
 const JpegSample& SavedJpeg() {
     static const JpegSample sample = [] {
         JpegSample s;
         const std::string bytes = SavedSample(".jpg", 16, 16);
-        s.segments = HeaderSegments(bytes);
-        for (const Segment& segment : s.segments) {
-            if (segment.marker == 0xC0) s.sizeAt = segment.at + 5;
+        s.segments = HeaderSegments(WalkImage(bytes));
+        for (const JpegSegment& segment : s.segments) {
+            if (segment.marker == 0xC0) s.sizeAt = segment.offset + 5;
         }
         if (!s.segments.empty()) s.header = bytes.substr(0, s.segments.back().end);
         return s;
@@ -109,27 +96,48 @@ const JpegSample& SavedJpeg() {
     return sample;
 }
 
-std::string JpegHeaderDifference(std::string_view image, const std::string& expected) {
-    const std::vector<Segment>& saved = SavedJpeg().segments;
-    const std::vector<Segment> found = HeaderSegments(image);
+std::string JpegHeaderDifference(std::string_view image, const ImageStructure& walk,
+                                 const std::string& expected) {
+    const std::vector<JpegSegment>& saved = SavedJpeg().segments;
+    const std::vector<JpegSegment> found = HeaderSegments(walk);
     for (std::size_t i = 0; i < saved.size(); ++i) {
         const std::string what = "where the save writes its " + MarkerName(saved[i].marker);
         if (i >= found.size()) return "the JPEG's segments end or break off " + what;
-        const Segment& f = found[i];
+        const JpegSegment& f = found[i];
         if (f.marker != saved[i].marker) {
-            return "the JPEG has a " + MarkerName(f.marker) + " at " + Offset(f.at) + " " + what;
+            return "the JPEG has a " + MarkerName(f.marker) + " at " + Offset(f.offset) + " " +
+                   what;
         }
-        if (f.end != saved[i].end || image.substr(f.at, f.end - f.at) !=
-                                         std::string_view(expected).substr(f.at, f.end - f.at)) {
-            return "the JPEG's " + MarkerName(f.marker) + " at " + Offset(f.at) +
+        const auto at = static_cast<std::size_t>(f.offset);
+        const auto length = static_cast<std::size_t>(f.end - f.offset);
+        if (f.end != saved[i].end ||
+            image.substr(at, length) != std::string_view(expected).substr(at, length)) {
+            return "the JPEG's " + MarkerName(f.marker) + " at " + Offset(f.offset) +
                    " is not the one the save writes";
         }
     }
     return "the JPEG's header is not the one the save writes";
 }
 
-std::optional<std::string> JpegProblem(std::string_view image, std::uint32_t width,
-                                       std::uint32_t height) {
+// After the save's header: one scan without a marker inside, then the end
+// of image as the last bytes.
+std::optional<std::string> JpegScanProblem(std::string_view image, const ImageStructure& walk) {
+    if (walk.scans.empty()) return "the JPEG does not end with its end-of-image marker";
+    const JpegScan& scan = walk.scans.front();
+    std::uint64_t at = scan.innerMarker.value_or(scan.dataEnd);
+    if (at >= image.size()) return "the JPEG does not end with its end-of-image marker";
+    if (!scan.innerMarker && at + 2 == image.size() && At(image, at + 1) == 0xD9) {
+        return std::nullopt;
+    }
+    const std::string marker =
+        at + 1 < image.size() ? MarkerName(At(image, at + 1)) : "cut-off marker";
+    return "the JPEG has a " + marker + " at " + Offset(at) +
+           " after its scan began; the save writes one scan followed only by the "
+           "end-of-image marker";
+}
+
+std::optional<std::string> JpegProblem(std::string_view image, const ImageStructure& walk,
+                                       std::uint32_t width, std::uint32_t height) {
     const JpegSample& sample = SavedJpeg();
     if (sample.header.empty() || sample.sizeAt == 0) return "the save's JPEG encoder is missing";
     std::string expected = sample.header;
@@ -138,36 +146,12 @@ std::optional<std::string> JpegProblem(std::string_view image, std::uint32_t wid
     expected[sample.sizeAt + 2] = static_cast<char>(width >> 8);
     expected[sample.sizeAt + 3] = static_cast<char>(width & 0xFF);
     if (image.size() < expected.size() + 2 || image.substr(0, expected.size()) != expected) {
-        return JpegHeaderDifference(image, expected);
+        return JpegHeaderDifference(image, walk, expected);
     }
-    // One scan: every FF in it is a stuffed FF 00, until the end of image.
-    const std::size_t last = image.size() - 2;
-    std::size_t pos = expected.size();
-    while (pos < image.size()) {
-        const void* found = std::memchr(image.data() + pos, 0xFF, image.size() - pos);
-        if (found == nullptr) break;
-        pos = static_cast<std::size_t>(static_cast<const char*>(found) - image.data());
-        if (pos + 1 < image.size() && At(image, pos + 1) == 0x00) {
-            pos += 2;
-            continue;
-        }
-        if (pos == last && At(image, pos + 1) == 0xD9) return std::nullopt;
-        const std::string marker =
-            pos + 1 < image.size() ? MarkerName(At(image, pos + 1)) : "cut-off marker";
-        return "the JPEG has a " + marker + " at " + Offset(pos) +
-               " after its scan began; the save writes one scan followed only by the "
-               "end-of-image marker";
-    }
-    return "the JPEG does not end with its end-of-image marker";
+    return JpegScanProblem(image, walk);
 }
 
 // ---- PNG --------------------------------------------------------------------
-
-std::uint32_t BigEndian32(std::string_view bytes, std::size_t i) {
-    return (static_cast<std::uint32_t>(At(bytes, i)) << 24) |
-           (static_cast<std::uint32_t>(At(bytes, i + 1)) << 16) |
-           (static_cast<std::uint32_t>(At(bytes, i + 2)) << 8) | At(bytes, i + 3);
-}
 
 std::string ChunkNote(std::string_view type) {
     if (type == "tRNS") return " (transparency)";
@@ -182,8 +166,8 @@ std::string IhdrText(std::string_view data) {
            std::to_string(At(data, 9)) + ", interlace " + std::to_string(At(data, 12));
 }
 
-std::optional<std::string> PngProblem(std::string_view image, std::uint32_t width,
-                                      std::uint32_t height) {
+std::optional<std::string> PngProblem(std::string_view image, const ImageStructure& walk,
+                                      std::uint32_t width, std::uint32_t height) {
     static const std::string savedIhdr = SavedSample(".png", 16, 16).substr(16, 13);
     if (savedIhdr.size() != 13) return "the save's PNG encoder is missing";
     std::string expected = savedIhdr;
@@ -191,25 +175,23 @@ std::optional<std::string> PngProblem(std::string_view image, std::uint32_t widt
         expected[i] = static_cast<char>(width >> (24 - 8 * i));
         expected[4 + i] = static_cast<char>(height >> (24 - 8 * i));
     }
-    std::size_t pos = 8;
-    int index = 0;
     std::string previous;
-    while (image.size() - pos >= 12) {
-        const std::uint32_t length = BigEndian32(image, pos);
-        if (image.size() - pos - 12 < length) break;
-        const std::string type(image.substr(pos + 4, 4));
-        const std::string_view data = image.substr(pos + 8, length);
-        const std::string at = " at " + Offset(pos);
+    for (std::size_t index = 0; index < walk.chunks.size(); ++index) {
+        const PngChunk& chunk = walk.chunks[index];
+        const std::string& type = chunk.type;
+        const std::string_view data =
+            image.substr(static_cast<std::size_t>(chunk.dataOffset()), chunk.length);
+        const std::string at = " at " + Offset(static_cast<std::size_t>(chunk.offset));
         if (index == 0) {
             if (type != "IHDR" || data != expected) {
-                return type != "IHDR" || length != 13
+                return type != "IHDR" || chunk.length != 13
                            ? "the PNG does not begin with the save's IHDR chunk"
                            : "the PNG's IHDR (" + IhdrText(data) + ") is not the save's (" +
                                  IhdrText(expected) + ")";
             }
         } else if (type == "IEND") {
             if (previous != "IDAT") return "the PNG has no image data (IDAT) before IEND";
-            if (length != 0 || pos + 12 != image.size()) {
+            if (chunk.length != 0 || chunk.end() != image.size()) {
                 return "the PNG's IEND" + at + " is not its last chunk, empty";
             }
             return std::nullopt;
@@ -218,8 +200,6 @@ std::optional<std::string> PngProblem(std::string_view image, std::uint32_t widt
                    ", which the save does not write; it writes IHDR, IDAT and IEND only";
         }
         previous = type;
-        pos += 12 + length;
-        ++index;
     }
     return "the PNG's chunks break off before IEND";
 }
@@ -262,13 +242,13 @@ bool Starts(std::string_view bytes, std::string_view prefix) {
 
 }  // namespace
 
-std::optional<std::string> SaveStructureProblem(std::string_view image, ImageFormat format,
+std::optional<std::string> SaveStructureProblem(std::string_view image, const ImageStructure& walk,
                                                 std::uint32_t width, std::uint32_t height) {
-    switch (format) {
+    switch (walk.format) {
         case ImageFormat::Jpeg:
-            return JpegProblem(image, width, height);
+            return JpegProblem(image, walk, width, height);
         case ImageFormat::Png:
-            return PngProblem(image, width, height);
+            return PngProblem(image, walk, width, height);
         case ImageFormat::Bmp:
             return BmpProblem(image, width, height);
         default:
@@ -277,11 +257,8 @@ std::optional<std::string> SaveStructureProblem(std::string_view image, ImageFor
     return "the data is not JPEG, PNG or BMP";
 }
 
-std::size_t JpegScanStart(std::string_view jpeg) {
-    if (jpeg.size() < 2) return jpeg.size();
-    const std::vector<Segment> segments = HeaderSegments(jpeg);
-    if (segments.empty() || segments.back().marker != 0xDA) return jpeg.size();
-    return segments.back().end;
+std::uint64_t JpegScanStart(const ImageStructure& walk, std::uint64_t length) {
+    return walk.scans.empty() ? length : walk.scans.front().dataStart;
 }
 
 std::optional<std::string> ForeignFormatName(std::string_view bytes) {

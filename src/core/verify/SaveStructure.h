@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/verify/ImageLayout.h"
+#include "core/io/ImageStructure.h"
 
 namespace quorvel {
 
@@ -16,13 +16,15 @@ namespace quorvel {
 //   scan), one scan without markers, then end of image as the last bytes;
 // - PNG: the encoder's IHDR (colour type and depth), IDAT chunks, IEND;
 // - BMP: the encoder's header, its stated length, zero row padding.
-// None when it is; else the first difference, in English.
-std::optional<std::string> SaveStructureProblem(std::string_view image, ImageFormat format,
+// `walk` is the walk of `image`, whose format it gives. None when it is;
+// else the first difference, in English.
+std::optional<std::string> SaveStructureProblem(std::string_view image, const ImageStructure& walk,
                                                 std::uint32_t width, std::uint32_t height);
 
-// Where a JPEG's entropy-coded data starts: just past its first start-of-
-// scan segment; the length of the bytes when there is none.
-std::size_t JpegScanStart(std::string_view jpeg);
+// Where a JPEG's entropy-coded data starts, by the walk of its `length`
+// bytes: just past its first start-of-scan segment; the length when there is
+// none.
+std::uint64_t JpegScanStart(const ImageStructure& walk, std::uint64_t length);
 
 // A name for data of a format the save never writes, by its signature
 // ("TIFF", "WebP", "PPM", "JPEG 2000", ...), or none when it is unknown.

@@ -65,7 +65,7 @@ Explanation ExplainMarker(bool present) {
     return e;
 }
 
-Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool decoded) {
+Explanation ExplainLayout(const ImageStructure& layout, std::uint64_t markerAt, bool decoded) {
     const std::string format = ImageFormatName(layout.format);
     if (layout.format == ImageFormat::Other) {
         Explanation e =
@@ -101,6 +101,26 @@ Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool 
         e.measured = Quantity{{{"bytes_between", between}}, {{"format", format}}, "B"};
     }
     e.limit = Values({{"max", 0}}, "B");
+    return e;
+}
+
+Explanation ExplainCost(ImageFormat format, const DecodingWork& work,
+                        const std::optional<CostExcess>& excess) {
+    if (excess) {
+        Explanation e = ExplainDecodingCost(*excess);
+        e.rule = verify_rule::kCost;
+        e.advice.clear();
+        e.adviceEn.clear();
+        return e;
+    }
+    Explanation e = Make(verify_rule::kCost, "解码代价在上限之内，可以解码",
+                         "decoding the " + std::string(ImageFormatName(format)) +
+                             " data asks no more than its caps allow");
+    e.measured = Values({{"scans", static_cast<double>(work.scans)},
+                         {"reads_per_coefficient", work.ReadsPerCoefficient()},
+                         {"inflated_chunks", static_cast<double>(work.inflatedChunkBytes)},
+                         {"image_data_excess", static_cast<double>(work.imageDataExcess)}},
+                        "");
     return e;
 }
 
@@ -167,11 +187,12 @@ Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
                                         : sizeSetting == 2 ? &rules::kMode2
                                                            : nullptr;
     if (mode == nullptr) {
-        Explanation e = Make(
-            verify_rule::kSize, "尺寸设置 " + std::to_string(sizeSetting) + " 不是尺寸模式",
-            "the size setting " + std::to_string(sizeSetting) + " is not a size mode (1 or 2)");
+        Explanation e =
+            Make(verify_rule::kSize, "尺寸设置 " + std::to_string(sizeSetting) + " 不是尺寸模式",
+                 "the size setting " + std::to_string(sizeSetting) + " is not a size mode (" +
+                     ListValues(kSizeValues) + ")");
         e.measured = Values({{"setting", sizeSetting}}, "");
-        e.limit = Values({{"min", 1}, {"max", 2}}, "");
+        e.limit = Values({{"min", kSizeValues.least}, {"max", kSizeValues.most}}, "");
         return e;
     }
     const std::string aspect = sizeSetting == 1 ? rules::kMode1AspectText : rules::kMode2AspectText;

@@ -9,7 +9,8 @@
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/explain/Explanation.h"
-#include "core/verify/ImageLayout.h"
+#include "core/io/DecodingCost.h"
+#include "core/io/ImageStructure.h"
 
 namespace quorvel {
 
@@ -19,6 +20,7 @@ inline constexpr const char* kFile = "verify.file";
 inline constexpr const char* kMarker = "verify.marker";
 inline constexpr const char* kFormat = "verify.format";
 inline constexpr const char* kSize = "verify.size";
+inline constexpr const char* kCost = "verify.cost";
 inline constexpr const char* kLayout = "verify.layout";
 inline constexpr const char* kStructure = "verify.structure";
 inline constexpr const char* kQuantisation = "verify.quantisation";
@@ -46,7 +48,11 @@ Explanation ExplainFormat(const std::string& format, const std::optional<std::st
 Explanation ExplainHeaderUnreadable(const std::string& why);
 // `markerAt` is where the pass marker starts; `decoded` tells whether data
 // of another format decodes.
-Explanation ExplainLayout(const ImageLayout& layout, std::size_t markerAt, bool decoded);
+Explanation ExplainLayout(const ImageStructure& layout, std::uint64_t markerAt, bool decoded);
+// What decoding the data would cost (`work`, counted by the walk), and the
+// cap it goes beyond when it does.
+Explanation ExplainCost(ImageFormat format, const DecodingWork& work,
+                        const std::optional<CostExcess>& excess);
 // `problem` is the first difference from what the save's encoder writes.
 Explanation ExplainStructure(const std::string& format, const std::optional<std::string>& problem);
 // `damage` is libjpeg's warning or error for damaged JPEG data.

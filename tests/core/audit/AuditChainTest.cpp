@@ -207,7 +207,7 @@ TEST(AuditChain, NameThatIsNotUtf8IsAuditedAndLoggedWithAReplacement) {
 
     ActivityLog log(dir / "Test.log");
     (void)log.Open();
-    WriteVerdictLine(log, path.filename(), Verdict::Passed);
+    ASSERT_TRUE(WriteVerdictLine(log, path.filename(), Verdict::Passed));
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
     EXPECT_EQ(content.substr(20), "caf?.jpg" + Utf8ToGbk("图像审核成功！", 1024).bytes + "\r\n");
@@ -217,9 +217,9 @@ TEST(AuditChain, VerdictLineHoldsTheNameLiterally) {
     TempDir dir;
     ActivityLog log(dir / "Test.log");
     (void)log.Open();
-    WriteVerdictLine(log, std::filesystem::path("/photos/100%s%n.jpg").filename(),
-                     Verdict::BadFormat);
-    WriteVerdictLine(log, "x.jpg", Verdict::Initial);
+    ASSERT_TRUE(WriteVerdictLine(log, std::filesystem::path("/photos/100%s%n.jpg").filename(),
+                                 Verdict::BadFormat));
+    ASSERT_TRUE(WriteVerdictLine(log, "x.jpg", Verdict::Initial));
     const std::string content = ReadBytes(dir / "Test.log");
     ASSERT_GT(content.size(), 20u);
     EXPECT_EQ(content.substr(20),
@@ -245,7 +245,7 @@ TEST(AuditChain, EveryVerdictWritesItsLogText) {
         TempDir dir;
         ActivityLog log(dir / "Test.log");
         (void)log.Open();
-        WriteVerdictLine(log, "a.jpg", row.verdict);
+        ASSERT_TRUE(WriteVerdictLine(log, "a.jpg", row.verdict));
         EXPECT_EQ(ReadBytes(dir / "Test.log").substr(20),
                   "a.jpg" + Utf8ToGbk(row.text, 1024).bytes + "\r\n");
         EXPECT_EQ(VerdictName(row.verdict), row.name);

@@ -105,6 +105,12 @@ TEST(Decode, HeaderClaimingMorePixelsThanTheCapIsRefusedUndecoded) {
     const Row rows[] = {
         {"JPEG claiming 20000 x 20000", JpegClaiming(20000, 20000), 20000, 20000},
         {"JPEG claiming 65535 x 4600", JpegClaiming(65535, 4600), 65535, 4600},
+        {"JPEG claiming 20000 x 20000 behind a stray byte the decoder skips",
+         [] {
+             std::string bytes = JpegClaiming(20000, 20000);
+             return bytes.insert(bytes.find("\xFF\xC0"), 1, '\x00');
+         }(),
+         20000, 20000},
         {"PNG claiming 40000 x 40000", png, 40000, 40000},
         {"BMP claiming 30000 x 30000", bmp, 30000, 30000},
     };

@@ -63,3 +63,49 @@ TEST(Config, SyntaxErrorIsReportedButNotFatal) {
     EXPECT_TRUE(file.ok());
     EXPECT_EQ(file->settings.color, BackgroundColor::Red);
 }
+
+// The one resolution every program uses: the caller's values first, the
+// file's for the others, the file read only when one is missing.
+TEST(Config, ResolveSettingsTakesTheCallersValuesThenTheFile) {
+    TempDir dir;
+    WriteBytes(dir / "cfg.ini", "[set]\ncolor=7\nsize=2\n");
+    struct Row {
+        const char* description;
+        SettingsRequest request;
+        int color;
+        int size;
+        bool fileRead;
+        bool known;  // what a program that refuses unknown values decides
+    };
+    const Row rows[] = {
+        {"the file's values, kept out of range", {dir / "cfg.ini", {}, {}}, 7, 2, true, false},
+        {"an option replaces the file's colour",
+         {dir / "cfg.ini", BackgroundColor::Blue, {}},
+         2,
+         2,
+         true,
+         true},
+        {"both given: the file is not read",
+         {dir / "missing.ini", BackgroundColor::Red, SizeMode::Mode1},
+         1,
+         1,
+         false,
+         true},
+        {"no file: the defaults", {std::nullopt, {}, {}}, 3, 1, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        const Result<ResolvedSettings> resolved = ResolveSettings(row.request);
+        ASSERT_TRUE(resolved.ok());
+        EXPECT_EQ(static_cast<int>(resolved->settings.color), row.color);
+        EXPECT_EQ(static_cast<int>(resolved->settings.size), row.size);
+        EXPECT_EQ(resolved->file.has_value(), row.fileRead);
+        EXPECT_EQ(RequireKnownValues(*resolved).ok(), row.known);
+    }
+    const Result<void> refused = RequireKnownValues(*ResolveSettings({dir / "cfg.ini", {}, {}}));
+    EXPECT_EQ(refused.error().message,
+              "\"" + (dir / "cfg.ini").string() + "\": color 7 is not 0, 1, 2 or 3");
+    const Result<ResolvedSettings> missing = ResolveSettings({dir / "missing.ini", {}, {}});
+    EXPECT_EQ(missing.error().kind, ErrorKind::ConfigUnusable);
+    EXPECT_EQ(ListValues(kSizeValues, "或"), "1 或 2");
+}

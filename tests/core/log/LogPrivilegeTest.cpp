@@ -46,7 +46,7 @@ TEST(LogPrivilege, EarlierEntriesSurviveWhateverTheLogMayBeOpenedFor) {
             quorvel::ActivityLog log(logPath);
             log.SetClock(FixedTime);
             if (!log.Open()) return std::string("none");
-            log.Write("系统启动\r\n");
+            if (!log.Write("系统启动\r\n")) return std::string("not written");
             return std::string("opened");
         });
         ASSERT_TRUE(outcome.has_value());

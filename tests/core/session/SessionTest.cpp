@@ -85,10 +85,10 @@ TEST(Session, StartupLineOnlyOnAFreshOpenAndVerdictLinesByFileName) {
     auto opened = Session::Open(options);
     ASSERT_TRUE(opened.ok());
     Session& session = *opened;
-    session.OpenLogWithStartupLine();
-    session.OpenLogWithStartupLine();
+    ASSERT_TRUE(session.OpenLogWithStartupLine());
+    ASSERT_TRUE(session.OpenLogWithStartupLine());
     const auto photo = DataPath("id_blue.jpg");
-    session.LogVerdict(photo, session.Audit(photo).verdict);
+    ASSERT_TRUE(session.LogVerdict(photo, session.Audit(photo).verdict));
 
     const std::string log = ReadBytes(dir / "Test.log");
     const std::string startup = "\xCF\xB5\xCD\xB3\xC6\xF4\xB6\xAF\r\n";  // 系统启动 in GBK

@@ -130,6 +130,45 @@ TEST(GenuinePhoto, EachFailedConditionIsOneProblem) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
+// A file its structure checks refuse is answered from the walk alone: no
+// decode, background or face check follows; a save goes on to all of them.
+TEST(GenuinePhoto, StructureRefusalIsAnsweredBeforeDecoding) {
+    TempDir dir;
+    const std::string saved = PassedBlueFile(dir, "blue.jpg");
+    const std::string image = saved.substr(0, saved.size() - kPassMarkerLength);
+    const std::string marker = saved.substr(image.size());
+    const std::string exif("\xFF\xE1\x00\x08Exif\0\0", 10);
+    const struct {
+        const char* description;
+        std::string bytes;
+        bool decoded;
+    } rows[] = {
+        {"the save", saved, true},
+        {"an EXIF segment added", image.substr(0, 20) + exif + image.substr(20) + marker, false},
+        {"re-encoded at quality 75",
+         [&] {
+             std::vector<uchar> jpeg;
+             cv::imencode(".jpg", cv::imread((dir / "blue.jpg").string()), jpeg,
+                          {cv::IMWRITE_JPEG_QUALITY, 75});
+             return std::string(jpeg.begin(), jpeg.end()) + marker;
+         }(),
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.description);
+        const GenuineCheck check = CheckGenuinePhoto(row.bytes, Cascade(), GenuineSettings{3, 1});
+        const bool decodedOrLater =
+            std::any_of(check.checks.begin(), check.checks.end(), [](const VerifyCheck& c) {
+                return c.explanation.rule == "verify.decode" ||
+                       c.explanation.rule.rfind("verify.face", 0) == 0 ||
+                       c.explanation.rule.rfind("verify.background", 0) == 0;
+            });
+        EXPECT_EQ(decodedOrLater, row.decoded) << Joined(ProblemSentences(check));
+        EXPECT_EQ(check.genuine, row.decoded);
+        EXPECT_EQ(check.size.area() > 0, row.decoded);
+    }
+}
+
 TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
     TempDir dir;
     PassedBlueFile(dir, "blue.png");

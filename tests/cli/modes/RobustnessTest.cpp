@@ -55,7 +55,7 @@ TEST_P(Robustness, EveryAwkwardInputGetsAClearVerdict) {
 TEST_P(Robustness, NameThatIsNotUtf8IsAuditedLikeAnyOther) {
     TempDir dir;
     const std::filesystem::path latin1 = dir / std::string("caf\xE9 \xC0 la cr\xE8me.jpg");
-    std::filesystem::copy_file(DataPath("id_blue.jpg"), latin1);
+    testsupport::CopyFixture("id_blue.jpg", latin1);
     const auto outcomes = frontends::AuditThrough(GetParam(), {latin1}, 3, 1);
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].verdict, Verdict::Passed);
@@ -89,10 +89,11 @@ TEST(Robustness, LogThatCannotBeOpenedLeavesTheAuditRunning) {
     auto opened = Session::Open(options);
     ASSERT_TRUE(opened.ok());
     Session& session = *opened;
-    session.OpenLogWithStartupLine();
+    EXPECT_FALSE(session.OpenLogWithStartupLine());
     EXPECT_FALSE(session.log().IsOpen());
     const AuditReport report = session.Audit(DataPath("id_blue.jpg"));
-    session.LogVerdict(DataPath("id_blue.jpg"), report.verdict);
+    EXPECT_FALSE(session.LogVerdict(DataPath("id_blue.jpg"), report.verdict))
+        << "a verdict that is not logged is reported";
     EXPECT_EQ(report.verdict, Verdict::Passed);
 
     const auto run = clitest::RunAudit({"--log", "--color", "3", "--size", "1", "--cascade",

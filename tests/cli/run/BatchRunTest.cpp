@@ -18,11 +18,14 @@
 #include "core/io/AtomicFile.h"
 #include "core/text/Encoding.h"
 #include "support/RunAudit.h"
+#include "support/RunInProcess.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using clitest::RunAudit;
+using clitest::RunInProcess;
 using nlohmann::json;
+using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
@@ -31,11 +34,6 @@ using testsupport::WriteBytes;
 namespace {
 
 const std::vector<std::string> kSettings = {"--color", "3", "--size", "1"};
-
-void CopyFixture(const std::string& name, const fs::path& to) {
-    if (to.has_parent_path()) fs::create_directories(to.parent_path());
-    fs::copy_file(DataPath(name), to, fs::copy_options::overwrite_existing);
-}
 
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
     args.insert(args.end(), more.begin(), more.end());
@@ -69,6 +67,7 @@ std::vector<std::string> TemporaryFilesIn(const fs::path& folder) {
 
 }  // namespace
 
+// Planned before the first audit: run from the library.
 TEST(NeverHarm, OutputThatIsAnInputOrSharedByTwoPhotosIsRefusedForEach) {
     struct Case {
         const char* description;
@@ -99,7 +98,7 @@ TEST(NeverHarm, OutputThatIsAnInputOrSharedByTwoPhotosIsRefusedForEach) {
         TempDir dir;
         for (const auto& [name, fixture] : c.files) CopyFixture(fixture, dir / name);
 
-        const auto run = RunAudit(With(kSettings, c.args), dir.path());
+        const auto run = RunInProcess(With(kSettings, c.args), dir.path());
         EXPECT_EQ(run.status, 1);
         const auto lines = run.Lines();
         ASSERT_EQ(lines.size(), c.paths.size()) << run.out;
@@ -147,7 +146,7 @@ TEST(NeverHarm, ReportIsNeverWrittenOverAPhoto) {
         CopyFixture("id_red.jpg", dir / "p2.jpg");
         CopyFixture("no_face.jpg", dir / "scan.html");
 
-        const auto run = RunAudit(With(kSettings, c.args), dir.path());
+        const auto run = RunInProcess(With(kSettings, c.args), dir.path());
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "") << "refused before the first audit";
         EXPECT_NE(run.err.find("report"), std::string::npos) << run.err;
@@ -238,7 +237,7 @@ TEST(Lists, FilesFromReadsEachNameAsItsBytes) {
         CopyFixture("id_red.jpg", dir / odd);
         WriteBytes(dir / "list.txt", c.list);
 
-        const auto run = RunAudit(With(kSettings, c.args), dir.path(), c.input);
+        const auto run = RunInProcess(With(kSettings, c.args), dir.path(), c.input);
         const auto lines = run.Lines();
         std::vector<std::string> expected = {"a.jpg", "b c.jpg"};
         if (c.list.find(odd) != std::string::npos) expected.push_back(odd);
@@ -344,7 +343,7 @@ TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
     }
     WriteBytes(dir / "list.txt", list);
     const auto whole =
-        RunAudit(With(kSettings, {"--jobs", "2", "--files-from", "list.txt"}), dir.path());
+        RunInProcess(With(kSettings, {"--jobs", "2", "--files-from", "list.txt"}), dir.path());
     ASSERT_EQ(whole.Lines().size(), fixtures.size());
 
     struct Case {
@@ -357,7 +356,7 @@ TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
         std::string merged;
         for (std::size_t k = 0; k < c.parts; ++k) {
             const std::string shard = std::to_string(k) + "/" + std::to_string(c.parts);
-            const auto part = RunAudit(
+            const auto part = RunInProcess(
                 With(kSettings, {"--shard", shard, "--files-from", "list.txt"}), dir.path());
             EXPECT_LE(part.status, 1) << part.err;
             if (part.out.empty()) {
@@ -368,9 +367,9 @@ TEST(ManyMachines, PartsOfASplitRunTogetherGiveTheLinesOfOneRun) {
         EXPECT_EQ(SortedLines(merged), SortedLines(whole.out));
     }
     // The largest count does not wrap around: part 1 holds the second photo only.
-    const auto last =
-        RunAudit(With(kSettings, {"--shard", "1/18446744073709551615", "--files-from", "list.txt"}),
-                 dir.path());
+    const auto last = RunInProcess(
+        With(kSettings, {"--shard", "1/18446744073709551615", "--files-from", "list.txt"}),
+        dir.path());
     EXPECT_EQ(last.Lines().size(), 1u) << last.out;
 }
 

@@ -10,24 +10,22 @@
 #include "core/audit/Auditor.h"
 #include "core/audit/PhotoRules.h"
 #include "core/save/SavePhoto.h"
+#include "support/FileSizeLimit.h"
 #include "support/RunAudit.h"
+#include "support/RunInProcess.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace quorvel;
 using clitest::RunAudit;
 using nlohmann::json;
+using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-void CopyFixture(const std::string& name, const fs::path& to) {
-    fs::create_directories(to.parent_path());
-    fs::copy_file(DataPath(name), to, fs::copy_options::overwrite_existing);
-}
 
 // The bytes the window's Save writes for this photo's processed photo,
 // before the marker.
@@ -190,6 +188,7 @@ TEST(AuditRun, OutWritesTheSavedPhotoWithItsPassMarker) {
     }
 }
 
+// Decided before the first audit: run from the library.
 TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
     struct Case {
         const char* description;
@@ -214,7 +213,7 @@ TEST(AuditRun, SaveThatCannotBeMadeKeepsTheVerdictAndFailsTheRun) {
         std::vector<std::string> args = {"--color", "2", "--size", "1", "--out", c.outDir};
         args.insert(args.end(), c.photos.begin(), c.photos.end());
 
-        const auto run = RunAudit(args, dir.path());
+        const auto run = clitest::RunInProcess(args, dir.path());
         EXPECT_EQ(run.status, 1);
         const auto lines = run.Lines();
         ASSERT_EQ(lines.size(), c.photos.size());
@@ -276,6 +275,27 @@ TEST(AuditRun, LogThatCannotBeOpenedDoesNotStopTheRun) {
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.Lines().size(), 1u);
     EXPECT_NE(run.err.find("Test.log"), std::string::npos) << run.err;
+}
+
+// Verdicts that do not reach Test.log (here it may not grow, as on a full
+// disk) are told: the first at once, all of them counted at the end; the
+// run itself goes on as when the log cannot be opened.
+TEST(AuditRun, LogWritesThatFailAreToldAndCounted) {
+    TempDir dir;
+    WriteBytes(dir / "Test.log", "earlier\r\n");
+    const std::string photo = DataPath("id_blue.jpg").string();
+    clitest::RunOutput run;
+    {
+        const testsupport::FileSizeLimit full(9);
+        run = clitest::RunInProcess({"--color", "3", "--size", "1", "--log", photo, photo, photo},
+                                    dir.path());
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.Lines().size(), 3u);
+    EXPECT_EQ(ReadBytes(dir / "Test.log"), "earlier\r\n");
+    EXPECT_EQ(run.err, "quorvel-audit: cannot write \"Test.log\": File too large; the verdict of " +
+                           photo + " is not logged\n" +
+                           "quorvel-audit: 3 of 3 verdicts could not be written to Test.log\n");
 }
 
 TEST(AuditRun, ExplainAddsWhatEachStageMeasured) {

@@ -15,10 +15,13 @@
 #include <vector>
 
 #include "support/RunAudit.h"
+#include "support/RunInProcess.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using clitest::RunAudit;
+using clitest::RunInProcess;
+using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
@@ -33,17 +36,13 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
-void Copy(const std::string& fixture, const fs::path& to) {
-    if (to.has_parent_path()) fs::create_directories(to.parent_path());
-    fs::copy_file(DataPath(fixture), to, fs::copy_options::overwrite_existing);
-}
-
 std::size_t LineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace
 
+// Decided before the first audit: these run the command from its library.
 TEST(RunFiles, WriteOnAFileTheRunReadsOrWritesIsRefusedBeforeTheFirstAudit) {
     struct Row {
         const char* description;
@@ -101,13 +100,16 @@ TEST(RunFiles, WriteOnAFileTheRunReadsOrWritesIsRefusedBeforeTheFirstAudit) {
         {"report on standard output", {"--report", "/dev/stdout", "a.jpg"}, {"is a link"}, "a.jpg"},
         {"--out that is a file", {"--out", "R", "a.jpg"}, {"\"R\""}, "R"},
     };
+    // Results of a run of its own, audited once.
+    TempDir setup;
+    CopyFixture("id_blue.jpg", setup / "a.jpg");
+    const std::string results = RunInProcess(With(kSettings, {"a.jpg"}), setup.path()).out;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         TempDir dir;
-        Copy("id_blue.jpg", dir / "a.jpg");
-        Copy("id_blue.jpg", dir / "r-2.html");
-        const auto first = RunAudit(With(kSettings, {"a.jpg"}), dir.path());
-        WriteBytes(dir / "R", first.out);
+        CopyFixture("id_blue.jpg", dir / "a.jpg");
+        CopyFixture("id_blue.jpg", dir / "r-2.html");
+        WriteBytes(dir / "R", results);
         WriteBytes(dir / "list", "a.jpg\n");
         WriteBytes(dir / "cfg.ini", "[set]\ncolor=3\nsize=1\n");
         fs::copy_file(QUORVEL_TEST_CASCADE, dir / "c.xml");
@@ -118,7 +120,8 @@ TEST(RunFiles, WriteOnAFileTheRunReadsOrWritesIsRefusedBeforeTheFirstAudit) {
 
         const bool readsSettings =
             std::find(row.args.begin(), row.args.end(), "--config") != row.args.end();
-        const auto run = RunAudit(readsSettings ? row.args : With(kSettings, row.args), dir.path());
+        const auto run =
+            RunInProcess(readsSettings ? row.args : With(kSettings, row.args), dir.path());
         EXPECT_EQ(run.status, 2) << run.err;
         EXPECT_EQ(run.out, "") << "nothing audited";
         for (const std::string& role : row.roles) {
@@ -130,11 +133,11 @@ TEST(RunFiles, WriteOnAFileTheRunReadsOrWritesIsRefusedBeforeTheFirstAudit) {
 
 TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
     TempDir setup;
-    Copy("id_blue.jpg", setup / "a.jpg");
-    const std::string line = RunAudit(With(kSettings, {"a.jpg"}), setup.path()).out;
+    CopyFixture("id_blue.jpg", setup / "a.jpg");
+    const std::string line = RunInProcess(With(kSettings, {"a.jpg"}), setup.path()).out;
     ASSERT_EQ(LineCount(line), 1u);
     const std::string otherSettings =
-        RunAudit({"--color", "2", "--size", "1", "a.jpg"}, setup.path()).out;
+        RunInProcess({"--color", "2", "--size", "1", "a.jpg"}, setup.path()).out;
     const std::string photo = ReadBytes(DataPath("id_blue.jpg"));
     struct Row {
         const char* description;
@@ -160,9 +163,9 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
         TempDir dir;
-        Copy("id_blue.jpg", dir / "a.jpg");
+        CopyFixture("id_blue.jpg", dir / "a.jpg");
         WriteBytes(dir / "R", row.content);
-        const auto run = RunAudit(With(kSettings, {"--resume", "R", "a.jpg"}), dir.path());
+        const auto run = RunInProcess(With(kSettings, {"--resume", "R", "a.jpg"}), dir.path());
         EXPECT_EQ(run.status, row.status) << run.err;
         EXPECT_EQ(LineCount(run.out), row.audited);
         EXPECT_EQ(ReadBytes(dir / "R"), row.after + run.out);
@@ -173,11 +176,11 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
 
     // A second run on results in use is refused.
     TempDir dir;
-    Copy("id_blue.jpg", dir / "a.jpg");
+    CopyFixture("id_blue.jpg", dir / "a.jpg");
     WriteBytes(dir / "R", "");
     const int held = ::open((dir / "R").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    const auto run = RunAudit(With(kSettings, {"--resume", "R", "a.jpg"}), dir.path());
+    const auto run = RunInProcess(With(kSettings, {"--resume", "R", "a.jpg"}), dir.path());
     ::close(held);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("in use by another run"), std::string::npos) << run.err;
@@ -214,7 +217,7 @@ TEST(Interrupted, CtrlCWritesWhatIsDoneAndTheResumedRunsReportCoversBoth) {
     std::vector<std::string> photos;
     for (int i = 0; i < 40; ++i) {
         photos.push_back("p" + std::to_string(100 + i) + ".jpg");
-        Copy(i % 2 == 0 ? "id_blue.jpg" : "no_face.jpg", dir / photos.back());
+        CopyFixture(i % 2 == 0 ? "id_blue.jpg" : "no_face.jpg", dir / photos.back());
     }
     const std::vector<std::string> args =
         With(With(kSettings, {"--resume", "R", "--report", "r.html"}), photos);
