@@ -24,5 +24,10 @@ for bg in "blue:#438edb" "red:#d0101a" "white:#fbfbfb"; do
         \( "$SRC/227943776_1.jpg" -crop 300x330+67+40 +repage \) -geometry +90+250 -composite \
         -quality 95 "$OUT/id_${name}.jpg"
 done
+# A face large enough for the clarity advice (397 pixels wide), sharp, and the
+# same blurred by a Gaussian of sigma 1.3 (sigma 2 at a face 600 pixels high).
+convert -size 760x1000 "xc:#438edb" \( "$SRC/230501201_1.jpg" -crop 480x704+60+120 +repage \) \
+    -geometry +140+296 -composite -quality 92 "$OUT/id_large.jpg"
+convert "$OUT/id_large.jpg" -gaussian-blur 0x1.3 -quality 92 "$OUT/id_soft.jpg"
 # The blue identity photo stored as a CMYK JPEG.
 convert "$OUT/id_blue.jpg" -colorspace CMYK -quality 90 "$OUT/id_blue_cmyk.jpg"

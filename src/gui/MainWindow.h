@@ -61,6 +61,8 @@ public:
     // What the last audit measured against its limit, shown under the reason
     // of a rejection; empty when there is none.
     const QString& measuredText() const { return m_measuredText; }
+    // The advice under the result panel after a pass; empty when there is none.
+    const QString& adviceText() const { return m_adviceText; }
     // The line under the buttons after a save: the folder's name and the
     // file's; empty when there is none.
     QString savedText() const;
@@ -137,6 +139,7 @@ private:
                                                   // with a running audit
     QString m_measuredText;
     QRect m_measuredRect;
+    QString m_adviceText;
     cv::Mat m_processedPhoto;
     PictureButton m_openButton;
     PictureButton m_exitButton;

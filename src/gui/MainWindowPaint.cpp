@@ -1,5 +1,6 @@
 // The window's painting: the screen picture of the audit state, with the
-// processed photo in the result frame of the success screen, the measured
+// processed photo in the result frame of the success screen and any advice
+// under it, the measured
 // line under the reason of a rejection, and while an audit runs the neutral
 // initial screen with the waiting panel in its frame.
 #include <QPainter>
@@ -27,7 +28,10 @@ void MainWindow::paintEvent(QPaintEvent*) {
     // device's resolution; a picture that could not be loaded paints nothing.
     drawPicture(painter, QPoint(0, 0),
                 loadPicture(screenPicture(shown), painter.device()->devicePixelRatio()));
-    if (shown == quorvel::Verdict::Passed) paintResultPhoto(painter, m_processedPhoto);
+    if (shown == quorvel::Verdict::Passed) {
+        paintResultPhoto(painter, m_processedPhoto);
+        paintAdviceLine(painter, m_adviceText);
+    }
     if (m_auditRunning) {
         paintWaitingPanel(painter);
     } else {

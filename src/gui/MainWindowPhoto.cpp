@@ -50,6 +50,7 @@ void MainWindow::startAudit() {
     // The new photo replaces the last result, which can no longer be saved.
     m_saveButton.setPicture(pictures::kSaveButtonDisabled);
     m_measuredText.clear();
+    m_adviceText.clear();
     m_alreadyProcessed = false;
     m_savedLabel->hide();
     m_recentFolder.rememberPhoto(QFile::decodeName(m_photoPath.c_str()));
@@ -86,7 +87,8 @@ void MainWindow::applyVerdict(const quorvel::AuditReport& report, bool alreadyPr
     m_alreadyProcessed = alreadyProcessed;
     if (m_auditState == quorvel::Verdict::Passed) m_processedPhoto = report.processedPhoto;
     showLogOutcome(m_session->LogVerdict(m_photoPath, m_auditState));
-    m_measuredText = measuredLine(report, m_session->settings());
+    m_measuredText = measuredLine(report);
+    m_adviceText = adviceLine(report);
     // Under the reason text of the verdict's screen, in window pixels.
     m_measuredRect = measuredLineRect(loadPicture(screenPicture(m_auditState)));
     const bool passed = m_auditState == quorvel::Verdict::Passed;
@@ -135,6 +137,7 @@ void MainWindow::savePhoto() {
     if (saveHadFocus) m_openButton.setFocus();
     m_auditState = quorvel::Verdict::Initial;
     m_measuredText.clear();
+    m_adviceText.clear();
     m_alreadyProcessed = false;
     showSavedLine(*path);
     announceResult();

@@ -64,7 +64,8 @@ QStringList MainWindow::resultLines() const {
         } else {
             lines << QStringLiteral("处理后的照片 %1×%2 像素，可以保存")
                          .arg(m_processedPhoto.cols)
-                         .arg(m_processedPhoto.rows);
+                         .arg(m_processedPhoto.rows)
+                  << m_adviceText;
         }
         if (m_alreadyProcessed) lines << kAlreadyProcessedNote;
     }

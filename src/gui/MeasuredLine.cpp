@@ -31,12 +31,33 @@ QFont LineFont(int pixelSize) {
 
 }  // namespace
 
-QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings) {
+QString measuredLine(const quorvel::AuditReport& report) {
     // A pass says nothing here: the passed photo itself is on screen.
     if (report.verdict == quorvel::Verdict::Initial || report.verdict == quorvel::Verdict::Passed) {
         return {};
     }
-    return QString::fromStdString(quorvel::ExplainAudit(report, settings).text);
+    return QString::fromStdString(quorvel::ExplainAudit(report).text);
+}
+
+QString adviceLine(const quorvel::AuditReport& report) {
+    if (report.verdict != quorvel::Verdict::Passed || !report.advice) return {};
+    return QString::fromStdString(quorvel::ExplainDecision(*report.advice).text);
+}
+
+void paintAdviceLine(QPainter& painter, const QString& text) {
+    if (text.isEmpty()) return;
+    const QRect& rect = kAdviceLineRect;
+    QFont font = LineFont(kAdviceLinePixelSize);
+    for (int size = kAdviceLinePixelSize - 1;
+         size >= 11 && QFontMetrics(font).horizontalAdvance(text) > rect.width(); --size) {
+        font = LineFont(size);
+    }
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(kAdviceLineColor);
+    painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(font).elidedText(text, Qt::ElideRight, rect.width()));
+    painter.restore();
 }
 
 QRect measuredLineRect(const QImage& screen) {

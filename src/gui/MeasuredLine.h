@@ -21,8 +21,9 @@ inline constexpr int kMeasuredLinePixelSize = 14;
 // down to the bottom of the result frame.
 inline constexpr QRect kMeasuredLineArea(294, 214, 152, 96);
 
-// The line for a verdict from the audit's trace; empty for Passed and Initial.
-QString measuredLine(const quorvel::AuditReport& report, const quorvel::Settings& settings);
+// The line for a verdict: the sentence of the rule that decided, with what
+// it measured against its limit; empty for Passed and Initial.
+QString measuredLine(const quorvel::AuditReport& report);
 
 // The place of the line on a rejection screen: from a gap below the reason
 // text the screen picture holds to the bottom of the area.
@@ -30,6 +31,22 @@ QRect measuredLineRect(const QImage& screen);
 
 // Draws the line wrapped in rect; a font a step smaller when it would not fit.
 void paintMeasuredLine(QPainter& painter, const QString& text, const QRect& rect);
+
+// After a pass, an advisory rule's finding (the photo may not be sharp
+// enough): one line under the result panel, left-aligned with it, above the
+// instructions' rule and clear of the saved line in the card above; dark
+// amber, so that it reads as advice and not as a refusal.
+inline constexpr QRect kAdviceLineRect(274, 347, 496, 17);
+inline const QColor kAdviceLineColor(0x8A, 0x4B, 0x00);
+inline constexpr int kAdviceLinePixelSize = 13;
+
+// The advice line for a verdict: the sentence of the advisory rule's
+// finding; empty unless the photo passed with one.
+QString adviceLine(const quorvel::AuditReport& report);
+
+// Draws the advice in its line, a font a step smaller (down to 11 pixels)
+// when it would not fit, then shortened at its end.
+void paintAdviceLine(QPainter& painter, const QString& text);
 
 // The line under the buttons after a save, in the white card below Exit.
 inline constexpr QRect kSavedLineRect(504, 325, 229, 19);

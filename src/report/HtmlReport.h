@@ -32,6 +32,7 @@ struct HtmlPhotoEntry {
     std::string file;                                // its name as shown (valid UTF-8)
     int verdictNumber = 0;                           // the verdict's number (0-6)
     Explanation reason;                              // why, with the limit and advice
+    std::optional<Explanation> note;                 // an advisory rule's finding
     std::optional<cv::Rect> face;                    // the chosen face, photo pixels
     std::vector<cv::Rect> faces;                     // the detector's faces when none was chosen
     std::optional<int> headTopRow;                   // when the head top was found

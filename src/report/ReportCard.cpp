@@ -259,6 +259,11 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
         card += "<p class=\"advice\">下一步：" + HtmlEscape(reason.advice) +
                 " <span lang=\"en\">· next: " + HtmlEscape(reason.adviceEn) + "</span></p>\n";
     }
+    if (entry.note) {
+        card += "<p class=\"note\" data-rule=\"" + HtmlEscape(entry.note->rule) + "\">提示：" +
+                HtmlEscape(entry.note->text) +
+                " <span lang=\"en\">· note: " + HtmlEscape(entry.note->textEn) + "</span></p>\n";
+    }
     if (entry.error) {
         card += "<p class=\"error\">" + ShownText(entry.error->message) + "</p>\n";
     }
@@ -309,6 +314,7 @@ const char* const kReportStyle =
     ".pics img{max-width:100%;height:auto}"
     ".reason{font-weight:bold;font-size:15px;margin:6px 0 0}.reason-en{margin:0 0 4px}"
     ".advice{margin:4px 0;color:#245;font-size:13px}"
+    ".note{margin:4px 0;padding:2px 6px;border-left:3px solid #d80;color:#630;font-size:13px}"
     ".decided{font-size:12px;border-collapse:collapse}.decided th{text-align:left;"
     "font-weight:normal;color:#555;padding-right:8px}"
     ".files{font-size:13px}.files a{margin-right:12px}"

@@ -11,29 +11,20 @@ HtmlPhotoEntry ReportEntry(const PhotoOutcome& outcome, const cv::Mat& photo) {
     entry.file = outcome.file.string();
     entry.verdictNumber = VerdictNumber(audit.verdict);
     entry.reason = outcome.reason;
+    if (audit.advice) entry.note = ExplainDecision(*audit.advice);
     if (audit.verdict == Verdict::Passed && outcome.error) {
         entry.reason.advice = kNotSavedAdvice;
         entry.reason.adviceEn = kNotSavedAdviceEn;
     }
     entry.face = audit.face;
+    entry.faces = audit.marks.faces;
+    entry.headTopRow = audit.marks.headTopRow;
+    entry.cropFrame = audit.marks.cropFrame;
     entry.error = outcome.error;
     entry.savedPath = outcome.savedPath;
     entry.processed = audit.processedPhoto;
     entry.photo = photo;
-    if (!audit.trace) return entry;
-    const AuditTrace& trace = *audit.trace;
-    if (!audit.face && trace.faces) entry.faces = *trace.faces;
-    if (trace.crop) {
-        entry.headTopRow = trace.crop->headTopRow;
-        const std::optional<FrameSearch>& search = trace.crop->search;
-        if (search && search->accepted && !audit.processedPhoto.empty()) {
-            const int width = search->frame.width();
-            entry.cropFrame =
-                cv::Rect(search->frame.left, search->frame.top, width,
-                         width * audit.processedPhoto.rows / audit.processedPhoto.cols);
-        }
-    }
-    entry.values = MeasuredValues(trace);
+    if (audit.trace) entry.values = MeasuredValues(audit);
     return entry;
 }
 

@@ -232,27 +232,28 @@ private slots:
         QTest::newRow("not an image, % in its name")
             << QStringLiteral("text %d.jpg") << standard << int(Verdict::BadFormat)
             << QStringLiteral("bad-format") << QStringLiteral("文件格式不符合要求！")
-            << said(quorvel::ExplainUnreadable()) << 239;
+            << said(quorvel::ExplainDecision(quorvel::DecideUnreadable())) << 239;
         QTest::newRow("file too short")
             << portrait << standard << int(Verdict::TooSmall) << QStringLiteral("too-small")
             << QStringLiteral("图像大小或者尺寸不符合要求！")
-            << said(quorvel::ExplainFileLength(
-                   static_cast<std::uintmax_t>(QFileInfo(portrait).size())))
+            << said(quorvel::ExplainDecision(quorvel::DecideFileLength(
+                   static_cast<std::uintmax_t>(QFileInfo(portrait).size()))))
             << 239;
         QTest::newRow("wrong background")
             << blue << QByteArray("[set]\ncolor=0\n") << int(Verdict::BadBackground)
             << QStringLiteral("bad-background") << QStringLiteral("不是纯背景，或者不是红蓝白！")
-            << said(quorvel::ExplainBackgroundSetting(quorvel::BackgroundColor::Blue,
-                                                      quorvel::BackgroundColor::White))
+            << said(quorvel::ExplainDecision(quorvel::DecideBackgroundSetting(
+                   quorvel::BackgroundColor::Blue, quorvel::BackgroundColor::White)))
             << 213;
         QTest::newRow("head proportion (size mode 3 frames nothing)")
             << blue << QByteArray("[set]\nsize=3\n") << int(Verdict::BadProportion)
             << QStringLiteral("bad-proportion") << QStringLiteral("图像比例不符合要求！")
-            << said(quorvel::ExplainSizeSetting(3)) << 239;
+            << said(quorvel::ExplainDecision(quorvel::DecideSizeSetting(3))) << 239;
         QTest::newRow("no face") << DataFile(QStringLiteral("no_face.jpg")) << standard
                                  << int(Verdict::NoFace) << QStringLiteral("no-face")
                                  << QStringLiteral("不是纯背景，或者背景复杂，识别出错！")
-                                 << said(quorvel::ExplainFaceCount(0)) << 213;
+                                 << said(quorvel::ExplainDecision(quorvel::DecideFaceCount(0)))
+                                 << 213;
     }
     void rejectedPhotosShowTheirScreens() {
         QFETCH(QString, photo);
@@ -358,6 +359,39 @@ private slots:
         // The next photo's audit takes the line away.
         QCOMPARE(Audit(w, blue), int(Verdict::Passed));
         QCOMPARE(w.window->savedText(), QString());
+    }
+
+    // A passed photo whose face is less sharp than advised: the core's advice
+    // in the line under the result panel, and last in what the panel
+    // announces; a sharp one has neither; a save takes the advice away.
+    void blurredPhotoIsPassedWithAdvice() {
+        Window w = Make();
+        QVERIFY(w.window);
+        QCOMPARE(Audit(w, DataFile(QStringLiteral("id_large.jpg"))), int(Verdict::Passed));
+        QCOMPARE(w.window->adviceText(), QString());
+        QCOMPARE(Differences(*w.window, ExpectedPassedScreen(w.window->processedPhoto(), true)), 0);
+
+        const QString soft = DataFile(QStringLiteral("id_soft.jpg"));
+        QCOMPARE(Audit(w, soft), int(Verdict::Passed));
+        quorvel::Auditor auditor(testsupportCascade(),
+                                 {quorvel::BackgroundColor::Any, quorvel::SizeMode::Mode1});
+        const quorvel::AuditReport report = auditor.Audit(soft.toStdString());
+        QVERIFY(report.advice);
+        const QString advice =
+            QString::fromStdString(quorvel::ExplainDecision(*report.advice).text);
+        QCOMPARE(w.window->adviceText(), advice);
+        QCOMPARE(w.window->noticeLines().last(), advice);
+        const QImage expected = ExpectedPassedScreen(w.window->processedPhoto(), true);
+        QCOMPARE(Differences(*w.window, expected, {kAdviceLineRect}), 0);
+        QVERIFY2(Differences(*w.window, expected) > 100, "the advice is painted in its line");
+        uitest::SaveScreenshot(w.window->grab().toImage(), QStringLiteral("advice"));
+
+        w.dialogs->saveAnswers.push_back(WorkFile(QStringLiteral("advised.jpg")));
+        w.save->click();
+        QCOMPARE(w.window->adviceText(), QString());
+        QCOMPARE(Differences(*w.window, ExpectedScreen(QStringLiteral("initial"), false),
+                             {kSavedLineRect}),
+                 0);
     }
 
     // The file dialogs start in the folder of the last photo opened, also in

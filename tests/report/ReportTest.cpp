@@ -13,6 +13,8 @@
 #include "core/explain/Explanation.h"
 #include "core/text/Encoding.h"
 #include "report/HtmlReport.h"
+#include "report/ReportCard.h"
+#include "report/ReportEntry.h"
 #include "support/RunAudit.h"
 #include "support/TestSupport.h"
 
@@ -218,6 +220,24 @@ TEST(HtmlReport, ThumbnailShowsFaceHeadTopAndFrame) {
     EXPECT_EQ(faces.at<cv::Vec3b>(50, 120), cv::Vec3b(200, 200, 200)) << "between the faces";
 }
 
+// An advisory rule's finding is a note on its photo's card, in the core's
+// words; a card without one has none.
+TEST(HtmlReport, AdviceIsANoteOnItsCard) {
+    PhotoOutcome outcome;
+    outcome.file = "photos/soft.jpg";
+    outcome.audit.verdict = Verdict::Passed;
+    outcome.audit.advice = DecideClarity(41.2, 60);
+    const std::string card = CardHtml(ReportEntry(outcome, cv::Mat()), ".", 1);
+    const Explanation note = ExplainDecision(*outcome.audit.advice);
+    EXPECT_NE(card.find("<p class=\"note\" data-rule=\"photo.clarity\">提示：" + note.text +
+                        " <span lang=\"en\">· note: " + note.textEn + "</span></p>"),
+              std::string::npos)
+        << card;
+    outcome.audit.advice.reset();
+    EXPECT_EQ(CardHtml(ReportEntry(outcome, cv::Mat()), ".", 1).find("class=\"note\""),
+              std::string::npos);
+}
+
 TEST(HtmlReport, StaysUnderEightyKilobytesPerPhoto) {
     TempDir dir;
     Result<HtmlReport> begun = HtmlReport::Begin(dir / "report.html");
@@ -366,7 +386,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
         texts.push_back(more);
         return texts;
     };
-    const Explanation passed = ExplainPassed({295, 413}, SizeMode::Mode1);
+    const Explanation passed = ExplainDecision(DecidePassed({295, 413}, SizeMode::Mode1));
     struct Expected {
         const char* description;
         std::string file;
@@ -376,16 +396,19 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     };
     const std::vector<Expected> cards = {
         {"colour the setting refuses", "photos/a_red.jpg",
-         said(ExplainBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue), true),
+         said(ExplainDecision(DecideBackgroundSetting(BackgroundColor::Red, BackgroundColor::Blue)),
+              true),
          "../photos/a_red.jpg", ""},
-        {"not a photo", "photos/broken.jpg", said(ExplainUnreadable(), false),
+        {"not a photo", "photos/broken.jpg", said(ExplainDecision(DecideUnreadable()), false),
          "../photos/broken.jpg", ""},
         {"three faces", "photos/group.jpg",
-         plus(said(ExplainFaceCount(3), true), "4 AUDIT_NO_FACE"), "../photos/group.jpg", ""},
-        {"face too small a share", "photos/wide.jpg", said(ExplainFaceShare(0.141), true),
-         "../photos/wide.jpg", ""},
+         plus(said(ExplainDecision(DecideFaceCount(3)), true), "4 AUDIT_NO_FACE"),
+         "../photos/group.jpg", ""},
+        {"face too small a share", "photos/wide.jpg",
+         said(ExplainDecision(DecideFaceShare(0.141)), true), "../photos/wide.jpg", ""},
         {"file too short", "photos/portrait.jpg",
-         plus(said(ExplainFileLength(26617), false), "26617 B"), "../photos/portrait.jpg", ""},
+         plus(said(ExplainDecision(DecideFileLength(26617)), false), "26617 B"),
+         "../photos/portrait.jpg", ""},
         {"passed, save refused",
          "photos/c_blue.jpg",
          {passed.text, "is a folder", kNotSavedAdvice, kNotSavedAdviceEn},

@@ -68,6 +68,37 @@ cv::CascadeClassifier& Cascade() {
     return cascade;
 }
 
+quorvel::AuditTrace FullTrace() {
+    using namespace quorvel;
+    AuditTrace trace;
+    trace.photoSize = cv::Size(480, 640);
+    trace.faces = std::vector<cv::Rect>{{134, 304, 185, 185}, {10, 20, 30, 30}};
+    trace.fileLength = 44239;
+    BackgroundTrace bg;
+    bg.sampleRgb = cv::Vec3b(66, 142, 218);
+    bg.hsv = Hsv{210.4567, 0.6972, 0.8549, true};
+    bg.backgroundClass = BackgroundColor::Blue;
+    bg.fills = BackgroundFills{{100000, 120000, 110000}, 110000, 0.46317};
+    trace.background = bg;
+    CropTrace crop;
+    crop.headTopRow = 250;
+    FrameSearch search;
+    search.headRoom = 40;
+    search.accepted = true;
+    search.pass = 'B';
+    search.trials = 7;
+    search.headRoomFactor = 1.25;
+    search.spread = -0.0001;
+    search.minimumSpread = 0.333333;
+    search.scale = 0.8;
+    search.frame = CandidateFrame{100, 200, 400, true};
+    search.outputWidth = 358;
+    crop.search = search;
+    crop.extraction = ExtractionPlan{cv::Size(384, 512), cv::Rect(1, 2, 358, 441), 0, 3};
+    trace.crop = crop;
+    return trace;
+}
+
 cv::Mat LoadFixture(const std::string& name) {
     cv::Mat photo = cv::imread(DataPath(name).string(), cv::IMREAD_COLOR);
     EXPECT_FALSE(photo.empty()) << "fixture " << name;

@@ -6,6 +6,7 @@
 #include <opencv2/objdetect.hpp>
 #include <string>
 
+#include "core/audit/AuditReport.h"
 #include "core/common/Result.h"
 
 namespace testsupport {
@@ -51,6 +52,10 @@ std::tm FixedTime();
 
 // A small photo to save: 215 x 301, a disc on a blue background.
 cv::Mat SamplePhoto();
+
+// An audit's trace that reached every stage, the crop accepted: a value of
+// every kind the results hold.
+quorvel::AuditTrace FullTrace();
 
 // A photo loaded from tests/data in colour mode; fails the test when empty.
 cv::Mat LoadFixture(const std::string& name);

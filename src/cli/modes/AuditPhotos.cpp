@@ -87,6 +87,8 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
 
     PipelineOptions pipeline;
     pipeline.keepPhoto = options.reportPath.has_value();
+    // The trace: --explain prints it, the report's cards show its values.
+    pipeline.trace = options.explain || options.reportPath.has_value();
     pipeline.stop = streams.stop;
     if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
     const Result<std::size_t> ran = RunAuditPipeline(

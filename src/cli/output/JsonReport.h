@@ -8,13 +8,15 @@
 #include "core/config/Settings.h"
 #include "core/explain/Explanation.h"
 #include "core/verify/GenuinePhoto.h"
+#include "json/ResultsJson.h"
 #include "json/VerifyJson.h"
 #include "report/ReportEntry.h"
 
 namespace quorvel::cli {
 
-// The JSON objects that quorvel-audit prints, one per line (JsonObject,
-// ReasonJson and JsonLine are shared with the service).
+// The JSON objects that quorvel-audit prints, one per line (the results
+// line and the verification are written in src/json, shared with the
+// service and with --resume's reading).
 
 // What became of one photo, with how its line is printed.
 struct PhotoReport : report::PhotoOutcome {
@@ -24,15 +26,9 @@ struct PhotoReport : report::PhotoOutcome {
 
 JsonObject PhotoJson(const PhotoReport& report);
 
-// The values the audit measured, stage by stage; a stage the audit did not
-// reach is null.
-JsonObject TraceJson(const AuditTrace& trace);
-
 // The line of --verify: the file as given, then its VerificationJson (with
 // everyCheck for --explain).
 JsonObject GenuineJson(const std::filesystem::path& file, const GenuineCheck& check,
                        bool everyCheck);
-
-JsonObject SettingsJson(const Settings& settings);
 
 }  // namespace quorvel::cli

@@ -16,12 +16,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-AuditedPhoto AuditOne(Auditor& auditor, const fs::path& file, bool keepPhoto) {
+AuditedPhoto AuditOne(Auditor& auditor, const fs::path& file, const PipelineOptions& options) {
     AuditedPhoto audited;
-    // The reason needs the trace.
-    Auditor::AuditedFile read = auditor.AuditFile(file, Trace::On);
+    Auditor::AuditedFile read = auditor.AuditFile(file, options.trace ? Trace::On : Trace::Off);
     audited.audit = std::move(read.report);
-    if (keepPhoto) audited.photo = std::move(read.photo);
+    if (options.keepPhoto) audited.photo = std::move(read.photo);
     return audited;
 }
 
@@ -101,7 +100,7 @@ Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::pat
         std::size_t delivered = 0;
         for (const std::size_t position : positions) {
             if (stopped()) break;
-            deliver(position, AuditOne(session.auditor(), photos[position], options.keepPhoto));
+            deliver(position, AuditOne(session.auditor(), photos[position], options));
             ++delivered;
         }
         return delivered;
@@ -129,7 +128,7 @@ Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::pat
             std::size_t item = 0;
             while (results.Take(item)) {
                 auditor->RestartGenerator();
-                results.Put(item, AuditOne(*auditor, photos[positions[item]], options.keepPhoto));
+                results.Put(item, AuditOne(*auditor, photos[positions[item]], options));
             }
         });
     }

@@ -15,7 +15,7 @@ namespace quorvel::cli {
 
 // One audited photo as the pipeline hands it over.
 struct AuditedPhoto {
-    AuditReport audit;  // with its trace
+    AuditReport audit;  // with its trace when asked for
     cv::Mat photo;      // the decoded photo, kept only when asked for
 };
 
@@ -27,6 +27,7 @@ struct PipelineOptions {
     // photos are split between workers or runs.
     int workers = 0;
     bool keepPhoto = false;  // hand over the decoded photo (for the report)
+    bool trace = false;      // hand over what the audit measured, stage by stage
     // Set (by a signal handler) to stop: the photos being audited are
     // finished and delivered, no further one is begun.
     const std::atomic<bool>* stop = nullptr;

@@ -8,9 +8,9 @@
 
 #include "cli/output/NameText.h"
 #include "cli/output/Progress.h"
-#include "cli/run/EarlierResults.h"
 #include "core/explain/Explanation.h"
 #include "core/save/SavePhoto.h"
+#include "json/ResultsJson.h"
 #include "report/ReportEntry.h"
 
 namespace quorvel::cli {
@@ -71,8 +71,8 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
     }
     // The report covers the whole results file: the earlier runs' photos too.
     if (m_html && resume != nullptr) {
-        const Result<void> earlier = resume->EachFinished([this](const nlohmann::json& line) {
-            m_html->Add(report::ReportEntry(OutcomeOfLine(line), cv::Mat()));
+        const Result<void> earlier = resume->EachFinished([this](const JsonObject& line) {
+            m_html->Add(report::ReportEntry(AuditOutcomeOf(line), cv::Mat()));
             ++m_earlier;
         });
         if (!earlier) PrintMessage(m_streams.err, earlier.error().message);
@@ -103,7 +103,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     report.showTrace = m_options.explain;
     report.audit = std::move(audited.audit);
     report.error = report.audit.failure;
-    report.reason = ExplainAudit(report.audit, m_session.settings());
+    report.reason = ExplainAudit(report.audit);
     report.settings = m_session.settings();
 
     const bool passed = report.audit.verdict == Verdict::Passed;

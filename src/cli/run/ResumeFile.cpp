@@ -157,8 +157,7 @@ bool ResumeFile::Finished(const std::filesystem::path& photo) const {
     return ValidUtf8(name) == name && m_finished.count(name) > 0;
 }
 
-Result<void> ResumeFile::EachFinished(
-    const std::function<void(const nlohmann::json&)>& take) const {
+Result<void> ResumeFile::EachFinished(const std::function<void(const JsonObject&)>& take) const {
     std::vector<std::uint64_t> offsets;
     offsets.reserve(m_finished.size());
     for (const auto& [name, offset] : m_finished) offsets.push_back(offset);
@@ -171,7 +170,7 @@ Result<void> ResumeFile::EachFinished(
         }
         if (!bytes) return FileError(m_path, "cannot read the results", bytes.error());
         const std::size_t end = bytes->find('\n');
-        take(nlohmann::json::parse(bytes->substr(0, end), nullptr, false));
+        take(JsonObject::parse(bytes->substr(0, end), nullptr, false));
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/io/ScratchFiles.h"
+#include "json/Json.h"
 
 namespace quorvel::cli {
 
@@ -47,8 +48,9 @@ public:
     // Appends one line (with its line end) and flushes it to the file.
     Result<void> Append(std::string_view line);
 
-    // The last finished line of each photo of the earlier runs, in file order.
-    Result<void> EachFinished(const std::function<void(const nlohmann::json&)>& take) const;
+    // The last finished line of each photo of the earlier runs, in file
+    // order, its keys in their order.
+    Result<void> EachFinished(const std::function<void(const JsonObject&)>& take) const;
 
     std::size_t FinishedCount() const { return m_finished.size(); }
 

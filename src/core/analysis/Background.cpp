@@ -105,6 +105,7 @@ BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv:
 
     // Samples and seeds lie on one row, near both edges and in the middle.
     if (photo.type() != CV_8UC3 || photo.rows <= kSampleRow || photo.cols <= rules::kSampleInset) {
+        check.decision = DecideBackgroundColour(tr.hsv);
         return check;
     }
     const int cols = photo.cols;
@@ -122,8 +123,14 @@ BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv:
     tr.sampleRgb = cv::Vec3b(red, green, blue);
     tr.hsv = RgbToHsv(red, green, blue);
     tr.backgroundClass = ClassifyBackground(tr.hsv);
-    if (!tr.backgroundClass) return check;
-    if (color != *tr.backgroundClass && color != BackgroundColor::Any) return check;
+    if (!tr.backgroundClass) {
+        check.decision = DecideBackgroundColour(tr.hsv);
+        return check;
+    }
+    if (color != *tr.backgroundClass && color != BackgroundColor::Any) {
+        check.decision = DecideBackgroundSetting(*tr.backgroundClass, color);
+        return check;
+    }
 
     // Three fills sharing one mask. A seed with the same pixel value as an
     // earlier seed, inside that seed's region, has exactly that region.
@@ -152,6 +159,7 @@ BackgroundCheck CheckBackground(const cv::Mat& photo, BackgroundColor color, cv:
     fills.meanArea = total / 3;
     fills.coverage = static_cast<double>(fills.meanArea) / (static_cast<double>(rows) * cols);
     check.accepted = fills.coverage > rules::kMinCoverageAbove;
+    if (!check.accepted) check.decision = DecideCoverage(*tr.backgroundClass, fills.coverage);
     return check;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/config/Settings.h"
+#include "core/rules/Decision.h"
 
 namespace quorvel {
 
@@ -82,6 +83,7 @@ struct BackgroundTrace {
 struct BackgroundCheck {
     bool accepted = false;
     BackgroundTrace trace;
+    RuleDecision decision;  // why it was refused: no class, the setting, the coverage
 };
 
 // Accepted when the top band of the photo (8-bit, 3 channels, blue-green-red) shows a

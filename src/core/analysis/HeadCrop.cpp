@@ -17,21 +17,23 @@ bool ValidInput(const cv::Rect& face, const cv::Mat& photo) {
     return (face & cv::Rect(0, 0, photo.cols, photo.rows)) == face;
 }
 
-// Fills `result` with an accepted frame, its resize factor and output width.
-void Accept(FrameSearch& result, const CandidateFrame& frame, double s, double t, int width) {
+// Fills `result` with an accepted frame, its spread, the scale that brings
+// it to the output width, and that width.
+void Accept(FrameSearch& result, const CandidateFrame& frame, double spread, double scale,
+            int width) {
     result.accepted = true;
     result.frame = frame;
-    result.spread = s;
-    result.scale = t;
+    result.spread = spread;
+    result.scale = scale;
     result.outputWidth = width;
 }
 
 // Counts the edge a frame that does not fit reaches past.
-void CountEdgeMiss(const SizeModeParams& p, const CandidateFrame& f, cv::Size size,
+void CountEdgeMiss(const SizeModeParams& mode, const CandidateFrame& frame, cv::Size size,
                    FrameMisses& misses) {
-    if (f.top < 0) {
+    if (frame.top < 0) {
         ++misses.top;
-    } else if (static_cast<int>(f.width() * p.aspect + f.top) > size.height) {
+    } else if (static_cast<int>(frame.width() * mode.aspect + frame.top) > size.height) {
         ++misses.bottom;
     } else {
         ++misses.side;
@@ -40,72 +42,79 @@ void CountEdgeMiss(const SizeModeParams& p, const CandidateFrame& f, cv::Size si
 
 // The first fitting frame of a search decides: narrowed to the mode's wide
 // width, kept as it is, or enlarged to its narrow width when that takes a
-// small enough factor. Narrowing also applies
-// to a widened frame, so the output stays within the mode's widths.
-bool DecideWidth(const SizeModeParams& p, const CandidateFrame& f, double s, FrameSearch& result) {
-    const int w = f.width();
-    if (w >= p.wideWidth) {
-        Accept(result, f, s, static_cast<double>(p.wideWidth) / w, p.wideWidth);
+// small enough scale. Narrowing also applies to a widened frame, so the
+// output stays within the mode's widths.
+bool DecideWidth(const SizeModeParams& mode, const CandidateFrame& frame, double spread,
+                 FrameSearch& result) {
+    const int width = frame.width();
+    if (width >= mode.wideWidth) {
+        Accept(result, frame, spread, static_cast<double>(mode.wideWidth) / width, mode.wideWidth);
         return true;
     }
-    if (w >= p.narrowWidth) {
-        Accept(result, f, s, 1.0, w);
+    if (width >= mode.narrowWidth) {
+        Accept(result, frame, spread, 1.0, width);
         return true;
     }
-    const double t = static_cast<double>(p.narrowWidth) / w;
-    if (t < rules::kMaxEnlargement) {
-        Accept(result, f, s, t, p.narrowWidth);
+    const double scale = static_cast<double>(mode.narrowWidth) / width;
+    if (scale < rules::kMaxEnlargement) {
+        Accept(result, frame, spread, scale, mode.narrowWidth);
         return true;
     }
     return false;
 }
 
-// One trial for head-room factor k; true when it accepts a frame.
-bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size size, double k,
-              FrameSearch& result) {
-    const double m = k / (k + 1);
-    const double u = ((1 / m) * h + face.width) / (face.width * p.aspect) - 1;
-    result.headRoomFactor = k;
-    result.minimumSpread = u;
-    result.minimumFrame = FrameForSpread(p, face, u, m, size);
+// One trial for a head-room factor; true when it accepts a frame.
+bool RunTrial(const SizeModeParams& mode, const cv::Rect& face, int headRoom, cv::Size size,
+              double headRoomFactor, FrameSearch& result) {
+    const double headRoomShare = headRoomFactor / (headRoomFactor + 1);
+    // The least spread whose frame is tall enough for the head-room above the
+    // face and the face itself.
+    const double leastSpread =
+        ((1 / headRoomShare) * headRoom + face.width) / (face.width * mode.aspect) - 1;
+    result.headRoomFactor = headRoomFactor;
+    result.minimumSpread = leastSpread;
+    result.minimumFrame = FrameForSpread(mode, face, leastSpread, headRoomShare, size);
     if (!result.minimumFrame.fits) {
-        CountEdgeMiss(p, result.minimumFrame, size, result.misses);
+        CountEdgeMiss(mode, result.minimumFrame, size, result.misses);
         return false;
     }
 
-    const CandidateFrame preferred = FrameForSpread(p, face, rules::kPreferredSpread, m, size);
+    const CandidateFrame preferred =
+        FrameForSpread(mode, face, rules::kPreferredSpread, headRoomShare, size);
     if (preferred.fits) {
         // Wide enough: narrowed to the wide width or kept, never enlarged.
-        if (preferred.width() >= p.narrowWidth) {
-            return DecideWidth(p, preferred, rules::kPreferredSpread, result);
+        if (preferred.width() >= mode.narrowWidth) {
+            return DecideWidth(mode, preferred, rules::kPreferredSpread, result);
         }
         // Too narrow: widen until a frame fits; the first one decides.
-        CandidateFrame f = preferred;
-        for (double s = rules::kPreferredSpread + rules::kSpreadStep; s <= rules::kMaxSpread;
-             s += rules::kSpreadStep) {
-            f = FrameForSpread(p, face, s, m, size);
-            if (!f.fits) continue;
-            if (DecideWidth(p, f, s, result)) return true;
+        CandidateFrame frame = preferred;
+        for (double spread = rules::kPreferredSpread + rules::kSpreadStep;
+             spread <= rules::kMaxSpread; spread += rules::kSpreadStep) {
+            frame = FrameForSpread(mode, face, spread, headRoomShare, size);
+            if (!frame.fits) continue;
+            if (DecideWidth(mode, frame, spread, result)) return true;
             ++result.misses.enlarge;  // the photo has too few pixels
             return false;
         }
-        CountEdgeMiss(p, f, size, result.misses);
+        CountEdgeMiss(mode, frame, size, result.misses);
         return false;
     }
 
-    // Too wide for the photo: narrow down towards u; the first frame that fits decides.
-    // Should that fail too, the edge the preferred frame reached past is to blame.
+    // Too wide for the photo: narrow down towards the least spread; the first
+    // frame that fits decides. Should that fail too, the edge the preferred
+    // frame reached past is to blame.
     constexpr double kFirstNarrowed = rules::kPreferredSpread - rules::kSpreadStep;
-    if (u - rules::kSpreadStep <= kFirstNarrowed) {
-        for (double s = kFirstNarrowed; s >= u - rules::kSpreadStep; s -= rules::kSpreadStep) {
-            const CandidateFrame f = FrameForSpread(p, face, s, m, size);
-            if (f.fits) {
-                if (DecideWidth(p, f, s, result)) return true;
+    if (leastSpread - rules::kSpreadStep <= kFirstNarrowed) {
+        for (double spread = kFirstNarrowed; spread >= leastSpread - rules::kSpreadStep;
+             spread -= rules::kSpreadStep) {
+            const CandidateFrame frame = FrameForSpread(mode, face, spread, headRoomShare, size);
+            if (frame.fits) {
+                if (DecideWidth(mode, frame, spread, result)) return true;
                 break;
             }
         }
     }
-    CountEdgeMiss(p, preferred, size, result.misses);
+    CountEdgeMiss(mode, preferred, size, result.misses);
     return false;
 }
 
@@ -122,20 +131,22 @@ int HeadRoom(int faceTop, int headTopRow) {
                                                : faceTop - headTopRow + rules::kHeadRoomMargin;
 }
 
-CandidateFrame FrameForSpread(const SizeModeParams& p, const cv::Rect& face, double s, double m,
-                              cv::Size photoSize) {
-    const int e = face.width / 2;
-    const int q = face.height / 2;
-    CandidateFrame f;
-    f.left = static_cast<int>(face.x - e * s);
-    f.right = static_cast<int>((face.x + face.width) + e * s);
-    f.top = static_cast<int>(face.y - ((p.slope * s + rules::kFrameTopBase) * m) * q);
-    const int bottom = static_cast<int>(f.width() * p.aspect + f.top);
-    f.fits = f.left >= 0 && f.top >= 0 && f.right <= photoSize.width && bottom <= photoSize.height;
-    return f;
+CandidateFrame FrameForSpread(const SizeModeParams& mode, const cv::Rect& face, double spread,
+                              double headRoomShare, cv::Size photoSize) {
+    const int halfFaceWidth = face.width / 2;
+    const int halfFaceHeight = face.height / 2;
+    CandidateFrame frame;
+    frame.left = static_cast<int>(face.x - halfFaceWidth * spread);
+    frame.right = static_cast<int>((face.x + face.width) + halfFaceWidth * spread);
+    frame.top = static_cast<int>(
+        face.y - ((mode.slope * spread + rules::kFrameTopBase) * headRoomShare) * halfFaceHeight);
+    const int bottom = static_cast<int>(frame.width() * mode.aspect + frame.top);
+    frame.fits = frame.left >= 0 && frame.top >= 0 && frame.right <= photoSize.width &&
+                 bottom <= photoSize.height;
+    return frame;
 }
 
-FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headTopRow,
+FrameSearch SearchFrame(const SizeModeParams& mode, const cv::Rect& face, int headTopRow,
                         cv::Size photoSize) {
     FrameSearch result;
     result.headRoom = HeadRoom(face.y, headTopRow);
@@ -143,20 +154,21 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
     if (face.width <= 0 || face.height <= 0 || headTopRow < 0 || headTopRow >= face.y) {
         return result;
     }
-    // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
-    for (double k = rules::kUpwardPassStart; k <= rules::kUpwardPassEnd;
-         k += rules::kHeadRoomFactorStep) {
+    // The steps accumulate in doubles: the upward pass ends at a factor of
+    // 1.95, the downward one at 0.55.
+    for (double factor = rules::kUpwardPassStart; factor <= rules::kUpwardPassEnd;
+         factor += rules::kHeadRoomFactorStep) {
         ++result.trials;
-        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
+        if (RunTrial(mode, face, result.headRoom, photoSize, factor, result)) {
             result.pass = 'A';
             return result;
         }
     }
-    if (!p.downwardPass) return result;
-    for (double k = rules::kUpwardPassStart; k >= rules::kDownwardPassEnd;
-         k -= rules::kHeadRoomFactorStep) {
+    if (!mode.downwardPass) return result;
+    for (double factor = rules::kUpwardPassStart; factor >= rules::kDownwardPassEnd;
+         factor -= rules::kHeadRoomFactorStep) {
         ++result.trials;
-        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
+        if (RunTrial(mode, face, result.headRoom, photoSize, factor, result)) {
             result.pass = 'B';
             return result;
         }
@@ -165,14 +177,14 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
 }
 
 ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size photoSize) {
-    const double t = search.scale;
+    const double scale = search.scale;
     const int width = search.outputWidth;
     const int height = static_cast<int>(width * aspect);
     ExtractionPlan plan;
-    plan.scaled =
-        cv::Size(static_cast<int>(photoSize.width * t), static_cast<int>(photoSize.height * t));
-    int x = static_cast<int>(search.frame.left * t - 0.5);
-    int y = static_cast<int>(search.frame.top * t - 0.5);
+    plan.scaled = cv::Size(static_cast<int>(photoSize.width * scale),
+                           static_cast<int>(photoSize.height * scale));
+    int x = static_cast<int>(search.frame.left * scale - 0.5);
+    int y = static_cast<int>(search.frame.top * scale - 0.5);
     // Truncated scaling can leave the rectangle up to a pixel past the right or bottom edge:
     // move it back, and if the scaled photo is narrower or shorter than the rectangle itself,
     // repeat its edge.
@@ -220,11 +232,17 @@ CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, c
     CropTrace& tr = result.trace;
 
     tr.headTopRow = FindHeadTop(face, photo, rng);
-    if (!tr.headTopRow) return result;
+    if (!tr.headTopRow) {
+        result.decision = DecideHeadTop();
+        return result;
+    }
 
     const FrameSearch& search =
         tr.search.emplace(SearchFrame(params, face, *tr.headTopRow, photo.size()));
-    if (!search.accepted) return result;
+    if (!search.accepted) {
+        result.decision = DecideCropFrame(search.trials, search.misses);
+        return result;
+    }
 
     const ExtractionPlan& plan =
         tr.extraction.emplace(PlanExtraction(search, params.aspect, photo.size()));
@@ -239,11 +257,23 @@ CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, c
 }
 
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng) {
-    if (photo.cols <= 0) return {};
-    const double ratio = static_cast<double>(face.width) / photo.cols;
-    if (ratio > rules::kMaxFaceShare || ratio < rules::kMinFaceShare) return {};
+    CropResult refused;
+    if (photo.cols <= 0) {
+        refused.decision = DecideHeadTop();  // no rows above any face
+        return refused;
+    }
+    // A size setting other than 1 or 2 refuses every photo: that decides
+    // before the face's share (both refuse without touching the photo).
     const std::optional<SizeModeParams> params = SizeModeParamsFor(sizeMode);
-    if (!params) return {};
+    if (!params) {
+        refused.decision = DecideSizeSetting(static_cast<int>(sizeMode));
+        return refused;
+    }
+    const double ratio = static_cast<double>(face.width) / photo.cols;
+    if (ratio > rules::kMaxFaceShare || ratio < rules::kMinFaceShare) {
+        refused.decision = DecideFaceShare(ratio);
+        return refused;
+    }
     return CropForSizeMode(*params, face, photo, rng);
 }
 

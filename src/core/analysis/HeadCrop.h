@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/config/Settings.h"
+#include "core/rules/Decision.h"
 #include "core/rules/Rules.h"
 
 namespace quorvel {
@@ -26,53 +27,46 @@ struct CandidateFrame {
 // face top.
 int HeadRoom(int faceTop, int headTopRow);
 
-// The frame around `face` for spread s and head-room share m, and whether it fits in a photo
-// of `photoSize`.
-CandidateFrame FrameForSpread(const SizeModeParams& params, const cv::Rect& face, double s,
-                              double m, cv::Size photoSize);
-
-// Which check ended the failed trials of a frame search, one count per trial:
-// the frame for the minimum spread, the preferred frame that had to be
-// narrowed, or the widest frame tried reached past the photo's top edge, its
-// bottom edge or a side (counted in that order); or a frame that fitted was
-// so narrow that it needed enlarging by the limit or more.
-struct FrameMisses {
-    int top = 0;
-    int bottom = 0;
-    int side = 0;
-    int enlarge = 0;
-};
+// The frame around `face` for a spread and a head-room share, and whether it
+// fits in a photo of `photoSize`. The spread widens the frame by that many
+// half face widths on each side of the face (1: the frame is twice the face's
+// width); the head-room share places the face's top below the frame's top by
+// (head slope * spread + kFrameTopBase) * share half face heights.
+CandidateFrame FrameForSpread(const SizeModeParams& mode, const cv::Rect& face, double spread,
+                              double headRoomShare, cv::Size photoSize);
 
 // Outcome of the frame search (no pixels involved).
 struct FrameSearch {
     int headRoom = 0;
     bool accepted = false;
-    char pass = 0;                // 'A' (the upward pass) or 'B' (the downward pass)
-    int trials = 0;               // trials evaluated, the accepted one included
-    double headRoomFactor = 0;    // k of the accepted (or last) trial
-    double spread = 0;            // s, the frame's spread
-    double minimumSpread = 0;     // u, the least spread that keeps the head in the frame
-    double scale = 0;             // t, the photo's scale to the output width
-    CandidateFrame minimumFrame;  // frame for spread u of the last trial
+    char pass = 0;   // 'A' (the upward pass) or 'B' (the downward pass)
+    int trials = 0;  // trials evaluated, the accepted one included
+    double headRoomFactor =
+        0;              // of the accepted (or last) trial; its share is factor / (factor + 1)
+    double spread = 0;  // the accepted frame's spread
+    double minimumSpread = 0;     // the least spread that keeps the head in the frame
+    double scale = 0;             // the photo's scale that brings the frame to the output width
+    CandidateFrame minimumFrame;  // frame for the least spread of the last trial
     CandidateFrame frame;         // accepted frame
     int outputWidth = 0;
     FrameMisses misses;  // why each failed trial failed
 };
 
-// Searches head-room factors k (pass A upward, then pass B downward when the mode has it) for a
+// Searches head-room factors (pass A upward, then pass B downward when the mode has it) for a
 // frame that fits the photo and scales to the mode's width range.
-FrameSearch SearchFrame(const SizeModeParams& params, const cv::Rect& face, int headTopRow,
+FrameSearch SearchFrame(const SizeModeParams& mode, const cv::Rect& face, int headTopRow,
                         cv::Size photoSize);
 
-// Where the accepted frame is cut from the photo scaled by t.
+// Where the accepted frame is cut from the photo scaled by the search's scale.
 struct ExtractionPlan {
-    cv::Size scaled;     // trunc(cols*t) x trunc(rows*t)
+    cv::Size scaled;     // trunc(cols * scale) x trunc(rows * scale)
     cv::Rect rect;       // inside the scaled photo once padded
     int padColumns = 0;  // edge columns repeated on the right when the scaled photo is too narrow
     int padRows = 0;     // edge rows repeated at the bottom when it is too short
 };
 
-// Rectangle at (trunc(left*t - 0.5), trunc(top*t - 0.5)), Wout x trunc(Wout*aspect), moved back
+// Rectangle at (trunc(left * scale - 0.5), trunc(top * scale - 0.5)), output width x
+// trunc(output width * aspect), moved back
 // inside when it reaches past the right or bottom edge, with padding for whatever the scaled
 // photo still lacks.
 ExtractionPlan PlanExtraction(const FrameSearch& search, double aspect, cv::Size photoSize);
@@ -87,6 +81,7 @@ struct CropTrace {
 struct CropResult {
     cv::Mat photo;  // the processed photo; empty unless a frame was accepted
     CropTrace trace;
+    RuleDecision decision;  // why no frame was accepted
     bool accepted() const { return !photo.empty(); }
 };
 
@@ -98,7 +93,7 @@ std::optional<int> FindHeadTop(const cv::Rect& face, const cv::Mat& photo, cv::R
 CropResult CropForSizeMode(const SizeModeParams& params, const cv::Rect& face, const cv::Mat& photo,
                            cv::RNG& rng);
 
-// Face width within the allowed share of the photo width, size mode 1 or 2, then the crop.
+// Size mode 1 or 2, face width within the allowed share of the photo width, then the crop.
 CropResult FramePhoto(const cv::Rect& face, const cv::Mat& photo, SizeMode sizeMode, cv::RNG& rng);
 
 }  // namespace quorvel

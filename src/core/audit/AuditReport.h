@@ -10,14 +10,9 @@
 #include "core/audit/Verdict.h"
 #include "core/common/Result.h"
 #include "core/io/DecodingCost.h"
+#include "core/rules/Decision.h"
 
 namespace quorvel {
-
-// The width and height a photo's header claims.
-struct ClaimedSize {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-};
 
 // What the audit measured on its way, stage by stage; a stage the audit did
 // not reach is empty.
@@ -29,13 +24,27 @@ struct AuditTrace {
     std::optional<CropTrace> crop;               // once the background passed
     std::optional<ClaimedSize> claimedSize;  // a header's size beyond the pixel cap (not decoded)
     std::optional<CostExcess> refusedCost;   // the structure asks more than a cap (not decoded)
+    std::optional<int> clarity;  // of a passed photo's face, in tenths, when it was measured
+};
+
+// What an audit found that a photo's card draws over the picture, whether
+// the trace was asked for or not.
+struct AuditMarks {
+    std::vector<cv::Rect> faces;        // the detector's faces, when none was chosen
+    std::optional<int> headTopRow;      // once the head top was found
+    std::optional<cv::Rect> cropFrame;  // the accepted crop frame, in photo pixels
 };
 
 // The outcome of auditing one photo.
 struct AuditReport {
     Verdict verdict = Verdict::Initial;
-    std::optional<cv::Rect> face;     // the chosen face, when one was found
-    cv::Mat processedPhoto;           // empty unless the verdict is Passed
+    std::optional<cv::Rect> face;  // the chosen face, when one was found
+    cv::Mat processedPhoto;        // empty unless the verdict is Passed
+    RuleDecision decision;         // the rule that decided, its measured value and limit
+    AuditMarks marks;
+    // An advisory rule's finding on a passed photo (its measured value below
+    // the advised limit): advice only, never a verdict.
+    std::optional<RuleDecision> advice;
     std::optional<AuditTrace> trace;  // when asked for
     // Why the rules gave no verdict (BadFormat then): the file could not be
     // read (NotFound, NotReadable, IsFolder, NotAFile), or the audit itself

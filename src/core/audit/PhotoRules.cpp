@@ -4,6 +4,7 @@
 #include <new>
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/analysis/Clarity.h"
 #include "core/io/ImageHeader.h"
 #include "core/io/ImageStructure.h"
 #include "core/io/RegularFile.h"
@@ -84,27 +85,38 @@ RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,
                            std::optional<std::uintmax_t> fileLength, const Settings& settings,
                            cv::RNG& rng) {
     RulesCheck check;
-    auto reject = [&check](Verdict verdict) {
+    auto reject = [&check](Verdict verdict, RuleDecision decision) {
         check.verdict = verdict;
+        check.decision = std::move(decision);
         return check;
     };
     const cv::Size minimum = MinimumPhotoSize(settings.size);
 
     check.fileLength = fileLength;
-    if (!check.fileLength) return reject(Verdict::BadFormat);  // the file could not be read
-    if (*check.fileLength < rules::kMinFileLength) return reject(Verdict::TooSmall);
+    // The file could not be read.
+    if (!check.fileLength) return reject(Verdict::BadFormat, DecideUnreadable());
+    if (*check.fileLength < rules::kMinFileLength) {
+        return reject(Verdict::TooSmall, DecideFileLength(*check.fileLength));
+    }
 
-    if (photo.rows < minimum.height) return reject(Verdict::TooSmall);
-    if (photo.cols < minimum.width) return reject(Verdict::TooSmall);
+    if (photo.rows < minimum.height || photo.cols < minimum.width) {
+        return reject(Verdict::TooSmall, DecidePhotoSize(photo.size(), settings.size));
+    }
 
     BackgroundCheck background = CheckBackground(photo, settings.color, rng);
     check.background = std::move(background.trace);
-    if (!background.accepted) return reject(Verdict::BadBackground);
+    if (!background.accepted) return reject(Verdict::BadBackground, std::move(background.decision));
 
     CropResult crop = FramePhoto(face, photo, settings.size, rng);
     check.crop = std::move(crop.trace);
-    if (!crop.accepted()) return reject(Verdict::BadProportion);
+    if (!crop.accepted()) return reject(Verdict::BadProportion, std::move(crop.decision));
     check.processedPhoto = std::move(crop.photo);
+    check.decision = DecidePassed(check.processedPhoto.size(), settings.size);
+
+    check.clarity = MeasureClarity(photo, face);
+    if (check.clarity && *check.clarity < rules::kMinClarityTenths) {
+        check.advice = DecideClarity(*check.clarity / 10.0, rules::kMinClarityTenths / 10.0);
+    }
     return check;
 }
 

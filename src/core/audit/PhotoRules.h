@@ -55,13 +55,17 @@ DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked =
 struct RulesCheck {
     Verdict verdict = Verdict::Passed;
     cv::Mat processedPhoto;  // empty unless Passed
+    RuleDecision decision;   // the rule that refused the photo, or the pass
     std::optional<std::uintmax_t> fileLength;
     std::optional<BackgroundTrace> background;
     std::optional<CropTrace> crop;
+    std::optional<int> clarity;          // a passed photo's, when its face is large enough
+    std::optional<RuleDecision> advice;  // the clarity below the advised least one
 };
 
 // The rules after face detection, in order: file length, rows, columns,
-// background, head proportion with crop. The file length is the one measured
+// background, head proportion with crop; then, on a passed photo, the
+// clarity of its face, which only ever gives advice. The file length is the one measured
 // when the photo was read; without one the photo is BadFormat. The fills draw
 // from rng.
 RulesCheck CheckPhotoRules(const cv::Rect& face, const cv::Mat& photo,

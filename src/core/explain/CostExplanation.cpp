@@ -59,4 +59,14 @@ Explanation ExplainDecodingCost(const CostExcess& excess) {
     return e;
 }
 
+RuleDecision DecideDecodingCost(const CostExcess& excess) {
+    Explanation explanation = ExplainDecodingCost(excess);
+    RuleDecision decision;
+    decision.rule = rule_id::kDecodingCost;
+    decision.measured = std::move(explanation.measured);
+    decision.limit = std::move(explanation.limit);
+    decision.cost = excess;
+    return decision;
+}
+
 }  // namespace quorvel

@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "core/audit/AuditReport.h"
+#include "core/common/Quantity.h"
 
 namespace quorvel {
 
-// A measured value or a limit: named numbers (e.g. "value", "min", "max",
-// "above", "width", "height") and named words (e.g. "colour"), with a unit.
-struct Quantity {
-    std::vector<std::pair<std::string, double>> numbers;
-    std::vector<std::pair<std::string, std::string>> words;
-    std::string unit;
-
-    std::optional<double> Number(const std::string& name) const;
-};
-
-// One value of an audit's trace for people, labelled as in the results'
-// "trace" ("background.coverage", "faces[0]"): its numbers in `unit` (a
-// share as a percentage), or a word where it is not a number ("blue",
+// One value of an audit's trace for people, labelled by its key in the
+// results' "trace" ("background.coverage", "faces[0]"): its numbers in `unit`
+// (a share as a percentage), or a word where it is not a number ("blue",
 // "true").
 struct MeasuredValue {
     MeasuredValue() = default;
@@ -35,9 +26,10 @@ struct MeasuredValue {
     int decimals = 3;  // digits after the point worth showing
 };
 
-// The trace's values in the order of the results' "trace" object; stages
-// the audit did not reach are left out.
-std::vector<MeasuredValue> MeasuredValues(const AuditTrace& trace);
+// The values of the report's trace, as its declarations give them
+// (core/results/Measures.h), in the order of the results' "trace" object;
+// stages the audit did not reach and values it did not measure are left out.
+std::vector<MeasuredValue> MeasuredValues(const AuditReport& report);
 
 // How people read a quantity. A measured value: its numbers rounded and
 // joined by ", ", then its unit ("46.3 %", "12, 30, 200, 200 px"; a file

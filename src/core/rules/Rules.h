@@ -57,9 +57,10 @@ inline constexpr std::uint64_t kMaxPngImageDataExcess = 1024 * 1024;
 // ---- Size modes -----------------------------------------------------------
 
 // Crop proportions of a size mode: output height = trunc(aspect * width),
-// head slope g, output widths narrowWidth..wideWidth, whether the second
-// pass of the crop search (k below its start) runs, and the smallest photo
-// accepted (both inclusive).
+// the head slope (how far the frame's top rises above the face as the frame
+// widens), output widths narrowWidth..wideWidth, whether the second pass of
+// the crop search (head-room factors below its start) runs, and the smallest
+// photo accepted (both inclusive).
 struct SizeModeParams {
     SizeMode mode;
     double aspect;
@@ -126,24 +127,41 @@ inline constexpr double kHeadTopShare = 0.05;
 // Head-room starts this many rows above the head top (never above row 0).
 inline constexpr int kHeadRoomMargin = 10;
 
-// Head-room factor k: pass A from kUpwardPassStart upward while k <= kUpwardPassEnd,
-// pass B from kUpwardPassStart downward while k >= kDownwardPassEnd, in steps of kStep.
+// The head-room factor: how much room above the face a trial asks for; the
+// frame's top lies above the face by its share, factor / (factor + 1). Pass A
+// from kUpwardPassStart upward while the factor <= kUpwardPassEnd, pass B
+// from kUpwardPassStart downward while it >= kDownwardPassEnd, in steps of
+// kHeadRoomFactorStep.
 inline constexpr double kUpwardPassStart = 0.8;
 inline constexpr double kUpwardPassEnd = 2.0;
 inline constexpr double kDownwardPassEnd = 0.5;
 inline constexpr double kHeadRoomFactorStep = 0.05;
 
-// Spread s: the preferred frame has s = 1; a frame too narrow is widened
-// from 1 + step up to kMaxSpread, one too wide narrowed from 1 - step down
-// to u - step.
+// The spread: how many half face widths the frame reaches beyond the face on
+// each side. The preferred frame has a spread of 1; a frame too narrow is
+// widened from 1 + step up to kMaxSpread, one too wide narrowed from
+// 1 - step down to the least spread (the narrowest frame tall enough for the
+// head-room and the face) - step.
 inline constexpr double kPreferredSpread = 1.0;
 inline constexpr double kSpreadStep = 0.005;
 inline constexpr double kMaxSpread = 2.005;
-// Frame top: face top - (g * s + kFrameTopBase) * m * face height / 2.
+// Frame top: face top - (head slope * spread + kFrameTopBase) * head-room
+// share * face height / 2.
 inline constexpr double kFrameTopBase = 0.8;
 // A frame narrower than the mode's narrow width is enlarged only by a
-// factor below this.
+// scale below this.
 inline constexpr double kMaxEnlargement = 1.25;
+
+// ---- Clarity advice (never a verdict) ---------------------------------------
+
+// A passed photo's face is averaged down to this many blocks a side before
+// its clarity is measured (analysis/Clarity.h); a smaller face is not
+// measured. At 256, a Gaussian blur of sigma 2 at a face height of 600
+// pixels spans 0.85 blocks, sharp faces' own blur well under that.
+inline constexpr int kClaritySide = 256;
+// Below this clarity, in tenths, the photo is advised against. Set on the
+// tuning half of the clarity set and judged on the other (docs/clarity.md).
+inline constexpr int kMinClarityTenths = 230;
 
 // ---- Saving and the pass marker -------------------------------------------
 

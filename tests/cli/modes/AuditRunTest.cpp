@@ -338,3 +338,37 @@ TEST(AuditRun, ExplainAddsWhatEachStageMeasured) {
         EXPECT_TRUE(lines[i]["trace"]["crop"].is_null()) << i;
     }
 }
+
+// The clarity advice as quorvel-audit gives it: appended to the line of a
+// passed photo whose face is less sharp than advised, a note on its report
+// card; the verdict, the saved file and the exit status as without it.
+TEST(AuditRun, ClarityAdviceIsAppendedAndChangesNoVerdict) {
+    TempDir dir;
+    CopyFixture("id_large.jpg", dir / "sharp.jpg");
+    CopyFixture("id_soft.jpg", dir / "soft.jpg");
+    const auto run = RunAudit({"--color", "3", "--size", "1", "--out", "out", "--report",
+                               "report.html", "sharp.jpg", "soft.jpg"},
+                              dir.path());
+    EXPECT_EQ(run.status, 0) << "all passed: advice is not a rejection\n" << run.err;
+    const auto lines = run.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(lines[0].contains("advice"));
+    const json& advice = lines[1]["advice"];
+    EXPECT_EQ(lines[1]["verdict"], "AUDIT_PASSED");
+    EXPECT_EQ(advice["rule"], "photo.clarity");
+    EXPECT_EQ(advice["measured"]["value"], 15.5);
+    EXPECT_EQ(advice["limit"]["min"], 23);
+    EXPECT_EQ(advice["text"],
+              "照片可能不够清晰（清晰度 15.5，建议至少 23），建议换一张对焦清楚的照片。");
+    const std::string second = run.out.substr(run.out.find('\n') + 1);
+    EXPECT_TRUE(second.ends_with(R"(,"advice":{"rule":"photo.clarity","measured":{"value":15.5,)"
+                                 R"("unit":null},"limit":{"min":23,"unit":null},"text":")" +
+                                 advice["text"].get<std::string>() + R"(","text_en":")" +
+                                 advice["text_en"].get<std::string>() + "\"}}\n"))
+        << "advice is the line's last key: " << second;
+    EXPECT_TRUE(HasPassMarker(dir / "out/soft.jpg"));
+
+    const std::string html = ReadBytes(dir / "report.html");
+    EXPECT_EQ(html.find("class=\"note\""), html.rfind("class=\"note\"")) << "one note";
+    EXPECT_NE(html.find(advice["text"].get<std::string>()), std::string::npos);
+}

@@ -122,7 +122,7 @@ TEST(Decode, HeaderClaimingMorePixelsThanTheCapIsRefusedUndecoded) {
         testsupport::WriteBytes(path, row.bytes);
         const AuditReport report = auditor.Audit(path, Trace::On);
         EXPECT_EQ(report.verdict, Verdict::BadFormat);
-        const Explanation reason = ExplainAudit(report, auditor.settings());
+        const Explanation reason = ExplainAudit(report);
         EXPECT_EQ(reason.rule, rule_id::kPixelCap);
         const std::string claimed =
             std::to_string(row.width) + " × " + std::to_string(row.height) + " pixels";
