@@ -158,9 +158,10 @@ TEST(Folders, FolderWithoutPhotosIsToldAndKeepsItsLine) {
 TEST(HtmlReport, SummaryThenOneCardPerPhotoRejectedFirst) {
     TempDir dir;
     MakePhotoFolder(dir.path());
-    const auto run = RunAudit(
-        {"--color", "3", "--size", "1", "--recursive", "--report", "report.html", "photos"},
-        dir.path());
+    // A card shows the measured values its line holds: --explain's.
+    const auto run = RunAudit({"--color", "3", "--size", "1", "--recursive", "--explain",
+                               "--report", "report.html", "photos"},
+                              dir.path());
     EXPECT_EQ(run.status, 1) << run.err;
     const std::string html = ReadBytes(dir / "report.html");
 
@@ -323,7 +324,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     fs::create_directories(dir / "rep");
 
     const auto run = RunAudit(
-        {"--color", "2", "--size", "1", "--out", "out", "--report", "rep/r.html",
+        {"--color", "2", "--size", "1", "--explain", "--out", "out", "--report", "rep/r.html",
          "photos/id_blue.jpg", "photos/portrait.jpg", "photos/group.jpg", "photos/c_blue.jpg",
          "photos/a_red.jpg", latin1, "photos/no_face.jpg", "photos/broken.jpg", "photos/wide.jpg"},
         dir.path());
