@@ -110,12 +110,14 @@ class SingleNodeSlurm:
         shutil.chown(key, "munge", "munge")
         os.chmod(key, 0o600)
         # In the foreground, under runuser, which ends with it.
-        self.runuser = subprocess.Popen([
-            "runuser", "-u", "munge", "--", "/usr/sbin/munged", "--foreground",
-            "--key-file=" + key, "--socket=" + self.path("run", "munge.socket"),
-            "--pid-file=" + self.path("run", "munged.pid"),
-            "--log-file=" + self.path("log", "munged.log"),
-            "--seed-file=" + self.path("run", "munged.seed")])
+        with open(self.path("log", "munged.out"), "wb") as out:
+            self.runuser = subprocess.Popen([
+                "runuser", "-u", "munge", "--", "/usr/sbin/munged", "--foreground",
+                "--key-file=" + key, "--socket=" + self.path("run", "munge.socket"),
+                "--pid-file=" + self.path("run", "munged.pid"),
+                "--log-file=" + self.path("log", "munged.log"),
+                "--seed-file=" + self.path("run", "munged.seed")],
+                stdout=out, stderr=subprocess.STDOUT)
         wait_for("munged", lambda: os.path.exists(self.path("run", "munge.socket")), seconds=30)
         self.pids.append(self.pid_of("munged.pid"))
         self.write_conf()
