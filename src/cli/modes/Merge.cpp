@@ -88,7 +88,11 @@ int MergeResults(const AuditOptions& options, const CommandStreams& streams) {
     MergedCounts counts;
     bool printed = true;
     for (const ResultsMerge::Line& line : merge->lines()) {
-        if (streams.stop != nullptr && streams.stop->load()) return kExitInterrupted;
+        if (streams.stop != nullptr && streams.stop->load()) {
+            PrintMessage(err, "interrupted: the merge is incomplete and no report is written; "
+                              "run it again");
+            return kExitInterrupted;
+        }
         Result<std::string> text = merge->Text(line);
         if (!text) {
             PrintMessage(err, text.error().message);
