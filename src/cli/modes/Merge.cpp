@@ -52,7 +52,60 @@ std::string SettingsText(const std::optional<JsonObject>& settings) {
 struct MergedCounts {
     std::size_t rejected = 0;
     std::vector<std::string> unreadable;
+    bool printed = true;       // every line reached standard output
+    bool interrupted = false;  // stopped by a signal before the last line
 };
+
+// The report of the merged lines, begun once every file is checked.
+Result<std::optional<report::HtmlReport>> BeginReport(const AuditOptions& options,
+                                                      const ResultsMerge& merge,
+                                                      RunFolders& folders,
+                                                      TemporaryFiles* temporaries) {
+    if (Result<void> checked = CheckMergeFiles(options, merge); !checked) return checked.error();
+    if (Result<void> opened = OpenRunFolders(options, folders, temporaries); !opened) {
+        return opened.error();
+    }
+    if (!options.reportPath) return std::optional<report::HtmlReport>();
+    Result<report::HtmlReport> begun =
+        report::HtmlReport::Begin(*options.reportPath, temporaries, &*folders.report);
+    if (!begun) return begun.error();
+    return std::optional<report::HtmlReport>(std::move(begun).value());
+}
+
+// Prints every merged line, in order, and adds its card to the report.
+Result<MergedCounts> PrintMerged(const ResultsMerge& merge, const CommandStreams& streams,
+                                 report::HtmlReport* html) {
+    MergedCounts counts;
+    for (const ResultsMerge::Line& line : merge.lines()) {
+        if (streams.stop != nullptr && streams.stop->load()) {
+            counts.interrupted = true;
+            return counts;
+        }
+        Result<std::string> text = merge.Text(line);
+        if (!text) return text.error();
+        counts.printed = PrintLine(streams.out, *text) && counts.printed;
+        const PhotoOutcome recorded = AuditOutcomeOf(JsonObject::parse(*text, nullptr, false));
+        if (recorded.audit.verdict != Verdict::Passed) ++counts.rejected;
+        if (recorded.error && recorded.audit.decision.rule == rule_id::kUnreadable) {
+            counts.unreadable.push_back(recorded.file.string());
+        }
+        if (html != nullptr) html->Add(report::ResultsEntry(recorded, streams.libraryMessages));
+    }
+    return counts;
+}
+
+Result<void> FinishReport(report::HtmlReport& html, const ResultsMerge& merge,
+                          const MergedCounts& counts) {
+    report::ReportHead head;
+    head.settings = SettingsText(merge.settings());
+    head.version = std::string("quorvel-audit ") + QUORVEL_VERSION;
+    head.date = LocalDate();
+    head.earlier = merge.lines().size();
+    for (const fs::path& path : merge.files()) head.sources.push_back(path.string());
+    head.unreadable = counts.unreadable;
+    html.SetHead(std::move(head));
+    return html.Finish();
+}
 
 }  // namespace
 
@@ -61,64 +114,30 @@ int MergeResults(const AuditOptions& options, const CommandStreams& streams) {
     Result<std::vector<fs::path>> paths = ResultsFiles(*options.fromResults);
     Result<ResultsMerge> merge =
         paths ? ResultsMerge::Open(*paths) : Result<ResultsMerge>(paths.error());
-    if (!merge) {
-        PrintMessage(err, merge.error().message);
-        return kExitUsage;
-    }
     RunFolders folders;
-    std::optional<report::HtmlReport> html;
-    if (Result<void> checked = CheckMergeFiles(options, *merge); !checked) {
-        PrintMessage(err, checked.error().message);
+    Result<std::optional<report::HtmlReport>> html =
+        merge ? BeginReport(options, *merge, folders, streams.temporaries)
+              : Result<std::optional<report::HtmlReport>>(merge.error());
+    if (!html) {
+        PrintMessage(err, html.error().message);
         return kExitUsage;
     }
-    if (Result<void> opened = OpenRunFolders(options, folders, streams.temporaries); !opened) {
-        PrintMessage(err, opened.error().message);
+    const Result<MergedCounts> counts =
+        PrintMerged(*merge, streams, html->has_value() ? &**html : nullptr);
+    if (!counts) {
+        PrintMessage(err, counts.error().message);
         return kExitUsage;
     }
-    if (options.reportPath) {
-        Result<report::HtmlReport> begun =
-            report::HtmlReport::Begin(*options.reportPath, streams.temporaries, &*folders.report);
-        if (!begun) {
-            PrintMessage(err, begun.error().message);
-            return kExitSomeFailed;
-        }
-        html.emplace(std::move(begun).value());
+    if (counts->interrupted) {
+        PrintMessage(err,
+                     "interrupted: the merge is incomplete and no report is written; run "
+                     "it again");
+        return kExitInterrupted;
     }
-
-    MergedCounts counts;
-    bool printed = true;
-    for (const ResultsMerge::Line& line : merge->lines()) {
-        if (streams.stop != nullptr && streams.stop->load()) {
-            PrintMessage(err, "interrupted: the merge is incomplete and no report is written; "
-                              "run it again");
-            return kExitInterrupted;
-        }
-        Result<std::string> text = merge->Text(line);
-        if (!text) {
-            PrintMessage(err, text.error().message);
-            return kExitUsage;
-        }
-        printed = PrintLine(streams.out, *text) && printed;
-        const PhotoOutcome recorded = AuditOutcomeOf(JsonObject::parse(*text, nullptr, false));
-        if (recorded.audit.verdict != Verdict::Passed) ++counts.rejected;
-        if (recorded.error && recorded.audit.decision.rule == rule_id::kUnreadable) {
-            counts.unreadable.push_back(recorded.file.string());
-        }
-        if (html) html->Add(report::ResultsEntry(recorded, streams.libraryMessages));
-    }
-
-    bool ok = printed;
-    if (!printed) PrintMessage(err, "cannot write the results to standard output");
-    if (html) {
-        report::ReportHead head;
-        head.settings = SettingsText(merge->settings());
-        head.version = std::string("quorvel-audit ") + QUORVEL_VERSION;
-        head.date = LocalDate();
-        head.earlier = merge->lines().size();
-        for (const fs::path& path : merge->files()) head.sources.push_back(path.string());
-        head.unreadable = counts.unreadable;
-        html->SetHead(std::move(head));
-        if (const Result<void> written = html->Finish(); !written) {
+    bool ok = counts->printed;
+    if (!ok) PrintMessage(err, "cannot write the results to standard output");
+    if (html->has_value()) {
+        if (const Result<void> written = FinishReport(**html, *merge, *counts); !written) {
             PrintMessage(err, written.error().message);
             ok = false;
         }
@@ -128,9 +147,9 @@ int MergeResults(const AuditOptions& options, const CommandStreams& streams) {
                               " is unfinished (a run stopped while writing it) and left out; "
                               "go on with that part's --resume to audit its photo again");
     }
-    if (!counts.unreadable.empty() || !merge->unfinished().empty()) return kExitUnreadable;
+    if (!counts->unreadable.empty() || !merge->unfinished().empty()) return kExitUnreadable;
     if (!ok) return kExitSomeFailed;
-    return counts.rejected > 0 && !options.exitZero ? kExitSomeFailed : kExitAllPassed;
+    return counts->rejected > 0 && !options.exitZero ? kExitSomeFailed : kExitAllPassed;
 }
 
 }  // namespace quorvel::cli
