@@ -79,10 +79,10 @@ void AddPhotos(Table& table) {
     table.add("--jobs", "N", Kind::Number, Group::Photos, kInAudit,
               "audit N photos at a time (1 to " + std::to_string(kMaxJobs) + ")",
               [](AuditOptions& o, const OptionValue& v) { o.jobs = v.number; });
-    table.add("--from-results", "RESULTS", Kind::Text, Group::Photos, kInMerge,
-              "audit nothing: merge the results files RESULTS\n"
-              "(a pattern: 'part-*.jsonl') into the lines of one\n"
-              "run, in list order; --report makes their report",
+    table.add("--from-results", "PAT", Kind::Text, Group::Photos, kInMerge,
+              "audit nothing: merge the results files that match\n"
+              "PAT ('part-*.jsonl') into the lines of one run, in\n"
+              "list order; --report makes their report",
               [](AuditOptions& o, const OptionValue& v) {
                   if (o.mode == CommandMode::Audit) o.mode = CommandMode::Merge;
                   o.fromResults = v.text;
@@ -144,16 +144,14 @@ std::vector<OptionSpec> MakeTable() {
 constexpr std::array<std::string_view, 5> kUsageForms = {
     "[OPTION]... PHOTO|FOLDER...",
     "[OPTION]... --files-from LIST [-0]",
-    "[OPTION]... --from-results RESULTS [--report FILE]",
+    "[OPTION]... --from-results PAT [--report FILE]",
     "[OPTION]... --verify FILE...",
     "[--config FILE] --show-config",
 };
 
 constexpr std::array<ExitStatusSpec, 5> kExitStatuses = {{
     {kExitAllPassed, "all passed (with --verify: all genuine)"},
-    {kExitSomeFailed,
-     "some photos were rejected (not with --exit-zero), or a\nsave, the report or standard output "
-     "failed"},
+    {kExitSomeFailed, "some photos were rejected (not with --exit-zero), or a write failed"},
     {kExitUsage, "usage error, or the run was refused before its first audit"},
     {kExitUnreadable, "some inputs could not be read (missing, unreadable, a folder)"},
     {kExitInterrupted, "interrupted"},
