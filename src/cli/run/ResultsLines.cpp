@@ -13,7 +13,8 @@ constexpr std::string_view kLineStart = "{\"file\":";  // how every line of ours
 
 }  // namespace
 
-Error RefusedLine(const std::filesystem::path& path, std::size_t line, const Error& why) {
+Error RefusedLine(const std::filesystem::path& path, std::size_t line, const Error& why,
+                  ResultsUse use) {
     if (why.kind == ErrorKind::Refused) {
         return Fail(ErrorKind::Refused,
                     "the results " + Quoted(path) + " line " + std::to_string(line) + " " +
@@ -21,14 +22,16 @@ Error RefusedLine(const std::filesystem::path& path, std::size_t line, const Err
                         "; resume with the same settings, or give a new file name to --resume",
                     0, path);
     }
-    return NotOurResults(path, line, why.message);
+    return NotOurResults(path, line, why.message, use);
 }
 
-Error NotOurResults(const std::filesystem::path& path, std::size_t line, const std::string& why) {
+Error NotOurResults(const std::filesystem::path& path, std::size_t line, const std::string& why,
+                    ResultsUse use) {
     return Fail(ErrorKind::BadContent,
                 "the results " + Quoted(path) + " are not results of quorvel-audit (line " +
-                    std::to_string(line) + " " + why +
-                    "); the file is left as it is: give a new file name to --resume",
+                    std::to_string(line) + " " + why + "); the file is left as it is: " +
+                    (use == ResultsUse::Resume ? "give a new file name to --resume"
+                                               : "give --from-results only results files"),
                 0, path);
 }
 
@@ -61,7 +64,8 @@ Result<JsonObject> OurResultsLine(std::string_view text, const Settings* setting
 
 Result<UnfinishedLine> ReadResultsLines(const std::filesystem::path& path, std::uintmax_t length,
                                         const ReadResults& read, const Settings* settings,
-                                        const std::function<void(ResultsLine)>& take) {
+                                        const std::function<void(ResultsLine)>& take,
+                                        ResultsUse use) {
     constexpr std::size_t kChunk = 1 << 20;
     UnfinishedLine pending;  // the line being read, its offset and number
     for (std::uint64_t offset = 0; offset < length; offset += kChunk) {
@@ -79,7 +83,7 @@ Result<UnfinishedLine> ReadResultsLines(const std::filesystem::path& path, std::
             }
             if (end == std::string::npos) break;
             Result<JsonObject> line = OurResultsLine(pending.bytes, settings);
-            if (!line) return RefusedLine(path, pending.number, line.error());
+            if (!line) return RefusedLine(path, pending.number, line.error(), use);
             take({std::move(line).value(), std::move(pending.bytes), pending.offset,
                   pending.number});
             pending.offset = offset + end + 1;

@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxResultsLineBytes = std::size_t{1} << 20;
 
 // Reading results files of this command, for --resume and --from-results.
 
+// What the results are read for, as a refusal's advice says.
+enum class ResultsUse { Resume, Merge };
+
 // Up to `size` bytes of the file at `offset`.
 using ReadResults = std::function<Result<std::string>(std::uint64_t offset, std::size_t size)>;
 
@@ -43,7 +46,8 @@ struct UnfinishedLine {
 // line. Returns the last line when it has no line end.
 Result<UnfinishedLine> ReadResultsLines(const std::filesystem::path& path, std::uintmax_t length,
                                         const ReadResults& read, const Settings* settings,
-                                        const std::function<void(ResultsLine)>& take);
+                                        const std::function<void(ResultsLine)>& take,
+                                        ResultsUse use = ResultsUse::Resume);
 
 // A line of ours: a JSON object with "file" (a string) and "state" (0 to
 // 6); with `settings`, refused (Refused) when it records others.
@@ -54,11 +58,13 @@ Result<JsonObject> OurResultsLine(std::string_view text, const Settings* setting
 bool StartsOurLine(std::string_view bytes);
 
 // The refusal of a file that is not results of this command.
-Error NotOurResults(const std::filesystem::path& path, std::size_t line, const std::string& why);
+Error NotOurResults(const std::filesystem::path& path, std::size_t line, const std::string& why,
+                    ResultsUse use = ResultsUse::Resume);
 
 // The refusal of a line OurResultsLine did not take: not ours, or audited
 // with other settings.
-Error RefusedLine(const std::filesystem::path& path, std::size_t line, const Error& why);
+Error RefusedLine(const std::filesystem::path& path, std::size_t line, const Error& why,
+                  ResultsUse use = ResultsUse::Resume);
 
 // The line of the results at `offset`, without its line end.
 Result<std::string> ResultsLineAt(const ReadResults& read, std::uint64_t offset);

@@ -83,12 +83,13 @@ Result<void> ResultsMerge::ReadFile(std::size_t index) {
             if (Result<void> taken = Take(index, line.json, line.text, line.offset); !taken) {
                 refused = taken.error();
             }
-        });
+        },
+        ResultsUse::Merge);
     if (!last) return last.error();
     if (refused) return *refused;
     if (!last->bytes.empty()) {
         if (!StartsOurLine(last->bytes) && !nlohmann::json::accept(last->bytes)) {
-            return NotOurResults(path, last->number, "is not a JSON line");
+            return NotOurResults(path, last->number, "is not a JSON line", ResultsUse::Merge);
         }
         m_unfinished.push_back(path);
     }
