@@ -80,16 +80,13 @@ bool RunTrial(const SizeModeParams& p, const cv::Rect& face, int h, cv::Size siz
             return DecideWidth(p, preferred, rules::kPreferredSpread, result);
         }
         // Too narrow: widen until a frame fits; the first one decides.
-        CandidateFrame f = preferred;
-        for (double s = rules::kPreferredSpread + rules::kSpreadStep; s <= rules::kMaxSpread;
-             s += rules::kSpreadStep) {
-            f = FrameForSpread(p, face, s, m, size);
-            if (!f.fits) continue;
-            if (DecideWidth(p, f, s, result)) return true;
-            ++result.misses.enlarge;  // the photo has too few pixels
+        const WidenedFrame widened = WidenFrame(p, face, m, size);
+        if (!widened.frame.fits) {
+            CountEdgeMiss(p, widened.frame, size, result.misses);
             return false;
         }
-        CountEdgeMiss(p, f, size, result.misses);
+        if (DecideWidth(p, widened.frame, widened.spread, result)) return true;
+        ++result.misses.enlarge;  // the photo has too few pixels
         return false;
     }
 
@@ -135,6 +132,68 @@ CandidateFrame FrameForSpread(const SizeModeParams& p, const cv::Rect& face, dou
     return f;
 }
 
+WidenedFrame WidenFrame(const SizeModeParams& p, const cv::Rect& face, double m,
+                        cv::Size photoSize) {
+    WidenedFrame widened;
+    for (double s = rules::kPreferredSpread + rules::kSpreadStep; s <= rules::kMaxSpread;
+         s += rules::kSpreadStep) {
+        widened.frame = FrameForSpread(p, face, s, m, photoSize);
+        widened.spread = s;
+        if (widened.frame.fits) break;
+    }
+    return widened;
+}
+
+std::vector<HeadRoomFactor> HeadRoomFactors(const SizeModeParams& p) {
+    // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
+    std::vector<HeadRoomFactor> factors;
+    for (double k = rules::kUpwardPassStart; k <= rules::kUpwardPassEnd;
+         k += rules::kHeadRoomFactorStep) {
+        factors.push_back({k, 'A'});
+    }
+    if (!p.downwardPass) return factors;
+    for (double k = rules::kUpwardPassStart; k >= rules::kDownwardPassEnd;
+         k -= rules::kHeadRoomFactorStep) {
+        factors.push_back({k, 'B'});
+    }
+    return factors;
+}
+
+double LeastFaceShare(const SizeModeParams& p) {
+    // A face far from the photo's left, right and top edges: only the bottom
+    // stops a frame, and a frame's width and its bottom's distance from the
+    // face do not depend on where the face lies.
+    constexpr int kFar = 100000;
+    double least = 1;
+    for (int side = rules::kDetectMinFaceSide;; ++side) {
+        const cv::Rect face(kFar, kFar, side, side);
+        const CandidateFrame preferred =
+            FrameForSpread(p, face, rules::kPreferredSpread, 1, cv::Size(2 * kFar, 2 * kFar));
+        least = std::min(least, static_cast<double>(side) / preferred.width());
+        // Frames as wide as the narrow width or wider are never widened.
+        if (preferred.width() >= p.narrowWidth) return least;
+        for (const HeadRoomFactor& factor : HeadRoomFactors(p)) {
+            const double m = factor.k / (factor.k + 1);
+            const CandidateFrame atOne =
+                FrameForSpread(p, face, rules::kPreferredSpread, m, cv::Size(2 * kFar, 2 * kFar));
+            const int bottom = static_cast<int>(atOne.width() * p.aspect + atOne.top);
+            // Photos whose bottom row lets the preferred frame fit but may
+            // stop the first widened ones: a step widens a frame by at most
+            // two columns and raises its top by at most a row, so its bottom
+            // falls by at most five rows.
+            for (int rows = bottom; rows <= bottom + 8; ++rows) {
+                const WidenedFrame widened = WidenFrame(p, face, m, cv::Size(2 * kFar, rows));
+                FrameSearch accepted;
+                if (!widened.frame.fits ||
+                    !DecideWidth(p, widened.frame, widened.spread, accepted)) {
+                    continue;
+                }
+                least = std::min(least, static_cast<double>(side) / widened.frame.width());
+            }
+        }
+    }
+}
+
 FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headTopRow,
                         cv::Size photoSize) {
     FrameSearch result;
@@ -143,21 +202,10 @@ FrameSearch SearchFrame(const SizeModeParams& p, const cv::Rect& face, int headT
     if (face.width <= 0 || face.height <= 0 || headTopRow < 0 || headTopRow >= face.y) {
         return result;
     }
-    // The steps accumulate in doubles: pass A ends at k = 1.95, pass B at 0.55.
-    for (double k = rules::kUpwardPassStart; k <= rules::kUpwardPassEnd;
-         k += rules::kHeadRoomFactorStep) {
+    for (const HeadRoomFactor& factor : HeadRoomFactors(p)) {
         ++result.trials;
-        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
-            result.pass = 'A';
-            return result;
-        }
-    }
-    if (!p.downwardPass) return result;
-    for (double k = rules::kUpwardPassStart; k >= rules::kDownwardPassEnd;
-         k -= rules::kHeadRoomFactorStep) {
-        ++result.trials;
-        if (RunTrial(p, face, result.headRoom, photoSize, k, result)) {
-            result.pass = 'B';
+        if (RunTrial(p, face, result.headRoom, photoSize, factor.k, result)) {
+            result.pass = factor.pass;
             return result;
         }
     }

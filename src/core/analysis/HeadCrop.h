@@ -2,6 +2,7 @@
 
 #include <opencv2/core.hpp>
 #include <optional>
+#include <vector>
 
 #include "core/config/Settings.h"
 #include "core/rules/Rules.h"
@@ -30,6 +31,36 @@ int HeadRoom(int faceTop, int headTopRow);
 // of `photoSize`.
 CandidateFrame FrameForSpread(const SizeModeParams& params, const cv::Rect& face, double s,
                               double m, cv::Size photoSize);
+
+// The first frame wider than the preferred one (spread 1) that fits, the
+// spread growing by its step up to the largest; when none fits, the widest
+// tried (frame.fits false).
+struct WidenedFrame {
+    CandidateFrame frame;
+    double spread = 0;
+};
+WidenedFrame WidenFrame(const SizeModeParams& params, const cv::Rect& face, double m,
+                        cv::Size photoSize);
+
+// The head-room factors k the frame search tries, in order: pass A upward
+// from its start, then (when the mode has it) pass B downward.
+struct HeadRoomFactor {
+    double k = 0;
+    char pass = 'A';
+};
+std::vector<HeadRoomFactor> HeadRoomFactors(const SizeModeParams& params);
+
+// The least share of the output's width the face placed by the frame search
+// can take, over every face width the detector gives (square, from the least
+// side up), every head-room factor and every photo. A frame of spread s is
+// about (1 + s) face widths wide; spreads above 1 come only from widening,
+// which stops at the first frame that fits. Every edge but the bottom moves
+// outwards as s grows; the bottom, the sum of two truncated terms, can step
+// back by a row, so a photo whose bottom row stops the first widened frame
+// can let one a few steps wider fit. Counted exactly by running the widening
+// for every face width that needs it, every factor and every such photo
+// height (docs/verification.md gives the figures).
+double LeastFaceShare(const SizeModeParams& params);
 
 // Which check ended the failed trials of a frame search, one count per trial:
 // the frame for the minimum spread, the preferred frame that had to be
