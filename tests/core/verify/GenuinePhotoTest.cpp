@@ -10,6 +10,7 @@
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
 #include "support/GenuineSet.h"
+#include "support/PngChunks.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;
@@ -227,4 +228,68 @@ TEST(GenuinePhoto, FaceWiderThanThePhotoIsFoundAgain) {
         EXPECT_EQ(Joined(ProblemSentences(check)).find("verify.face"), std::string::npos)
             << Joined(ProblemSentences(check));
     }
+}
+
+// A PNG or BMP save holds exactly the bytes the save's encoder writes for
+// its pixels: the same pixels written otherwise, data inside the PNG's image
+// data and its stream cut into other chunks are refused, and nothing the
+// image libraries say reaches stderr.
+TEST(GenuinePhoto, PngAndBmpHoldOnlyTheSaveEncodersBytes) {
+    using testsupport::AssembledPng;
+    using testsupport::PngChunk;
+    TempDir dir;
+    const std::string png = PassedBlueFile(dir, "blue.png");
+    const std::string bmp = PassedBlueFile(dir, "blue.bmp");
+    const std::string marker = png.substr(png.size() - kPassMarkerLength);
+    const std::vector<PngChunk> chunks =
+        testsupport::PngChunks(png.substr(0, png.size() - kPassMarkerLength));
+    const cv::Mat pixels = cv::imread((dir / "blue.png").string());
+    auto encoded = [&](std::vector<int> params) {
+        std::vector<uchar> bytes;
+        cv::imencode(".png", pixels, bytes, params);
+        return std::string(bytes.begin(), bytes.end()) + marker;
+    };
+    // The image data's stream, its rows inflated.
+    const std::string stream = testsupport::PngImageStream(chunks);
+    const std::string rows =
+        testsupport::Inflated(stream, static_cast<std::size_t>(pixels.total()) * 4);
+    auto withStream = [&](const std::vector<std::string>& idats) {
+        std::vector<PngChunk> out = {chunks.front()};
+        for (const std::string& data : idats) out.push_back({"IDAT", data});
+        out.push_back(chunks.back());
+        return AssembledPng(out) + marker;
+    };
+    const struct {
+        const char* description;
+        std::string bytes;
+        std::string mentions;  // empty for a genuine save
+    } cases[] = {
+        {"the PNG save", png, ""},
+        {"the BMP save", bmp, ""},
+        {"the pixels at compression level 9", encoded({cv::IMWRITE_PNG_COMPRESSION, 9}),
+         "not what the save's encoder writes for the pixels it holds: its bytes differ from"},
+        {"the pixels filtered as libpng chooses", encoded({cv::IMWRITE_PNG_COMPRESSION, 1}),
+         "not what the save's encoder writes"},
+        {"the save's stream in IDAT chunks of 4096 bytes",
+         withStream({stream.substr(0, 4096), stream.substr(4096)}),
+         "its bytes differ from offset 35, in its IDAT chunk at offset 33"},
+        {"a page after the stream in its last IDAT chunk", withStream({stream + "<html></html>"}),
+         "the PNG data is damaged: 13 compressed bytes follow the end of its image data's stream"},
+        {"the rows twice in one stream", withStream({testsupport::Deflated(rows + rows)}),
+         "the PNG data is damaged: its image data inflates " + std::to_string(rows.size()) +
+             " bytes beyond its rows"},
+    };
+    testing::internal::CaptureStderr();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        const GenuineCheck check = CheckGenuinePhoto(c.bytes, Cascade(), GenuineSettings{3, 1});
+        const std::string problems = Joined(ProblemSentences(check));
+        EXPECT_EQ(check.genuine, c.mentions.empty()) << problems;
+        if (!c.mentions.empty()) {
+            EXPECT_EQ(problems.rfind("verify.decode: ", 0), 0u) << problems;
+            EXPECT_NE(problems.find(c.mentions), std::string::npos) << problems;
+            EXPECT_TRUE(check.faces.empty()) << "decoded no further";
+        }
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
