@@ -9,6 +9,7 @@
 #include "core/audit/FaceDetect.h"
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
+#include "core/verify/PhotoChecks.h"
 #include "support/GenuineSet.h"
 #include "support/PngChunks.h"
 #include "support/TestSupport.h"
@@ -188,10 +189,25 @@ TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
                    cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     const cv::Vec3b bg = processed.at<cv::Vec3b>(3, 3);
     painted.setTo(cv::Scalar(bg[0], bg[1], bg[2]));
+    // The photo shrunk about its face to three quarters of the least face
+    // share, centred, the face's top where the crop puts it for k = 1.
+    const cv::Rect face = *ChooseFace(FindFaces(Cascade(), processed));
+    const double share = 0.75 * verify_checks::FaceShareFloor(rules::kMode1);
+    const double z = share * processed.cols / face.width;
+    const double top =
+        0.25 * (rules::kMode1.slope - (rules::kMode1.slope - rules::kFrameTopBase) * share) *
+        processed.cols;
+    const cv::Mat shrink =
+        (cv::Mat_<double>(2, 3) << z, 0, processed.cols / 2.0 - z * (face.x + face.width / 2.0), 0,
+         z, top - z * face.y);
+    cv::Mat smaller;
+    cv::warpAffine(processed, smaller, shrink, processed.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
     const std::vector<Case> cases = {
         {"face moved a quarter of the width sideways", shifted, "not centred"},
         {"face moved down", lowered, "face's top is on row"},
         {"face painted over", painted, "no face found"},
+        {"face drawn at three quarters of the least share", smaller, "verify.face.share"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);
