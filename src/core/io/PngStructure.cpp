@@ -42,6 +42,7 @@ public:
             const std::uint64_t before = Out();
             const int status = inflate(&m_stream, Z_NO_FLUSH);
             if (kept != nullptr && before < keep) {
+                if (kept->empty()) kept->reserve(static_cast<std::size_t>(keep));
                 const std::uint64_t wanted = std::min(Out(), keep) - before;
                 kept->append(reinterpret_cast<const char*>(scratch.data()),
                              static_cast<std::size_t>(wanted));

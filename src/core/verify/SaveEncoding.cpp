@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <vector>
 
 #include "core/rules/Rules.h"
@@ -24,44 +23,58 @@ int Paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
-// One row undone as PNG defines its five filters (none, sub, up, average,
-// Paeth), from its filtered bytes and the row above; false for another type.
+// The predictor of PNG filter type F for one byte from the byte to its left
+// (a), above (b) and above-left (c).
+template <int F>
+int Predicted(int a, int b, int c) {
+    if constexpr (F == 0) return 0;
+    if constexpr (F == 1) return a;
+    if constexpr (F == 2) return b;
+    if constexpr (F == 3) return (a + b) / 2;
+    return Paeth(a, b, c);
+}
+
+// One row of 8-bit RGB pixels filtered with type F undone, from its filtered
+// bytes and the row above (already blue-green-red; none for the first row),
+// and written blue-green-red as the image library gives pixels.
+template <int F>
+void UnfilterRow(const std::uint8_t* in, const std::uint8_t* above, std::uint8_t* out, int width) {
+    for (int c = 0; c < 3; ++c) {
+        int left = 0, upLeft = 0;
+        for (int x = 0; x < width; ++x) {
+            const int up = above != nullptr ? above[3 * x + 2 - c] : 0;
+            left = static_cast<std::uint8_t>(in[3 * x + c] + Predicted<F>(left, up, upLeft));
+            out[3 * x + 2 - c] = static_cast<std::uint8_t>(left);
+            upLeft = up;
+        }
+    }
+}
+
+// PNG's five filters (none, sub, up, average, Paeth); false for another type.
 bool Unfilter(int filter, const std::uint8_t* in, const std::uint8_t* above, std::uint8_t* out,
-              std::size_t length) {
-    constexpr std::size_t kPixel = 3;
+              int width) {
     switch (filter) {
         case 0:
-            std::copy(in, in + length, out);
+            UnfilterRow<0>(in, above, out, width);
             return true;
         case 1:
-            for (std::size_t i = 0; i < length; ++i)
-                out[i] = static_cast<std::uint8_t>(in[i] + (i >= kPixel ? out[i - kPixel] : 0));
+            UnfilterRow<1>(in, above, out, width);
             return true;
         case 2:
-            for (std::size_t i = 0; i < length; ++i)
-                out[i] = static_cast<std::uint8_t>(in[i] + above[i]);
+            UnfilterRow<2>(in, above, out, width);
             return true;
         case 3:
-            for (std::size_t i = 0; i < length; ++i) {
-                const int left = i >= kPixel ? out[i - kPixel] : 0;
-                out[i] = static_cast<std::uint8_t>(in[i] + (left + above[i]) / 2);
-            }
+            UnfilterRow<3>(in, above, out, width);
             return true;
         case 4:
-            for (std::size_t i = 0; i < length; ++i) {
-                const bool first = i < kPixel;
-                out[i] =
-                    static_cast<std::uint8_t>(in[i] + Paeth(first ? 0 : out[i - kPixel], above[i],
-                                                            first ? 0 : above[i - kPixel]));
-            }
+            UnfilterRow<4>(in, above, out, width);
             return true;
         default:
             return false;
     }
 }
 
-// 8-bit RGB rows, each a filter byte and its filtered bytes, undone; the
-// pixels blue-green-red.
+// 8-bit RGB rows, each a filter byte and its filtered bytes, undone.
 SavedPixels Unfiltered(const std::string& rows, cv::Size size) {
     SavedPixels read;
     const auto stride = static_cast<std::size_t>(size.width) * 3;
@@ -72,18 +85,17 @@ SavedPixels Unfiltered(const std::string& rows, cv::Size size) {
                       " its header asks for";
         return read;
     }
-    cv::Mat rgb(size, CV_8UC3);
-    const std::vector<std::uint8_t> none(stride, 0);
+    cv::Mat photo(size, CV_8UC3);
     for (int y = 0; y < size.height; ++y) {
         const auto* in = reinterpret_cast<const std::uint8_t*>(rows.data()) + y * (stride + 1);
-        const std::uint8_t* above = y > 0 ? rgb.ptr<std::uint8_t>(y - 1) : none.data();
-        if (!Unfilter(in[0], in + 1, above, rgb.ptr<std::uint8_t>(y), stride)) {
+        const std::uint8_t* above = y > 0 ? photo.ptr<std::uint8_t>(y - 1) : nullptr;
+        if (!Unfilter(in[0], in + 1, above, photo.ptr<std::uint8_t>(y), size.width)) {
             read.damage = "row " + std::to_string(y) + " has filter type " + std::to_string(in[0]) +
                           ", which PNG does not define";
             return read;
         }
     }
-    cv::cvtColor(rgb, read.photo, cv::COLOR_RGB2BGR);
+    read.photo = photo;
     return read;
 }
 
