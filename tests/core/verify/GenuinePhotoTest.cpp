@@ -10,6 +10,7 @@
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
 #include "core/verify/PhotoChecks.h"
+#include "core/verify/SaveEncoding.h"
 #include "support/GenuineSet.h"
 #include "support/PngChunks.h"
 #include "support/TestSupport.h"
@@ -308,4 +309,18 @@ TEST(GenuinePhoto, PngAndBmpHoldOnlyTheSaveEncodersBytes) {
         }
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // Rows filtered as libpng chooses (sub, up, average and Paeth) read as
+    // the image library reads them.
+    const std::string adaptive = encoded({cv::IMWRITE_PNG_COMPRESSION, 1});
+    const std::string_view data(adaptive.data(), adaptive.size() - kPassMarkerLength);
+    const ImageStructure walk = WalkForVerification(data);
+    const std::string filters = [&] {
+        std::string seen;
+        const std::string& kept = walk.imageData->rows;
+        for (std::size_t at = 0; at < kept.size(); at += 1 + 3 * pixels.cols) seen += kept[at];
+        return seen;
+    }();
+    for (char type = 1; type <= 4; ++type) EXPECT_NE(filters.find(type), std::string::npos);
+    EXPECT_EQ(cv::norm(ReadSavedPixels(data, walk, pixels.size()).photo, pixels, cv::NORM_INF), 0);
 }
