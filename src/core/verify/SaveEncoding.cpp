@@ -14,8 +14,7 @@ namespace {
 
 std::string Offset(std::uint64_t offset) { return "offset " + std::to_string(offset); }
 
-// PNG's predictor of one byte from the byte to its left (a), above (b) and
-// above-left (c).
+// PNG's Paeth predictor: of a, b and c, the one nearest to a + b - c.
 int Paeth(int a, int b, int c) {
     const int p = a + b - c;
     const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
