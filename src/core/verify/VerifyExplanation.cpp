@@ -182,6 +182,24 @@ Explanation ExplainDecode(bool decoded, cv::Size size, const std::optional<std::
     return e;
 }
 
+Explanation ExplainDataDamaged(const std::string& format, const std::string& damage) {
+    Explanation e = Make(verify_rule::kDecode, format + " 数据已损坏，无法读取",
+                         "the " + format + " data is damaged: " + damage);
+    e.measured = Words({{"decoded", "no"}});
+    return e;
+}
+
+Explanation ExplainEncodingDiffers(const std::string& format, const std::string& difference) {
+    Explanation e = Make(verify_rule::kDecode, format + " 数据不是本工具保存时为其像素写入的字节",
+                         "the " + format +
+                             " data is not what the save's encoder writes for the pixels it "
+                             "holds: " +
+                             difference);
+    e.measured = Words({{"decoded", "yes"}, {"encoding", "other"}});
+    e.limit = Words({{"encoding", "save"}});
+    return e;
+}
+
 Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
     const rules::SizeModeParams* mode = sizeSetting == 1   ? &rules::kMode1
                                         : sizeSetting == 2 ? &rules::kMode2
