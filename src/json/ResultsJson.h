@@ -19,13 +19,13 @@ namespace quorvel {
 // former key in its place (null when absent) and appends its name.
 //
 // Appended so far: so that a report's card can be made from a line alone,
-// "faces" (the detector's faces when none was chosen), "head_top_row",
-// "crop_frame" ([left, top, width, height] of the accepted frame); then
-// "advice", an advisory rule's finding in the shape of "reason"; in the
+// `faces` (the detector's faces when none was chosen), `head_top_row`,
+// `crop_frame` ([left, top, width, height] of the accepted frame); then
+// `advice`, an advisory rule's finding in the shape of `reason`; in the
 // trace's "crop" the names of the search's letters; then what the line says
-// about its photo beside the audit (LineIdentity.h): "position",
-// "photo_length", "photo_modified", "file_bytes", "warnings", and in
-// "processed" "path_bytes".
+// about its photo beside the audit (LineIdentity.h): `position`,
+// `photo_length`, `photo_modified`, `file_bytes`, `warnings`, and in
+// "processed" `path_bytes`.
 
 // The line of one photo; the trace with `withTrace`, the settings it was
 // audited with when given.

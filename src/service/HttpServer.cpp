@@ -193,11 +193,13 @@ void HttpServer::Sweep(Clock::time_point now) {
 }
 
 void HttpServer::Cut(Connection& connection, CutReason reason) {
+    // Counted first: the client sees the cut at once and may read the
+    // metrics before this thread runs again.
+    m_metrics.ConnectionCut(reason);
+    connection.phase = Phase::Cut;
     // Shut down, not closed: the library owns the descriptor, sees its end
     // at its next turn and closes the connection (and ends its request).
     ::shutdown(connection.fd, SHUT_RDWR);
-    connection.phase = Phase::Cut;
-    m_metrics.ConnectionCut(reason);
 }
 
 void HttpServer::OnConnection(void* self, MHD_Connection* connection, void** socketContext,

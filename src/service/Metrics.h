@@ -31,7 +31,7 @@ enum class CutReason : std::uint8_t {
 };
 inline constexpr std::size_t kCutReasonCount = 3;
 
-// "genuine", "not_genuine", ...: the label value of an outcome.
+// The label value of an outcome: genuine, not_genuine, ...
 const char* OutcomeLabel(Outcome outcome);
 
 // The outcome of an answer with this status (genuine tells 200s of /verify

@@ -6,6 +6,7 @@
 #include "core/rules/Rules.h"
 #include "support/ForgeryKinds.h"
 #include "support/GenuineSet.h"
+#include "support/PngForgeries.h"
 #include "support/TestSupport.h"
 #include "support/VariedSet.h"
 
@@ -42,6 +43,19 @@ Drift DriftOf(double hue, bool hueDefined, double saturation, double value) {
     return best;
 }
 
+}  // namespace
+
+std::optional<PlacedFace> FacePlaced(const SavedGenuine& g) {
+    const CropTrace& crop = *g.audit.trace->crop;
+    if (!g.audit.face || !crop.extraction) return std::nullopt;
+    const double scale = crop.search->scale;
+    const cv::Rect& placed = *g.audit.face;
+    const cv::Rect& cut = crop.extraction->rect;
+    return PlacedFace{placed.x * scale - cut.x, placed.y * scale - cut.y, placed.width * scale};
+}
+
+namespace {
+
 // The colour drift and the face's jitter of one genuine save, folded into the figures.
 void AddGenuine(VariedFigures& figures, const SavedGenuine& g, const GenuineCheck& check) {
     figures.minCoverage = std::min(figures.minCoverage, check.backgroundCoverage);
@@ -56,15 +70,13 @@ void AddGenuine(VariedFigures& figures, const SavedGenuine& g, const GenuineChec
             figures.drift.value = std::max(figures.drift.value, d.value);
         }
     }
-    const CropTrace& crop = *g.audit.trace->crop;
-    if (!check.face || !crop.extraction) return;
-    const double scale = crop.search->scale;
-    const cv::Rect& placed = *g.audit.face;
-    const cv::Rect& cut = crop.extraction->rect;
-    const double w = placed.width * scale;
-    const double x = placed.x * scale - cut.x;
-    const double y = placed.y * scale - cut.y;
+    const std::optional<PlacedFace> placed = FacePlaced(g);
+    if (!check.face || !placed) return;
+    const double w = placed->width, x = placed->x, y = placed->y;
     const cv::Rect& found = *check.face;
+    figures.leastFaceShare = std::min(figures.leastFaceShare, check.faceWidthShare);
+    double& narrowing = figures.narrowing[g.eval ? 1 : 0];
+    narrowing = std::max(narrowing, (w - found.width) / w);
     figures.widthJitter = std::max(figures.widthJitter, std::abs(found.width - w) / w);
     figures.centreJitter =
         std::max(figures.centreJitter, std::abs(found.x + found.width / 2.0 - x - w / 2) / w);
@@ -114,8 +126,10 @@ VariedFigures MeasureVaried(const std::filesystem::path& dir) {
         }
         AddGenuine(figures, g, check);
     }
-    const std::vector<Forgery> forged = BuildForgeries(dir, genuine);
-    const std::vector<Forgery> files = BuildFileForgeries(dir, genuine);
+    std::vector<Forgery> forged = BuildForgeries(dir, genuine);
+    std::vector<Forgery> files = BuildFileForgeries(dir, genuine);
+    for (Forgery& f : BuildSmallFaceForgeries(dir, genuine)) forged.push_back(std::move(f));
+    for (Forgery& f : BuildPngForgeries(dir, genuine)) files.push_back(std::move(f));
     figures.pictureForgeries = std::count_if(forged.begin(), forged.end(), RuleCanTell);
     figures.fileForgeries = files.size();
     for (const Forgery& f : forged) AddForgery(figures, f, false);
@@ -160,6 +174,11 @@ TightCropFigures MeasureTightCrops(const std::filesystem::path& dir) {
         const GenuineCheck check = CheckGenuinePhotoFile(g.file.path, Cascade(), g.file.settings);
         const int half = g.eval ? 1 : 0;
         ++figures.checked[half];
+        const std::optional<PlacedFace> placed = FacePlaced(g);
+        if (check.face && placed) {
+            figures.narrowing[half] = std::max(figures.narrowing[half],
+                                               (placed->width - check.face->width) / placed->width);
+        }
         if (check.genuine) continue;
         ++figures.refused[half];
         const std::vector<std::string> problems = ProblemSentences(check);

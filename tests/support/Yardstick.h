@@ -3,15 +3,24 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/verify/GenuinePhoto.h"
+#include "support/VariedSet.h"
 
 // The verifier measured on the sets of GenuineSet, VariedSet and
 // ForgeryKinds: what the yardstick tests hold to their limits and what
 // tools/yardstick prints for docs/verification.md.
 namespace verifytest {
+
+// The face the crop placed in a save, in the saved photo's pixels: its
+// left column, top row and width (the audit's face scaled and cut).
+struct PlacedFace {
+    double x = 0, y = 0, width = 0;
+};
+std::optional<PlacedFace> FacePlaced(const SavedGenuine& g);
 
 // How far a colour lies outside the audit's nearest class: hue degrees,
 // saturation above the white limit, value below the white or dark limit.
@@ -38,6 +47,10 @@ struct VariedFigures {
     // The face found in the saved photo against the face the crop placed,
     // as shares of its width.
     double widthJitter = 0, centreJitter = 0, topJitter = 0;
+    // How much narrower than the crop placed it the detector found the face,
+    // largest by half (0 tuning, 1 evaluation), and the least face share found.
+    double narrowing[2] = {0, 0};
+    double leastFaceShare = 1;
     // Forgeries of the picture that a file-only rule can tell from a save
     // (all but kBandOverAnotherWall), and of the file.
     std::size_t pictureForgeries = 0, fileForgeries = 0;
@@ -71,6 +84,7 @@ FixtureFigures MeasureFixtures(const std::filesystem::path& dir);
 struct TightCropFigures {
     std::size_t saves = 0;
     int checked[2] = {0, 0}, refused[2] = {0, 0};
+    double narrowing[2] = {0, 0};       // as for the varied set
     std::map<std::string, int> byRule;  // the first problem's rule, refused saves
     // Refusals other than a top that shows no backdrop (the colour alone).
     std::vector<std::string> otherThanNoBackdrop;  // "description: problems"

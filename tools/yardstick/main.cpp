@@ -23,6 +23,10 @@ void PrintVaried(const verifytest::VariedFigures& f) {
     std::printf(
         "  face found again within: width %.1f %%, centre %.1f %%, top %.1f %% of its width\n",
         f.widthJitter * 100, f.centreJitter * 100, f.topJitter * 100);
+    std::printf(
+        "  face found narrower than placed by at most: tuning %.1f %%, evaluation %.1f %% of its "
+        "width; least face share found %.3f\n",
+        f.narrowing[0] * 100, f.narrowing[1] * 100, f.leastFaceShare);
     for (const std::string& forgery : f.notCaught) {
         std::printf("  not caught: %s\n", forgery.c_str());
     }
@@ -57,6 +61,9 @@ void PrintFixtures(const verifytest::FixtureFigures& f) {
 void PrintTightCrops(const verifytest::TightCropFigures& f) {
     std::printf("tight crops: evaluation %d checked, %d refused; tuning %d checked, %d refused\n",
                 f.checked[1], f.refused[1], f.checked[0], f.refused[0]);
+    std::printf(
+        "  face found narrower than placed by at most: tuning %.1f %%, evaluation %.1f %%\n",
+        f.narrowing[0] * 100, f.narrowing[1] * 100);
     for (const auto& [rule, count] : f.byRule) std::printf("  %3d  %s\n", count, rule.c_str());
 }
 

@@ -51,9 +51,9 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
     auto usage = [](const std::string& text) { return Fail(ErrorKind::Usage, text); };
     // Options given in a mode they mean nothing to.
     if (options.mode != CommandMode::Audit) {
-        for (const OptionSpec& spec : OptionTable()) {
-            const std::string name(spec.name());
-            if ((spec.modes & ModeBit(options.mode)) == 0 && options.Given(name)) {
+        for (const DeclaredOption& declared : OptionTable()) {
+            const std::string name(declared.name());
+            if ((declared.modes & ModeBit(options.mode)) == 0 && options.Given(name)) {
                 return usage(std::string(ModeOption(options.mode)) + " cannot be used with " +
                              name);
             }

@@ -36,20 +36,20 @@ constexpr std::size_t kHelpColumn = 26;
 constexpr std::size_t kMoreLinesColumn = 28;
 
 // "  -h, --help", "      --config FILE", "  -0".
-std::string OptionHead(const OptionSpec& spec) {
+std::string OptionHead(const DeclaredOption& declared) {
     std::string head = "  ";
-    head += spec.shortName.empty() ? "    " : std::string(spec.shortName);
-    if (!spec.shortName.empty() && !spec.longName.empty()) head += ", ";
-    head += spec.longName;
-    if (spec.TakesValue()) head += " " + spec.ValueName();
+    head += declared.shortName.empty() ? "    " : std::string(declared.shortName);
+    if (!declared.shortName.empty() && !declared.longName.empty()) head += ", ";
+    head += declared.longName;
+    if (declared.TakesValue()) head += " " + declared.ValueName();
     return head;
 }
 
-std::string HelpLines(const OptionSpec& spec) {
-    std::string head = OptionHead(spec);
+std::string HelpLines(const DeclaredOption& declared) {
+    std::string head = OptionHead(declared);
     head.resize(std::max(kHelpColumn, head.size() + 2), ' ');
     std::string lines = head;
-    for (const char c : spec.help) {
+    for (const char c : declared.help) {
         lines += c;
         if (c == '\n') lines += std::string(kMoreLinesColumn, ' ');
     }
@@ -74,14 +74,14 @@ std::string Roff(std::string_view text) {
     return escaped;
 }
 
-std::string RoffOption(const OptionSpec& spec) {
+std::string RoffOption(const DeclaredOption& declared) {
     std::string names;
-    for (const std::string_view name : {spec.shortName, spec.longName}) {
+    for (const std::string_view name : {declared.shortName, declared.longName}) {
         if (name.empty()) continue;
         names += (names.empty() ? "" : ", ") + ("\\fB" + Roff(name) + "\\fR");
     }
-    if (spec.TakesValue()) names += " " + Roff(spec.ValueName());
-    return ".TP\n" + names + "\n" + Roff(spec.help) + "\n";
+    if (declared.TakesValue()) names += " " + Roff(declared.ValueName());
+    return ".TP\n" + names + "\n" + Roff(declared.help) + "\n";
 }
 
 }  // namespace
@@ -98,8 +98,8 @@ std::string HelpText() {
     for (const GroupHeading& group : kGroups) {
         text += "\n";
         if (!group.heading.empty()) text += std::string(group.heading) + ":\n";
-        for (const OptionSpec& spec : OptionTable()) {
-            if (spec.group == group.group) text += HelpLines(spec);
+        for (const DeclaredOption& declared : OptionTable()) {
+            if (declared.group == group.group) text += HelpLines(declared);
         }
     }
     text += "\n" + std::string(kInterruptNote) + "\n\nExit status:\n";
@@ -125,8 +125,8 @@ std::string ManualPage(std::string_view version, std::string_view date) {
     page += ".SH OPTIONS\n";
     for (const GroupHeading& group : kGroups) {
         if (!group.heading.empty()) page += ".SS \"" + std::string(group.heading) + "\"\n";
-        for (const OptionSpec& spec : OptionTable()) {
-            if (spec.group == group.group) page += RoffOption(spec);
+        for (const DeclaredOption& declared : OptionTable()) {
+            if (declared.group == group.group) page += RoffOption(declared);
         }
     }
     page += ".SH \"EXIT STATUS\"\n";

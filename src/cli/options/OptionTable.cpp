@@ -19,23 +19,23 @@ class Table {
 public:
     // One entry; "--name" is a long name, "-n" a short one. The reference
     // holds until the next entry is added.
-    OptionSpec& add(std::string_view name, std::string_view valueName, Kind kind, Group group,
-                    unsigned modes, std::string help, Store store) {
-        OptionSpec spec;
-        (name.starts_with("--") ? spec.longName : spec.shortName) = name;
-        spec.valueName = valueName;
-        spec.kind = kind;
-        spec.group = group;
-        spec.modes = modes;
-        spec.help = std::move(help);
-        spec.store = store;
-        return m_specs.emplace_back(std::move(spec));
+    DeclaredOption& add(std::string_view name, std::string_view valueName, Kind kind, Group group,
+                        unsigned modes, std::string help, Store store) {
+        DeclaredOption declared;
+        (name.starts_with("--") ? declared.longName : declared.shortName) = name;
+        declared.valueName = valueName;
+        declared.kind = kind;
+        declared.group = group;
+        declared.modes = modes;
+        declared.help = std::move(help);
+        declared.store = store;
+        return m_declared.emplace_back(std::move(declared));
     }
 
-    std::vector<OptionSpec> specs() && { return std::move(m_specs); }
+    std::vector<DeclaredOption> specs() && { return std::move(m_declared); }
 
 private:
-    std::vector<OptionSpec> m_specs;
+    std::vector<DeclaredOption> m_declared;
 };
 
 void AddSettings(Table& table) {
@@ -43,14 +43,14 @@ void AddSettings(Table& table) {
         "--config", "FILE", Kind::Text, Group::Settings, kInEveryMode,
         "settings file (default ./cfg.ini, else the per-user\nand then the installed cfg.ini)",
         [](AuditOptions& o, const OptionValue& v) { o.configPath = v.text; });
-    OptionSpec& color = table.add("--color", "N", Kind::Number, Group::Settings, kAuditOrVerify,
-                                  "background colour: 0 white, 1 red, 2 blue, 3 any",
-                                  [](AuditOptions& o, const OptionValue& v) {
-                                      o.color = static_cast<BackgroundColor>(v.number);
-                                  });
+    DeclaredOption& color = table.add("--color", "N", Kind::Number, Group::Settings, kAuditOrVerify,
+                                      "background colour: 0 white, 1 red, 2 blue, 3 any",
+                                      [](AuditOptions& o, const OptionValue& v) {
+                                          o.color = static_cast<BackgroundColor>(v.number);
+                                      });
     color.min = kColorValues.least;
     color.max = kColorValues.most;
-    OptionSpec& size = table.add(
+    DeclaredOption& size = table.add(
         "--size", "N", Kind::Number, Group::Settings, kAuditOrVerify,
         "size mode: " + ListValues(kSizeValues),
         [](AuditOptions& o, const OptionValue& v) { o.size = static_cast<SizeMode>(v.number); });
@@ -127,7 +127,7 @@ void AddOutput(Table& table) {
               });
 }
 
-std::vector<OptionSpec> MakeTable() {
+std::vector<DeclaredOption> MakeTable() {
     Table table;
     AddSettings(table);
     AddPhotos(table);
@@ -173,7 +173,7 @@ unsigned ModeBit(CommandMode mode) {
     return 0;
 }
 
-std::string OptionSpec::ValueName() const {
+std::string DeclaredOption::ValueName() const {
     if (!valueName.empty() || choices.empty()) return std::string(valueName);
     std::string joined;
     for (const std::string_view choice : choices) {
@@ -182,8 +182,8 @@ std::string OptionSpec::ValueName() const {
     return joined;
 }
 
-std::span<const OptionSpec> OptionTable() {
-    static const std::vector<OptionSpec> table = MakeTable();
+std::span<const DeclaredOption> OptionTable() {
+    static const std::vector<DeclaredOption> table = MakeTable();
     return table;
 }
 

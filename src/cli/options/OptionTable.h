@@ -43,7 +43,7 @@ struct OptionValue {
     int number = 0;
 };
 
-struct OptionSpec {
+struct DeclaredOption {
     std::string_view shortName;  // "-0", "-h"; empty when there is none
     std::string_view longName;   // "--color"; empty when there is none
     std::string_view valueName;  // "N", "FILE"; empty for a flag and where choices name it
@@ -71,7 +71,7 @@ struct OptionSpec {
 };
 
 // The options in the order --help lists them.
-std::span<const OptionSpec> OptionTable();
+std::span<const DeclaredOption> OptionTable();
 
 // The operands and forms of the command line, for the usage lines and the
 // manual page's synopsis.

@@ -17,37 +17,41 @@ ParsedCommand UsageError(std::ostream& err, const std::string& text) {
 }
 
 // The names as CLI11 takes them: "-h,--help".
-std::string CliNames(const OptionSpec& spec) {
-    if (spec.shortName.empty()) return std::string(spec.longName);
-    if (spec.longName.empty()) return std::string(spec.shortName);
-    return std::string(spec.shortName) + "," + std::string(spec.longName);
+std::string CliNames(const DeclaredOption& declared) {
+    if (declared.shortName.empty()) return std::string(declared.longName);
+    if (declared.longName.empty()) return std::string(declared.shortName);
+    return std::string(declared.shortName) + "," + std::string(declared.longName);
 }
 
 // Tells CLI11 of one option; the value read goes into `value`. The checks
 // of a value are CLI11's, so that their messages read as CLI11 words them.
-CLI::Option* Bind(CLI::App& app, const OptionSpec& spec, OptionValue& value) {
-    const std::string names = CliNames(spec);
-    switch (spec.kind) {
+CLI::Option* Bind(CLI::App& app, const DeclaredOption& declared, OptionValue& value) {
+    const std::string names = CliNames(declared);
+    switch (declared.kind) {
         case OptionKind::Flag:
             return app.add_flag(names);
         case OptionKind::Text: {
-            CLI::Option* option = app.add_option(names, value.text)->type_name(spec.ValueName());
-            if (!spec.choices.empty()) {
-                const std::vector<std::string> allowed(spec.choices.begin(), spec.choices.end());
+            CLI::Option* option =
+                app.add_option(names, value.text)->type_name(declared.ValueName());
+            if (!declared.choices.empty()) {
+                const std::vector<std::string> allowed(declared.choices.begin(),
+                                                       declared.choices.end());
                 option->check(CLI::IsMember(allowed).description(""));
             }
             return option;
         }
         case OptionKind::Number: {
-            CLI::Option* option = app.add_option(names, value.number)->type_name(spec.ValueName());
-            if (spec.min <= spec.max) option->check(CLI::Range(spec.min, spec.max).description(""));
+            CLI::Option* option =
+                app.add_option(names, value.number)->type_name(declared.ValueName());
+            if (declared.min <= declared.max)
+                option->check(CLI::Range(declared.min, declared.max).description(""));
             return option;
         }
         case OptionKind::Help:
-            return app.set_help_flag(names, std::string(spec.help));
+            return app.set_help_flag(names, std::string(declared.help));
         case OptionKind::Version:
             return app.set_version_flag(names, std::string(kProgramName) + " " + QUORVEL_VERSION,
-                                        std::string(spec.help));
+                                        std::string(declared.help));
     }
     return nullptr;
 }
@@ -57,7 +61,7 @@ CLI::Option* Bind(CLI::App& app, const OptionSpec& spec, OptionValue& value) {
 ParsedCommand ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                std::ostream& err) {
     CLI::App app(std::string(kSummary), kProgramName);
-    const std::span<const OptionSpec> table = OptionTable();
+    const std::span<const DeclaredOption> table = OptionTable();
     std::vector<OptionValue> values(table.size());
     std::vector<CLI::Option*> bound;
     for (std::size_t i = 0; i < table.size(); ++i) bound.push_back(Bind(app, table[i], values[i]));

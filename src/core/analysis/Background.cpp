@@ -56,6 +56,18 @@ bool InBackgroundClass(const Hsv& hsv, BackgroundColor backgroundClass,
     return false;
 }
 
+Quantity ColourClassLimits(const ColourTolerance& tol) {
+    return Quantity{{{"dark_value_below", rules::kDarkValueBelow - tol.value},
+                     {"white_min_value", rules::kWhiteMinValue - tol.value},
+                     {"white_max_saturation", rules::kWhiteMaxSaturation + tol.saturation},
+                     {"red_hue_from", rules::kRedHueFrom - tol.hue},
+                     {"red_hue_below", rules::kRedHueBelow + tol.hue},
+                     {"blue_hue_from", rules::kBlueHueFrom - tol.hue},
+                     {"blue_hue_to", rules::kBlueHueTo + tol.hue}},
+                    {},
+                    "hsv"};
+}
+
 std::optional<BackgroundColor> ClassifyBackground(const Hsv& hsv) {
     for (BackgroundColor backgroundClass : kBackgroundClasses) {
         if (InBackgroundClass(hsv, backgroundClass)) return backgroundClass;

@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <optional>
 
+#include "core/common/Quantity.h"
 #include "core/config/Settings.h"
 #include "core/rules/Decision.h"
 
@@ -33,6 +34,11 @@ struct ColourTolerance {
     double saturation = 0;
     double value = 0;
 };
+
+// The limits of the colour classes as a quantity (hue in degrees,
+// saturation and value from 0 to 1), each widened by the tolerance: the
+// audit's own with none, the verifier's with its tolerances.
+Quantity ColourClassLimits(const ColourTolerance& tolerance = {});
 
 // Whether a colour is of one class (White, Red or Blue; never when too dark),
 // each limit widened by the tolerance.

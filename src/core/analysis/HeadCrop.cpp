@@ -87,16 +87,13 @@ bool RunTrial(const SizeModeParams& mode, const cv::Rect& face, int headRoom, cv
             return DecideWidth(mode, preferred, rules::kPreferredSpread, result);
         }
         // Too narrow: widen until a frame fits; the first one decides.
-        CandidateFrame frame = preferred;
-        for (double spread = rules::kPreferredSpread + rules::kSpreadStep;
-             spread <= rules::kMaxSpread; spread += rules::kSpreadStep) {
-            frame = FrameForSpread(mode, face, spread, headRoomShare, size);
-            if (!frame.fits) continue;
-            if (DecideWidth(mode, frame, spread, result)) return true;
-            ++result.misses.enlarge;  // the photo has too few pixels
+        const WidenedFrame widened = WidenFrame(mode, face, headRoomShare, size);
+        if (!widened.frame.fits) {
+            CountEdgeMiss(mode, widened.frame, size, result.misses);
             return false;
         }
-        CountEdgeMiss(mode, frame, size, result.misses);
+        if (DecideWidth(mode, widened.frame, widened.spread, result)) return true;
+        ++result.misses.enlarge;  // the photo has too few pixels
         return false;
     }
 
@@ -146,6 +143,71 @@ CandidateFrame FrameForSpread(const SizeModeParams& mode, const cv::Rect& face, 
     return frame;
 }
 
+WidenedFrame WidenFrame(const SizeModeParams& mode, const cv::Rect& face, double headRoomShare,
+                        cv::Size photoSize) {
+    WidenedFrame widened;
+    for (double spread = rules::kPreferredSpread + rules::kSpreadStep; spread <= rules::kMaxSpread;
+         spread += rules::kSpreadStep) {
+        widened.frame = FrameForSpread(mode, face, spread, headRoomShare, photoSize);
+        widened.spread = spread;
+        if (widened.frame.fits) break;
+    }
+    return widened;
+}
+
+std::vector<HeadRoomFactor> HeadRoomFactors(const SizeModeParams& mode) {
+    // The steps accumulate in doubles: the upward pass ends at a factor of
+    // 1.95, the downward one at 0.55.
+    std::vector<HeadRoomFactor> factors;
+    for (double factor = rules::kUpwardPassStart; factor <= rules::kUpwardPassEnd;
+         factor += rules::kHeadRoomFactorStep) {
+        factors.push_back({factor, 'A'});
+    }
+    if (!mode.downwardPass) return factors;
+    for (double factor = rules::kUpwardPassStart; factor >= rules::kDownwardPassEnd;
+         factor -= rules::kHeadRoomFactorStep) {
+        factors.push_back({factor, 'B'});
+    }
+    return factors;
+}
+
+double LeastFaceShare(const SizeModeParams& mode) {
+    // A face far from the photo's left, right and top edges: only the bottom
+    // stops a frame, and a frame's width and its bottom's distance from the
+    // face do not depend on where the face lies.
+    constexpr int kFar = 100000;
+    const cv::Size everywhere(2 * kFar, 2 * kFar);
+    double least = 1;
+    for (int side = rules::kDetectMinFaceSide;; ++side) {
+        const cv::Rect face(kFar, kFar, side, side);
+        const CandidateFrame preferred =
+            FrameForSpread(mode, face, rules::kPreferredSpread, 1, everywhere);
+        least = std::min(least, static_cast<double>(side) / preferred.width());
+        // Frames as wide as the narrow width or wider are never widened.
+        if (preferred.width() >= mode.narrowWidth) return least;
+        for (const HeadRoomFactor& trial : HeadRoomFactors(mode)) {
+            const double headRoomShare = trial.factor / (trial.factor + 1);
+            const CandidateFrame atOne =
+                FrameForSpread(mode, face, rules::kPreferredSpread, headRoomShare, everywhere);
+            const int bottom = static_cast<int>(atOne.width() * mode.aspect + atOne.top);
+            // Photos whose bottom row lets the preferred frame fit but may
+            // stop the first widened ones: a step widens a frame by at most
+            // two columns and raises its top by at most a row, so its bottom
+            // falls by at most five rows.
+            for (int rows = bottom; rows <= bottom + 8; ++rows) {
+                const WidenedFrame widened =
+                    WidenFrame(mode, face, headRoomShare, cv::Size(2 * kFar, rows));
+                FrameSearch accepted;
+                if (!widened.frame.fits ||
+                    !DecideWidth(mode, widened.frame, widened.spread, accepted)) {
+                    continue;
+                }
+                least = std::min(least, static_cast<double>(side) / widened.frame.width());
+            }
+        }
+    }
+}
+
 FrameSearch SearchFrame(const SizeModeParams& mode, const cv::Rect& face, int headTopRow,
                         cv::Size photoSize) {
     FrameSearch result;
@@ -154,22 +216,10 @@ FrameSearch SearchFrame(const SizeModeParams& mode, const cv::Rect& face, int he
     if (face.width <= 0 || face.height <= 0 || headTopRow < 0 || headTopRow >= face.y) {
         return result;
     }
-    // The steps accumulate in doubles: the upward pass ends at a factor of
-    // 1.95, the downward one at 0.55.
-    for (double factor = rules::kUpwardPassStart; factor <= rules::kUpwardPassEnd;
-         factor += rules::kHeadRoomFactorStep) {
+    for (const HeadRoomFactor& trial : HeadRoomFactors(mode)) {
         ++result.trials;
-        if (RunTrial(mode, face, result.headRoom, photoSize, factor, result)) {
-            result.pass = 'A';
-            return result;
-        }
-    }
-    if (!mode.downwardPass) return result;
-    for (double factor = rules::kUpwardPassStart; factor >= rules::kDownwardPassEnd;
-         factor -= rules::kHeadRoomFactorStep) {
-        ++result.trials;
-        if (RunTrial(mode, face, result.headRoom, photoSize, factor, result)) {
-            result.pass = 'B';
+        if (RunTrial(mode, face, result.headRoom, photoSize, trial.factor, result)) {
+            result.pass = trial.pass;
             return result;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <opencv2/core.hpp>
 #include <optional>
+#include <vector>
 
 #include "core/config/Settings.h"
 #include "core/rules/Decision.h"
@@ -34,6 +35,36 @@ int HeadRoom(int faceTop, int headTopRow);
 // (head slope * spread + kFrameTopBase) * share half face heights.
 CandidateFrame FrameForSpread(const SizeModeParams& mode, const cv::Rect& face, double spread,
                               double headRoomShare, cv::Size photoSize);
+
+// The first frame wider than the preferred one (spread 1) that fits, the
+// spread growing by its step up to the largest; when none fits, the widest
+// tried (frame.fits false).
+struct WidenedFrame {
+    CandidateFrame frame;
+    double spread = 0;
+};
+WidenedFrame WidenFrame(const SizeModeParams& mode, const cv::Rect& face, double headRoomShare,
+                        cv::Size photoSize);
+
+// The head-room factors the frame search tries, in order: the upward pass
+// from its start, then (when the mode has it) the downward pass.
+struct HeadRoomFactor {
+    double factor = 0;
+    char pass = 'A';  // 'A' upward, 'B' downward
+};
+std::vector<HeadRoomFactor> HeadRoomFactors(const SizeModeParams& mode);
+
+// The least share of the output's width the face placed by the frame search
+// can take, over every face width the detector gives (square, from the least
+// side up), every head-room factor and every photo. A frame of spread s is
+// about (1 + s) face widths wide; spreads above 1 come only from widening,
+// which stops at the first frame that fits. Every edge but the bottom moves
+// outwards as the spread grows; the bottom, the sum of two truncated terms,
+// can step back by a row, so a photo whose bottom row stops the first widened
+// frame can let one a few steps wider fit. Counted exactly by running the
+// widening for every face width that needs it, every factor and every such
+// photo height (docs/verification.md gives the figures).
+double LeastFaceShare(const SizeModeParams& mode);
 
 // Outcome of the frame search (no pixels involved).
 struct FrameSearch {

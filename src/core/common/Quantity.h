@@ -28,4 +28,17 @@ struct Quantity {
     }
 };
 
+// The names of a quantity's numbers that more than one rule, sentence or
+// reader uses, each spelled once.
+namespace quantity_name {
+inline constexpr const char* kMinWidth = "min_width";
+inline constexpr const char* kMaxWidth = "max_width";
+inline constexpr const char* kMinHeight = "min_height";
+// How many trials of the frame search each edge of the photo stopped.
+inline constexpr const char* kPastTop = "past_top";
+inline constexpr const char* kPastBottom = "past_bottom";
+inline constexpr const char* kPastSide = "past_side";
+inline constexpr const char* kReadsPerCoefficient = "reads_per_coefficient";
+}  // namespace quantity_name
+
 }  // namespace quorvel

@@ -14,8 +14,8 @@ Explanation ExplainDecodingCost(const CostExcess& excess) {
             const std::string count = FormatNumber(excess.measured, 0);
             const std::string cap = FormatNumber(excess.limit, 0);
             text = format + " 有 " + count + " 次扫描，超过上限 " + cap + " 次，未解码";
-            textEn =
-                "the " + format + " has " + count + " scans, more than the " + cap + " decoded";
+            textEn = "the " + format + " has " + count + " scans, more than the cap of " + cap +
+                     "; not decoded";
             measured = Quantity{{{"scans", excess.measured}}, {}, ""};
             limit = Quantity{{{"max", excess.limit}}, {}, ""};
             break;
@@ -25,8 +25,8 @@ Explanation ExplainDecodingCost(const CostExcess& excess) {
             const std::string cap = FormatNumber(excess.limit, 0);
             text = format + " 的扫描把每个系数读 " + times + " 遍，超过上限 " + cap + " 遍，未解码";
             textEn = "the " + format + "'s scans read each coefficient " + times +
-                     " times, more than the " + cap + " decoded";
-            measured = Quantity{{{"reads_per_coefficient", excess.measured}}, {}, ""};
+                     " times, more than the cap of " + cap + "; not decoded";
+            measured = Quantity{{{quantity_name::kReadsPerCoefficient, excess.measured}}, {}, ""};
             limit = Quantity{{{"max", excess.limit}}, {}, ""};
             break;
         }
@@ -38,11 +38,12 @@ Explanation ExplainDecodingCost(const CostExcess& excess) {
                           : format + " 的图像数据解压后比像素所需多出超过 " + cap + " MB，未解码";
             textEn = chunks ? "the " + format +
                                   "'s compressed text and profile chunks inflate to more than "
-                                  "the " +
-                                  cap + " MB read"
+                                  "the cap of " +
+                                  cap + " MB; not decoded"
                             : "the " + format +
-                                  "'s image data inflates beyond its pixels by more than the " +
-                                  cap + " MB decoded";
+                                  "'s image data inflates beyond its pixels by more than the "
+                                  "cap of " +
+                                  cap + " MB; not decoded";
             measured = Quantity{{{"value", excess.measured}}, {}, "B"};
             limit = Quantity{{{"max", excess.limit}}, {}, "B"};
             break;

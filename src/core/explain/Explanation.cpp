@@ -63,8 +63,8 @@ Sentences FileLength(const RuleDecision& d) {
 Sentences PhotoSize(const RuleDecision& d) {
     const int width = Whole(Measured(d, "width"));
     const int height = Whole(Measured(d, "height"));
-    const int minW = Whole(Limit(d, "min_width"));
-    const int minH = Whole(Limit(d, "min_height"));
+    const int minW = Whole(Limit(d, quantity_name::kMinWidth));
+    const int minH = Whole(Limit(d, quantity_name::kMinHeight));
     return {"照片 " + SizeText(width, height, "×") + " 像素，要求至少 " + SizeText(minW, minH, "×"),
             "photo " + SizeText(width, height, " × ") + " pixels, at least " +
                 SizeText(minW, minH, " × "),
@@ -144,12 +144,12 @@ Sentences HeadTop(const RuleDecision&) {
 // top, bottom, enlarging, sides); without misses it only says that none fits.
 Sentences CropFrame(const RuleDecision& d) {
     const std::pair<const char*, Sentences> ways[] = {
-        {"past_top",
+        {quantity_name::kPastTop,
          {"裁剪框超出照片上边：头顶上方留的空间不够",
           "the crop frame reaches past the top edge: too little room above the head",
           "请使用头顶上方留有更多背景的照片，不要裁掉头顶上方的背景",
           "use a photo with more room above the head; do not crop it away"}},
-        {"past_bottom",
+        {quantity_name::kPastBottom,
          {"裁剪框超出照片下边：下巴以下拍到的部分不够",
           "the crop frame reaches past the bottom edge: too little photo below the chin",
           "请使用下巴以下拍得更多（露出肩部）的照片",
@@ -158,7 +158,7 @@ Sentences CropFrame(const RuleDecision& d) {
          {"裁剪框太小：需要放大过多",
           "the crop frame is too small: it would need enlarging too much", "请使用像素更多的照片",
           "use a photo with more pixels"}},
-        {"past_side",
+        {quantity_name::kPastSide,
          {"裁剪框超出照片左右两边：头部两侧留的空间不够",
           "the crop frame reaches past the sides: too little room beside the head",
           "请让头部位于照片中央，两侧留出更多背景",

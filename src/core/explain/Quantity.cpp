@@ -94,11 +94,12 @@ std::string Figure(double value) {
 // What a number of an explanation's quantity stands for, before it.
 std::string Sense(const std::string& name) {
     std::string prefix;
-    if (name == "min" || name == "min_width" || name == "min_height") prefix = "≥ ";
-    if (name == "max" || name == "max_width") prefix = "≤ ";
+    using namespace quantity_name;
+    if (name == "min" || name == kMinWidth || name == kMinHeight) prefix = "≥ ";
+    if (name == "max" || name == kMaxWidth) prefix = "≤ ";
     if (name == "above") prefix = "> ";
-    if (name == "width" || name == "min_width" || name == "max_width") prefix += "width ";
-    if (name == "height" || name == "min_height") prefix += "height ";
+    if (name == "width" || name == kMinWidth || name == kMaxWidth) prefix += "width ";
+    if (name == "height" || name == kMinHeight) prefix += "height ";
     if (prefix.empty() && name != "value") {
         prefix = name + " ";
         std::replace(prefix.begin(), prefix.end(), '_', ' ');

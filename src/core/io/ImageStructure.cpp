@@ -106,7 +106,7 @@ void WalkTiff(ByteSource& source, ImageStructure& walk, bool little, bool big) {
     Sized(walk, *width, *height);
 }
 
-ImageStructure Walk(ByteSource& source) {
+ImageStructure Walk(ByteSource& source, std::uint64_t keepRowsUpTo) {
     ImageStructure walk;
     const std::string start(source.At(0, 12));
     auto starts = [&start](std::string_view signature) {
@@ -118,7 +118,7 @@ ImageStructure Walk(ByteSource& source) {
         structure_walk::WalkJpeg(source, walk);
     } else if (starts("\x89PNG\r\n\x1A\n"sv)) {
         walk.format = ImageFormat::Png;
-        structure_walk::WalkPng(source, walk);
+        structure_walk::WalkPng(source, walk, keepRowsUpTo);
     } else if (starts("BM")) {
         walk.format = ImageFormat::Bmp;
         WalkBmp(source, walk);
@@ -143,14 +143,14 @@ Result<ImageHeader> ImageStructure::Header() const {
     return Fail(ErrorKind::BadContent, headerProblem);
 }
 
-ImageStructure WalkImage(std::string_view bytes) {
+ImageStructure WalkImage(std::string_view bytes, std::uint64_t keepRowsUpTo) {
     ByteSource source(bytes);
-    return Walk(source);
+    return Walk(source, keepRowsUpTo);
 }
 
 Result<ImageStructure> WalkImage(const RegularFile& file) {
     ByteSource source(file);
-    ImageStructure walk = Walk(source);
+    ImageStructure walk = Walk(source, 0);
     if (std::optional<Error> failure = source.failure()) {
         failure->path = file.path();
         return *failure;

@@ -82,6 +82,9 @@ struct PngImageData {
     bool streamEnded = false;            // the stream reached its end
     std::uint64_t bytesAfterStream = 0;  // compressed bytes left in IDAT after its end
     std::string damage;                  // zlib's complaint, when the stream is broken
+    // The inflated rows themselves (filter bytes included, at most rowBytes)
+    // when the walk was asked to keep rows of this size; else empty.
+    std::string rows;
 };
 
 // What one walk of a file's structure found, before anything is decoded:
@@ -119,7 +122,9 @@ struct ImageStructure {
 };
 
 // Walks bytes in memory. Any input is safe; nothing outside `bytes` is read.
-ImageStructure WalkImage(std::string_view bytes);
+// A PNG's inflated rows are kept (PngImageData::rows) when its header's rows
+// take at most `keepRowsUpTo` bytes, so that they need not be inflated again.
+ImageStructure WalkImage(std::string_view bytes, std::uint64_t keepRowsUpTo = 0);
 
 // Walks an open file through a window of its bytes, never holding the file
 // whole; NotReadable (with the file's path) when a read fails.

@@ -25,7 +25,9 @@ public:
 
     // Inflates `input` until it is used up, the stream ends or breaks, or
     // the output passes `limit`. Input after the stream's end is counted.
-    void Feed(std::string_view input, std::uint64_t limit) {
+    // With `kept`, the output's first `keep` bytes are appended there.
+    void Feed(std::string_view input, std::uint64_t limit, std::string* kept = nullptr,
+              std::uint64_t keep = 0) {
         if (!m_ready || !m_damage.empty() || Out() > limit) return;
         if (m_ended) {
             m_afterEnd += input.size();
@@ -37,7 +39,14 @@ public:
         while (Out() <= limit) {
             m_stream.next_out = scratch.data();
             m_stream.avail_out = static_cast<uInt>(scratch.size());
+            const std::uint64_t before = Out();
             const int status = inflate(&m_stream, Z_NO_FLUSH);
+            if (kept != nullptr && before < keep) {
+                if (kept->empty()) kept->reserve(static_cast<std::size_t>(keep));
+                const std::uint64_t wanted = std::min(Out(), keep) - before;
+                kept->append(reinterpret_cast<const char*>(scratch.data()),
+                             static_cast<std::size_t>(wanted));
+            }
             if (status == Z_STREAM_END) {
                 m_ended = true;
                 m_afterEnd += m_stream.avail_in;
@@ -133,7 +142,8 @@ std::optional<std::uint64_t> CompressedFrom(ByteSource& source, const PngChunk& 
 
 class PngWalk {
 public:
-    PngWalk(ByteSource& source, ImageStructure& walk) : m_source(source), m_walk(walk) {}
+    PngWalk(ByteSource& source, ImageStructure& walk, std::uint64_t keepRowsUpTo)
+        : m_source(source), m_walk(walk), m_keepRowsUpTo(keepRowsUpTo) {}
 
     void Run();
 
@@ -143,6 +153,7 @@ private:
 
     ByteSource& m_source;
     ImageStructure& m_walk;
+    std::uint64_t m_keepRowsUpTo = 0;
     Inflater m_imageData;
 };
 
@@ -211,7 +222,10 @@ bool PngWalk::CheckAndInflate(const PngChunk& chunk) {
             ancillary->Feed(piece.substr(skip), chunkLimit);
         }
         if (image) {
-            m_imageData.Feed(piece, m_walk.imageData->rowBytes + rules::kMaxPngImageDataExcess);
+            PngImageData& data = *m_walk.imageData;
+            const bool keep = data.rowBytes <= m_keepRowsUpTo;
+            m_imageData.Feed(piece, data.rowBytes + rules::kMaxPngImageDataExcess,
+                             keep ? &data.rows : nullptr, data.rowBytes);
         }
         done += piece.size();
     }
@@ -230,6 +244,8 @@ bool PngWalk::CheckAndInflate(const PngChunk& chunk) {
 
 }  // namespace
 
-void WalkPng(ByteSource& source, ImageStructure& walk) { PngWalk(source, walk).Run(); }
+void WalkPng(ByteSource& source, ImageStructure& walk, std::uint64_t keepRowsUpTo) {
+    PngWalk(source, walk, keepRowsUpTo).Run();
+}
 
 }  // namespace quorvel::structure_walk

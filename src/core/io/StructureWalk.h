@@ -26,6 +26,8 @@ inline void NoteProblem(ImageStructure& walk, const std::string& problem) {
 
 // From just past the signature.
 void WalkJpeg(ByteSource& source, ImageStructure& walk);
-void WalkPng(ByteSource& source, ImageStructure& walk);
+// The PNG walk keeps the inflated image data when its rows take at most
+// `keepRowsUpTo` bytes.
+void WalkPng(ByteSource& source, ImageStructure& walk, std::uint64_t keepRowsUpTo);
 
 }  // namespace quorvel::structure_walk

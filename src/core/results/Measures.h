@@ -79,7 +79,7 @@ std::span<const Measure> LineMeasures();
 std::span<const Measure> TraceMeasures();
 
 // The key people read for a value: its stage's key and its own
-// ("crop.frame.left", "file_length").
+// (crop.frame.left, file_length).
 std::string MeasureLabel(const Measure& measure);
 
 }  // namespace quorvel

@@ -42,9 +42,10 @@ RuleDecision DecideFileLength(std::uintmax_t length) {
 
 RuleDecision DecidePhotoSize(cv::Size size, SizeMode mode) {
     const rules::SizeModeParams& params = ModeOrFirst(mode);
-    return Decided(
-        rule_id::kPhotoSize, SizeOf(size),
-        Range({{"min_width", params.minPhotoWidth}, {"min_height", params.minPhotoHeight}}, "px"));
+    return Decided(rule_id::kPhotoSize, SizeOf(size),
+                   Range({{quantity_name::kMinWidth, params.minPhotoWidth},
+                          {quantity_name::kMinHeight, params.minPhotoHeight}},
+                         "px"));
 }
 
 RuleDecision DecideBackgroundColour(const Hsv& hsv) {
@@ -53,16 +54,7 @@ RuleDecision DecideBackgroundColour(const Hsv& hsv) {
     measured.numbers.emplace_back("saturation", hsv.saturation);
     measured.numbers.emplace_back("value", hsv.value);
     measured.unit = "hsv";
-    return Decided(rule_id::kBackgroundColour, measured,
-                   Quantity{{{"dark_value_below", rules::kDarkValueBelow},
-                             {"white_min_value", rules::kWhiteMinValue},
-                             {"white_max_saturation", rules::kWhiteMaxSaturation},
-                             {"red_hue_from", rules::kRedHueFrom},
-                             {"red_hue_below", rules::kRedHueBelow},
-                             {"blue_hue_from", rules::kBlueHueFrom},
-                             {"blue_hue_to", rules::kBlueHueTo}},
-                            {},
-                            "hsv"});
+    return Decided(rule_id::kBackgroundColour, measured, ColourClassLimits());
 }
 
 RuleDecision DecideBackgroundSetting(BackgroundColor found, BackgroundColor setting) {
@@ -104,9 +96,9 @@ RuleDecision DecideHeadTop() { return Decided(rule_id::kHeadTop); }
 
 RuleDecision DecideCropFrame(int trials, const FrameMisses& misses) {
     return Decided(rule_id::kCropFrame, Quantity{{{"trials", trials},
-                                                  {"past_top", misses.top},
-                                                  {"past_bottom", misses.bottom},
-                                                  {"past_side", misses.side},
+                                                  {quantity_name::kPastTop, misses.top},
+                                                  {quantity_name::kPastBottom, misses.bottom},
+                                                  {quantity_name::kPastSide, misses.side},
                                                   {"enlarge", misses.enlarge}},
                                                  {},
                                                  ""});
@@ -135,9 +127,10 @@ RuleDecision DecideClarity(double clarity, double advised) {
 
 RuleDecision DecidePassed(cv::Size output, SizeMode mode) {
     const rules::SizeModeParams& params = ModeOrFirst(mode);
-    return Decided(
-        rule_id::kPassed, SizeOf(output),
-        Range({{"min_width", params.narrowWidth}, {"max_width", params.wideWidth}}, "px"));
+    return Decided(rule_id::kPassed, SizeOf(output),
+                   Range({{quantity_name::kMinWidth, params.narrowWidth},
+                          {quantity_name::kMaxWidth, params.wideWidth}},
+                         "px"));
 }
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 #include "core/log/VerdictLine.h"
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
+#include "core/verify/SaveEncoding.h"
 
 namespace quorvel {
 
@@ -79,7 +80,7 @@ RecognisedAudit Session::AuditRecognising(const std::filesystem::path& photoFile
     const Result<std::string> bytes = file->ReadAll(kMaxVerifiedFileBytes);
     if (!bytes) return {m_auditor.AuditFile(*file, trace).report, false};
     const ImageStructure walk =
-        WalkImage(std::string_view(*bytes).substr(0, bytes->size() - kPassMarkerLength));
+        WalkForVerification(std::string_view(*bytes).substr(0, bytes->size() - kPassMarkerLength));
     RecognisedAudit audited{m_auditor.AuditFile(*file, trace, &walk).report, false};
     audited.alreadyProcessed =
         CheckGenuinePhotoBytes(*bytes, walk, m_auditor.cascade(), settings()).genuine;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <opencv2/imgproc.hpp>
 
+#include "core/analysis/HeadCrop.h"
 #include "core/audit/FaceDetect.h"
 #include "core/verify/PhotoChecks.h"
 #include "core/verify/VerifyExplanation.h"
@@ -51,6 +52,13 @@ std::vector<cv::Rect> FindWideFaces(cv::CascadeClassifier& cascade, const cv::Ma
 
 }  // namespace
 
+double FaceShareFloor(const rules::SizeModeParams& mode) {
+    static const double mode1 = LeastFaceShare(rules::kMode1);
+    static const double mode2 = LeastFaceShare(rules::kMode2);
+    const double least = mode.mode == SizeMode::Mode1 ? mode1 : mode2;
+    return least * (1 - rules::kVerifyFaceNarrowing);
+}
+
 void CheckFace(const cv::Mat& photo, cv::CascadeClassifier& cascade,
                const std::optional<rules::SizeModeParams>& mode, GenuineCheck& result) {
     result.faces = FindFaces(cascade, photo);
@@ -67,7 +75,7 @@ void CheckFace(const cv::Mat& photo, cv::CascadeClassifier& cascade,
     result.faceTopShare = face.y / width;
 
     const CropBounds bounds = BoundsOf(*mode);
-    const double minShare = (1 - rules::kVerifyFaceWidthJitter) / (1 + bounds.maxSpread);
+    const double minShare = FaceShareFloor(*mode);
     // The photo itself bounds what the detector finds in it.
     const double widestShare = (1 + rules::kVerifyFaceWidthJitter) / (1 + bounds.minSpread);
     const double maxShare = wide ? widestShare : std::min(1.0, widestShare);

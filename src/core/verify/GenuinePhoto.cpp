@@ -15,6 +15,7 @@
 #include "core/save/SavePhoto.h"
 #include "core/verify/JpegScan.h"
 #include "core/verify/PhotoChecks.h"
+#include "core/verify/SaveEncoding.h"
 #include "core/verify/SaveStructure.h"
 #include "core/verify/VerifyExplanation.h"
 
@@ -71,6 +72,36 @@ std::string_view ImageBeforeMarker(const std::string& fileBytes) {
                                          : bytes;
 }
 
+// A JPEG read by libjpeg's own API first (OpenCV decodes damaged data without
+// a word), then decoded; empty, with the decode check failed, when it is
+// damaged or not of its header's size.
+cv::Mat DecodeJpeg(std::string_view data, const ImageStructure& walk, cv::Size claimed,
+                   GenuineCheck& result) {
+    const std::optional<std::string> damage = JpegDataProblem(data, walk);
+    cv::Mat photo = damage ? cv::Mat() : Decode(data);
+    const bool decoded = !photo.empty() && photo.size() == claimed;
+    AddCheck(result, ExplainDecode(decoded, photo.size(), damage), decoded);
+    return decoded ? photo : cv::Mat();
+}
+
+// PNG or BMP pixels, when the data reads and is byte for byte what the
+// save's encoder writes for them; else empty, with the decode check failed.
+cv::Mat DecodeSavedPixels(std::string_view data, const ImageStructure& walk, cv::Size claimed,
+                          GenuineCheck& result) {
+    SavedPixels read = ReadSavedPixels(data, walk, claimed);
+    if (read.damage) {
+        AddCheck(result, ExplainDataDamaged(result.format, *read.damage), false);
+        return {};
+    }
+    const bool decoded = !read.photo.empty() && read.photo.size() == claimed;
+    if (decoded && read.difference) {
+        AddCheck(result, ExplainEncodingDiffers(result.format, *read.difference), false);
+        return {};
+    }
+    AddCheck(result, ExplainDecode(decoded, read.photo.size()), decoded);
+    return decoded ? read.photo : cv::Mat();
+}
+
 // The check of bytes received whole, its failures as a verification's error.
 template <class Check>
 GenuineCheck Guarded(const std::filesystem::path& path, const Check& check) {
@@ -97,8 +128,8 @@ bool StoppedBy(const StopCheck& stop, GenuineCheck& result) {
 
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, cv::CascadeClassifier& cascade,
                                const Settings& settings, const StopCheck& stop) {
-    return CheckGenuinePhoto(fileBytes, WalkImage(ImageBeforeMarker(fileBytes)), cascade, settings,
-                             stop);
+    return CheckGenuinePhoto(fileBytes, WalkForVerification(ImageBeforeMarker(fileBytes)), cascade,
+                             settings, stop);
 }
 
 GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructure& imageWalk,
@@ -117,15 +148,12 @@ GenuineCheck CheckGenuinePhoto(const std::string& fileBytes, const ImageStructur
     if (!claimed) return Finished(result);
 
     if (StoppedBy(stop, result)) return result;
-    // libjpeg's own reading first: OpenCV decodes damaged data without a word.
     const std::string_view data =
         image.substr(0, static_cast<std::size_t>(imageWalk.end.value_or(image.size())));
-    const std::optional<std::string> damage =
-        imageWalk.format == ImageFormat::Jpeg ? JpegDataProblem(data, imageWalk) : std::nullopt;
-    const cv::Mat photo = damage ? cv::Mat() : Decode(data);
-    const bool decoded = !photo.empty() && photo.size() == *claimed;
-    AddCheck(result, ExplainDecode(decoded, photo.size(), damage), decoded);
-    if (!decoded) return Finished(result);
+    const cv::Mat photo = imageWalk.format == ImageFormat::Jpeg
+                              ? DecodeJpeg(data, imageWalk, *claimed, result)
+                              : DecodeSavedPixels(data, imageWalk, *claimed, result);
+    if (photo.empty()) return Finished(result);
     result.size = photo.size();
 
     // The face first: the background is looked for on both sides of it.

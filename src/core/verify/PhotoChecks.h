@@ -30,6 +30,11 @@ std::optional<cv::Size> CheckStructure(std::string_view image, const ImageStruct
 void CheckBackgroundOf(const cv::Mat& photo, int middle, BackgroundColor setting,
                        GenuineCheck& result);
 
+// The least face share a save in the size mode can show: the least the crop
+// search gives (LeastFaceShare), less the largest narrowing of the detector
+// measured on genuine saves (rules::kVerifyFaceNarrowing).
+double FaceShareFloor(const rules::SizeModeParams& mode);
+
 // One face (or the wider of two), as wide, as centred and as high as the crop
 // search of the size mode can place it; `mode` none for a size setting that
 // is no mode. Fills the face fields of `result`.

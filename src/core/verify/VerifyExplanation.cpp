@@ -117,7 +117,7 @@ Explanation ExplainCost(ImageFormat format, const DecodingWork& work,
                          "decoding the " + std::string(ImageFormatName(format)) +
                              " data asks no more than its caps allow");
     e.measured = Values({{"scans", static_cast<double>(work.scans)},
-                         {"reads_per_coefficient", work.ReadsPerCoefficient()},
+                         {quantity_name::kReadsPerCoefficient, work.ReadsPerCoefficient()},
                          {"inflated_chunks", static_cast<double>(work.inflatedChunkBytes)},
                          {"image_data_excess", static_cast<double>(work.imageDataExcess)}},
                         "");
@@ -182,6 +182,24 @@ Explanation ExplainDecode(bool decoded, cv::Size size, const std::optional<std::
     return e;
 }
 
+Explanation ExplainDataDamaged(const std::string& format, const std::string& damage) {
+    Explanation e = Make(verify_rule::kDecode, format + " 数据已损坏，无法读取",
+                         "the " + format + " data is damaged: " + damage);
+    e.measured = Words({{"decoded", "no"}});
+    return e;
+}
+
+Explanation ExplainEncodingDiffers(const std::string& format, const std::string& difference) {
+    Explanation e = Make(verify_rule::kDecode, format + " 数据不是本工具保存时为其像素写入的字节",
+                         "the " + format +
+                             " data is not what the save's encoder writes for the pixels it "
+                             "holds: " +
+                             difference);
+    e.measured = Words({{"decoded", "yes"}, {"encoding", "other"}});
+    e.limit = Words({{"encoding", "save"}});
+    return e;
+}
+
 Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
     const rules::SizeModeParams* mode = sizeSetting == 1   ? &rules::kMode1
                                         : sizeSetting == 2 ? &rules::kMode2
@@ -207,8 +225,8 @@ Explanation ExplainSavedSize(cv::Size size, int sizeSetting) {
              "the photo is " + pixels + " pixels; size mode " + std::to_string(sizeSetting) +
                  " saves " + wide + " and trunc(" + aspect + " × width) high");
     e.measured = Values({{"width", size.width}, {"height", size.height}}, "px");
-    e.limit = Values({{"min_width", mode->narrowWidth},
-                      {"max_width", mode->wideWidth},
+    e.limit = Values({{quantity_name::kMinWidth, mode->narrowWidth},
+                      {quantity_name::kMaxWidth, mode->wideWidth},
                       {"height_per_width", mode->aspect}},
                      "px");
     return e;
@@ -287,14 +305,7 @@ Explanation ExplainBackgroundColourOf(const Hsv& left, const Hsv& right, bool in
     Numbers numbers = HsvNumbers("left", left);
     for (auto& n : HsvNumbers("right", right)) numbers.push_back(n);
     e.measured = Values(std::move(numbers), "hsv");
-    e.limit = Values({{"dark_value_below", rules::kDarkValueBelow - tol.value},
-                      {"white_min_value", rules::kWhiteMinValue - tol.value},
-                      {"white_max_saturation", rules::kWhiteMaxSaturation + tol.saturation},
-                      {"red_hue_from", rules::kRedHueFrom - tol.hue},
-                      {"red_hue_below", rules::kRedHueBelow + tol.hue},
-                      {"blue_hue_from", rules::kBlueHueFrom - tol.hue},
-                      {"blue_hue_to", rules::kBlueHueTo + tol.hue}},
-                     "hsv");
+    e.limit = ColourClassLimits(tol);
     return e;
 }
 

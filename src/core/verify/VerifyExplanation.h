@@ -58,6 +58,11 @@ Explanation ExplainStructure(const std::string& format, const std::optional<std:
 // `damage` is libjpeg's warning or error for damaged JPEG data.
 Explanation ExplainDecode(bool decoded, cv::Size size,
                           const std::optional<std::string>& damage = std::nullopt);
+// PNG or BMP data that cannot be read (`damage`, in English), or whose bytes
+// differ from what the save's encoder writes for the pixels it holds
+// (`difference`): the decode check fails.
+Explanation ExplainDataDamaged(const std::string& format, const std::string& damage);
+Explanation ExplainEncodingDiffers(const std::string& format, const std::string& difference);
 Explanation ExplainSavedSize(cv::Size size, int sizeSetting);
 // `quality` is the libjpeg quality the luminance table corresponds to, when
 // it can be told.

@@ -170,12 +170,12 @@ TEST(Options, HelpAndManualPageListEveryOption) {
         }
         return text;
     };
-    for (const OptionSpec& spec : OptionTable()) {
-        const std::string name(spec.name());
+    for (const DeclaredOption& declared : OptionTable()) {
+        const std::string name(declared.name());
         SCOPED_TRACE(name);
-        const std::string firstLine = spec.help.substr(0, spec.help.find('\n'));
+        const std::string firstLine = declared.help.substr(0, declared.help.find('\n'));
         std::string head = name;
-        if (spec.TakesValue()) head += " " + spec.ValueName();
+        if (declared.TakesValue()) head += " " + declared.ValueName();
         EXPECT_NE(help.find(head + " "), std::string::npos);
         EXPECT_NE(help.find(firstLine + "\n"), std::string::npos);
         EXPECT_NE(page.find("\\fB" + roff(name) + "\\fR"), std::string::npos);

@@ -591,3 +591,29 @@ TEST(FramePhoto, RealPhotos) {
         }
     }
 }
+
+// No frame the search accepts makes the face a smaller share of the output
+// than LeastFaceShare says, and some frame makes it exactly that: faces of
+// every width on photos of every size, the face anywhere, the head top
+// anywhere above it.
+TEST(LeastFaceShare, NoSearchGivesLessAndSomeGiveExactlyThat) {
+    for (const SizeModeParams& mode : {rules::kMode1, rules::kMode2}) {
+        SCOPED_TRACE(static_cast<int>(mode.mode));
+        cv::RNG rng(7);
+        double least = 1;
+        int accepted = 0;
+        for (int i = 0; i < 30000; ++i) {
+            const int side = rng.uniform(rules::kDetectMinFaceSide, 200);
+            const cv::Size photo(rng.uniform(side * 5 / 4, side * 5),
+                                 rng.uniform(mode.minPhotoHeight, 2000));
+            const cv::Rect face(rng.uniform(0, std::max(1, photo.width - side)),
+                                rng.uniform(1, std::max(2, photo.height - side)), side, side);
+            const FrameSearch search = SearchFrame(mode, face, rng.uniform(0, face.y), photo);
+            if (!search.accepted) continue;
+            ++accepted;
+            least = std::min(least, static_cast<double>(side) / search.frame.width());
+        }
+        ASSERT_GT(accepted, 1000);
+        EXPECT_DOUBLE_EQ(least, LeastFaceShare(mode));
+    }
+}

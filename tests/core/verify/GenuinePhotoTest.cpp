@@ -9,7 +9,10 @@
 #include "core/audit/FaceDetect.h"
 #include "core/save/SavePhoto.h"
 #include "core/verify/GenuinePhoto.h"
+#include "core/verify/PhotoChecks.h"
+#include "core/verify/SaveEncoding.h"
 #include "support/GenuineSet.h"
+#include "support/PngChunks.h"
 #include "support/TestSupport.h"
 
 using namespace quorvel;
@@ -187,10 +190,25 @@ TEST(GenuinePhoto, GeometryOfTheFaceIsChecked) {
                    cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     const cv::Vec3b bg = processed.at<cv::Vec3b>(3, 3);
     painted.setTo(cv::Scalar(bg[0], bg[1], bg[2]));
+    // The photo shrunk about its face to three quarters of the least face
+    // share, centred, the face's top where the crop puts it for k = 1.
+    const cv::Rect face = *ChooseFace(FindFaces(Cascade(), processed));
+    const double share = 0.75 * verify_checks::FaceShareFloor(rules::kMode1);
+    const double z = share * processed.cols / face.width;
+    const double top =
+        0.25 * (rules::kMode1.slope - (rules::kMode1.slope - rules::kFrameTopBase) * share) *
+        processed.cols;
+    const cv::Mat shrink =
+        (cv::Mat_<double>(2, 3) << z, 0, processed.cols / 2.0 - z * (face.x + face.width / 2.0), 0,
+         z, top - z * face.y);
+    cv::Mat smaller;
+    cv::warpAffine(processed, smaller, shrink, processed.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
     const std::vector<Case> cases = {
         {"face moved a quarter of the width sideways", shifted, "not centred"},
         {"face moved down", lowered, "face's top is on row"},
         {"face painted over", painted, "no face found"},
+        {"face drawn at three quarters of the least share", smaller, "verify.face.share"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);
@@ -227,4 +245,82 @@ TEST(GenuinePhoto, FaceWiderThanThePhotoIsFoundAgain) {
         EXPECT_EQ(Joined(ProblemSentences(check)).find("verify.face"), std::string::npos)
             << Joined(ProblemSentences(check));
     }
+}
+
+// A PNG or BMP save holds exactly the bytes the save's encoder writes for
+// its pixels: the same pixels written otherwise, data inside the PNG's image
+// data and its stream cut into other chunks are refused, and nothing the
+// image libraries say reaches stderr.
+TEST(GenuinePhoto, PngAndBmpHoldOnlyTheSaveEncodersBytes) {
+    using testsupport::AssembledPng;
+    using testsupport::PngChunk;
+    TempDir dir;
+    const std::string png = PassedBlueFile(dir, "blue.png");
+    const std::string bmp = PassedBlueFile(dir, "blue.bmp");
+    const std::string marker = png.substr(png.size() - kPassMarkerLength);
+    const std::vector<PngChunk> chunks =
+        testsupport::PngChunks(png.substr(0, png.size() - kPassMarkerLength));
+    const cv::Mat pixels = cv::imread((dir / "blue.png").string());
+    auto encoded = [&](std::vector<int> params) {
+        std::vector<uchar> bytes;
+        cv::imencode(".png", pixels, bytes, params);
+        return std::string(bytes.begin(), bytes.end()) + marker;
+    };
+    // The image data's stream, its rows inflated.
+    const std::string stream = testsupport::PngImageStream(chunks);
+    const std::string rows =
+        testsupport::Inflated(stream, static_cast<std::size_t>(pixels.total()) * 4);
+    auto withStream = [&](const std::vector<std::string>& idats) {
+        std::vector<PngChunk> out = {chunks.front()};
+        for (const std::string& data : idats) out.push_back({"IDAT", data});
+        out.push_back(chunks.back());
+        return AssembledPng(out) + marker;
+    };
+    const struct {
+        const char* description;
+        std::string bytes;
+        std::string mentions;  // empty for a genuine save
+    } cases[] = {
+        {"the PNG save", png, ""},
+        {"the BMP save", bmp, ""},
+        {"the pixels at compression level 9", encoded({cv::IMWRITE_PNG_COMPRESSION, 9}),
+         "not what the save's encoder writes for the pixels it holds: its bytes differ from"},
+        {"the pixels filtered as libpng chooses", encoded({cv::IMWRITE_PNG_COMPRESSION, 1}),
+         "not what the save's encoder writes"},
+        {"the save's stream in IDAT chunks of 4096 bytes",
+         withStream({stream.substr(0, 4096), stream.substr(4096)}),
+         "its bytes differ from offset 35, in its IDAT chunk at offset 33"},
+        {"a page after the stream in its last IDAT chunk", withStream({stream + "<html></html>"}),
+         "the PNG data is damaged: 13 compressed bytes follow the end of its image data's stream"},
+        {"the rows twice in one stream", withStream({testsupport::Deflated(rows + rows)}),
+         "the PNG data is damaged: its image data inflates " + std::to_string(rows.size()) +
+             " bytes beyond its rows"},
+    };
+    testing::internal::CaptureStderr();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        const GenuineCheck check = CheckGenuinePhoto(c.bytes, Cascade(), GenuineSettings{3, 1});
+        const std::string problems = Joined(ProblemSentences(check));
+        EXPECT_EQ(check.genuine, c.mentions.empty()) << problems;
+        if (!c.mentions.empty()) {
+            EXPECT_EQ(problems.rfind("verify.decode: ", 0), 0u) << problems;
+            EXPECT_NE(problems.find(c.mentions), std::string::npos) << problems;
+            EXPECT_TRUE(check.faces.empty()) << "decoded no further";
+        }
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // Rows filtered as libpng chooses (sub, up, average and Paeth) read as
+    // the image library reads them.
+    const std::string adaptive = encoded({cv::IMWRITE_PNG_COMPRESSION, 1});
+    const std::string_view data(adaptive.data(), adaptive.size() - kPassMarkerLength);
+    const ImageStructure walk = WalkForVerification(data);
+    const std::string filters = [&] {
+        std::string seen;
+        const std::string& kept = walk.imageData->rows;
+        for (std::size_t at = 0; at < kept.size(); at += 1 + 3 * pixels.cols) seen += kept[at];
+        return seen;
+    }();
+    for (char type = 1; type <= 4; ++type) EXPECT_NE(filters.find(type), std::string::npos);
+    EXPECT_EQ(cv::norm(ReadSavedPixels(data, walk, pixels.size()).photo, pixels, cv::NORM_INF), 0);
 }
