@@ -313,37 +313,18 @@ Result<OpenFolder> OpenFolder::Open(const fs::path& path, bool create) {
                         ec.value(), path);
         }
     }
-    folder.m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.m_fd < 0) {
+    folder.m_fd = Descriptor(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.m_fd.get() < 0) {
         const int code = errno;
         return Fail(code == ENOENT ? ErrorKind::NotFound : ErrorKind::NotReadable,
                     ErrnoText("cannot open the folder " + Quoted(path), code), code, path);
     }
-    if (::faccessat(folder.m_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    if (::faccessat(folder.m_fd.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
         const int code = errno;
         return Fail(ErrorKind::FolderNotWritable,
                     ErrnoText("cannot write in the folder " + Quoted(path), code), code, path);
     }
     return folder;
-}
-
-OpenFolder::OpenFolder(OpenFolder&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_path = std::move(other.m_path);
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-OpenFolder::~OpenFolder() {
-    if (m_fd >= 0) ::close(m_fd);
 }
 
 Result<fs::path> WriteFileAtomically(const fs::path& destination, std::string_view content,

@@ -11,6 +11,7 @@
 
 #include "core/common/ErrorText.h"
 #include "core/common/Result.h"
+#include "core/io/Descriptor.h"
 
 namespace quorvel {
 
@@ -51,19 +52,16 @@ public:
     // FolderNotWritable when the process may not create files in it.
     static Result<OpenFolder> Open(const std::filesystem::path& path, bool create);
 
-    OpenFolder(OpenFolder&& other) noexcept;
-    OpenFolder& operator=(OpenFolder&& other) noexcept;
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    ~OpenFolder();
+    OpenFolder(OpenFolder&& other) noexcept = default;
+    OpenFolder& operator=(OpenFolder&& other) noexcept = default;
 
-    int descriptor() const { return m_fd; }
+    int descriptor() const { return m_fd.get(); }
     const std::filesystem::path& path() const { return m_path; }  // as given, for messages
 
 private:
     OpenFolder() = default;
     std::filesystem::path m_path;
-    int m_fd = -1;
+    Descriptor m_fd;
 };
 
 // A file that appears complete or not at all. It is written under a short

@@ -14,14 +14,14 @@ namespace quorvel {
 Result<RegularFile> RegularFile::Open(const std::filesystem::path& path) {
     RegularFile file;
     file.m_path = path;
-    file.m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file.m_fd < 0) {
+    file.m_fd = Descriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.m_fd.get() < 0) {
         const int code = errno;
         if (code == ENOENT) return Fail(ErrorKind::NotFound, "no such file", code, path);
         return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(path), code), code,
                     path);
     }
-    if (::fstat(file.m_fd, &file.m_status) != 0) {
+    if (::fstat(file.m_fd.get(), &file.m_status) != 0) {
         const int code = errno;
         return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(path), code), code,
                     path);
@@ -34,30 +34,10 @@ Result<RegularFile> RegularFile::Open(const std::filesystem::path& path) {
 }
 
 Result<void> RegularFile::LockShared() const {
-    if (::flock(m_fd, LOCK_SH | LOCK_NB) == 0) return {};
+    if (::flock(m_fd.get(), LOCK_SH | LOCK_NB) == 0) return {};
     const int code = errno;
     return Fail(code == EWOULDBLOCK ? ErrorKind::Refused : ErrorKind::NotReadable,
                 ErrnoText("cannot lock " + Quoted(m_path), code), code, m_path);
-}
-
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd), m_status(other.m_status) {
-    other.m_fd = -1;
-}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_path = std::move(other.m_path);
-        m_fd = other.m_fd;
-        m_status = other.m_status;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-RegularFile::~RegularFile() {
-    if (m_fd >= 0) ::close(m_fd);
 }
 
 Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
@@ -76,13 +56,13 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
         if (done == bytes.size()) {
             if (bytes.size() >= maxBytes) break;
             char probe = 0;
-            const ssize_t more = ::pread(m_fd, &probe, 1, static_cast<off_t>(done));
+            const ssize_t more = ::pread(m_fd.get(), &probe, 1, static_cast<off_t>(done));
             if (more < 0 && errno == EINTR) continue;
             if (more <= 0) break;  // nothing past the length fstat gave
             bytes.resize(std::min<std::uintmax_t>(maxBytes, bytes.size() + 65536));
         }
         const ssize_t got =
-            ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            ::pread(m_fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int code = errno;
@@ -97,27 +77,12 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
 }
 
 Result<std::string> RegularFile::ReadAt(std::uintmax_t offset, std::size_t size) const {
-    std::string bytes(size, '\0');
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            ::pread(m_fd, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int code = errno;
-            return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(m_path), code),
-                        code, m_path);
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
+    return ReadUpTo(m_fd.get(), offset, size, "cannot read " + Quoted(m_path), m_path);
 }
 
 std::string RegularFile::DescriptorPath() const {
     // Without /proc (a bare chroot) the name it was opened by is the best left.
-    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd.get());
     if (::access(byDescriptor.c_str(), R_OK) != 0) return m_path.string();
     return byDescriptor;
 }
@@ -126,8 +91,8 @@ Result<SequentialFile> SequentialFile::Open(const std::filesystem::path& path) {
     SequentialFile file;
     file.m_path = path;
     // Blocking: a pipe is read as its writer fills it.
-    file.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file.m_fd < 0) {
+    file.m_fd = Descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.m_fd.get() < 0) {
         const int code = errno;
         if (code == ENOENT) return Fail(ErrorKind::NotFound, "no such file", code, path);
         if (code == EISDIR) return Fail(ErrorKind::IsFolder, "it is a folder", code, path);
@@ -135,34 +100,15 @@ Result<SequentialFile> SequentialFile::Open(const std::filesystem::path& path) {
                     path);
     }
     struct stat status {};
-    if (::fstat(file.m_fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (::fstat(file.m_fd.get(), &status) == 0 && S_ISDIR(status.st_mode)) {
         return Fail(ErrorKind::IsFolder, "it is a folder", EISDIR, path);
     }
     return file;
 }
 
-SequentialFile::SequentialFile(SequentialFile&& other) noexcept
-    : m_path(std::move(other.m_path)), m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-SequentialFile& SequentialFile::operator=(SequentialFile&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_path = std::move(other.m_path);
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-SequentialFile::~SequentialFile() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
 Result<std::size_t> SequentialFile::Read(char* buffer, std::size_t size) {
     while (true) {
-        const ssize_t got = ::read(m_fd, buffer, size);
+        const ssize_t got = ::read(m_fd.get(), buffer, size);
         if (got >= 0) return static_cast<std::size_t>(got);
         if (errno == EINTR) continue;
         const int code = errno;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/common/Result.h"
+#include "core/io/Descriptor.h"
 
 namespace quorvel {
 
@@ -18,16 +19,13 @@ public:
     // NotFound, IsFolder, NotAFile (device, FIFO, socket) or NotReadable.
     static Result<RegularFile> Open(const std::filesystem::path& path);
 
-    RegularFile(RegularFile&& other) noexcept;
-    RegularFile& operator=(RegularFile&& other) noexcept;
-    RegularFile(const RegularFile&) = delete;
-    RegularFile& operator=(const RegularFile&) = delete;
-    ~RegularFile();
+    RegularFile(RegularFile&& other) noexcept = default;
+    RegularFile& operator=(RegularFile&& other) noexcept = default;
 
     // The length from the same fstat.
     std::uintmax_t length() const { return static_cast<std::uintmax_t>(m_status.st_size); }
     const struct stat& status() const { return m_status; }
-    int descriptor() const { return m_fd; }
+    int descriptor() const { return m_fd.get(); }
     const std::filesystem::path& path() const { return m_path; }
 
     // Every byte, read from the descriptor; TooLarge for a file longer than
@@ -50,7 +48,7 @@ private:
     RegularFile() = default;
 
     std::filesystem::path m_path;
-    int m_fd = -1;
+    Descriptor m_fd;
     struct stat m_status {};
 };
 
@@ -61,11 +59,8 @@ public:
     // NotFound, IsFolder or NotReadable.
     static Result<SequentialFile> Open(const std::filesystem::path& path);
 
-    SequentialFile(SequentialFile&& other) noexcept;
-    SequentialFile& operator=(SequentialFile&& other) noexcept;
-    SequentialFile(const SequentialFile&) = delete;
-    SequentialFile& operator=(const SequentialFile&) = delete;
-    ~SequentialFile();
+    SequentialFile(SequentialFile&& other) noexcept = default;
+    SequentialFile& operator=(SequentialFile&& other) noexcept = default;
 
     // Reads the next bytes into `buffer`: how many, 0 at the end.
     Result<std::size_t> Read(char* buffer, std::size_t size);
@@ -74,7 +69,7 @@ private:
     SequentialFile() = default;
 
     std::filesystem::path m_path;
-    int m_fd = -1;
+    Descriptor m_fd;
 };
 
 }  // namespace quorvel

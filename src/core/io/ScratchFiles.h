@@ -7,25 +7,9 @@
 
 #include "core/common/Result.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/Descriptor.h"
 
 namespace quorvel {
-
-// A file descriptor that closes itself; moving hands it over.
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept;
-    Descriptor& operator=(Descriptor&& other) noexcept;
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor();
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
 
 // An unlinked file in a folder, for bytes kept out of memory until they are
 // written elsewhere: nothing is left behind, however the process ends. Where
