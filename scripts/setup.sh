@@ -16,8 +16,9 @@ RUN_PACKAGES=(
 # The test suite (offscreen and X11 window tests, the report's screenshots,
 # the window heard through the Orca screen reader, photos as cjpeg and
 # ImageMagick write them, with an ICC profile, PNGs as Pillow writes them for
-# the verifier's yardstick), the formatting check, the fuzzers and the Debian
-# package's checks.
+# the verifier's yardstick, the recipes for many machines on a single-node
+# Slurm and the Kubernetes Job's manifest read), the formatting check, the
+# fuzzers and the Debian package's checks.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth clang clang-format libclang-rt-14-dev
@@ -25,6 +26,7 @@ TEST_PACKAGES=(
     desktop-file-utils dpkg-dev appstream lintian systemd
     chromium parallel
     opencv-doc jq valgrind libjpeg-turbo-progs imagemagick icc-profiles-free python3-pil
+    slurm-wlm munge python3-yaml
 )
 
 case "${1:-test}" in

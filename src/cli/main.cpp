@@ -7,7 +7,9 @@
 #include <opencv2/core/utils/logger.hpp>
 
 #include "cli/modes/Command.h"
+#include "cli/output/DescriptorStream.h"
 #include "core/io/AtomicFile.h"
+#include "core/io/LibraryMessages.h"
 
 namespace {
 
@@ -52,14 +54,21 @@ int main(int argc, char** argv) {
     const ProgressStyle progress = ::isatty(STDERR_FILENO) == 1 ? ProgressStyle::InPlace
                                    : parsed.options->progress   ? ProgressStyle::Lines
                                                                 : ProgressStyle::None;
-    const CommandStreams streams{std::cin, std::cout, std::cerr, progress, &g_temporaries, &g_stop};
+    // The image libraries' own messages ("Premature end of JPEG file") are
+    // each photo's warnings, never raw text on the terminal: the program
+    // writes to a copy of standard error while they are captured.
+    quorvel::Result<quorvel::LibraryMessages> captured = quorvel::LibraryMessages::Open();
+    quorvel::LibraryMessages* messages = captured ? &captured.value() : nullptr;
+    DescriptorStream programErrors(messages != nullptr ? messages->programErrors() : STDERR_FILENO);
+    CommandStreams streams{std::cin, std::cout, programErrors, progress, &g_temporaries, &g_stop};
+    streams.libraryMessages = messages;
     try {
         return RunCommand(*parsed.options, streams);
     } catch (const std::exception& e) {
         // Out of memory outside any one photo's audit (each photo's own is
         // its line's error): said plainly, the files being written removed.
         g_temporaries.RemoveAll();
-        std::cerr << "quorvel-audit: " << e.what() << '\n';
+        programErrors << "quorvel-audit: " << e.what() << '\n';
         return kExitSomeFailed;
     }
 }

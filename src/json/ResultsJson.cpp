@@ -8,6 +8,7 @@
 
 #include "core/audit/Verdict.h"
 #include "core/results/Measures.h"
+#include "json/LineIdentity.h"
 #include "json/ReasonJson.h"
 
 namespace quorvel {
@@ -262,6 +263,7 @@ JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
             {"width", audit.processedPhoto.cols},
             {"height", audit.processedPhoto.rows},
             {"path", outcome.savedPath ? JsonObject(outcome.savedPath->string()) : JsonObject()}};
+        if (outcome.savedPath) AppendSavedPathBytes(*outcome.savedPath, json["processed"]);
     } else {
         json["processed"] = nullptr;
     }
@@ -271,6 +273,7 @@ JsonObject AuditLineJson(const PhotoOutcome& outcome, bool withTrace,
     if (settings) json["settings"] = SettingsJson(*settings);
     AppendKeys(LineMeasures(), audit, json);
     if (audit.advice) json["advice"] = ReasonJson(ExplainDecision(*audit.advice));
+    AppendPhotoIdentity(outcome, json);
     return json;
 }
 
@@ -282,8 +285,14 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
     audit.verdict = VerdictFromNumber(state.is_number_integer() ? state.get<int>() : 0)
                         .value_or(Verdict::Initial);
     ReadMeasures(LineMeasures(), line, audit);
-    if (const std::string saved = TextOf(Member(line, "processed"), "path"); !saved.empty()) {
+    const Json& processed = Member(line, "processed");
+    if (const std::string saved = TextOf(processed, "path"); !saved.empty()) {
         outcome.savedPath = saved;
+    }
+    const Json& width = Member(processed, "width");
+    const Json& height = Member(processed, "height");
+    if (width.is_number_integer() && height.is_number_integer()) {
+        outcome.processedSize = cv::Size(width.get<int>(), height.get<int>());
     }
     if (const std::string error = TextOf(line, "error"); !error.empty()) {
         outcome.error = Fail(ErrorKind::BadContent, error);
@@ -313,6 +322,7 @@ PhotoOutcome AuditOutcomeOf(const Json& line) {
         audit.advice->measured = advice->measured;
         audit.advice->limit = advice->limit;
     }
+    ReadPhotoIdentity(line, outcome);
     return outcome;
 }
 

@@ -22,7 +22,10 @@ namespace quorvel {
 // `faces` (the detector's faces when none was chosen), `head_top_row`,
 // `crop_frame` ([left, top, width, height] of the accepted frame); then
 // `advice`, an advisory rule's finding in the shape of `reason`; in the
-// trace's "crop" the names of the search's letters.
+// trace's "crop" the names of the search's letters; then what the line says
+// about its photo beside the audit (LineIdentity.h): `position`,
+// `photo_length`, `photo_modified`, `file_bytes`, `warnings`, and in
+// "processed" `path_bytes`.
 
 // The line of one photo; the trace with `withTrace`, the settings it was
 // audited with when given.

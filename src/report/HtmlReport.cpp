@@ -154,22 +154,36 @@ Result<HtmlReport> HtmlReport::Begin(const fs::path& path, TemporaryFiles* tempo
     return report;
 }
 
+std::uint64_t HtmlReport::NumberOf(const HtmlPhotoEntry& entry) {
+    // Positions run up to the size of a list; cards without one are
+    // numbered beyond any list, in the order they come.
+    std::uint64_t number = kUnplacedCard + m_total;
+    if (entry.position && *entry.position < kUnplacedCard - 1) number = *entry.position + 1;
+    if (!m_numbers.insert(number).second) {
+        number = kUnplacedCard + m_total;
+        m_numbers.insert(number);
+    }
+    return number;
+}
+
 void HtmlReport::Add(const HtmlPhotoEntry& entry) {
-    const std::size_t number = ++m_total;
+    const std::uint64_t number = NumberOf(entry);
+    ++m_total;
     if (entry.verdictNumber >= 0 && entry.verdictNumber < kVerdictCount) {
         ++m_counts[static_cast<std::size_t>(entry.verdictNumber)];
     }
     if (m_spoolError) return;
-    if (Result<void> spooled =
-            Spool(RowHtml(entry, number), CardHtml(entry, m_folder, number), GroupOf(entry));
+    if (Result<void> spooled = Spool(RowHtml(entry, number), CardHtml(entry, m_folder, number),
+                                     GroupOf(entry), number);
         !spooled) {
         m_spoolError = spooled.error();
     }
 }
 
-Result<void> HtmlReport::Spool(const std::string& row, const std::string& card, ReportGroup group) {
+Result<void> HtmlReport::Spool(const std::string& row, const std::string& card, ReportGroup group,
+                               std::uint64_t order) {
     const Spooled at{m_spoolSize, static_cast<std::uint32_t>(card.size()),
-                     static_cast<std::uint32_t>(row.size())};
+                     static_cast<std::uint32_t>(row.size()), order};
     if (Result<void> written = m_spool->WriteAt(row + card, m_spoolSize); !written) {
         const int error = written.error().systemError;
         return Fail(ErrorKind::Incomplete, ErrnoText("cannot spool the report's cards", error),
@@ -199,6 +213,10 @@ Result<void> HtmlReport::Finish() {
         return error;
     };
     if (m_spoolError) return failed(*m_spoolError);  // `first` is abandoned on return
+    for (std::vector<Spooled>& cards : m_groups) {
+        std::stable_sort(cards.begin(), cards.end(),
+                         [](const Spooled& a, const Spooled& b) { return a.order < b.order; });
+    }
     const std::size_t pages =
         std::max<std::size_t>(1, (m_total + kCardsPerPage - 1) / kCardsPerPage);
     // The later pages first, so that the first page never links to a page

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,13 @@ namespace quorvel::report {
 // kCardsPerPage cards the report is a set of pages ("r.html", "r-2.html",
 // ...); the first holds the counts and the links to every page.
 
+// The photo of a card made from a results line, since its audit.
+enum class PhotoSince {
+    Same,     // there, and the file as it was (or the card was made at the audit)
+    Missing,  // no longer there
+    Changed,  // another length or time: its picture would not be the one audited
+};
+
 struct HtmlPhotoEntry {
     std::filesystem::path path;                      // the photo, bytes as given
     std::string file;                                // its name as shown (valid UTF-8)
@@ -42,7 +50,14 @@ struct HtmlPhotoEntry {
     std::optional<Error> error;                      // why the audit or the save failed
     cv::Mat photo;                                   // the decoded photo (may be empty)
     cv::Mat processed;                               // the processed photo when it passed
+    std::optional<std::size_t> position;  // its place in the run's list: the card's order
+    std::vector<std::string> warnings;    // what the decoder said about the photo
+    PhotoSince since = PhotoSince::Same;  // the photo since its audit
 };
+
+// The numbers of cards without a position in the run's list start here,
+// beyond any list; their anchors are "u1", "u2", ... in the order added.
+inline constexpr std::uint64_t kUnplacedCard = std::uint64_t{1} << 48;
 
 // Longest side of a thumbnail, in pixels.
 inline constexpr int kThumbnailSide = 240;
@@ -72,6 +87,7 @@ struct ReportHead {
     std::string version;                  // the tool's name and version
     std::string date;                     // when the report was written
     std::size_t earlier = 0;              // photos from the results of earlier runs
+    std::vector<std::string> sources;     // the results files a report was made from alone
     bool interrupted = false;             // the run was stopped before its end
     std::vector<std::string> unreadable;  // the inputs that could not be read
 };
@@ -86,7 +102,10 @@ public:
                                     const OpenFolder* folder = nullptr);
 
     // Renders the card of one photo at once, so that the photos need not be
-    // kept. Cards keep the order of the calls within their group.
+    // kept. Within their group cards follow their position in the run's
+    // list (the input order), whatever order they are added in; cards
+    // without one follow, in the order of the calls. A card's anchor is its
+    // position ("p1" for the first photo of the list).
     void Add(const HtmlPhotoEntry& entry);
 
     // Writes the pages, each through the atomic writer, the first page last.
@@ -104,9 +123,14 @@ private:
         std::uint64_t offset = 0;
         std::uint32_t cardBytes = 0;
         std::uint32_t rowBytes = 0;
+        std::uint64_t order = 0;  // the card's place within its group
     };
 
-    Result<void> Spool(const std::string& row, const std::string& card, ReportGroup group);
+    // The card's number for its anchor and place: its position, or after
+    // every position when it has none (or shares one with another card).
+    std::uint64_t NumberOf(const HtmlPhotoEntry& entry);
+    Result<void> Spool(const std::string& row, const std::string& card, ReportGroup group,
+                       std::uint64_t order);
     Result<std::string> ReadSpool(std::uint64_t offset, std::size_t size) const;
     // The pieces of a page (pages are numbered from 1).
     std::string PageHref(std::size_t page, std::size_t from) const;  // empty on the page itself
@@ -132,6 +156,7 @@ private:
     std::array<std::vector<Spooled>, kReportGroupCount> m_groups;
     std::array<std::size_t, 7> m_counts{};  // cards per verdict number
     std::size_t m_total = 0;
+    std::unordered_set<std::uint64_t> m_numbers;  // the cards' numbers so far
     ReportHead m_head;
 };
 

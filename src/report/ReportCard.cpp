@@ -75,6 +75,21 @@ std::string DecidedValues(const Explanation& reason) {
     return html + "</table>\n";
 }
 
+// Why a card made from a results line shows no picture of its photo.
+std::string SinceAudit(PhotoSince since) {
+    switch (since) {
+        case PhotoSince::Same:
+            break;
+        case PhotoSince::Missing:
+            return "<p class=\"since\" data-since=\"missing\">照片已不在审核时的位置 · the photo "
+                   "is no longer where it was audited</p>\n";
+        case PhotoSince::Changed:
+            return "<p class=\"since\" data-since=\"changed\">照片在审核后已改动 · the photo has "
+                   "changed since its audit</p>\n";
+    }
+    return {};
+}
+
 bool Rejected(ReportGroup group) {
     return group != ReportGroup::Passed && group != ReportGroup::NotSaved;
 }
@@ -162,7 +177,10 @@ std::string ShownText(std::string_view bytes) {
     return HtmlEscape(shown);
 }
 
-std::string CardAnchor(std::size_t number) { return "p" + std::to_string(number); }
+std::string CardAnchor(std::uint64_t number) {
+    if (number >= kUnplacedCard) return "u" + std::to_string(number - kUnplacedCard + 1);
+    return "p" + std::to_string(number);
+}
 
 std::string GroupAnchor(ReportGroup group) {
     switch (group) {
@@ -224,13 +242,13 @@ std::string VerdictLabel(int verdictNumber) {
     return label;
 }
 
-std::string RowHtml(const HtmlPhotoEntry& entry, std::size_t number) {
+std::string RowHtml(const HtmlPhotoEntry& entry, std::uint64_t number) {
     return "<tr><td><a href=\"#" + CardAnchor(number) + "\">" + ShownText(entry.file) +
            "</a></td><td>" + RowReason(entry, GroupOf(entry)) + "</td></tr>\n";
 }
 
 std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& folder,
-                     std::size_t number) {
+                     std::uint64_t number) {
     const ReportGroup group = GroupOf(entry);
     const char* kind = Rejected(group)                  ? "rejected"
                        : group == ReportGroup::NotSaved ? "not-saved"
@@ -266,6 +284,10 @@ std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& f
     }
     if (entry.error) {
         card += "<p class=\"error\">" + ShownText(entry.error->message) + "</p>\n";
+    }
+    card += SinceAudit(entry.since);
+    for (const std::string& warning : entry.warnings) {
+        card += "<p class=\"warning\">解码警告 · decoder warning: " + ShownText(warning) + "</p>\n";
     }
     card += DecidedValues(reason);
 
@@ -321,7 +343,8 @@ const char* const kReportStyle =
     ".verdict{font-size:11px;color:#666;margin:4px 0}"
     ".values{font-size:11px;border-collapse:collapse}.values td{padding:1px 6px 1px 0}"
     "details.trace{font-size:12px}"
-    ".error{color:#b00}.nopic{width:120px;height:60px;background:#ddd;font-size:11px}"
+    ".error{color:#b00}.since,.warning{color:#630;font-size:13px;margin:4px "
+    "0}.nopic{width:120px;height:60px;background:#ddd;font-size:11px}"
     ".legend span{display:inline-block;margin-right:12px}nav.pages a{margin-right:10px}"
     "@page{size:A4;margin:12mm}"
     "@media print{body{background:#fff;margin:0}.cards{grid-template-columns:repeat(2,1fr)}"
@@ -332,10 +355,20 @@ std::string HeadHtml(const ReportHead& head, std::size_t total) {
     std::string html = "<p class=\"covers\">" + HtmlEscape(head.version) + " · " +
                        HtmlEscape(head.date) + " · 设置 settings: " + HtmlEscape(head.settings) +
                        "</p>\n<p class=\"covers\">" + std::to_string(total) +
-                       (total == 1 ? " photo" : " photos") + ": " +
-                       std::to_string(total - head.earlier) + " of this run";
-    if (head.earlier > 0) {
-        html += ", " + std::to_string(head.earlier) + " of earlier runs (--resume)";
+                       (total == 1 ? " photo" : " photos") + ": ";
+    if (!head.sources.empty()) {
+        html += "from the results ";
+        for (std::size_t i = 0; i < head.sources.size() && i < kNamesShown; ++i) {
+            html += (i > 0 ? ", " : "") + ShownText(head.sources[i]);
+        }
+        if (head.sources.size() > kNamesShown) {
+            html += " … (" + std::to_string(head.sources.size() - kNamesShown) + " more)";
+        }
+    } else {
+        html += std::to_string(total - head.earlier) + " of this run";
+        if (head.earlier > 0) {
+            html += ", " + std::to_string(head.earlier) + " of earlier runs (--resume)";
+        }
     }
     if (head.interrupted) html += "; the run was interrupted before its end";
     html += "</p>\n";

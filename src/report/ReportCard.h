@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -21,15 +22,16 @@ std::string ShownText(std::string_view bytes);
 // The head of the first page: what the report covers (`total` photos).
 std::string HeadHtml(const ReportHead& head, std::size_t total);
 
-// The anchor of the card with the given number ("p17").
-std::string CardAnchor(std::size_t number);
+// The anchor of the card with the given number: "p17" for the photo at
+// position 16 of the list, "u3" for the third card without a position.
+std::string CardAnchor(std::uint64_t number);
 
 // The card of one photo; links are relative to `folder`.
 std::string CardHtml(const HtmlPhotoEntry& entry, const std::filesystem::path& folder,
-                     std::size_t number);
+                     std::uint64_t number);
 
 // The row of the group's table: the file, linked to its card, and the reason.
-std::string RowHtml(const HtmlPhotoEntry& entry, std::size_t number);
+std::string RowHtml(const HtmlPhotoEntry& entry, std::uint64_t number);
 
 // "g-4", the anchor of a group on a page.
 std::string GroupAnchor(ReportGroup group);

@@ -166,3 +166,55 @@ TEST(ResultsLine, AppendsAdviceLast) {
     ASSERT_TRUE(read.audit.advice);
     EXPECT_EQ(ExplainDecision(*read.audit.advice).text, advice.text);
 }
+
+// What a line says about its photo is appended after "advice", in its
+// order, each key only when it has a value; the exact bytes of a name come
+// back whatever the name.
+TEST(ResultsLine, AppendsThePhotosPlaceFileAndNameBytesAndReadsThemBack) {
+    struct Case {
+        const char* description;
+        std::string name;
+        const char* appended;  // the end of the line; nullptr: nothing of the photo appended
+    };
+    const std::vector<Case> cases = {
+        {"nothing known of the photo", "photos/id.jpg", nullptr},
+        {"UTF-8 name: its place, file and warning", "photos/照片 1.jpg",
+         R"("position":7,"photo_length":44239,"photo_modified":"2026-12-08T09:10:11.000000042Z",)"
+         R"("warnings":["Premature end of JPEG file"]})"},
+        {"Latin-1 name", "caf\xE9.jpg",
+         R"("position":7,"photo_length":44239,"photo_modified":"2026-12-08T09:10:11.000000042Z",)"
+         R"("file_bytes":"caf%E9.jpg","warnings":["Premature end of JPEG file"]})"},
+        {"GBK name with a per cent sign and a line end", "\xD5\xD5\xC6\xAC 100%\n.jpg",
+         R"("position":7,"photo_length":44239,"photo_modified":"2026-12-08T09:10:11.000000042Z",)"
+         R"("file_bytes":"%D5%D5%C6%AC 100%25%0A.jpg","warnings":["Premature end of JPEG file"]})"},
+        {"a name holding U+FFFD itself", "a\xEF\xBF\xBD.jpg",
+         R"("position":7,"photo_length":44239,"photo_modified":"2026-12-08T09:10:11.000000042Z",)"
+         R"("file_bytes":"a%EF%BF%BD.jpg","warnings":["Premature end of JPEG file"]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        PhotoOutcome outcome = Outcome(Verdict::Passed, std::nullopt);
+        outcome.file = c.name;
+        outcome.savedPath = "out/" + c.name;
+        outcome.audit.advice = DecideClarity(41.2, 60);
+        if (c.appended != nullptr) {
+            outcome.position = 7;
+            outcome.audit.photoStamp = FileStamp{44239, 1796721011, 42};
+            outcome.audit.warnings = {"Premature end of JPEG file"};
+        }
+        const std::string line = Line(outcome);
+        const std::string afterAdvice = line.substr(line.find("\"text_en\":\"The photo may"));
+        if (c.appended == nullptr) {
+            EXPECT_TRUE(afterAdvice.ends_with("\"}}")) << "advice stays last: " << line;
+        } else {
+            EXPECT_TRUE(afterAdvice.ends_with(std::string("\"},") + c.appended)) << line;
+        }
+        const PhotoOutcome read = AuditOutcomeOf(JsonObject::parse(line));
+        EXPECT_EQ(read.file.native(), c.name);
+        EXPECT_EQ(read.savedPath->native(), "out/" + c.name);
+        EXPECT_EQ(read.position, outcome.position);
+        EXPECT_EQ(read.audit.photoStamp, outcome.audit.photoStamp);
+        EXPECT_EQ(read.audit.warnings, outcome.audit.warnings);
+        EXPECT_EQ(read.processedSize, cv::Size(358, 441));
+    }
+}

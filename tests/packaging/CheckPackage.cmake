@@ -93,6 +93,8 @@ set(expected
     usr/share/applications/quorvel.desktop
     usr/share/doc/quorvel/changelog.gz
     usr/share/doc/quorvel/copyright
+    usr/share/doc/quorvel/examples/quorvel-audit-job.yaml
+    usr/share/doc/quorvel/examples/quorvel-audit.sbatch
     usr/share/doc/quorvel/service.md
     usr/share/man/man1/quorvel-audit.1.gz
     usr/share/man/man1/quorvel-verifyd.1.gz

@@ -158,9 +158,10 @@ TEST(Folders, FolderWithoutPhotosIsToldAndKeepsItsLine) {
 TEST(HtmlReport, SummaryThenOneCardPerPhotoRejectedFirst) {
     TempDir dir;
     MakePhotoFolder(dir.path());
-    const auto run = RunAudit(
-        {"--color", "3", "--size", "1", "--recursive", "--report", "report.html", "photos"},
-        dir.path());
+    // A card shows the measured values its line holds: --explain's.
+    const auto run = RunAudit({"--color", "3", "--size", "1", "--recursive", "--explain",
+                               "--report", "report.html", "photos"},
+                              dir.path());
     EXPECT_EQ(run.status, 1) << run.err;
     const std::string html = ReadBytes(dir / "report.html");
 
@@ -323,7 +324,7 @@ TEST(HtmlReport, OrdersGroupsForActionInChromium) {
     fs::create_directories(dir / "rep");
 
     const auto run = RunAudit(
-        {"--color", "2", "--size", "1", "--out", "out", "--report", "rep/r.html",
+        {"--color", "2", "--size", "1", "--explain", "--out", "out", "--report", "rep/r.html",
          "photos/id_blue.jpg", "photos/portrait.jpg", "photos/group.jpg", "photos/c_blue.jpg",
          "photos/a_red.jpg", latin1, "photos/no_face.jpg", "photos/broken.jpg", "photos/wide.jpg"},
         dir.path());
@@ -547,4 +548,102 @@ TEST(HtmlReport, ShowsAndLinksAnyName) {
         EXPECT_NE(html.find("data-file=\"" + c.shown + "\""), std::string::npos);
         EXPECT_NE(html.find("class=\"original\" href=\"" + c.href + "\""), std::string::npos);
     }
+}
+
+namespace {
+
+// The cards of a page as the browser built it, in page order: each from its
+// start to the next card or the end of its group.
+std::vector<std::string> DomCards(const std::string& dom) {
+    std::vector<std::string> cards;
+    const std::string start = "<div class=\"card\"";
+    for (std::size_t at = dom.find(start); at != std::string::npos;) {
+        const std::size_t next = dom.find(start, at + 1);
+        const std::size_t groupEnd = dom.find("</section>", at);
+        const std::size_t end = std::min(next, groupEnd);
+        cards.push_back(dom.substr(at, end - at));
+        at = next;
+    }
+    return cards;
+}
+
+}  // namespace
+
+// The report of a split run (made from its parts' results) and that of an
+// interrupted and resumed run are, in the browser, card for card the report
+// of one uninterrupted --jobs run; a photo moved or changed since its audit
+// gets a card that says so, without a picture.
+TEST(HtmlReport, ReportsFromResultsEqualOneRunsReportInChromium) {
+    const char* browser = Chromium();
+    if (browser == nullptr) GTEST_SKIP() << "chromium is not installed (scripts/setup.sh)";
+    TempDir dir;
+    const std::vector<const char*> fixtures = {"id_blue.jpg", "no_face.jpg", "id_red.jpg",
+                                               "group.jpg",   "id_soft.jpg", "small_face.jpg"};
+    std::string list;
+    for (std::size_t i = 0; i < 3 * fixtures.size(); ++i) {
+        const std::string name =
+            "photos/" + std::string(i == 4 ? "caf\xE9" : "p") + std::to_string(i) + ".jpg";
+        CopyFixture(fixtures[i % fixtures.size()], dir / name);
+        list += name + '\0';
+    }
+    WriteBytes(dir / "list", list);
+    fs::create_directories(dir / "rep");
+    const std::vector<std::string> run = {"--color",      "3",    "--size", "1",     "--jobs", "2",
+                                          "--files-from", "list", "-0",     "--out", "out"};
+    auto with = [&run](std::vector<std::string> more) {
+        more.insert(more.begin(), run.begin(), run.end());
+        return more;
+    };
+    RunAudit(with({"--report", "rep/one.html"}), dir.path());
+    for (const char* part : {"0", "1"}) {
+        RunAudit(with({"--shard", std::string(part) + "/2", "--resume",
+                       "part-" + std::string(part) + ".jsonl"}),
+                 dir.path());
+    }
+    RunAudit({"--from-results", "part-*.jsonl", "--report", "rep/merged.html"}, dir.path());
+    const std::vector<std::string> resumed =
+        with({"--resume", "R", "--report", "rep/resumed.html"});
+    const pid_t pid = clitest::StartAudit(resumed, dir.path());
+    ASSERT_EQ(clitest::InterruptWhen(pid,
+                                     [&] {
+                                         return fs::exists(dir / "R") &&
+                                                ReadBytes(dir / "R").find('\n') !=
+                                                    std::string::npos;
+                                     }),
+              130);
+    RunAudit(resumed, dir.path());
+
+    auto shown = [&](const std::string& page) {
+        const fs::path dom = dir / (page + ".dom");
+        EXPECT_EQ(Browse(browser, dir.path(), dir / "rep" / (page + ".html"), "1280,2000",
+                         "--dump-dom", dom.string()),
+                  0);
+        return DomCards(ReadBytes(dom));
+    };
+    const std::vector<std::string> one = shown("one");
+    ASSERT_EQ(one.size(), 18u);
+    EXPECT_EQ(Occurrences(ReadBytes(dir / "rep/one.html"), "no picture"), 0);
+    EXPECT_EQ(shown("merged"), one);
+    EXPECT_EQ(shown("resumed"), one);
+
+    // Later, a photo moved away and another changed.
+    fs::rename(dir / "photos/p0.jpg", dir / "p0.jpg");
+    WriteBytes(dir / "photos/p1.jpg", ReadBytes(dir / "photos/p1.jpg") + "x");
+    RunAudit({"--from-results", "part-*.jsonl", "--report", "rep/later.html"}, dir.path());
+    const std::vector<std::string> later = shown("later");
+    ASSERT_EQ(later.size(), one.size());
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < later.size(); ++i) {
+        if (later[i] == one[i]) {
+            ++same;
+            continue;
+        }
+        const bool moved = later[i].find("data-file=\"photos/p0.jpg\"") != std::string::npos;
+        const bool changed = later[i].find("data-file=\"photos/p1.jpg\"") != std::string::npos;
+        EXPECT_TRUE(moved || changed) << later[i].substr(0, 200);
+        EXPECT_NE(later[i].find(moved ? "data-since=\"missing\"" : "data-since=\"changed\""),
+                  std::string::npos);
+        EXPECT_NE(later[i].find("photo: no picture"), std::string::npos);
+    }
+    EXPECT_EQ(same, one.size() - 2);
 }

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <sstream>
+#include <thread>
 
 #include "support/TestSupport.h"
 
@@ -74,6 +77,37 @@ RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::
     result.err = testsupport::ReadBytes(errPath);
     result.out = testsupport::ReadBytes(outPath);
     return result;
+}
+
+pid_t StartAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+    std::vector<std::string> copies = {QUORVEL_AUDIT_EXE};
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open((cwd / "out.jsonl").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open((cwd / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::chdir(cwd.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int InterruptWhen(pid_t pid, const std::function<bool()>& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ready() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace clitest

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -22,5 +25,14 @@ struct RunOutput {
 // folder that does not exist.
 RunOutput RunAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd,
                    const std::string& input = {}, const std::filesystem::path& dataHome = {});
+
+// Starts quorvel-audit in `cwd`, standard output to `cwd`/out.jsonl and
+// standard error to `cwd`/err.txt; returns its process id.
+pid_t StartAudit(const std::vector<std::string>& args, const std::filesystem::path& cwd);
+
+// Interrupts (SIGINT) a started run once `ready` holds (looked at every
+// 20 ms, for at most a minute) and returns its exit status (-1 when it did
+// not exit normally).
+int InterruptWhen(pid_t pid, const std::function<bool()>& ready);
 
 }  // namespace clitest

@@ -67,7 +67,7 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
         return kExitUsage;
     }
     RunFolders folders;
-    if (Result<void> opened = OpenRunFolders(options, folders); !opened) {
+    if (Result<void> opened = OpenRunFolders(options, folders, streams.temporaries); !opened) {
         PrintMessage(streams.err, opened.error().message);
         return kExitUsage;
     }
@@ -87,9 +87,10 @@ int AuditPhotos(const AuditOptions& options, const CommandStreams& streams) {
 
     PipelineOptions pipeline;
     pipeline.keepPhoto = options.reportPath.has_value();
-    // The trace: --explain prints it, the report's cards show its values.
-    pipeline.trace = options.explain || options.reportPath.has_value();
+    // The trace: --explain prints it, and a card shows what its line holds.
+    pipeline.trace = options.explain;
     pipeline.stop = streams.stop;
+    pipeline.messages = streams.libraryMessages;
     if (options.jobs || options.shard) pipeline.workers = options.jobs.value_or(1);
     const Result<std::size_t> ran = RunAuditPipeline(
         *session, photos, positions, pipeline, [&run](std::size_t position, AuditedPhoto audited) {

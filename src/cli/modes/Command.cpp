@@ -52,12 +52,15 @@ AuditOptions WithSettingsFallback(AuditOptions options, std::ostream& err) {
 }
 
 int RunCommand(const AuditOptions& given, const CommandStreams& streams) {
+    // A merge reads its settings from the results' lines.
+    if (given.mode == CommandMode::Merge) return MergeResults(given, streams);
     const AuditOptions options = WithSettingsFallback(given, streams.err);
     switch (options.mode) {
         case CommandMode::ShowConfig:
             return ShowConfig(options, streams.out, streams.err);
         case CommandMode::Verify:
-            return Verify(options, streams.out, streams.err, streams.stop);
+            return Verify(options, streams.out, streams.err, streams.stop, streams.libraryMessages);
+        case CommandMode::Merge:
         case CommandMode::Audit:
             break;
     }

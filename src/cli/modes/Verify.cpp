@@ -10,7 +10,7 @@ namespace quorvel::cli {
 namespace fs = std::filesystem;
 
 int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err,
-           const std::atomic<bool>* stop) {
+           const std::atomic<bool>* stop, LibraryMessages* messages) {
     std::optional<Session> session = OpenSession(options, err);
     if (!session) return kExitUsage;
 
@@ -20,8 +20,16 @@ int Verify(const AuditOptions& options, std::ostream& out, std::ostream& err,
         if (stop != nullptr && stop->load()) return kExitInterrupted;
         // A file that cannot be read, is too large or runs out of memory is
         // that file's line; the run goes on.
-        const GenuineCheck check =
-            CheckGenuinePhotoFile(file, session->auditor().cascade(), session->settings());
+        GenuineCheck check;
+        const auto verify = [&] {
+            check = CheckGenuinePhotoFile(file, session->auditor().cascade(), session->settings());
+        };
+        // What the decoder says of the file is told with its name.
+        const std::vector<std::string> warnings =
+            messages != nullptr ? messages->During(verify) : (verify(), std::vector<std::string>{});
+        for (const std::string& warning : warnings) {
+            PrintMessage(err, file.string() + ": decoder warning: " + warning);
+        }
         allGenuine = allGenuine && check.genuine;
         printed = PrintLine(out, JsonLine(GenuineJson(file, check, options.explain))) && printed;
     }

@@ -28,6 +28,25 @@ std::optional<Shard> ParseShard(const std::string& text) {
     return Shard{*index, *count};
 }
 
+namespace {
+
+// The option that chose a mode other than the audit, as messages name it.
+const char* ModeOption(CommandMode mode) {
+    switch (mode) {
+        case CommandMode::Verify:
+            return "--verify";
+        case CommandMode::ShowConfig:
+            return "--show-config";
+        case CommandMode::Merge:
+            return "--from-results";
+        case CommandMode::Audit:
+            break;
+    }
+    return "";
+}
+
+}  // namespace
+
 Result<AuditOptions> ValidateOptions(AuditOptions options) {
     auto usage = [](const std::string& text) { return Fail(ErrorKind::Usage, text); };
     // Options given in a mode they mean nothing to.
@@ -35,9 +54,8 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
         for (const DeclaredOption& declared : OptionTable()) {
             const std::string name(declared.name());
             if ((declared.modes & ModeBit(options.mode)) == 0 && options.Given(name)) {
-                return usage(std::string(options.mode == CommandMode::Verify ? "--verify"
-                                                                             : "--show-config") +
-                             " cannot be used with " + name);
+                return usage(std::string(ModeOption(options.mode)) + " cannot be used with " +
+                             name);
             }
         }
     }
@@ -50,6 +68,12 @@ Result<AuditOptions> ValidateOptions(AuditOptions options) {
             break;
         case CommandMode::Audit:
             if (options.files.empty() && !options.filesFrom) return usage("no photos given");
+            break;
+        case CommandMode::Merge:
+            if (!options.files.empty()) {
+                return usage("--from-results takes no photos (quote a pattern: 'part-*.jsonl')");
+            }
+            if (options.fromResults->empty()) return usage("--from-results needs a file name");
             break;
     }
     if (options.outDir && options.outDir->empty()) return usage("--out needs a folder name");

@@ -28,6 +28,7 @@ enum class CommandMode {
     Audit,       // audit the photos
     ShowConfig,  // print the settings read from the configuration file
     Verify,      // tell which files are genuine photos saved by a passed audit
+    Merge,       // audit nothing: merge results files into one run's lines and report
 };
 
 struct AuditOptions {
@@ -50,6 +51,8 @@ struct AuditOptions {
     std::optional<std::string> shardText;              // --shard as given, "K/N"
     std::optional<Shard> shard;                        // --shard, once validated
     bool progress = false;                             // --progress: plain progress lines
+    bool exitZero = false;                             // --exit-zero: rejections exit 0
+    std::optional<std::string> fromResults;            // --from-results: the results to merge
     std::vector<std::string> commandLine;              // every argument, the program's first
 
     // The options given on the command line by name ("--out", "-0"), for

@@ -12,6 +12,7 @@ using Group = OptionGroup;
 using Store = void (*)(AuditOptions&, const OptionValue&);
 
 constexpr unsigned kAuditOrVerify = kInAudit | kInVerify;
+constexpr unsigned kAuditOrMerge = kInAudit | kInMerge;
 
 // The table as it is filled, group by group.
 class Table {
@@ -78,6 +79,14 @@ void AddPhotos(Table& table) {
     table.add("--jobs", "N", Kind::Number, Group::Photos, kInAudit,
               "audit N photos at a time (1 to " + std::to_string(kMaxJobs) + ")",
               [](AuditOptions& o, const OptionValue& v) { o.jobs = v.number; });
+    table.add("--from-results", "PAT", Kind::Text, Group::Photos, kInMerge,
+              "audit nothing: merge the results files that match\n"
+              "PAT ('part-*.jsonl') into the lines of one run, in\n"
+              "list order; --report makes their report",
+              [](AuditOptions& o, const OptionValue& v) {
+                  if (o.mode == CommandMode::Audit) o.mode = CommandMode::Merge;
+                  o.fromResults = v.text;
+              });
 }
 
 void AddOutput(Table& table) {
@@ -93,7 +102,7 @@ void AddOutput(Table& table) {
     table.add("--explain", "", Kind::Flag, Group::Output, kAuditOrVerify,
               "add the measured values to each line",
               [](AuditOptions& o, const OptionValue&) { o.explain = true; });
-    table.add("--report", "FILE", Kind::Text, Group::Output, kInAudit,
+    table.add("--report", "FILE", Kind::Text, Group::Output, kAuditOrMerge,
               "also write an HTML report (FILE, then FILE-2 ...)",
               [](AuditOptions& o, const OptionValue& v) { o.reportPath = v.text; });
     table.add(
@@ -103,6 +112,10 @@ void AddOutput(Table& table) {
     table.add("--log", "", Kind::Flag, Group::Output, kInAudit,
               "append the verdicts to Test.log as the window does",
               [](AuditOptions& o, const OptionValue&) { o.log = true; });
+    table.add("--exit-zero", "", Kind::Flag, Group::Output, kAuditOrMerge,
+              "exit 0 when photos were rejected (for job runners):\n"
+              "only 2, 3, 1 for a failed write, and 130 remain",
+              [](AuditOptions& o, const OptionValue&) { o.exitZero = true; });
     table.add("--progress", "", Kind::Flag, Group::Output, kInAudit,
               "show progress on standard error even when it is not\na terminal",
               [](AuditOptions& o, const OptionValue&) { o.progress = true; });
@@ -128,16 +141,17 @@ std::vector<DeclaredOption> MakeTable() {
     return std::move(table).specs();
 }
 
-constexpr std::array<std::string_view, 4> kUsageForms = {
+constexpr std::array<std::string_view, 5> kUsageForms = {
     "[OPTION]... PHOTO|FOLDER...",
     "[OPTION]... --files-from LIST [-0]",
+    "[OPTION]... --from-results PAT [--report FILE]",
     "[OPTION]... --verify FILE...",
     "[--config FILE] --show-config",
 };
 
 constexpr std::array<ExitStatusSpec, 5> kExitStatuses = {{
     {kExitAllPassed, "all passed (with --verify: all genuine)"},
-    {kExitSomeFailed, "some photos were rejected, or a save or the report failed"},
+    {kExitSomeFailed, "some photos were rejected (not with --exit-zero), or a write failed"},
     {kExitUsage, "usage error, or the run was refused before its first audit"},
     {kExitUnreadable, "some inputs could not be read (missing, unreadable, a folder)"},
     {kExitInterrupted, "interrupted"},
@@ -153,6 +167,8 @@ unsigned ModeBit(CommandMode mode) {
             return kInVerify;
         case CommandMode::ShowConfig:
             return kInShowConfig;
+        case CommandMode::Merge:
+            return kInMerge;
     }
     return 0;
 }

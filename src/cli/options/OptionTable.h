@@ -22,7 +22,8 @@ enum ModeMask : unsigned {
     kInAudit = 1u << 0,
     kInVerify = 1u << 1,
     kInShowConfig = 1u << 2,
-    kInEveryMode = kInAudit | kInVerify | kInShowConfig,
+    kInMerge = 1u << 3,
+    kInEveryMode = kInAudit | kInVerify | kInShowConfig | kInMerge,
 };
 
 unsigned ModeBit(CommandMode mode);

@@ -29,7 +29,9 @@ void ShowProgress(std::ostream& err, ProgressStyle style, const RunCounts& count
                   std::chrono::steady_clock::time_point started, const fs::path& file,
                   Verdict verdict, const std::optional<fs::path>& saved) {
     if (style == ProgressStyle::None) return;
-    const auto [done, total, passed] = counts;
+    const std::size_t done = counts.done;
+    const std::size_t total = counts.total;
+    const std::size_t passed = counts.passed;
     if (style == ProgressStyle::Lines) {
         err << "[" << done << "/" << total << "] " << TerminalText(file.native()) << ": "
             << VerdictName(verdict);
@@ -50,10 +52,13 @@ void ShowProgress(std::ostream& err, ProgressStyle style, const RunCounts& count
 
 void ShowSummary(std::ostream& err, ProgressStyle style, const RunCounts& counts) {
     if (style == ProgressStyle::InPlace && counts.done > 0) err << '\n';
-    if (style != ProgressStyle::None) {
-        err << counts.done << (counts.done == 1 ? " photo, " : " photos, ") << counts.passed
-            << " passed, " << (counts.done - counts.passed) << " not passed\n";
-    }
+    if (style == ProgressStyle::None) return;
+    const std::size_t photos = counts.done + counts.earlier;
+    const std::size_t passed = counts.passed + counts.earlierPassed;
+    err << photos << (photos == 1 ? " photo, " : " photos, ") << passed << " passed, "
+        << (photos - passed) << " not passed";
+    if (counts.earlier > 0) err << "; " << counts.earlier << " of them from earlier runs";
+    err << '\n';
 }
 
 }  // namespace quorvel::cli

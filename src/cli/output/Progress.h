@@ -19,6 +19,8 @@ struct RunCounts {
     std::size_t done = 0;
     std::size_t total = 0;
     std::size_t passed = 0;
+    std::size_t earlier = 0;        // photos the results held from earlier runs (--resume)
+    std::size_t earlierPassed = 0;  // of which passed
 };
 
 // After each photo: "[3/10] a.jpg: AUDIT_PASSED -> out/a.jpg" as a line, or
@@ -27,7 +29,9 @@ void ShowProgress(std::ostream& err, ProgressStyle style, const RunCounts& count
                   std::chrono::steady_clock::time_point started, const std::filesystem::path& file,
                   Verdict verdict, const std::optional<std::filesystem::path>& saved);
 
-// At the end: "10 photos, 7 passed, 3 not passed" unless style is None.
+// At the end: "10 photos, 7 passed, 3 not passed" unless style is None;
+// after --resume over the whole results file, "..., 8 of them from earlier
+// runs".
 void ShowSummary(std::ostream& err, ProgressStyle style, const RunCounts& counts);
 
 }  // namespace quorvel::cli

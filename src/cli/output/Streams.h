@@ -4,6 +4,7 @@
 #include <iosfwd>
 
 #include "core/io/AtomicFile.h"
+#include "core/io/LibraryMessages.h"
 
 namespace quorvel::cli {
 
@@ -22,6 +23,9 @@ struct CommandStreams {
     ProgressStyle progress = ProgressStyle::None;
     TemporaryFiles* temporaries = nullptr;    // files being written, for a signal handler
     const std::atomic<bool>* stop = nullptr;  // set by a signal: finish the photos in hand
+    // What image libraries write to standard error while decoding, taken
+    // for the photo's warnings; `err` is then not descriptor 2 itself.
+    LibraryMessages* libraryMessages = nullptr;
 };
 
 }  // namespace quorvel::cli

@@ -96,6 +96,7 @@ Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::pat
                                      const std::vector<std::size_t>& positions,
                                      const PipelineOptions& options, const DeliverAudit& deliver) {
     auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
+    session.auditor().CaptureLibraryMessages(options.messages);
     if (options.workers <= 0) {
         std::size_t delivered = 0;
         for (const std::size_t position : positions) {
@@ -109,6 +110,7 @@ Result<std::size_t> RunAuditPipeline(Session& session, const std::vector<fs::pat
     Result<std::vector<Auditor*>> found = WorkerAuditors(session, options.workers, loaded);
     if (!found) return found.error();
     const std::vector<Auditor*>& auditors = *found;
+    for (Auditor* auditor : auditors) auditor->CaptureLibraryMessages(options.messages);
 
     // One worker lets the detector spread each photo over the cores; several
     // workers each take one core, which keeps every core busy without the

@@ -31,6 +31,9 @@ struct PipelineOptions {
     // Set (by a signal handler) to stop: the photos being audited are
     // finished and delivered, no further one is begun.
     const std::atomic<bool>* stop = nullptr;
+    // Where what the image library writes while decoding is taken, for the
+    // photos' warnings; none: it goes to standard error.
+    LibraryMessages* messages = nullptr;
 };
 
 // Receives each photo's audit, in the order of `positions`, on the calling

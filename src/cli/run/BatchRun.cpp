@@ -6,6 +6,7 @@
 #include <exception>
 #include <ostream>
 
+#include "cli/output/GoOn.h"
 #include "cli/output/NameText.h"
 #include "cli/output/Progress.h"
 #include "core/explain/Explanation.h"
@@ -17,8 +18,6 @@ namespace quorvel::cli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string LocalDate() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -26,18 +25,6 @@ std::string LocalDate() {
     char text[32];
     std::strftime(text, sizeof(text), "%Y-%m-%d %H:%M", &local);
     return text;
-}
-
-}  // namespace
-
-std::string ShellWord(const std::string& argument) {
-    const bool plain = !argument.empty() && argument.find_first_not_of(
-                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv"
-                                                "wxyz0123456789-_./=:,+@%") == std::string::npos;
-    if (plain) return argument;
-    std::string word = "'";
-    for (const char c : argument) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return word + "'";
 }
 
 std::vector<std::size_t> BatchRun::Positions(const ResumeFile* resume) const {
@@ -69,11 +56,15 @@ void BatchRun::Start(std::size_t total, ResumeFile* resume) {
             m_reportOk = false;
         }
     }
-    // The report covers the whole results file: the earlier runs' photos too.
+    // The status, the summary and the report cover the whole results file:
+    // the earlier runs' photos too.
+    if (resume != nullptr) {
+        m_earlier = resume->FinishedCount();
+        m_earlierPassed = resume->FinishedPassed();
+    }
     if (m_html && resume != nullptr) {
         const Result<void> earlier = resume->EachFinished([this](const JsonObject& line) {
-            m_html->Add(report::ReportEntry(AuditOutcomeOf(line), cv::Mat()));
-            ++m_earlier;
+            m_html->Add(report::ResultsEntry(AuditOutcomeOf(line), m_streams.libraryMessages));
         });
         if (!earlier) PrintMessage(m_streams.err, earlier.error().message);
     }
@@ -100,6 +91,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     const fs::path& file = m_photos[position];
     PhotoReport report;
     report.file = file;
+    report.position = position;
     report.showTrace = m_options.explain;
     report.audit = std::move(audited.audit);
     report.error = report.audit.failure;
@@ -107,8 +99,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
     report.settings = m_session.settings();
 
     const bool passed = report.audit.verdict == Verdict::Passed;
-    bool ok = passed;
-    if (passed && m_options.outDir) ok = Save(position, report) && ok;
+    if (passed && m_options.outDir) m_saved = Save(position, report) && m_saved;
     if (report.audit.failure && !AuditBroke(*report.audit.failure)) {
         m_unreadable.push_back(file.string());
     }
@@ -116,6 +107,7 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
         if (m_streams.progress == ProgressStyle::InPlace) m_streams.err << kClearLine;
         PrintMessage(m_streams.err, file.string() + ": " + report.error->message);
     }
+    TellWarnings(file, report.audit.warnings);
     if (m_options.log) Log(file, report.audit.verdict);
 
     const std::string line = JsonLine(PhotoJson(report));
@@ -126,18 +118,24 @@ void BatchRun::Finish(std::size_t position, AuditedPhoto audited) {
             m_appended = false;
         }
     }
-    if (m_html) AddToReport(report, audited.photo);
+    if (m_html) AddToReport(line, audited.photo);
     ++m_done;
     if (passed) ++m_passed;
-    m_allOk = m_allOk && ok;
-    ShowProgress(m_streams.err, m_streams.progress, {m_done, m_total, m_passed}, m_started, file,
-                 report.audit.verdict, report.savedPath);
+    ShowProgress(m_streams.err, m_streams.progress, {m_done, m_total, m_passed, 0, 0}, m_started,
+                 file, report.audit.verdict, report.savedPath);
+}
+
+void BatchRun::TellWarnings(const fs::path& file, const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) {
+        if (m_streams.progress == ProgressStyle::InPlace) m_streams.err << kClearLine;
+        PrintMessage(m_streams.err, file.string() + ": decoder warning: " + warning);
+    }
 }
 
 int BatchRun::End(bool listComplete, bool interrupted) {
     std::ostream& err = m_streams.err;
-    ShowSummary(err, m_streams.progress, {m_done, m_total, m_passed});
-    bool ok = m_allOk && m_appended && m_reportOk;
+    ShowSummary(err, m_streams.progress, {m_done, m_total, m_passed, m_earlier, m_earlierPassed});
+    bool ok = m_saved && m_appended && m_reportOk;
     if (m_html) {
         report::ReportHead head;
         const Settings& settings = m_session.settings();
@@ -167,42 +165,28 @@ int BatchRun::End(bool listComplete, bool interrupted) {
                               " could not be read; their lines carry an \"error\"");
     }
     if (interrupted) {
-        TellHowToGoOn();
+        PrintMessage(err, GoOnMessage(m_options, m_done, m_total));
         return kExitInterrupted;
     }
     if (!m_unreadable.empty() || !listComplete) return kExitUnreadable;
-    return ok && m_printed ? kExitAllPassed : kExitSomeFailed;
+    if (!ok || !m_printed) return kExitSomeFailed;
+    // Rejections, of this run and of the earlier runs its results hold.
+    const bool rejected = m_done - m_passed + m_earlier - m_earlierPassed > 0;
+    return rejected && !m_options.exitZero ? kExitSomeFailed : kExitAllPassed;
 }
 
-void BatchRun::AddToReport(const PhotoReport& report, const cv::Mat& photo) {
+void BatchRun::AddToReport(const std::string& line, const cv::Mat& photo) {
     // The card's pictures of a large photo may not fit in memory: the report
     // is then incomplete and not written, the run goes on.
+    const PhotoOutcome recorded = AuditOutcomeOf(JsonObject::parse(line));
     try {
-        m_html->Add(report::ReportEntry(report, photo));
+        m_html->Add(report::ReportEntry(recorded, photo));
     } catch (const std::exception& e) {
         PrintMessage(m_streams.err,
-                     "the report is not written: " + report.file.string() + ": " + e.what());
+                     "the report is not written: " + recorded.file.string() + ": " + e.what());
         m_html.reset();
         m_reportOk = false;
     }
-}
-
-void BatchRun::TellHowToGoOn() const {
-    std::string command;
-    for (const std::string& argument : m_options.commandLine) {
-        command += (command.empty() ? "" : " ") + ShellWord(argument);
-    }
-    std::string text = "interrupted: " + std::to_string(m_done) + " of " + std::to_string(m_total) +
-                       " photos audited";
-    if (m_options.resumePath) {
-        text += "; to go on, run: " + command;
-    } else {
-        text +=
-            "; their lines are on standard output. To go on, keep those lines in a file "
-            "RESULTS.jsonl and run: " +
-            command + " --resume RESULTS.jsonl";
-    }
-    PrintMessage(m_streams.err, text);
 }
 
 bool BatchRun::Save(std::size_t position, PhotoReport& report) {

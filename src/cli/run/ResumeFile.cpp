@@ -5,51 +5,21 @@
 #include <utility>
 #include <vector>
 
+#include "core/audit/Verdict.h"
 #include "core/common/ErrorText.h"
-#include "core/text/Encoding.h"
+#include "json/LineIdentity.h"
 
 namespace quorvel::cli {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-constexpr std::string_view kLineStart = "{\"file\":";      // how every line of ours begins
-
 Error FileError(const std::filesystem::path& path, const std::string& what, int code) {
     return Fail(ErrorKind::NotReadable, ErrnoText(what + " " + Quoted(path), code), code, path);
-}
-
-Error NotOurs(const std::filesystem::path& path, std::size_t line, const std::string& why) {
-    return Fail(ErrorKind::BadContent,
-                "the results " + Quoted(path) + " are not results of quorvel-audit (line " +
-                    std::to_string(line) + " " + why +
-                    "); the file is left as it is: give a new file name to --resume",
-                0, path);
-}
-
-Error NotOurs(const std::filesystem::path& path, std::size_t line, const Error& why) {
-    if (why.kind == ErrorKind::Refused) {
-        return Fail(ErrorKind::Refused,
-                    "the results " + Quoted(path) + " line " + std::to_string(line) + " " +
-                        why.message +
-                        "; resume with the same settings, or give a new file name to --resume",
-                    0, path);
-    }
-    return NotOurs(path, line, why.message);
 }
 
 // A failure of the results file in the words of its step.
 Error FileError(const std::filesystem::path& path, const std::string& what, const Error& error) {
     return FileError(path, what, error.systemError);
-}
-
-// A line of ours: an object with the photo's name and its verdict number.
-bool OurLine(const nlohmann::json& line) {
-    if (!line.is_object()) return false;
-    const auto file = line.find("file");
-    const auto state = line.find("state");
-    return file != line.end() && file->is_string() && state != line.end() &&
-           state->is_number_integer() && *state >= 0 && *state <= 6;
 }
 
 }  // namespace
@@ -87,90 +57,62 @@ Result<ResumeFile> ResumeFile::Open(const std::filesystem::path& path, const Set
     return file;
 }
 
+ReadResults ResumeFile::Reader() const {
+    return [this](std::uint64_t offset, std::size_t size) -> Result<std::string> {
+        Result<std::string> bytes = m_file->ReadAt(offset, size);
+        if (!bytes) return FileError(m_path, "cannot read the results", bytes.error());
+        return bytes;
+    };
+}
+
 Result<void> ResumeFile::ReadLines(const Settings& settings, std::uintmax_t length) {
-    constexpr std::size_t kChunk = 1 << 20;
-    std::string pending;       // the line being read
-    std::uint64_t lineAt = 0;  // its offset
-    std::size_t lineNumber = 1;
-    for (std::uint64_t offset = 0; offset < length; offset += kChunk) {
-        Result<std::string> chunk = m_file->ReadAt(offset, kChunk);
-        if (!chunk) return FileError(m_path, "cannot read the results", chunk.error());
-        if (chunk->empty()) break;
-        for (std::size_t start = 0; start < chunk->size();) {
-            const std::size_t end = chunk->find('\n', start);
-            const std::size_t stop = end == std::string::npos ? chunk->size() : end;
-            pending.append(*chunk, start, stop - start);
-            if (pending.size() > kMaxResultsLineBytes) {
-                return NotOurs(m_path, lineNumber,
-                               "is longer than " + std::to_string(kMaxResultsLineBytes) + " bytes");
-            }
-            if (end == std::string::npos) break;
-            if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
-                return NotOurs(m_path, lineNumber, taken.error());
-            }
-            lineAt = offset + end + 1;
-            pending.clear();
-            ++lineNumber;
-            start = end + 1;
-        }
-    }
-    if (pending.empty()) return {};
+    Result<UnfinishedLine> last = ReadResultsLines(
+        m_path, length, Reader(), &settings, [this](const ResultsLine& line) { TakeLine(line); });
+    if (!last) return last.error();
+    if (last->bytes.empty()) return {};
     // The last line has no line end: a whole line of ours gets one, the start
     // of one (a run killed while writing it) is cut off, anything else is
     // not ours.
-    if (nlohmann::json::accept(pending)) {
-        if (Result<void> taken = TakeLine(pending, lineAt, settings); !taken) {
-            return NotOurs(m_path, lineNumber, taken.error());
-        }
+    if (nlohmann::json::accept(last->bytes)) {
+        Result<JsonObject> line = OurResultsLine(last->bytes, &settings);
+        if (!line) return RefusedLine(m_path, last->number, line.error());
+        TakeLine({std::move(line).value(), last->bytes, last->offset, last->number});
         return Append("\n");
     }
-    if (pending.compare(0, kLineStart.size(), kLineStart) != 0 &&
-        kLineStart.compare(0, pending.size(), pending) != 0) {
-        return NotOurs(m_path, lineNumber, "is not a JSON line");
-    }
-    if (Result<void> cut = m_file->CutTo(lineAt); !cut) {
+    if (!StartsOurLine(last->bytes))
+        return NotOurResults(m_path, last->number, "is not a JSON line");
+    if (Result<void> cut = m_file->CutTo(last->offset); !cut) {
         return FileError(m_path, "cannot cut the unfinished last line of", cut.error());
     }
     return {};
 }
 
-Result<void> ResumeFile::TakeLine(std::string_view text, std::uint64_t offset,
-                                  const Settings& settings) {
-    const nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
-    if (!OurLine(line)) return Fail(ErrorKind::BadContent, "is not one of its JSON lines");
-    if (const auto given = line.find("settings"); given != line.end()) {
-        const nlohmann::json expected = {{"color", static_cast<int>(settings.color)},
-                                         {"size", static_cast<int>(settings.size)}};
-        if (*given != expected) {
-            return Fail(ErrorKind::Refused, "was audited with the settings " + given->dump() +
-                                                ", this run's are " + expected.dump());
-        }
-    }
-    const std::string& name = line["file"].get_ref<const std::string&>();
-    if (line.contains("error") || name.find(kReplacement) != std::string::npos) return {};
-    m_finished[name] = offset;
-    return {};
+void ResumeFile::TakeLine(const ResultsLine& line) {
+    const std::optional<std::string> name = PhotoNameOf(line.json);
+    if (line.json.contains("error") || !name) return;
+    m_finished[*name] = {line.offset,
+                         line.json["state"].get<int>() == VerdictNumber(Verdict::Passed)};
 }
 
 bool ResumeFile::Finished(const std::filesystem::path& photo) const {
-    const std::string& name = photo.native();
-    return ValidUtf8(name) == name && m_finished.count(name) > 0;
+    return m_finished.count(photo.native()) > 0;
+}
+
+std::size_t ResumeFile::FinishedPassed() const {
+    return static_cast<std::size_t>(
+        std::count_if(m_finished.begin(), m_finished.end(),
+                      [](const auto& entry) { return entry.second.passed; }));
 }
 
 Result<void> ResumeFile::EachFinished(const std::function<void(const JsonObject&)>& take) const {
     std::vector<std::uint64_t> offsets;
     offsets.reserve(m_finished.size());
-    for (const auto& [name, offset] : m_finished) offsets.push_back(offset);
+    for (const auto& [name, finish] : m_finished) offsets.push_back(finish.offset);
     std::sort(offsets.begin(), offsets.end());
     for (const std::uint64_t offset : offsets) {
-        // Most lines are short: a long one is read again whole.
-        Result<std::string> bytes = m_file->ReadAt(offset, 65536);
-        if (bytes && bytes->find('\n') == std::string::npos) {
-            bytes = m_file->ReadAt(offset, kMaxResultsLineBytes + 1);
-        }
-        if (!bytes) return FileError(m_path, "cannot read the results", bytes.error());
-        const std::size_t end = bytes->find('\n');
-        take(JsonObject::parse(bytes->substr(0, end), nullptr, false));
+        Result<std::string> bytes = ResultsLineAt(Reader(), offset);
+        if (!bytes) return bytes.error();
+        take(JsonObject::parse(*bytes, nullptr, false));
     }
     return {};
 }

@@ -3,22 +3,18 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
+#include "cli/run/ResultsLines.h"
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
 #include "core/io/ScratchFiles.h"
 #include "json/Json.h"
 
 namespace quorvel::cli {
-
-// The bounds of a results file: its length, and the length of one line.
-inline constexpr std::uintmax_t kMaxResultsBytes = std::uintmax_t{1} << 30;
-inline constexpr std::size_t kMaxResultsLineBytes = std::size_t{1} << 20;
 
 // The JSON lines of earlier runs, for --resume: which photos have a complete
 // line already, and the file the new lines are appended to. The file is
@@ -40,9 +36,10 @@ public:
     ResumeFile& operator=(const ResumeFile&) = delete;
     ~ResumeFile() = default;
 
-    // True when a complete line without an "error" names this photo. A name
-    // that is not UTF-8 was written with U+FFFD and cannot be matched: it is
-    // audited again.
+    // True when a complete line without an "error" names this photo, by the
+    // exact bytes of its path ("file_bytes" where "file" cannot hold them).
+    // A line of an earlier version that shows a name with U+FFFD cannot be
+    // matched: its photo is audited again.
     bool Finished(const std::filesystem::path& photo) const;
 
     // Appends one line (with its line end) and flushes it to the file.
@@ -53,16 +50,24 @@ public:
     Result<void> EachFinished(const std::function<void(const JsonObject&)>& take) const;
 
     std::size_t FinishedCount() const { return m_finished.size(); }
+    // How many of those passed.
+    std::size_t FinishedPassed() const;
 
 private:
     ResumeFile() = default;
 
     Result<void> ReadLines(const Settings& settings, std::uintmax_t length);
-    Result<void> TakeLine(std::string_view line, std::uint64_t offset, const Settings& settings);
+    void TakeLine(const ResultsLine& line);
+    ReadResults Reader() const;
+
+    struct Finish {
+        std::uint64_t offset = 0;  // of the photo's last line
+        bool passed = false;
+    };
 
     std::filesystem::path m_path;
-    std::optional<AppendFile> m_file;                           // open and locked
-    std::unordered_map<std::string, std::uint64_t> m_finished;  // name -> its last line's offset
+    std::optional<AppendFile> m_file;                    // open and locked
+    std::unordered_map<std::string, Finish> m_finished;  // name -> its last finished line
 };
 
 }  // namespace quorvel::cli

@@ -77,7 +77,8 @@ Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, st
     return {};
 }
 
-Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders) {
+Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders,
+                            TemporaryFiles* temporaries) {
     if (options.outDir) {
         Result<OpenFolder> out = OpenFolder::Open(*options.outDir, true);
         if (!out) return out.error();
@@ -97,6 +98,23 @@ Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders) {
             return error;
         }
         folders.report.emplace(std::move(report).value());
+        // One run at a time writes a report: a second would replace the
+        // first's with its own photos alone.
+        const fs::path lockName = "." + options.reportPath->filename().string() + ".lock";
+        Result<NameLock> lock = NameLock::Take(*folders.report, lockName, temporaries);
+        if (!lock) {
+            if (lock.error().kind == ErrorKind::Refused) {
+                return Fail(ErrorKind::Refused,
+                            "the report " + Quoted(*options.reportPath) +
+                                " is being written by another run of quorvel-audit; let it "
+                                "finish, or give each run its own report file",
+                            lock.error().systemError, *options.reportPath);
+            }
+            Error error = lock.error();
+            error.message = "cannot write the report: " + error.message;
+            return error;
+        }
+        folders.reportLock.emplace(std::move(lock).value());
     }
     return {};
 }

@@ -30,7 +30,10 @@ Result<void> CheckReportPages(const AuditOptions& options, std::size_t cards, st
                               RunFiles& files);
 
 // Opens the folders the run writes in (--out created when missing), checked
-// writable; refuses a report named like an image file.
-Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders);
+// writable; refuses a report named like an image file, and one another run
+// is writing (its lock ".NAME.lock" beside it, removed with `temporaries`
+// when a signal ends the run).
+Result<void> OpenRunFolders(const AuditOptions& options, RunFolders& folders,
+                            TemporaryFiles* temporaries);
 
 }  // namespace quorvel::cli

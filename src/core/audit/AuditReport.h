@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/analysis/Background.h"
@@ -10,6 +11,7 @@
 #include "core/audit/Verdict.h"
 #include "core/common/Result.h"
 #include "core/io/DecodingCost.h"
+#include "core/io/FileStatus.h"
 #include "core/rules/Decision.h"
 
 namespace quorvel {
@@ -46,6 +48,11 @@ struct AuditReport {
     // the advised limit): advice only, never a verdict.
     std::optional<RuleDecision> advice;
     std::optional<AuditTrace> trace;  // when asked for
+    // The photo's file as it was read (its length and time), once opened;
+    // and what the image library said while decoding it ("Premature end of
+    // JPEG file"), when its messages were captured.
+    std::optional<FileStamp> photoStamp;
+    std::vector<std::string> warnings;
     // Why the rules gave no verdict (BadFormat then): the file could not be
     // read (NotFound, NotReadable, IsFolder, NotAFile), or the audit itself
     // broke (OutOfMemory, Internal). AuditBroke tells which.

@@ -97,18 +97,21 @@ AuditReport Auditor::AuditDecoded(const DecodedPhoto& photo, Trace trace) {
 }
 
 Auditor::AuditedFile Auditor::AuditFile(const std::filesystem::path& photoFile, Trace trace) {
-    return AuditRead(trace, [&photoFile] { return DecodePhoto(photoFile); });
+    return AuditRead(trace, [&photoFile, this] { return DecodePhoto(photoFile, m_messages); });
 }
 
 Auditor::AuditedFile Auditor::AuditFile(const RegularFile& file, Trace trace,
                                         const ImageStructure* walked) {
-    return AuditRead(trace, [&file, walked] { return DecodePhoto(file, walked); });
+    return AuditRead(trace,
+                     [&file, walked, this] { return DecodePhoto(file, walked, m_messages); });
 }
 
 Auditor::AuditedFile Auditor::AuditRead(Trace trace, const std::function<DecodedPhoto()>& read) {
     try {
         DecodedPhoto decoded = read();
         AuditReport report = AuditDecoded(decoded, trace);
+        report.photoStamp = decoded.stamp;
+        report.warnings = std::move(decoded.warnings);
         return {std::move(report), std::move(decoded.image)};
     } catch (const std::exception&) {
         // Reading the file itself ran out of memory: as a broken audit.

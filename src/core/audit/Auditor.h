@@ -46,6 +46,10 @@ public:
     // memory running out) gives BadFormat with an error.
     AuditReport AuditDecoded(const DecodedPhoto& photo, Trace trace = Trace::Off);
 
+    // With `messages`, what the image library writes to standard error while
+    // it decodes becomes the photo's warnings (AuditReport::warnings).
+    void CaptureLibraryMessages(LibraryMessages* messages) { m_messages = messages; }
+
     const Settings& settings() const { return m_settings; }
     cv::CascadeClassifier& cascade() { return m_cascade; }
 
@@ -62,6 +66,7 @@ private:
     cv::CascadeClassifier m_cascade;
     Settings m_settings;
     cv::RNG m_rng;
+    LibraryMessages* m_messages = nullptr;
 
     AuditReport RunChecks(const DecodedPhoto& photo, Trace trace);
     AuditedFile AuditRead(Trace trace, const std::function<DecodedPhoto()>& read);

@@ -33,18 +33,20 @@ std::optional<ImageHeader> DecodedSize(const ImageStructure& walk) {
 
 }  // namespace
 
-DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile) {
+DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile, LibraryMessages* messages) {
     Result<RegularFile> file = RegularFile::Open(photoFile);
     if (!file) {
         DecodedPhoto decoded;
         decoded.failure = file.error();
         return decoded;
     }
-    return DecodePhoto(*file);
+    return DecodePhoto(*file, nullptr, messages);
 }
 
-DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked) {
+DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked,
+                         LibraryMessages* messages) {
     DecodedPhoto decoded;
+    decoded.stamp = StampOf(file.status());
     if (file.length() > kMaxPhotoFileBytes) return decoded;  // not a usable photo
     decoded.fileLength = file.length();
     if (file.length() == 0) return decoded;
@@ -67,16 +69,23 @@ DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked) 
             return decoded;
         }
     }
-    try {
-        // The library's file reader, on the very file that was opened and
-        // checked: a name of the descriptor, never the path again.
-        decoded.image = cv::imread(file.DescriptorPath(), cv::IMREAD_COLOR);
-    } catch (const cv::Exception& e) {
-        decoded.image.release();
-        if (e.code == cv::Error::StsNoMem) decoded.failure = OutOfMemory(file.path());
-    } catch (const std::bad_alloc&) {
-        decoded.image.release();
-        decoded.failure = OutOfMemory(file.path());
+    const auto decode = [&decoded, &file] {
+        try {
+            // The library's file reader, on the very file that was opened and
+            // checked: a name of the descriptor, never the path again.
+            decoded.image = cv::imread(file.DescriptorPath(), cv::IMREAD_COLOR);
+        } catch (const cv::Exception& e) {
+            decoded.image.release();
+            if (e.code == cv::Error::StsNoMem) decoded.failure = OutOfMemory(file.path());
+        } catch (const std::bad_alloc&) {
+            decoded.image.release();
+            decoded.failure = OutOfMemory(file.path());
+        }
+    };
+    if (messages != nullptr) {
+        decoded.warnings = messages->During(decode);
+    } else {
+        decode();
     }
     return decoded;
 }

@@ -4,11 +4,15 @@
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/audit/AuditReport.h"
 #include "core/common/Result.h"
 #include "core/config/Settings.h"
+#include "core/io/FileStatus.h"
 #include "core/io/ImageStructure.h"
+#include "core/io/LibraryMessages.h"
 #include "core/io/RegularFile.h"
 #include "core/rules/Rules.h"
 
@@ -28,6 +32,8 @@ inline constexpr std::uintmax_t kMaxPhotoFileBytes = std::uintmax_t{1} << 30;
 struct DecodedPhoto {
     cv::Mat image;                             // empty when it did not decode
     std::optional<std::uintmax_t> fileLength;  // nothing when the file could not be read
+    std::optional<FileStamp> stamp;            // the file's length and time, once it was opened
+    std::vector<std::string> warnings;         // what the decoder said about the file
     std::optional<ClaimedSize> refusedSize;    // the size a header claims beyond the pixel cap
     std::optional<CostExcess> refusedCost;     // the structure asks more than a cap allows
     // Why there is no image: the file could not be opened (missing, a
@@ -42,14 +48,17 @@ struct DecodedPhoto {
 // it in colour (8-bit, blue-green-red) with the image library's file reader on
 // that same descriptor, so that a truncated photo decodes as the library
 // reads it from a file. Any failure, including the decoder throwing on an
-// oversized or damaged file, gives an empty image.
-DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile);
+// oversized or damaged file, gives an empty image. With `messages`, what the
+// decoder writes to standard error becomes the photo's warnings.
+DecodedPhoto DecodePhoto(const std::filesystem::path& photoFile,
+                         LibraryMessages* messages = nullptr);
 
 // The same for a file already open. `walked` is the walk of its bytes when
 // the caller made one (that of the bytes before a trailing pass marker does:
 // the marker holds no byte a walk reads as structure); without one the file
 // is walked here.
-DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked = nullptr);
+DecodedPhoto DecodePhoto(const RegularFile& file, const ImageStructure* walked = nullptr,
+                         LibraryMessages* messages = nullptr);
 
 // The verdict of the rules after face detection, with what they measured.
 struct RulesCheck {

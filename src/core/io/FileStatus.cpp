@@ -1,5 +1,6 @@
 #include "core/io/FileStatus.h"
 
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,33 @@ EntryStatus StatusOfDescriptor(int fd) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return {EntryType::Missing, {}, errno};
     return FromStat(status);
+}
+
+FileStamp StampOf(const struct stat& status) {
+    return {static_cast<std::uintmax_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec),
+            static_cast<std::uint32_t>(status.st_mtim.tv_nsec)};
+}
+
+std::optional<fs::path> DescriptorName(int fd) {
+    const EntryStatus status = StatusOfDescriptor(fd);
+    if (status.type != EntryType::Regular) return std::nullopt;
+    const std::optional<fs::path> name = LinkTarget("/proc/self/fd/" + std::to_string(fd));
+    // The name must still lead to the very file: not one removed or replaced since.
+    if (!name || !name->is_absolute() || StatusOf(*name).identity != status.identity) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::vector<fs::path> FilesMatching(const std::string& pattern) {
+    glob_t found{};
+    std::vector<fs::path> names;
+    if (::glob(pattern.c_str(), 0, nullptr, &found) == 0) {
+        for (std::size_t i = 0; i < found.gl_pathc; ++i) names.emplace_back(found.gl_pathv[i]);
+    }
+    ::globfree(&found);
+    return names;
 }
 
 std::optional<fs::path> LinkTarget(const fs::path& link) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/common/Result.h"
@@ -47,6 +50,27 @@ EntryStatus StatusOf(const std::filesystem::path& path, Links links = Links::Fol
 
 // The same for an open descriptor (standard output redirected to a file).
 EntryStatus StatusOfDescriptor(int fd);
+
+// What a file was when it was read: its length and when it was last
+// modified, so that a later look can tell whether it still is that file.
+struct FileStamp {
+    std::uintmax_t length = 0;
+    std::int64_t modifiedSeconds = 0;  // since 1970-01-01 UTC
+    std::uint32_t modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const struct stat& status);
+
+// The name an open descriptor was opened by (standard output redirected to
+// a file), as the system keeps it; nothing when it has none (a pipe, a
+// terminal, a file removed since).
+std::optional<std::filesystem::path> DescriptorName(int fd);
+
+// The files whose names match a shell pattern ("results/part-*.jsonl"),
+// sorted by name; a name without pattern characters is itself. Empty when
+// nothing matches.
+std::vector<std::filesystem::path> FilesMatching(const std::string& pattern);
 
 // The path a symbolic link holds; nothing when `link` is not a link.
 std::optional<std::filesystem::path> LinkTarget(const std::filesystem::path& link);

@@ -1,6 +1,7 @@
 #include "core/io/RegularFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,13 @@ Result<RegularFile> RegularFile::Open(const std::filesystem::path& path) {
         return Fail(ErrorKind::NotAFile, "not a regular file", 0, path);
     }
     return file;
+}
+
+Result<void> RegularFile::LockShared() const {
+    if (::flock(m_fd.get(), LOCK_SH | LOCK_NB) == 0) return {};
+    const int code = errno;
+    return Fail(code == EWOULDBLOCK ? ErrorKind::Refused : ErrorKind::NotReadable,
+                ErrnoText("cannot lock " + Quoted(m_path), code), code, m_path);
 }
 
 Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {

@@ -35,6 +35,11 @@ public:
     // Up to `size` bytes at `offset`, fewer only at the end of the file.
     Result<std::string> ReadAt(std::uintmax_t offset, std::size_t size) const;
 
+    // Takes a shared lock (flock) without waiting, held while the object
+    // lives: Refused while another process holds the exclusive one (a run
+    // still appending to a results file).
+    Result<void> LockShared() const;
+
     // A name of this very file ("/proc/self/fd/N") for a library that opens
     // files by name only; the path it was opened by where /proc is missing.
     std::string DescriptorPath() const;

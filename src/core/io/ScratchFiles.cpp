@@ -138,4 +138,77 @@ Result<void> AppendFile::Append(std::string_view bytes) {
     return {};
 }
 
+namespace {
+
+// Whether the name in the folder is still the very file open as `fd`.
+bool StillNamed(int folderFd, const std::filesystem::path& name, int fd) {
+    struct stat named {};
+    struct stat open {};
+    return ::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+}  // namespace
+
+Result<NameLock> NameLock::Take(const OpenFolder& folder, const std::filesystem::path& name,
+                                TemporaryFiles* temporaries) {
+    Descriptor folderFd(::fcntl(folder.descriptor(), F_DUPFD_CLOEXEC, 3));
+    if (folderFd.get() < 0) return SystemFailure(ErrorKind::NotReadable, "cannot lock", errno);
+    // A holder removes the file as it lets go: a lock taken on a file removed
+    // meanwhile guards nothing, so the name is opened again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        Descriptor file(::openat(folderFd.get(), name.c_str(),
+                                 O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+        if (file.get() < 0) {
+            return SystemFailure(ErrorKind::WriteFailed, "cannot create the lock file", errno,
+                                 folder.path() / name);
+        }
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            const int code = errno;
+            return SystemFailure(code == EWOULDBLOCK ? ErrorKind::Refused : ErrorKind::NotReadable,
+                                 "cannot lock", code, folder.path() / name);
+        }
+        if (StillNamed(folderFd.get(), name, file.get())) {
+            NameLock lock(std::move(folderFd), std::move(file), name);
+            if (temporaries != nullptr) {
+                lock.m_temporaries = temporaries;
+                lock.m_slot = temporaries->Add(name.c_str(), lock.m_folder.get());
+            }
+            return lock;
+        }
+    }
+    return SystemFailure(ErrorKind::Refused, "cannot lock", EAGAIN, folder.path() / name);
+}
+
+NameLock::NameLock(NameLock&& other) noexcept
+    : m_folder(std::move(other.m_folder)),
+      m_file(std::move(other.m_file)),
+      m_name(std::move(other.m_name)),
+      m_temporaries(std::exchange(other.m_temporaries, nullptr)),
+      m_slot(std::exchange(other.m_slot, -1)) {}
+
+NameLock& NameLock::operator=(NameLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_folder = std::move(other.m_folder);
+        m_file = std::move(other.m_file);
+        m_name = std::move(other.m_name);
+        m_temporaries = std::exchange(other.m_temporaries, nullptr);
+        m_slot = std::exchange(other.m_slot, -1);
+    }
+    return *this;
+}
+
+NameLock::~NameLock() { Release(); }
+
+void NameLock::Release() {
+    if (m_file.get() < 0) return;
+    if (m_temporaries != nullptr) m_temporaries->Remove(m_slot);
+    // Removed while still held, so that no other process locks it in between.
+    if (StillNamed(m_folder.get(), m_name, m_file.get())) {
+        ::unlinkat(m_folder.get(), m_name.c_str(), 0);
+    }
+    m_file = Descriptor();
+}
+
 }  // namespace quorvel

@@ -69,4 +69,34 @@ private:
     Descriptor m_fd;
 };
 
+// A lock on a name in a folder (".r.html.lock" beside the report r.html),
+// held while the object lives: two processes cannot hold it at once, and
+// the file is removed when the holder lets it go. A file left by a process
+// that was killed holds no lock and is taken over.
+class NameLock {
+public:
+    // Creates the file when missing and takes its lock without waiting:
+    // Refused when another process holds it. With `temporaries`, a signal
+    // that ends the process removes the file too.
+    static Result<NameLock> Take(const OpenFolder& folder, const std::filesystem::path& name,
+                                 TemporaryFiles* temporaries = nullptr);
+
+    NameLock(NameLock&& other) noexcept;
+    NameLock& operator=(NameLock&& other) noexcept;
+    NameLock(const NameLock&) = delete;
+    NameLock& operator=(const NameLock&) = delete;
+    ~NameLock();
+
+private:
+    NameLock(Descriptor folder, Descriptor file, std::filesystem::path name)
+        : m_folder(std::move(folder)), m_file(std::move(file)), m_name(std::move(name)) {}
+    void Release();
+
+    Descriptor m_folder;
+    Descriptor m_file;
+    std::filesystem::path m_name;
+    TemporaryFiles* m_temporaries = nullptr;
+    int m_slot = -1;
+};
+
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 
@@ -17,6 +18,8 @@ struct PhotoOutcome {
     Explanation reason;                              // why the audit came out as it did
     std::optional<std::filesystem::path> savedPath;  // the file written for a passed photo
     std::optional<Error> error;                      // why it could not be saved or audited
+    std::optional<std::size_t> position;             // its place in the run's whole list, from 0
+    std::optional<cv::Size> processedSize;           // of a passed photo, as its line records it
 };
 
 }  // namespace quorvel

@@ -21,6 +21,7 @@
 namespace fs = std::filesystem;
 using clitest::RunAudit;
 using clitest::RunInProcess;
+using clitest::StartAudit;
 using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
@@ -186,31 +187,6 @@ TEST(Resume, AcceptsOnlyItsOwnResultsAndNeverCutsAnythingElse) {
     EXPECT_NE(run.err.find("in use by another run"), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(dir / "R"), "");
 }
-
-namespace {
-
-// Starts quorvel-audit in `cwd` with standard output and error to files
-// there; returns its process id.
-pid_t StartAudit(const std::vector<std::string>& args, const fs::path& cwd) {
-    std::vector<std::string> copies = With({QUORVEL_AUDIT_EXE}, args);
-    std::vector<char*> argv;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open((cwd / "out.jsonl").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open((cwd / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(cwd.c_str()) != 0) {
-            ::_exit(127);
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-}  // namespace
 
 TEST(Interrupted, CtrlCWritesWhatIsDoneAndTheResumedRunsReportCoversBoth) {
     TempDir dir;
