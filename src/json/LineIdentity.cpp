@@ -11,6 +11,13 @@ namespace {
 
 using Json = JsonObject;
 
+// The keys this file appends to a line and reads back.
+constexpr const char* kPosition = "position";
+constexpr const char* kPhotoLength = "photo_length";
+constexpr const char* kPhotoModified = "photo_modified";
+constexpr const char* kFileBytes = "file_bytes";
+constexpr const char* kPathBytes = "path_bytes";
+
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Whether "file" holds the name's bytes as they are.
@@ -99,14 +106,14 @@ std::optional<FileStamp> StampFromText(std::uintmax_t length, const std::string&
 
 void AppendPhotoIdentity(const PhotoOutcome& outcome, JsonObject& line) {
     const AuditReport& audit = outcome.audit;
-    if (outcome.position) line["position"] = *outcome.position;
+    if (outcome.position) line[kPosition] = *outcome.position;
     if (audit.photoStamp) {
-        line["photo_length"] = audit.photoStamp->length;
-        line["photo_modified"] =
+        line[kPhotoLength] = audit.photoStamp->length;
+        line[kPhotoModified] =
             UtcTimeText(audit.photoStamp->modifiedSeconds, audit.photoStamp->modifiedNanoseconds);
     }
     if (const std::string& name = outcome.file.native(); !ShownExactly(name)) {
-        line["file_bytes"] = EscapedName(name);
+        line[kFileBytes] = EscapedName(name);
     }
     if (!audit.warnings.empty()) {
         JsonObject warnings = JsonObject::array();
@@ -116,11 +123,11 @@ void AppendPhotoIdentity(const PhotoOutcome& outcome, JsonObject& line) {
 }
 
 void AppendSavedPathBytes(const std::filesystem::path& saved, JsonObject& processed) {
-    if (!ShownExactly(saved.native())) processed["path_bytes"] = EscapedName(saved.native());
+    if (!ShownExactly(saved.native())) processed[kPathBytes] = EscapedName(saved.native());
 }
 
 std::optional<std::string> PhotoNameOf(const JsonObject& line) {
-    if (const std::optional<std::string> escaped = TextAt(line, "file_bytes")) {
+    if (const std::optional<std::string> escaped = TextAt(line, kFileBytes)) {
         return UnescapedName(*escaped);
     }
     std::optional<std::string> shown = TextAt(line, "file");
@@ -130,20 +137,20 @@ std::optional<std::string> PhotoNameOf(const JsonObject& line) {
 
 void ReadPhotoIdentity(const JsonObject& line, PhotoOutcome& outcome) {
     AuditReport& audit = outcome.audit;
-    if (const Json* position = Find(line, "position");
+    if (const Json* position = Find(line, kPosition);
         position != nullptr && position->is_number_unsigned()) {
         outcome.position = position->get<std::size_t>();
     }
-    const Json* length = Find(line, "photo_length");
-    const std::optional<std::string> modified = TextAt(line, "photo_modified");
+    const Json* length = Find(line, kPhotoLength);
+    const std::optional<std::string> modified = TextAt(line, kPhotoModified);
     if (length != nullptr && length->is_number_unsigned() && modified) {
         audit.photoStamp = StampFromText(length->get<std::uintmax_t>(), *modified);
     }
-    if (const std::optional<std::string> escaped = TextAt(line, "file_bytes")) {
+    if (const std::optional<std::string> escaped = TextAt(line, kFileBytes)) {
         if (const std::optional<std::string> bytes = UnescapedName(*escaped)) outcome.file = *bytes;
     }
     if (const Json* processed = Find(line, "processed"); processed != nullptr) {
-        if (const std::optional<std::string> escaped = TextAt(*processed, "path_bytes")) {
+        if (const std::optional<std::string> escaped = TextAt(*processed, kPathBytes)) {
             if (const std::optional<std::string> bytes = UnescapedName(*escaped)) {
                 outcome.savedPath = *bytes;
             }

@@ -35,13 +35,13 @@ class KubernetesJob(unittest.TestCase):
         settings, job = yaml.safe_load_all(manifest_text())
         self.assertEqual((settings["kind"], job["kind"], job["apiVersion"]),
                          ("ConfigMap", "Job", "batch/v1"))
-        spec = job["spec"]
-        pod = spec["template"]["spec"]
+        job_body = job["spec"]
+        pod = job_body["template"]["spec"]
         container = pod["containers"][0]
         checks = [
-            ("indexed", spec["completionMode"], "Indexed"),
-            ("one completion per part", spec["completions"], int(settings["data"]["PARTS"])),
-            ("a retry limit per index", spec["backoffLimitPerIndex"] >= 1, True),
+            ("indexed", job_body["completionMode"], "Indexed"),
+            ("one completion per part", job_body["completions"], int(settings["data"]["PARTS"])),
+            ("a retry limit per index", job_body["backoffLimitPerIndex"] >= 1, True),
             ("failed pods are not restarted in place", pod["restartPolicy"], "Never"),
             ("the image's user", pod["securityContext"]["runAsUser"], 65534),
             ("the group that may write the volume", pod["securityContext"]["fsGroup"], 65534),

@@ -23,7 +23,7 @@ class ResumeFile {
 public:
     // Opens (creating it when missing) a regular file, without blocking, and
     // reads its lines. It must be empty or results of this command: every
-    // complete line a JSON object with "file" and "state", audited with
+    // complete line a JSON object with `file` and "state", audited with
     // `settings` where the line records them; anything else is refused and
     // left untouched. A last line without its line end (a run killed while
     // writing it) is cut off only when it is the start of such a line.
@@ -37,7 +37,7 @@ public:
     ~ResumeFile() = default;
 
     // True when a complete line without an "error" names this photo, by the
-    // exact bytes of its path ("file_bytes" where "file" cannot hold them).
+    // exact bytes of its path (`file_bytes` where `file` cannot hold them).
     // A line of an earlier version that shows a name with U+FFFD cannot be
     // matched: its photo is audited again.
     bool Finished(const std::filesystem::path& photo) const;
