@@ -10,6 +10,16 @@
 
 namespace clitest {
 
+// The settings most runs audit with, given on the command line.
+inline const std::vector<std::string> kSettings = {"--color", "3", "--size", "1"};
+
+// `args` followed by `more`.
+inline std::vector<std::string> With(std::vector<std::string> args,
+                                     const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
 // What one run of quorvel-audit left behind.
 struct RunOutput {
     int status = -1;  // exit status; -1 when it did not exit normally

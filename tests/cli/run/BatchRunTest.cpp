@@ -22,8 +22,10 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using clitest::kSettings;
 using clitest::RunAudit;
 using clitest::RunInProcess;
+using clitest::With;
 using nlohmann::json;
 using testsupport::CopyFixture;
 using testsupport::DataPath;
@@ -32,13 +34,6 @@ using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-const std::vector<std::string> kSettings = {"--color", "3", "--size", "1"};
-
-std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-}
 
 std::vector<std::string> Files(const std::vector<json>& lines) {
     std::vector<std::string> files;

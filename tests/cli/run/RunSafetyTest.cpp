@@ -19,9 +19,11 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using clitest::kSettings;
 using clitest::RunAudit;
 using clitest::RunInProcess;
 using clitest::StartAudit;
+using clitest::With;
 using testsupport::CopyFixture;
 using testsupport::DataPath;
 using testsupport::ReadBytes;
@@ -29,13 +31,6 @@ using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-const std::vector<std::string> kSettings = {"--color", "3", "--size", "1"};
-
-std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-}
 
 std::size_t LineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));

@@ -16,21 +16,16 @@
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using clitest::kSettings;
 using clitest::RunAudit;
 using clitest::StartAudit;
+using clitest::With;
 using testsupport::CopyFixture;
 using testsupport::ReadBytes;
 using testsupport::TempDir;
 using testsupport::WriteBytes;
 
 namespace {
-
-const std::vector<std::string> kSettings = {"--color", "3", "--size", "1"};
-
-std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-}
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
