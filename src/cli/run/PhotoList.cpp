@@ -17,10 +17,16 @@ namespace quorvel::cli {
 namespace fs = std::filesystem;
 
 Result<FolderPhotos> PhotosIn(const fs::path& folder, bool recursive) {
-    Result<std::vector<FoundFile>> files = RegularFilesIn(folder, recursive);
-    if (!files) return files.error();
+    Result<FolderEntries> entries = EntriesIn(folder, recursive);
+    if (!entries) return entries.error();
     FolderPhotos inside;
-    for (FoundFile& file : *files) {
+    for (fs::path& other : entries->others) {
+        if (HasImageExtension(other.filename(), ExtensionCase::Any)) {
+            inside.unusable.push_back(std::move(other));
+        }
+    }
+    std::sort(inside.unusable.begin(), inside.unusable.end());
+    for (FoundFile& file : entries->files) {
         if (HasImageExtension(file.path.filename(), ExtensionCase::Any)) {
             inside.photos.push_back(std::move(file));
         } else {
@@ -39,6 +45,25 @@ Result<FolderPhotos> PhotosIn(const fs::path& folder, bool recursive) {
               });
     return inside;
 }
+
+namespace {
+
+// Names the entries of a folder that look like photos but are not regular
+// files, the first few of them, so that none goes missing without a word.
+std::string UnusableNote(const fs::path& folder, const std::vector<fs::path>& unusable) {
+    constexpr std::size_t kNamed = 3;
+    std::string note = "the folder " + Quoted(folder) + ": " + std::to_string(unusable.size()) +
+                       (unusable.size() == 1 ? " name" : " names") +
+                       " skipped (not a regular file: a link to nothing, a FIFO or a device):";
+    for (std::size_t i = 0; i < unusable.size() && i < kNamed; ++i) {
+        note += (i == 0 ? " " : ", ") + Quoted(unusable[i]);
+    }
+    if (unusable.size() > kNamed)
+        note += " and " + std::to_string(unusable.size() - kNamed) + " more";
+    return note;
+}
+
+}  // namespace
 
 PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recursive) {
     PhotoList list;
@@ -64,6 +89,8 @@ PhotoList ExpandPhotoArguments(const std::vector<fs::path>& arguments, bool recu
                                  (inside->skipped == 1 ? " file" : " files") +
                                  " skipped (not jpg, jpeg, png or bmp)");
         }
+        if (!inside->unusable.empty())
+            list.notes.push_back(UnusableNote(argument, inside->unusable));
         for (FoundFile& file : inside->photos) add(std::move(file.path), file.status);
     }
     return list;

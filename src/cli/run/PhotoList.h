@@ -34,6 +34,9 @@ PhotoList ExpandPhotoArguments(const std::vector<std::filesystem::path>& argumen
 struct FolderPhotos {
     std::vector<FoundFile> photos;
     std::size_t skipped = 0;  // files without an image extension
+    // Names with an image extension that are not regular files (a FIFO, a
+    // device, a link to nothing): never audited, so named on standard error.
+    std::vector<std::filesystem::path> unusable;
 };
 Result<FolderPhotos> PhotosIn(const std::filesystem::path& folder, bool recursive);
 

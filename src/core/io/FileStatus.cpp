@@ -89,12 +89,16 @@ Result<void> CreateFolders(const fs::path& folder) {
                 ErrnoText("cannot create the folder " + Quoted(folder), code), code, folder);
 }
 
-Result<std::vector<FoundFile>> RegularFilesIn(const fs::path& folder, bool recursive) {
-    std::vector<FoundFile> found;
+Result<FolderEntries> EntriesIn(const fs::path& folder, bool recursive) {
+    FolderEntries found;
     std::error_code ec;
     auto consider = [&found](const fs::directory_entry& entry) {
         EntryStatus status = StatusOf(entry.path());
-        if (status.type == EntryType::Regular) found.push_back({entry.path(), status});
+        if (status.type == EntryType::Regular) {
+            found.files.push_back({entry.path(), status});
+        } else if (status.type != EntryType::Folder) {
+            found.others.push_back(entry.path());
+        }
     };
     if (recursive) {
         fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,

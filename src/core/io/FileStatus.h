@@ -89,10 +89,17 @@ struct FoundFile {
     EntryStatus status;
 };
 
-// The regular files of a folder (links to regular files included), in the
-// order the folder lists them; with `recursive` those of its sub-folders
-// too. Sub-folders that may not be read are passed over. NotReadable when
-// the folder itself cannot be read.
-Result<std::vector<FoundFile>> RegularFilesIn(const std::filesystem::path& folder, bool recursive);
+// What a folder holds besides its sub-folders: its regular files (links to
+// regular files included) and the names that are neither (a FIFO, a device,
+// a socket, a link to nothing), in the order the folder lists them.
+struct FolderEntries {
+    std::vector<FoundFile> files;
+    std::vector<std::filesystem::path> others;
+};
+
+// The entries of a folder; with `recursive` those of its sub-folders too.
+// Sub-folders that may not be read are passed over. NotReadable when the
+// folder itself cannot be read.
+Result<FolderEntries> EntriesIn(const std::filesystem::path& folder, bool recursive);
 
 }  // namespace quorvel

@@ -85,6 +85,26 @@ TEST(MisbehavingFilesCli, PhotoThatIsNotARegularFileIsNeverReadAndIsBadFormat) {
     }
 }
 
+TEST(MisbehavingFilesCli, FolderNamesEveryPhotoNameThatIsNotARegularFile) {
+    TempDir dir;
+    const fs::path photos = dir / "photos";
+    fs::create_directory(photos);
+    fs::copy_file(DataPath("id_blue.jpg"), photos / "id.jpg");
+    ASSERT_EQ(::mkfifo((photos / "fifo.jpg").c_str(), 0644), 0);
+    fs::create_symlink("../nowhere.jpg", photos / "broken.JPG");
+    fs::create_symlink("../nowhere", photos / "notes.txt");  // not named as a photo
+    std::vector<std::string> args = SettingsArgs();
+    args.push_back("photos");
+    const clitest::RunOutput run = clitest::RunAudit(args, dir.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.Lines().size(), 1u) << run.out;
+    EXPECT_NE(run.err.find("the folder \"photos\": 2 names skipped (not a regular file: a link "
+                           "to nothing, a FIFO or a device): \"photos/broken.JPG\", "
+                           "\"photos/fifo.jpg\""),
+              std::string::npos)
+        << run.err;
+}
+
 TEST(MisbehavingFilesCli, ConfigurationThatIsNotARegularFileStopsWithTheCause) {
     struct Row {
         const char* description;
