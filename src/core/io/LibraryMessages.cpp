@@ -76,10 +76,9 @@ std::vector<std::string> LibraryMessages::During(const std::function<void()>& wo
         const Restore restore{m_program.get()};
         work();
     }
-    std::string bytes(kMaxCapturedBytes, '\0');
-    const ssize_t got = ::pread(capture, bytes.data(), bytes.size(), 0);
-    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return Lines(bytes);
+    const Result<std::string> bytes =
+        ReadUpTo(capture, 0, kMaxCapturedBytes, "cannot read the library messages");
+    return bytes ? Lines(*bytes) : std::vector<std::string>{};
 }
 
 }  // namespace quorvel

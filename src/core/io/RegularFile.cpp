@@ -47,32 +47,20 @@ Result<std::string> RegularFile::ReadAll(std::uintmax_t maxBytes) const {
                         " bytes long, more than the " + std::to_string(maxBytes) + " read",
                     EFBIG, m_path);
     }
-    // The buffer is made once, of the length fstat gave. Only a file that
-    // grew since then is read on (within the limit), into a buffer that
-    // then grows.
-    std::string bytes(static_cast<std::size_t>(length()), '\0');
-    std::size_t done = 0;
-    while (true) {
-        if (done == bytes.size()) {
-            if (bytes.size() >= maxBytes) break;
-            char probe = 0;
-            const ssize_t more = ::pread(m_fd.get(), &probe, 1, static_cast<off_t>(done));
-            if (more < 0 && errno == EINTR) continue;
-            if (more <= 0) break;  // nothing past the length fstat gave
-            bytes.resize(std::min<std::uintmax_t>(maxBytes, bytes.size() + 65536));
-        }
-        const ssize_t got =
-            ::pread(m_fd.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int code = errno;
-            return Fail(ErrorKind::NotReadable, ErrnoText("cannot read " + Quoted(m_path), code),
-                        code, m_path);
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    // Read at the length fstat gave; only a file that grew since then is
+    // read on, a chunk at a time, within the limit.
+    const std::string what = "cannot read " + Quoted(m_path);
+    Result<std::string> bytes =
+        ReadUpTo(m_fd.get(), 0, static_cast<std::size_t>(length()), what, m_path);
+    std::size_t asked = static_cast<std::size_t>(length());
+    while (bytes && bytes->size() == asked && bytes->size() < maxBytes) {
+        const std::size_t more =
+            static_cast<std::size_t>(std::min<std::uintmax_t>(65536, maxBytes - bytes->size()));
+        Result<std::string> next = ReadUpTo(m_fd.get(), bytes->size(), more, what, m_path);
+        if (!next) return next.error();
+        asked = bytes->size() + more;
+        bytes->append(*next);
     }
-    bytes.resize(done);
     return bytes;
 }
 
