@@ -65,6 +65,13 @@ struct GivenOptions {
     CLI::Option* queue = nullptr;
 };
 
+// A number option: its place holder in the help and its range, checked.
+template <typename T>
+CLI::Option* AddNumber(CLI::App& app, const char* name, T& value, const std::string& help,
+                       const char* typeName, int low, int high) {
+    return app.add_option(name, value, help)->type_name(typeName)->check(CLI::Range(low, high));
+}
+
 void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) {
     app.add_option("--listen", given.listen,
                    "address and port to listen on (default 127.0.0.1:8080)")
@@ -82,52 +89,37 @@ void DefineOptions(CLI::App& app, ServiceOptions& options, GivenOptions& given) 
     app.add_option("--cascade", given.cascade,
                    "face cascade file (default: Debian's opencv-data copy)")
         ->type_name("FILE");
-    app.add_option("--workers", options.workers,
-                   "verifications at once (default: the CPUs this process may use)")
-        ->type_name("N")
-        ->check(CLI::Range(1, kMaxWorkers));
-    given.queue = app.add_option("--queue", options.queue,
-                                 "verifications that wait for a worker (default 8 per worker)")
-                      ->type_name("N")
-                      ->check(CLI::Range(0, 100000));
-    app.add_option("--max-connections", options.maxConnections, "open connections (default 1024)")
-        ->type_name("N")
-        ->check(CLI::Range(1, 100000));
-    app.add_option("--per-address", options.perAddressConnections,
-                   "open connections from one client address (default 32)")
-        ->type_name("N")
-        ->check(CLI::Range(1, 100000));
-    app.add_option("--timeout", options.idleTimeout,
-                   "seconds before a silent connection is closed (default 10)")
-        ->type_name("S")
-        ->check(CLI::Range(1, 3600));
-    app.add_option("--header-timeout", options.headerTimeout,
-                   "seconds from a connection's start (or its last answer) to the end of the "
-                   "request's headers (default 10)")
-        ->type_name("S")
-        ->check(CLI::Range(1, 3600));
-    app.add_option("--request-timeout", options.requestTimeout,
-                   "seconds from a connection's start (or its last answer) to the end of the "
-                   "upload (default 30)")
-        ->type_name("S")
-        ->check(CLI::Range(1, 3600));
-    app.add_option("--work-timeout", options.workTimeout,
-                   "seconds a verification may run; then it is dropped and answered 503 "
-                   "(default 10)")
-        ->type_name("S")
-        ->check(CLI::Range(1, 3600));
-    app.add_option("--drain", options.drainTimeout,
-                   "seconds SIGTERM waits for the requests in flight (default 30)")
-        ->type_name("S")
-        ->check(CLI::Range(0, 3600));
-    app.add_option("--body-memory", options.bodyMemory,
-                   "MiB of uploads held at once, arriving or waiting (default 128)")
-        ->type_name("MIB")
-        ->check(CLI::Range(4, 65536));
-    app.add_option("--address-memory", options.addressMemory,
-                   "MiB of those one client address may hold (default 8; at most --body-memory)")
-        ->type_name("MIB")
-        ->check(CLI::Range(4, 65536));
+    AddNumber(app, "--workers", options.workers,
+              "verifications at once (default: the CPUs this process may use)", "N", 1,
+              kMaxWorkers);
+    given.queue =
+        AddNumber(app, "--queue", options.queue,
+                  "verifications that wait for a worker (default 8 per worker)", "N", 0, 100000);
+    AddNumber(app, "--max-connections", options.maxConnections, "open connections (default 1024)",
+              "N", 1, 100000);
+    AddNumber(app, "--per-address", options.perAddressConnections,
+              "open connections from one client address (default 32)", "N", 1, 100000);
+    AddNumber(app, "--timeout", options.idleTimeout,
+              "seconds before a silent connection is closed (default 10)", "S", 1, 3600);
+    AddNumber(app, "--header-timeout", options.headerTimeout,
+              "seconds from a connection's start (or its last answer) to the end of the "
+              "request's headers (default 10)",
+              "S", 1, 3600);
+    AddNumber(app, "--request-timeout", options.requestTimeout,
+              "seconds from a connection's start (or its last answer) to the end of the "
+              "upload (default 30)",
+              "S", 1, 3600);
+    AddNumber(app, "--work-timeout", options.workTimeout,
+              "seconds a verification may run; then it is dropped and answered 503 "
+              "(default 10)",
+              "S", 1, 3600);
+    AddNumber(app, "--drain", options.drainTimeout,
+              "seconds SIGTERM waits for the requests in flight (default 30)", "S", 0, 3600);
+    AddNumber(app, "--body-memory", options.bodyMemory,
+              "MiB of uploads held at once, arriving or waiting (default 128)", "MIB", 4, 65536);
+    AddNumber(app, "--address-memory", options.addressMemory,
+              "MiB of those one client address may hold (default 8; at most --body-memory)", "MIB",
+              4, 65536);
     app.set_version_flag("--version", std::string(kProgramName) + " " + QUORVEL_VERSION,
                          "print the program's name and version and exit");
 }

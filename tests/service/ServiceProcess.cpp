@@ -148,6 +148,21 @@ int Connect(int port, const char* from) {
     return -1;
 }
 
+bool SendAll(int fd, const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+}
+
+HalfSent SendHalf(int port, const std::string& request) {
+    const std::size_t half = request.size() / 2;
+    HalfSent sent{Connect(port), request.substr(half)};
+    if (sent.fd >= 0 && !SendAll(sent.fd, request.substr(0, half))) {
+        ::close(sent.fd);
+        sent.fd = -1;
+    }
+    return sent;
+}
+
 Reply ParseReply(const std::string& bytes) {
     Reply reply;
     const std::size_t end = bytes.find("\r\n\r\n");

@@ -72,6 +72,17 @@ Reply ParseReply(const std::string& bytes);
 // (127.0.0.2 and so on stand for other clients), or -1.
 int Connect(int port, const char* from = "127.0.0.1");
 
+// A request of which the first half has been sent on a new connection: the
+// rest is still to send. `fd` is -1 when connecting or sending failed.
+struct HalfSent {
+    int fd = -1;
+    std::string rest;
+};
+HalfSent SendHalf(int port, const std::string& request);
+
+// Sends all of `bytes` on `fd`; false when it could not.
+bool SendAll(int fd, const std::string& bytes);
+
 // The same body sent chunked, in pieces of at most `piece` bytes.
 std::string PostChunked(const std::string& target, const std::string& body,
                         std::size_t piece = 16384);

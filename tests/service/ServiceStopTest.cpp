@@ -88,16 +88,13 @@ TEST(ServiceStop, SighupEndsNothing) {
     ServiceProcess service({"--workers", "1"});
     ASSERT_NE(service.Port(), 0) << service.Stderr();
     // An upload is in flight when the signal comes.
-    const std::string request = Post("/verify", GenuineSave());
-    const int fd = servicetest::Connect(service.Port());
+    const servicetest::HalfSent upload =
+        servicetest::SendHalf(service.Port(), Post("/verify", GenuineSave()));
+    const int fd = upload.fd;
     ASSERT_GE(fd, 0);
-    const std::size_t half = request.size() / 2;
-    ASSERT_EQ(::send(fd, request.data(), half, MSG_NOSIGNAL), static_cast<ssize_t>(half));
     service.Signal(SIGHUP);
     ASSERT_TRUE(LogShows(service, "SIGHUP ignored")) << service.Stderr();
-    const std::string rest = request.substr(half);
-    ASSERT_EQ(::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL),
-              static_cast<ssize_t>(rest.size()));
+    ASSERT_TRUE(servicetest::SendAll(fd, upload.rest));
     const servicetest::Reply reply = servicetest::ParseReply(servicetest::ReadAll(fd, 30));
     ::close(fd);
     EXPECT_EQ(reply.status, 200);

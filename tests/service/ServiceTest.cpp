@@ -254,19 +254,16 @@ TEST(Service, UploadsShareABoundedBodyMemory) {
 TEST(Service, SigtermFinishesTheRequestInFlightAndExitsZero) {
     ServiceProcess service({"--workers", "1"});
     ASSERT_NE(service.Port(), 0) << service.Stderr();
-    const std::string request = Post("/verify", GenuineSave());
-    const int fd = servicetest::Connect(service.Port());
+    const servicetest::HalfSent upload =
+        servicetest::SendHalf(service.Port(), Post("/verify", GenuineSave()));
+    const int fd = upload.fd;
     ASSERT_GE(fd, 0);
-    const std::size_t half = request.size() / 2;
-    ASSERT_EQ(::send(fd, request.data(), half, MSG_NOSIGNAL), static_cast<ssize_t>(half));
     // The first half must have been read before the stop begins.
     usleep(300 * 1000);
     service.Signal(SIGTERM);
     usleep(300 * 1000);
     EXPECT_EQ(servicetest::Connect(service.Port()), -1) << "still accepting after SIGTERM";
-    const std::string rest = request.substr(half);
-    ASSERT_EQ(::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL),
-              static_cast<ssize_t>(rest.size()));
+    ASSERT_TRUE(servicetest::SendAll(fd, upload.rest));
     std::string received;
     char buffer[4096];
     ssize_t n = 0;
